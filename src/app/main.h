@@ -1,0 +1,20 @@
+#pragma once
+#include "engine/engine.h"
+
+namespace mjr {
+
+// What start-up needs of the windowing runtime.
+class AppHost {
+public:
+    virtual ~AppHost() = default;
+    // Let every waiting window message run, then return.
+    virtual void YieldToPendingEvents() = 0;
+    // Create the status window and run its load behaviour (resident mode).
+    virtual void LoadForm1(Module1& module) = 0;
+};
+
+// The program's own entry: refuses a second instance, prepares the process, reads the
+// command line, then makes one pass (one-shot) or loads the window (resident).
+void Main(Module1& module, AppHost& host);
+
+}  // namespace mjr

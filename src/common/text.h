@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mjr {
+
+// Removes the space character (only) from both ends; tabs stay.
+std::wstring_view TrimSpaces(std::wstring_view text) noexcept;
+
+// Substring search that ignores letter case of both texts.
+bool ContainsIgnoreCase(std::wstring_view haystack, std::wstring_view needle) noexcept;
+
+// Every occurrence of the separator, no limit; an empty text gives an empty list.
+std::vector<std::wstring> SplitAll(std::wstring_view text, wchar_t separator);
+
+// Every occurrence of `from` replaced by `to` (case-sensitive).
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to);
+
+// The value of a text read as a number from its start: blanks, tabs and line feeds
+// are skipped anywhere; optional sign, digits with at most one point, optional
+// exponent (E or D); &H and &O read hexadecimal and octal. 0 when there is no number.
+double LeadingNumber(std::wstring_view text) noexcept;
+
+// Nearest whole number, halves to the even neighbour, clamped to the signed 32-bit range
+// (NaN gives 0).
+std::int32_t RoundToInt32(double value) noexcept;
+
+}  // namespace mjr

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/counter.h"
+#include "platform/platform.h"
+
+namespace mjr {
+
+struct CpuTable {
+    std::vector<std::int32_t> CpuBits;  // entry d: the mask of processor d alone
+    std::int32_t MaxCpuIndex = 0;        // highest digit AffinityMaskToDigits reports
+};
+
+// The single-bit values set in the mask, lowest first; empty for 0.
+std::vector<std::int32_t> MaskToBitList(std::int32_t mask);
+std::vector<std::int32_t> BuildCpuBits();
+
+// The processor count less one, capped at 7.
+std::int32_t MaxCpuIndexFor(Dword numberOfProcessors) noexcept;
+
+// The mask built from CPU digits: the OR of each character's entry, non-digits and the
+// empty text selecting processor 0. A digit past the table selects that processor alone.
+std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcept;
+
+std::int32_t GetAffinityMask(Platform& platform, Dword processId);
+std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex);
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId,
+                   std::wstring_view digits, Counter& affinityErrors);
+
+}  // namespace mjr

@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/run_settings.h"
+#include "common/counter.h"
+#include "engine/affinity.h"
+#include "platform/platform.h"
+#include "profile/favorites.h"
+
+namespace mjr {
+
+// Change detection and scan budget of the enforcement pass; all zero at start.
+struct EnforcementState {
+    std::vector<Dword> Pids;  // entry k holds the k-th listed identifier; entry 0 stays 0
+    std::int32_t PidCount = 0;
+    std::int32_t PidSum = 0;
+    std::int32_t LastProcessCount = 0;  // 0 makes the next pass see a change
+    std::int32_t TickCount = 0;
+    std::int32_t LastPidSum = 0;
+    std::int16_t PassesLeft = 0;
+};
+
+// Everything the start-up, the profile and the engine share: one per program run.
+struct Module1 {
+    explicit Module1(Platform& p) : platform(p) {}
+
+    Platform& platform;
+    RunSettings Settings;
+    FavoritesTable Favorites;
+    CpuTable Cpu;
+    std::wstring WindowsDirPrefix;
+    Counter FavoritesHit;
+    Counter AffinityErrors;
+    Counter PriorityErrors;
+    EnforcementState Enforcement;
+};
+
+// One enforcement pass: snapshot, change detection, scan when the budget allows,
+// then the enforce period.
+void EnforcePass(Module1& module);
+
+}  // namespace mjr

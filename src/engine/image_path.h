@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace mjr {
+
+// The full long path of a process's executable with "\??\" removed and "\SystemRoot\"
+// rewritten to the Windows directory; empty when any step fails.
+std::wstring GetProcessImagePath(Platform& platform, Dword processId, std::wstring_view windowsDirPrefix);
+
+// The long form of a path; empty when the platform cannot produce it or it does not fit.
+std::wstring ToLongPath(Platform& platform, std::wstring_view path) noexcept;
+
+// The Windows directory followed by "\", or empty.
+std::wstring GetWindowsDirPrefix(Platform& platform);
+
+}  // namespace mjr

@@ -1,0 +1,95 @@
+#pragma once
+// The one layer between the program's logic and Windows. Each member is a
+// Windows call with its Windows semantics: handles are opaque values where
+// only 0 is invalid, results come back exactly as the call returns them, and
+// out-parameters are left untouched when a call fails.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mjr {
+
+using Dword = std::uint32_t;
+using WinBool = std::int32_t;  // Win32 BOOL: 0 is failure, anything else success
+using Handle = std::uintptr_t; // HANDLE / HMODULE; 0 is "no handle"
+
+// Access rights the program asks for (winnt.h values).
+inline constexpr Dword kProcessAllAccessLegacy = 0x1F0FFF;  // PROCESS_ALL_ACCESS before Vista
+inline constexpr Dword kProcessQueryInformation = 0x400;
+inline constexpr Dword kProcessVmRead = 0x10;
+inline constexpr Dword kProcessSetInformation = 0x200;
+inline constexpr Dword kTokenAdjustPrivileges = 0x20;
+inline constexpr Dword kTokenQuery = 0x08;
+inline constexpr Dword kSePrivilegeEnabled = 2;
+
+struct Luid {
+    Dword LowPart = 0;
+    std::int32_t HighPart = 0;
+};
+
+struct LuidAndAttributes {
+    Luid Luid;
+    Dword Attributes = 0;
+};
+
+// TOKEN_PRIVILEGES with room for exactly one entry: 16 bytes, as Windows lays it out.
+struct TokenPrivileges {
+    Dword PrivilegeCount = 0;
+    LuidAndAttributes Privileges[1];
+};
+static_assert(sizeof(TokenPrivileges) == 16);
+
+// The part of SYSTEM_INFO the program reads.
+struct SystemInfo {
+    Dword dwNumberOfProcessors = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // psapi
+    virtual WinBool EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) = 0;
+    virtual WinBool EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes,
+                                       Dword* bytesNeeded) = 0;
+    virtual Dword GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) = 0;
+
+    // kernel32
+    virtual Handle OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dword processId) = 0;
+    virtual WinBool CloseHandle(Handle object) = 0;
+    virtual Dword GetCurrentProcessId() = 0;
+    virtual void GetSystemInfo(SystemInfo* info) = 0;
+    virtual Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) = 0;
+    virtual Dword GetWindowsDirectoryA(char* buffer, Dword size) = 0;
+    // Masks are 32 bits wide as the program reads and writes them.
+    virtual WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) = 0;
+    virtual WinBool SetProcessAffinityMask(Handle process, Dword mask) = 0;
+    virtual Dword GetPriorityClass(Handle process) = 0;
+    virtual WinBool SetPriorityClass(Handle process, Dword priorityClass) = 0;
+    virtual void Sleep(Dword milliseconds) = 0;
+
+    // advapi32
+    virtual WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) = 0;
+    virtual WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) = 0;
+    virtual WinBool AdjustTokenPrivileges(Handle token, WinBool disableAllPrivileges,
+                                          const TokenPrivileges* newState, Dword bufferLength,
+                                          TokenPrivileges* previousState, Dword* returnLength) = 0;
+
+    // Texts are wide inside the program and ANSI (the system code page) at the calls above.
+    virtual std::string WideToAnsi(std::wstring_view text) = 0;
+    virtual std::wstring AnsiToWide(std::string_view text) = 0;
+
+    // What the runtime provides: the directory holding the executable (ending in "\" only
+    // at a drive root), the text after the program's name on its command line, and whether
+    // another instance of this program already runs.
+    virtual std::wstring ProgramDirectory() = 0;
+    virtual std::wstring CommandLineArgs() = 0;
+    virtual bool PreviousInstanceRunning() = 0;
+
+    // The whole content of a file opened for sequential reading; nothing when it cannot be
+    // opened or read.
+    virtual std::optional<std::string> ReadWholeFile(const std::wstring& path) = 0;
+};
+
+}  // namespace mjr

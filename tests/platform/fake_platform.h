@@ -1,0 +1,116 @@
+#pragma once
+// A model of the Windows calls the program makes: a process table with access rules
+// and failing calls, a token, files and texts, plus a record of every call and of every
+// handle opened and closed.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace mjr::testing {
+
+struct FakeProcess {
+    Dword pid = 0;
+    std::string modulePath;       // what GetModuleFileNameExA reports (ANSI)
+    Dword affinity = 0x3;
+    Dword priority = 0x20;        // NORMAL_PRIORITY_CLASS
+    Dword grantedAccess = 0xFFFFFFFF;  // an open succeeds only when every asked right is here
+    bool exited = false;          // listed, but gone by the time it is opened
+    bool moduleListingFails = false;
+    bool fileNameFails = false;
+    bool getAffinityFails = false;
+    bool setAffinityFails = false;
+    WinBool setAffinityResult = 1;     // what a successful SetProcessAffinityMask returns
+    bool getPriorityFails = false;
+    bool setPriorityFails = false;
+};
+
+class FakePlatform : public Platform {
+public:
+    FakePlatform();
+
+    // --- the world ---
+    std::vector<FakeProcess> processes;  // in listing order
+    Dword currentProcessId = 4000;       // also listed when present in `processes`
+    Dword numberOfProcessors = 4;
+    std::string windowsDirectory = "C:\\WINDOWS";
+    bool windowsDirectoryFails = false;
+    bool enumProcessesFails = false;
+    // Long forms of paths: absent means the path is its own long form; nullopt means the
+    // file does not exist.
+    std::map<std::string, std::optional<std::string>> longPaths;
+    bool openTokenFails = false;
+    bool lookupPrivilegeFails = false;
+    WinBool adjustTokenResult = 1;
+    std::wstring programDirectory = L"C:\\Apps\\Marrowbine";
+    std::wstring commandLine;
+    bool previousInstance = false;
+    std::map<std::wstring, std::string> files;  // full path -> bytes
+    bool recordCalls = true;                    // benchmarks switch the record off
+
+    FakeProcess& AddProcess(Dword pid, std::string modulePath);
+    FakeProcess* Find(Dword pid);
+
+    // --- what happened ---
+    std::vector<std::string> calls;  // e.g. "OpenProcess(0x410,0,1234)"
+    std::size_t enumProcessesCalls = 0;
+    std::vector<Dword> enumBufferSizes;  // bytes offered to each EnumProcesses call
+    std::size_t handlesOpened = 0;
+    std::size_t handlesClosed = 0;
+    std::size_t badCloses = 0;           // closes of a handle that is not open
+    std::vector<Handle> closeOrder;
+    std::size_t sleeps = 0;
+    std::optional<TokenPrivileges> lastAdjustment;
+    Dword lastAdjustBufferLength = 0;
+
+    std::size_t OpenHandleCount() const { return handles_.size(); }
+    std::size_t CallsNamed(const std::string& prefix) const;
+    void ClearRecord();
+
+    // --- Platform ---
+    WinBool EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) override;
+    WinBool EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes, Dword* bytesNeeded) override;
+    Dword GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) override;
+    Handle OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dword processId) override;
+    WinBool CloseHandle(Handle object) override;
+    Dword GetCurrentProcessId() override;
+    void GetSystemInfo(SystemInfo* info) override;
+    Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) override;
+    Dword GetWindowsDirectoryA(char* buffer, Dword size) override;
+    WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
+    WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
+    Dword GetPriorityClass(Handle process) override;
+    WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
+    void Sleep(Dword milliseconds) override;
+    WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) override;
+    WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) override;
+    WinBool AdjustTokenPrivileges(Handle token, WinBool disableAllPrivileges, const TokenPrivileges* newState,
+                                  Dword bufferLength, TokenPrivileges* previousState, Dword* returnLength) override;
+    std::string WideToAnsi(std::wstring_view text) override;
+    std::wstring AnsiToWide(std::string_view text) override;
+    std::wstring ProgramDirectory() override;
+    std::wstring CommandLineArgs() override;
+    bool PreviousInstanceRunning() override;
+    std::optional<std::string> ReadWholeFile(const std::wstring& path) override;
+
+private:
+    struct HandleInfo {
+        enum Kind { Process, Token } kind = Process;
+        Dword pid = 0;
+        Dword access = 0;
+    };
+    const HandleInfo* Lookup(Handle h, HandleInfo::Kind kind) const;
+    FakeProcess* ProcessFor(Handle h, Dword neededAccess);
+    void Record(std::string call);
+    Handle NewHandle(HandleInfo info);
+
+    std::map<Handle, HandleInfo> handles_;
+    Handle nextHandle_ = 0x100;
+    Dword privilegeAttributes_ = 0;  // the debug privilege's state in the token
+};
+
+}  // namespace mjr::testing
