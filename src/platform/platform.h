@@ -29,7 +29,7 @@ struct Luid {
 };
 
 struct LuidAndAttributes {
-    Luid Luid;
+    ::mjr::Luid Luid;  // qualified: the field keeps the Windows name
     Dword Attributes = 0;
 };
 

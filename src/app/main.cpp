@@ -1,0 +1,39 @@
+#include "app/main.h"
+
+#include "app/command_line.h"
+#include "common/text.h"
+#include "engine/affinity.h"
+#include "engine/image_path.h"
+#include "engine/priority.h"
+#include "privilege/debug_privilege.h"
+#include "profile/load_favorites.h"
+
+namespace mjr {
+
+void Main(Module1& m, AppHost& host) {
+    Platform& platform = m.platform;
+    if (platform.PreviousInstanceRunning()) return;
+
+    SetDebugPrivilege(platform, true);
+    m.Cpu.CpuBits = BuildCpuBits();
+    ApplyPriority(platform, platform.GetCurrentProcessId(), kAboveNormalPriorityClass, m.PriorityErrors);
+    m.WindowsDirPrefix = GetWindowsDirPrefix(platform);
+    SystemInfo info{};
+    platform.GetSystemInfo(&info);
+    m.Cpu.MaxCpuIndex = MaxCpuIndexFor(info.dwNumberOfProcessors);
+
+    bool oneShot = false;
+    if (!TrimSpaces(platform.CommandLineArgs()).empty())
+        oneShot = ParseCommandLine(platform.CommandLineArgs(), m.Settings);
+
+    if (oneShot) {
+        LoadFavorites(platform, m.Settings, m.Favorites, nullptr);
+        host.YieldToPendingEvents();
+        EnforcePass(m);
+        host.YieldToPendingEvents();
+        return;
+    }
+    host.LoadForm1(m);
+}
+
+}  // namespace mjr

@@ -1,0 +1,80 @@
+#include "engine/affinity.h"
+
+#include "platform/unique_handle.h"
+
+namespace mjr {
+namespace {
+
+constexpr std::int32_t kCpuBitsSource = 15;  // processors 0 to 3
+constexpr std::int32_t kHighestCpuDigit = 7;
+
+std::int32_t CharValue(wchar_t c) noexcept { return (c >= L'0' && c <= L'9') ? c - L'0' : 0; }
+
+std::int32_t BitOf(std::int32_t bit) noexcept { return static_cast<std::int32_t>(std::uint32_t{1} << bit); }
+
+std::int32_t EntryFor(const CpuTable& cpu, std::int32_t value) noexcept {
+    // The table covers digits 0 to 3; a higher digit names its processor alone.
+    if (value >= 0 && static_cast<std::size_t>(value) < cpu.CpuBits.size()) return cpu.CpuBits[value];
+    return BitOf(value);
+}
+
+}  // namespace
+
+std::vector<std::int32_t> MaskToBitList(std::int32_t mask) {
+    std::vector<std::int32_t> bits;
+    const auto unsignedMask = static_cast<std::uint32_t>(mask);
+    for (int j = 0; j < 32; ++j)
+        if (unsignedMask & (std::uint32_t{1} << j)) bits.push_back(BitOf(j));
+    return bits;
+}
+
+std::vector<std::int32_t> BuildCpuBits() { return MaskToBitList(kCpuBitsSource); }
+
+std::int32_t MaxCpuIndexFor(Dword numberOfProcessors) noexcept {
+    std::int64_t highest = static_cast<std::int64_t>(numberOfProcessors) - 1;
+    return static_cast<std::int32_t>(highest > kHighestCpuDigit ? kHighestCpuDigit : highest);
+}
+
+std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcept {
+    if (digits.empty()) return EntryFor(cpu, 0);
+    std::int32_t mask = 0;
+    for (wchar_t c : digits) mask |= EntryFor(cpu, CharValue(c));
+    return mask;
+}
+
+std::int32_t GetAffinityMask(Platform& platform, Dword processId) {
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation | kProcessVmRead, 0, processId));
+    if (!process) return 0;
+    Dword processMask = 0;
+    Dword systemMask = 0;
+    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask)) return 0;
+    return static_cast<std::int32_t>(processMask);
+}
+
+std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex) {
+    std::wstring digits;
+    const auto unsignedMask = static_cast<std::uint32_t>(mask);
+    for (std::int32_t b = 0; b <= maxCpuIndex && b < 32; ++b) {
+        const std::uint32_t bit = std::uint32_t{1} << b;
+        if (bit > unsignedMask) break;
+        if (unsignedMask & bit) digits.push_back(static_cast<wchar_t>(L'0' + b));
+    }
+    return digits;
+}
+
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId, std::wstring_view digits,
+                   Counter& affinityErrors) {
+    UniqueHandle process(platform, platform.OpenProcess(kProcessAllAccessLegacy, 0, processId));
+    if (!process) {
+        affinityErrors.Increment();
+        return;
+    }
+    const auto mask = static_cast<Dword>(DigitsToMask(cpu, digits));
+    if (platform.SetProcessAffinityMask(process.get(), mask) == 1) {
+        platform.Sleep(0);
+    } else {
+        affinityErrors.Increment();
+    }
+}
+
+}  // namespace mjr

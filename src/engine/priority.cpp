@@ -1,0 +1,44 @@
+#include "engine/priority.h"
+
+#include "platform/unique_handle.h"
+
+namespace mjr {
+namespace {
+
+struct PriorityWord {
+    std::wstring_view word;
+    Dword priorityClass;
+};
+
+constexpr PriorityWord kPriorityWords[] = {
+    {L"Real", 0x100}, {L"High", 0x80}, {L"Above", 0x8000},
+    {L"Normal", 0x20}, {L"Below", 0x4000}, {L"Low", 0x40},
+};
+
+}  // namespace
+
+Dword PriorityNameToClass(std::wstring_view word) noexcept {
+    for (const PriorityWord& entry : kPriorityWords)
+        if (entry.word == word) return entry.priorityClass;
+    return 0;
+}
+
+Dword GetPriority(Platform& platform, Dword processId) {
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, processId));
+    if (!process) return 0;
+    return platform.GetPriorityClass(process.get());
+}
+
+void ApplyPriority(Platform& platform, Dword processId, Dword priorityClass, Counter& priorityErrors) {
+    if (GetPriority(platform, processId) == priorityClass) return;
+    UniqueHandle process(platform, platform.OpenProcess(kProcessSetInformation, 0, processId));
+    if (!process) {
+        priorityErrors.Increment();
+        return;
+    }
+    if (platform.SetPriorityClass(process.get(), priorityClass) == 0) priorityErrors.Increment();
+    process.reset();
+    platform.Sleep(0);
+}
+
+}  // namespace mjr

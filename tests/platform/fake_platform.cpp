@@ -1,0 +1,269 @@
+#include "platform/fake_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace mjr::testing {
+namespace {
+
+std::string Hex(Dword v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(v));
+    return buf;
+}
+
+bool IsValidPriorityClass(Dword c) {
+    switch (c) {
+        case 0x20: case 0x40: case 0x80: case 0x100: case 0x4000: case 0x8000: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+FakePlatform::FakePlatform() = default;
+
+FakeProcess& FakePlatform::AddProcess(Dword pid, std::string modulePath) {
+    FakeProcess p;
+    p.pid = pid;
+    p.modulePath = std::move(modulePath);
+    processes.push_back(std::move(p));
+    return processes.back();
+}
+
+FakeProcess* FakePlatform::Find(Dword pid) {
+    for (auto& p : processes)
+        if (p.pid == pid) return &p;
+    return nullptr;
+}
+
+std::size_t FakePlatform::CallsNamed(const std::string& prefix) const {
+    return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) {
+        return c.compare(0, prefix.size(), prefix) == 0;
+    }));
+}
+
+void FakePlatform::ClearRecord() {
+    calls.clear();
+    enumProcessesCalls = 0;
+    enumBufferSizes.clear();
+    closeOrder.clear();
+    sleeps = 0;
+}
+
+void FakePlatform::Record(std::string call) {
+    if (recordCalls) calls.push_back(std::move(call));
+}
+
+Handle FakePlatform::NewHandle(HandleInfo info) {
+    Handle h = nextHandle_;
+    nextHandle_ += 4;
+    handles_[h] = info;
+    ++handlesOpened;
+    return h;
+}
+
+const FakePlatform::HandleInfo* FakePlatform::Lookup(Handle h, HandleInfo::Kind kind) const {
+    auto it = handles_.find(h);
+    if (it == handles_.end() || it->second.kind != kind) return nullptr;
+    return &it->second;
+}
+
+FakeProcess* FakePlatform::ProcessFor(Handle h, Dword neededAccess) {
+    const HandleInfo* info = Lookup(h, HandleInfo::Process);
+    if (!info || (info->access & neededAccess) != neededAccess) return nullptr;
+    FakeProcess* p = Find(info->pid);
+    return (p && !p->exited) ? p : nullptr;
+}
+
+WinBool FakePlatform::EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) {
+    ++enumProcessesCalls;
+    if (recordCalls) enumBufferSizes.push_back(bufferBytes);
+    Record("EnumProcesses(" + std::to_string(bufferBytes) + ")");
+    if (enumProcessesFails) return 0;
+    std::size_t fit = std::min<std::size_t>(processes.size(), bufferBytes / 4);
+    for (std::size_t i = 0; i < fit; ++i) processIds[i] = processes[i].pid;
+    *bytesReturned = static_cast<Dword>(fit * 4);
+    return 1;
+}
+
+WinBool FakePlatform::EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes, Dword* bytesNeeded) {
+    Record("EnumProcessModules(" + std::to_string(bufferBytes) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryInformation | kProcessVmRead);
+    if (!p || p->moduleListingFails) return 0;
+    if (bufferBytes >= sizeof(Handle)) *modules = 0x400000;  // the executable's module comes first
+    *bytesNeeded = static_cast<Dword>(sizeof(Handle));
+    return 1;
+}
+
+Dword FakePlatform::GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) {
+    Record("GetModuleFileNameExA(" + std::to_string(size) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryInformation | kProcessVmRead);
+    if (!p || p->fileNameFails || module != 0x400000 || size == 0) return 0;
+    // Like Windows: a name that does not fit is cut and NUL-terminated.
+    std::size_t n = std::min<std::size_t>(p->modulePath.size(), size - 1);
+    std::memcpy(buffer, p->modulePath.data(), n);
+    buffer[n] = '\0';
+    return static_cast<Dword>(n);
+}
+
+Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dword processId) {
+    Record("OpenProcess(" + Hex(desiredAccess) + "," + std::to_string(inheritHandle) + "," +
+           std::to_string(processId) + ")");
+    FakeProcess* p = Find(processId);
+    bool own = processId == currentProcessId;
+    if (!own && (!p || p->exited || (p->grantedAccess & desiredAccess) != desiredAccess)) return 0;
+    return NewHandle({HandleInfo::Process, processId, desiredAccess});
+}
+
+WinBool FakePlatform::CloseHandle(Handle object) {
+    Record("CloseHandle");
+    closeOrder.push_back(object);
+    auto it = handles_.find(object);
+    if (it == handles_.end()) {
+        ++badCloses;
+        return 0;
+    }
+    handles_.erase(it);
+    ++handlesClosed;
+    return 1;
+}
+
+Dword FakePlatform::GetCurrentProcessId() {
+    Record("GetCurrentProcessId");
+    return currentProcessId;
+}
+
+void FakePlatform::GetSystemInfo(SystemInfo* info) {
+    Record("GetSystemInfo");
+    info->dwNumberOfProcessors = numberOfProcessors;
+}
+
+Dword FakePlatform::GetLongPathNameA(const char* shortPath, char* buffer, Dword size) {
+    Record("GetLongPathNameA(" + std::to_string(size) + ")");
+    std::string in = shortPath;
+    std::string out = in;
+    if (auto it = longPaths.find(in); it != longPaths.end()) {
+        if (!it->second) return 0;
+        out = *it->second;
+    }
+    if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
+    std::memcpy(buffer, out.c_str(), out.size() + 1);
+    return static_cast<Dword>(out.size());
+}
+
+Dword FakePlatform::GetWindowsDirectoryA(char* buffer, Dword size) {
+    Record("GetWindowsDirectoryA(" + std::to_string(size) + ")");
+    if (windowsDirectoryFails) return 0;
+    if (windowsDirectory.size() + 1 > size) return static_cast<Dword>(windowsDirectory.size() + 1);
+    std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
+    return static_cast<Dword>(windowsDirectory.size());
+}
+
+WinBool FakePlatform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
+    Record("GetProcessAffinityMask");
+    FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
+    if (!p || p->getAffinityFails) return 0;
+    *processMask = p->affinity;
+    *systemMask = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
+    return 1;
+}
+
+WinBool FakePlatform::SetProcessAffinityMask(Handle process, Dword mask) {
+    Record("SetProcessAffinityMask(" + Hex(mask) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    if (!p || p->setAffinityFails) return 0;
+    Dword system = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
+    if (mask == 0 || (mask & ~system) != 0) return 0;  // a processor the machine lacks
+    p->affinity = mask;
+    return p->setAffinityResult;
+}
+
+Dword FakePlatform::GetPriorityClass(Handle process) {
+    Record("GetPriorityClass");
+    FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
+    if (!p || p->getPriorityFails) return 0;
+    return p->priority;
+}
+
+WinBool FakePlatform::SetPriorityClass(Handle process, Dword priorityClass) {
+    Record("SetPriorityClass(" + Hex(priorityClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    if (!p || p->setPriorityFails || !IsValidPriorityClass(priorityClass)) return 0;
+    p->priority = priorityClass;
+    return 1;
+}
+
+void FakePlatform::Sleep(Dword milliseconds) {
+    Record("Sleep(" + std::to_string(milliseconds) + ")");
+    ++sleeps;
+}
+
+WinBool FakePlatform::OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) {
+    Record("OpenProcessToken(" + Hex(desiredAccess) + ")");
+    if (openTokenFails || !Lookup(process, HandleInfo::Process)) return 0;
+    *token = NewHandle({HandleInfo::Token, currentProcessId, desiredAccess});
+    return 1;
+}
+
+WinBool FakePlatform::LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) {
+    Record(std::string("LookupPrivilegeValueA(") + (systemName ? systemName : "null") + "," + name + ")");
+    if (lookupPrivilegeFails || std::strcmp(name, "SeDebugPrivilege") != 0) return 0;
+    luid->LowPart = 20;  // the debug privilege's LUID on Windows
+    luid->HighPart = 0;
+    return 1;
+}
+
+WinBool FakePlatform::AdjustTokenPrivileges(Handle token, WinBool disableAllPrivileges,
+                                            const TokenPrivileges* newState, Dword bufferLength,
+                                            TokenPrivileges* previousState, Dword* returnLength) {
+    Record("AdjustTokenPrivileges(" + std::to_string(disableAllPrivileges) + "," + std::to_string(bufferLength) + ")");
+    const HandleInfo* info = Lookup(token, HandleInfo::Token);
+    if (!info || (info->access & kTokenAdjustPrivileges) == 0) return 0;
+    lastAdjustment = *newState;
+    lastAdjustBufferLength = bufferLength;
+    if (adjustTokenResult == 0) return 0;
+    if (previousState && bufferLength >= sizeof(TokenPrivileges)) {
+        previousState->PrivilegeCount = 1;
+        previousState->Privileges[0].Luid = newState->Privileges[0].Luid;
+        previousState->Privileges[0].Attributes = privilegeAttributes_;
+    }
+    if (returnLength) *returnLength = sizeof(TokenPrivileges);
+    privilegeAttributes_ = newState->Privileges[0].Attributes;
+    return adjustTokenResult;
+}
+
+std::string FakePlatform::WideToAnsi(std::wstring_view text) {
+    // A single-byte code page: Latin-1, with '?' for what it cannot hold.
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) out.push_back(static_cast<unsigned>(c) <= 0xFF ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::wstring FakePlatform::AnsiToWide(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (char c : text) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
+std::wstring FakePlatform::CommandLineArgs() {
+    Record("CommandLineArgs");
+    return commandLine;
+}
+bool FakePlatform::PreviousInstanceRunning() {
+    Record("PreviousInstanceRunning");
+    return previousInstance;
+}
+
+std::optional<std::string> FakePlatform::ReadWholeFile(const std::wstring& path) {
+    Record("ReadWholeFile");
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace mjr::testing
