@@ -112,7 +112,8 @@ Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dwo
     Record("OpenProcess(" + Hex(desiredAccess) + "," + std::to_string(inheritHandle) + "," +
            std::to_string(processId) + ")");
     FakeProcess* p = Find(processId);
-    bool own = processId == currentProcessId;
+    bool own = processId == currentProcessId && !ownProcessOpenFails;
+    if (processId == currentProcessId && ownProcessOpenFails) return 0;
     if (!own && (!p || p->exited || (p->grantedAccess & desiredAccess) != desiredAccess)) return 0;
     return NewHandle({HandleInfo::Process, processId, desiredAccess});
 }

@@ -36,6 +36,7 @@ public:
     // --- the world ---
     std::vector<FakeProcess> processes;  // in listing order
     Dword currentProcessId = 4000;       // also listed when present in `processes`
+    bool ownProcessOpenFails = false;
     Dword numberOfProcessors = 4;
     std::string windowsDirectory = "C:\\WINDOWS";
     bool windowsDirectoryFails = false;

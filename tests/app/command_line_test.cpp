@@ -1,0 +1,72 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace mjr {
+namespace {
+
+struct CommandLineCase {
+    const wchar_t* arguments;
+    const wchar_t* profileName;
+    bool enforceOn;
+    std::int32_t enforceSeconds;
+    bool oneShot;
+};
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineTest, RecognisesTheOptions) {
+    const CommandLineCase& c = GetParam();
+    RunSettings settings;
+    bool oneShot = ParseCommandLine(c.arguments, settings);
+    EXPECT_EQ(settings.ProfileName, c.profileName);
+    EXPECT_EQ(settings.EnforceOn, c.enforceOn);
+    EXPECT_EQ(settings.EnforceSeconds, c.enforceSeconds);
+    EXPECT_EQ(oneShot, c.oneShot);
+}
+
+INSTANTIATE_TEST_SUITE_P(RecognitionTable, CommandLineTest, ::testing::Values(
+    CommandLineCase{L"", L"", false, 0, false},
+    CommandLineCase{L"   ", L"", false, 0, false},
+    CommandLineCase{L"/My Favs 2", L"My Favs 2", false, 0, false},
+    CommandLineCase{L"/my favs 3 /exit", L"my favs 3", false, 0, true},
+    CommandLineCase{L"exit", L"", false, 0, true},
+    CommandLineCase{L"/noexit", L"", false, 0, true},
+    CommandLineCase{L"/enforce", L"", false, 0, false},
+    CommandLineCase{L"/enforce:", L"", false, 0, false},
+    CommandLineCase{L"/enforce:30", L"", true, 30, false},
+    CommandLineCase{L"/ENFORCE: 45", L"", true, 45, false},
+    CommandLineCase{L"/enforce=5", L"", true, 10, false},
+    CommandLineCase{L"/enforce30", L"", true, 10, false},
+    CommandLineCase{L"/enforce 120 /My Favs 2 /exit", L"My Favs 2", true, 120, true},
+    CommandLineCase{L"/enforce:30 /enforce:60", L"", true, 60, false},
+    CommandLineCase{L"/My Favs Exit", L"My Favs Exit", false, 0, true},
+    CommandLineCase{L"/My Favs Enforced", L"My Favs Enforced", true, 10, false},
+    CommandLineCase{L"/", L"", false, 0, false}));
+
+INSTANTIATE_TEST_SUITE_P(Edges, CommandLineTest, ::testing::Values(
+    // The number starts at the 9th character of the trimmed piece, wherever "enforce" stands.
+    CommandLineCase{L"/  enforce:25  ", L"", true, 25, false},
+    CommandLineCase{L"/x enforce:25", L"", true, 10, false},
+    CommandLineCase{L"/enforce:-40", L"", true, 10, false},
+    CommandLineCase{L"/enforce:10.5", L"", true, 10, false},
+    CommandLineCase{L"/enforce:11.5", L"", true, 12, false},
+    CommandLineCase{L"/enforce:&H1E", L"", true, 30, false},
+    // Beyond the signed 32-bit range: clamped, start-up goes on.
+    CommandLineCase{L"/enforce:99999999999", L"", true, 2147483647, false},
+    CommandLineCase{L"/enforce:1E400", L"", true, 2147483647, false},
+    // A tab is no space: it stays in the profile name.
+    CommandLineCase{L"/\tMy Favs 4 ", L"\tMy Favs 4", false, 0, false},
+    CommandLineCase{L"/My Favs 2/My Favs 3", L"My Favs 3", false, 0, false},
+    CommandLineCase{L"/my fav/EXIT/", L"my fav", false, 0, true}));
+
+TEST(CommandLine, AnEnforcePieceWithoutANumberLeavesEarlierSettingsAlone) {
+    RunSettings settings;
+    settings.ProfileName = L"kept";
+    ParseCommandLine(L"/enforce /nothing here", settings);
+    EXPECT_EQ(settings.ProfileName, L"kept");
+    EXPECT_FALSE(settings.EnforceOn);
+}
+
+}  // namespace
+}  // namespace mjr

@@ -1,0 +1,271 @@
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_platform.h"
+
+namespace mjr {
+namespace {
+
+using testing::FakePlatform;
+
+// A world with the two ordinary first-listed processes and a loaded table.
+struct Pass : ::testing::Test {
+    FakePlatform fake;
+    Module1 m{fake};
+
+    Pass() {
+        fake.numberOfProcessors = 4;
+        m.Cpu = CpuTable{BuildCpuBits(), 3};
+        m.WindowsDirPrefix = L"C:\\WINDOWS\\";
+        fake.AddProcess(0, "");
+        fake.AddProcess(4, "C:\\WINDOWS\\system.exe");
+    }
+    void Favourite(const wchar_t* path, const wchar_t* affinity, const wchar_t* priority) {
+        m.Favorites.Append(FavoriteRecord{path, affinity, priority});
+        m.Favorites.SetCount(static_cast<std::int16_t>(m.Favorites.Records().size()));
+    }
+    bool Scans() {
+        std::size_t opens = fake.handlesOpened;
+        EnforcePass(m);
+        return fake.handlesOpened != opens;
+    }
+    void TearDown() override {
+        EXPECT_EQ(fake.OpenHandleCount(), 0u);
+        EXPECT_EQ(fake.badCloses, 0u);
+    }
+};
+
+TEST_F(Pass, CorrectsAMatchingProcessAndLeavesOthersAlone) {
+    Favourite(L"C:\\Apps\\tool.exe", L"13", L"High");
+    auto& tool = fake.AddProcess(200, "C:\\Apps\\tool.exe");
+    auto& other = fake.AddProcess(201, "C:\\Apps\\other.exe");
+    auto& cased = fake.AddProcess(202, "C:\\apps\\TOOL.exe");
+    EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->affinity, 0xAu);
+    EXPECT_EQ(fake.Find(200)->priority, 0x80u);
+    EXPECT_EQ(other.affinity, 0x3u);
+    EXPECT_EQ(cased.priority, 0x20u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 1);
+    EXPECT_EQ(m.AffinityErrors.Value(), 0);
+    EXPECT_EQ(m.PriorityErrors.Value(), 0);
+    (void)tool;
+}
+
+TEST_F(Pass, TheFirstTwoListedAreNeverOpenedSummedOrMatched) {
+    Favourite(L"", L"0", L"High");  // would match anything unresolvable
+    Favourite(L"C:\\WINDOWS\\system.exe", L"0", L"High");
+    fake.AddProcess(300, "C:\\Apps\\x.exe");
+    EnforcePass(m);
+    for (const std::string& call : fake.calls) {
+        EXPECT_EQ(call.find(",0,0)"), std::string::npos) << call;
+        EXPECT_EQ(call.find(",0,4)"), std::string::npos) << call;
+    }
+    EXPECT_EQ(m.Enforcement.PidCount, 3);
+    EXPECT_EQ(m.Enforcement.PidSum, 300);
+    // Changing the first two identifiers is no change.
+    fake.processes[0].pid = 8;
+    fake.processes[1].pid = 12;
+    m.Enforcement.PassesLeft = 0;
+    EXPECT_FALSE(Scans());
+}
+
+TEST_F(Pass, EachChangeBuysFourScansThenOnlyTheListing) {
+    Favourite(L"C:\\t.exe", L"0", L"Normal");
+    fake.AddProcess(200, "C:\\t.exe");
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Scans()) << i;
+    fake.ClearRecord();
+    EXPECT_FALSE(Scans());
+    for (const std::string& call : fake.calls) EXPECT_EQ(call.rfind("EnumProcesses", 0), 0u) << call;
+    fake.AddProcess(210, "C:\\u.exe");
+    EXPECT_TRUE(Scans());
+    EXPECT_EQ(m.Enforcement.PassesLeft, 3);
+}
+
+TEST_F(Pass, FingerprintIsCountAndSum) {
+    fake.AddProcess(100, "C:\\a.exe");
+    fake.AddProcess(200, "C:\\b.exe");
+    fake.AddProcess(300, "C:\\c.exe");
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
+    // Same identifiers in another order.
+    std::swap(fake.processes[2], fake.processes[4]);
+    EXPECT_FALSE(Scans());
+    // One ends, another starts with the same identifier.
+    fake.processes[3].modulePath = "C:\\new.exe";
+    EXPECT_FALSE(Scans());
+    // One 10 higher, another 10 lower.
+    fake.processes[2].pid += 10;
+    fake.processes[4].pid -= 10;
+    EXPECT_FALSE(Scans());
+    // Anything else is a change.
+    fake.processes[2].pid += 4;
+    EXPECT_TRUE(Scans());
+}
+
+TEST_F(Pass, SumWrapsInThirtyTwoBits) {
+    fake.AddProcess(0xFFFFFFF0u, "C:\\a.exe");
+    fake.AddProcess(0x20, "C:\\b.exe");
+    EnforcePass(m);
+    EXPECT_EQ(m.Enforcement.PidSum, 0x10);
+}
+
+TEST_F(Pass, SnapshotBufferDoublesAndAFullBufferIsReadAgain) {
+    // 2 + 62 = 64 identifiers fill a 256-byte buffer exactly.
+    for (Dword pid = 100; pid < 162; ++pid) fake.AddProcess(pid, "C:\\p.exe");
+    EnforcePass(m);
+    EXPECT_EQ(fake.enumBufferSizes, (std::vector<Dword>{16, 32, 64, 128, 256, 512}));
+    EXPECT_EQ(m.Enforcement.PidCount, 64);
+    EXPECT_EQ(m.Enforcement.Pids.size(), 512u / 4 + 1);
+    EXPECT_EQ(m.Enforcement.Pids[0], 0u);
+    EXPECT_EQ(m.Enforcement.Pids[1], 0u);
+    EXPECT_EQ(m.Enforcement.Pids[3], 100u);
+    EXPECT_EQ(m.Enforcement.Pids[65], 0u);
+    fake.ClearRecord();
+    fake.processes.resize(3);  // 3 identifiers fit the first 16 bytes
+    EnforcePass(m);
+    EXPECT_EQ(fake.enumBufferSizes, (std::vector<Dword>{16}));
+}
+
+TEST_F(Pass, AFailedListingSeesNothingAndKeepsTheLastChange) {
+    fake.AddProcess(100, "C:\\a.exe");
+    m.Settings.EnforceOn = true;
+    m.Settings.EnforceSeconds = 10;
+    EnforcePass(m);
+    const auto before = m.Enforcement;
+    fake.enumProcessesFails = true;
+    EXPECT_FALSE(Scans());
+    EXPECT_EQ(m.Enforcement.LastProcessCount, before.LastProcessCount);
+    EXPECT_EQ(m.Enforcement.LastPidSum, before.LastPidSum);
+    EXPECT_EQ(m.Enforcement.PassesLeft, before.PassesLeft);
+    EXPECT_EQ(m.Enforcement.PidCount, 0);
+    EXPECT_EQ(m.Enforcement.TickCount, before.TickCount + 1);  // the period runs on
+    fake.enumProcessesFails = false;
+    EXPECT_TRUE(Scans());  // the series goes on where it was
+    EXPECT_EQ(m.Enforcement.PassesLeft, before.PassesLeft - 1);
+}
+
+TEST_F(Pass, EnforcePeriodStartsASeriesEveryTwiceSecondsPasses) {
+    fake.AddProcess(100, "C:\\a.exe");
+    m.Settings.EnforceOn = true;
+    m.Settings.EnforceSeconds = 10;
+    std::vector<int> scanning;
+    for (int pass = 1; pass <= 61; ++pass)
+        if (Scans()) scanning.push_back(pass);
+    EXPECT_EQ(scanning, (std::vector<int>{1, 2, 3, 4, 21, 22, 23, 24, 41, 42, 43, 44, 61}));
+}
+
+TEST_F(Pass, WithoutEnforceTheTickCountStaysZero) {
+    fake.AddProcess(100, "C:\\a.exe");
+    for (int i = 0; i < 50; ++i) EnforcePass(m);
+    EXPECT_EQ(m.Enforcement.TickCount, 0);
+    EXPECT_EQ(m.Enforcement.PassesLeft, 0);
+}
+
+TEST_F(Pass, ResetOfLastProcessCountForcesAScan) {
+    fake.AddProcess(100, "C:\\a.exe");
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
+    EXPECT_FALSE(Scans());
+    m.Enforcement.LastProcessCount = 0;
+    EXPECT_TRUE(Scans());
+}
+
+TEST_F(Pass, OnlyTheFirstOfEqualPathsIsApplied) {
+    Favourite(L"C:\\t.exe", L"1", L"Low");
+    Favourite(L"C:\\t.exe", L"2", L"High");
+    fake.AddProcess(200, "C:\\t.exe");
+    EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->affinity, 0x2u);
+    EXPECT_EQ(fake.Find(200)->priority, 0x40u);
+}
+
+struct HitCase {
+    const char* name;
+    const wchar_t* affinity;
+    Dword mask;           // the process's mask before each scan
+    std::int64_t hitsPerScan;
+    std::int64_t errorsPerScan;
+    Dword maskAfter;
+};
+
+class HitTest : public Pass, public ::testing::WithParamInterface<HitCase> {};
+
+TEST_P(HitTest, CountsHitsAndErrorsOnEveryScan) {
+    fake.numberOfProcessors = 2;
+    m.Cpu.MaxCpuIndex = 1;
+    Favourite(L"C:\\t.exe", GetParam().affinity, L"Default");
+    auto& p = fake.AddProcess(200, "C:\\t.exe");
+    p.affinity = GetParam().mask;
+    for (int scan = 1; scan <= 4; ++scan) {
+        EnforcePass(m);
+        EXPECT_EQ(m.FavoritesHit.Value(), GetParam().hitsPerScan * scan);
+        EXPECT_EQ(m.AffinityErrors.Value(), GetParam().errorsPerScan * scan);
+        EXPECT_EQ(fake.Find(200)->affinity, GetParam().maskAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HitTest, ::testing::Values(
+    HitCase{"equal_digits_do_nothing", L"01", 0x3, 0, 0, 0x3},
+    HitCase{"out_of_order_digits_are_applied_every_time", L"10", 0x3, 1, 0, 0x3},
+    HitCase{"empty_affinity_sets_processor_0_every_time", L"", 0x3, 1, 0, 0x1},
+    HitCase{"absent_processor_is_refused_every_time", L"3", 0x3, 1, 1, 0x3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Pass, ADigitAppliedOnceThenComparesEqual) {
+    fake.numberOfProcessors = 8;
+    m.Cpu.MaxCpuIndex = 7;
+    Favourite(L"C:\\t.exe", L"4567", L"Default");
+    fake.AddProcess(200, "C:\\t.exe").affinity = 0xFF;
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->affinity, 0xF0u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 1);
+    EXPECT_EQ(m.AffinityErrors.Value(), 0);
+}
+
+TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {
+    Favourite(L"C:\\t.exe", L"01", L"Default");
+    Favourite(L"C:\\u.exe", L"01", L"default");
+    fake.AddProcess(200, "C:\\t.exe").priority = 0x40;
+    fake.AddProcess(201, "C:\\u.exe").priority = 0x40;
+    EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->priority, 0x40u);
+    EXPECT_EQ(m.PriorityErrors.Value(), 1);  // class 0 is refused for 201
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x400,0,200)"), 0u);
+}
+
+TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {
+    Favourite(L"", L"0", L"Low");
+    fake.AddProcess(200, "C:\\ok.exe");
+    fake.AddProcess(201, "C:\\locked.exe").moduleListingFails = true;
+    fake.AddProcess(202, "C:\\long.exe");
+    fake.longPaths["C:\\long.exe"] = "C:\\" + std::string(1100, 'x');
+    EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->priority, 0x20u);
+    EXPECT_EQ(fake.Find(201)->priority, 0x40u);
+    EXPECT_EQ(fake.Find(201)->affinity, 0x1u);
+    EXPECT_EQ(fake.Find(202)->priority, 0x20u);  // too long to hold: matches nothing
+}
+
+TEST_F(Pass, AProcessThatEndsBeforeItsTurnIsPassedOver) {
+    Favourite(L"C:\\t.exe", L"0", L"Low");
+    fake.AddProcess(200, "C:\\t.exe").exited = true;
+    EnforcePass(m);
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
+    EXPECT_EQ(m.AffinityErrors.Value(), 0);
+    EXPECT_EQ(m.PriorityErrors.Value(), 0);
+}
+
+TEST_F(Pass, OpensAskOnlyTheAccessTheyNeed) {
+    Favourite(L"C:\\t.exe", L"1", L"High");
+    fake.AddProcess(200, "C:\\t.exe");
+    EnforcePass(m);
+    std::vector<std::string> opens;
+    for (const std::string& c : fake.calls)
+        if (c.rfind("OpenProcess", 0) == 0) opens.push_back(c);
+    EXPECT_EQ(opens, (std::vector<std::string>{"OpenProcess(0x410,0,200)", "OpenProcess(0x410,0,200)",
+                                               "OpenProcess(0x1F0FFF,0,200)", "OpenProcess(0x400,0,200)",
+                                               "OpenProcess(0x200,0,200)"}));
+    EXPECT_EQ(fake.handlesOpened, fake.handlesClosed);
+}
+
+}  // namespace
+}  // namespace mjr

@@ -1,0 +1,74 @@
+#include "engine/priority.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_platform.h"
+
+namespace mjr {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(PriorityNameToClass, WholeWordsCaseSensitive) {
+    struct { const wchar_t* word; Dword value; } cases[] = {
+        {L"Real", 256}, {L"High", 128}, {L"Above", 32768}, {L"Normal", 32}, {L"Below", 16384}, {L"Low", 64},
+        {L"Default", 0}, {L"default", 0}, {L"above", 0}, {L"High ", 0}, {L" High", 0}, {L"Realtime", 0},
+        {L"", 0},
+    };
+    for (auto c : cases) EXPECT_EQ(PriorityNameToClass(c.word), c.value) << c.word;
+}
+
+struct Priority : ::testing::Test {
+    FakePlatform fake;
+    Counter errors;
+    void TearDown() override {
+        EXPECT_EQ(fake.OpenHandleCount(), 0u);
+        EXPECT_EQ(fake.badCloses, 0u);
+    }
+};
+
+TEST_F(Priority, AlreadyAtTheClassOpensOnceForReadingOnly) {
+    fake.AddProcess(100, "C:\\a.exe").priority = 0x80;
+    ApplyPriority(fake, 100, 0x80, errors);
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x400,0,100)", "GetPriorityClass", "CloseHandle"}));
+    EXPECT_EQ(errors.Value(), 0);
+    EXPECT_EQ(fake.sleeps, 0u);
+}
+
+TEST_F(Priority, SetsWithSetInformationClosesThenSleeps) {
+    fake.AddProcess(100, "C:\\a.exe").priority = 0x20;
+    ApplyPriority(fake, 100, 0x4000, errors);
+    EXPECT_EQ(fake.Find(100)->priority, 0x4000u);
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x400,0,100)", "GetPriorityClass", "CloseHandle",
+                                                    "OpenProcess(0x200,0,100)", "SetPriorityClass(0x4000)",
+                                                    "CloseHandle", "Sleep(0)"}));
+    EXPECT_EQ(errors.Value(), 0);
+}
+
+TEST_F(Priority, FailuresCountOnce) {
+    auto& p = fake.AddProcess(100, "C:\\a.exe");
+    p.grantedAccess = 0x410;  // readable, not settable
+    ApplyPriority(fake, 100, 0x80, errors);
+    EXPECT_EQ(errors.Value(), 1);
+    EXPECT_EQ(fake.sleeps, 0u);  // no handle, no attempt, no sleep
+
+    p.grantedAccess = 0xFFFFFFFF;
+    p.setPriorityFails = true;
+    ApplyPriority(fake, 100, 0x80, errors);
+    EXPECT_EQ(errors.Value(), 2);
+    EXPECT_EQ(fake.sleeps, 1u);  // an attempted set still sleeps
+}
+
+TEST_F(Priority, AnUnknownWordIsRefusedWhenTheClassCanBeRead) {
+    fake.AddProcess(100, "C:\\a.exe");
+    ApplyPriority(fake, 100, 0, errors);  // the platform refuses class 0
+    EXPECT_EQ(errors.Value(), 1);
+    fake.Find(100)->getPriorityFails = true;  // unreadable counts as 0: equal, nothing happens
+    fake.ClearRecord();
+    ApplyPriority(fake, 100, 0, errors);
+    EXPECT_EQ(errors.Value(), 1);
+    EXPECT_EQ(fake.CallsNamed("SetPriorityClass"), 0u);
+}
+
+}  // namespace
+}  // namespace mjr

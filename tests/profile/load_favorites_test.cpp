@@ -1,0 +1,159 @@
+#include "profile/load_favorites.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_platform.h"
+
+namespace mjr {
+namespace {
+
+using testing::FakePlatform;
+
+constexpr wchar_t kDir[] = L"C:\\Apps\\Marrowbine";
+
+struct Label : ProfileStatusLabel {
+    std::wstring text = L"Favorite Profile: Not Loaded!";
+    int writes = 0;
+    void SetProfileStatus(const std::wstring& t) override {
+        text = t;
+        ++writes;
+    }
+};
+
+struct Loader {
+    FakePlatform fake;
+    RunSettings settings;
+    FavoritesTable favorites;
+    Label label;
+
+    Loader() { settings.ProfileName = L"My Favs 2"; }
+    void Profile(std::string bytes, const std::wstring& name = L"My Favs 2") {
+        fake.files[std::wstring(kDir) + L"\\" + name] = std::move(bytes);
+    }
+    void Load() { LoadFavorites(fake, settings, favorites, &label); }
+};
+
+struct FailureCase {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file at all
+};
+
+class FailedLoadTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
+    Loader l;
+    l.Profile("h\r\nx\t01\tHigh\tC:\\old.exe\r\n");
+    l.Load();
+    ASSERT_EQ(l.favorites.Count(), 1);
+    l.label.text = L"before";
+
+    if (GetParam().bytes) l.Profile(*GetParam().bytes);
+    else l.fake.files.clear();
+    l.Load();
+    EXPECT_EQ(l.favorites.Count(), 0);
+    EXPECT_TRUE(l.favorites.Records().empty());
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\old.exe"), nullptr);
+    EXPECT_EQ(l.label.text, L"before");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
+    FailureCase{"missing_file", std::nullopt},
+    FailureCase{"empty_file", ""},
+    FailureCase{"header_only", "Header\r\n"},
+    FailureCase{"header_only_no_line_end", "Header"},
+    FailureCase{"too_few_fields", "h\r\nx\t01\tHigh\r\n"},
+    FailureCase{"good_lines_before_a_bad_one_are_dropped", "h\r\nx\t01\tHigh\tC:\\a.exe\r\nbad\r\n"},
+    FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n"},
+    FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n"},
+    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
+    Loader l;
+    l.Profile("Header\r\n"
+              "a\t01\tHigh\tC:\\Apps\\tool.exe\r\n"
+              "b\t 2 \thigh \tC:\\Apps\\Two.exe\textra\tmore\r\n"
+              "c\t\t\t\r\n"
+              "\"d\t3\tLow\tC:\\a,b\\t.exe\"\r\n");
+    l.Load();
+    ASSERT_EQ(l.favorites.Count(), 4);
+    const auto& r = l.favorites.Records();
+    EXPECT_EQ(r[0].Path, L"C:\\Apps\\tool.exe");
+    EXPECT_EQ(r[0].Affinity, L"01");
+    EXPECT_EQ(r[0].Priority, L"High");
+    EXPECT_EQ(r[1].Affinity, L" 2 ");
+    EXPECT_EQ(r[1].Priority, L"high ");
+    EXPECT_EQ(r[1].Path, L"C:\\Apps\\Two.exe");
+    EXPECT_EQ(r[2].Path, L"");
+    EXPECT_EQ(r[3].Path, L"C:\\a,b\\t.exe");
+    EXPECT_EQ(l.label.text, L"Profile:My Favs 2  Enforce:Disabled");
+}
+
+TEST(LoadFavorites, AnsiBytesBecomeWideText) {
+    Loader l;
+    l.Profile("h\r\nx\t0\tNormal\tC:\\Caf\xE9\\t.exe\r\n");
+    l.Load();
+    ASSERT_EQ(l.favorites.Count(), 1);
+    EXPECT_EQ(l.favorites.Records()[0].Path, L"C:\\Caf\u00E9\\t.exe");
+}
+
+TEST(LoadFavorites, DefaultNameIsMyFavs1AndStays) {
+    Loader l;
+    l.settings.ProfileName.clear();
+    l.Profile("h\r\nx\t0\tLow\tC:\\t.exe\r\n", L"My Favs 1");
+    l.Load();
+    EXPECT_EQ(l.settings.ProfileName, L"My Favs 1");
+    EXPECT_EQ(l.favorites.Count(), 1);
+}
+
+TEST(LoadFavorites, ProgramDirectoryAtADriveRootGetsNoSecondBackslash) {
+    Loader l;
+    l.fake.programDirectory = L"D:\\";
+    l.fake.files[L"D:\\My Favs 2"] = "h\r\nx\t0\tLow\tC:\\t.exe\r\n";
+    l.Load();
+    EXPECT_EQ(l.favorites.Count(), 1);
+}
+
+TEST(LoadFavorites, StatusTextShowsTheEnforcePeriod) {
+    RunSettings s;
+    s.ProfileName = L"My Favs 1";
+    s.EnforceOn = true;
+    s.EnforceSeconds = 30;
+    EXPECT_EQ(ProfileStatusText(s), L"Profile:My Favs 1  Enforce:30");
+    s.EnforceSeconds = 2147483647;
+    EXPECT_EQ(ProfileStatusText(s), L"Profile:My Favs 1  Enforce:2147483647");
+}
+
+TEST(LoadFavorites, FirstOfSeveralEqualPathsIsFound) {
+    Loader l;
+    l.Profile("h\r\nx\t0\tLow\tC:\\t.exe\r\ny\t1\tHigh\tC:\\t.exe\r\nz\t2\tHigh\tC:\\T.exe\r\n");
+    l.Load();
+    ASSERT_EQ(l.favorites.Count(), 3);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.exe"), &l.favorites.Records()[2]);
+    EXPECT_EQ(l.favorites.FindFirst(L"c:\\t.exe"), nullptr);
+    l.Load();  // the same file again gives the same table
+    EXPECT_EQ(l.favorites.Count(), 3);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
+}
+
+std::string ProfileOf(int favourites) {
+    std::string bytes = "h\r\n";
+    for (int i = 0; i < favourites; ++i) bytes += "x\t0\tLow\tC:\\p" + std::to_string(i) + ".exe\r\n";
+    return bytes;
+}
+
+TEST(LoadFavorites, HoldsAtMost32767Favourites) {
+    Loader l;
+    l.Profile(ProfileOf(32767));
+    l.Load();
+    EXPECT_EQ(l.favorites.Count(), 32767);
+    EXPECT_NE(l.favorites.FindFirst(L"C:\\p32766.exe"), nullptr);
+    l.Profile(ProfileOf(32768));
+    l.Load();
+    EXPECT_EQ(l.favorites.Count(), 0);
+    EXPECT_TRUE(l.favorites.Records().empty());
+}
+
+}  // namespace
+}  // namespace mjr
