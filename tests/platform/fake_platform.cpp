@@ -53,7 +53,7 @@ void FakePlatform::ClearRecord() {
 }
 
 void FakePlatform::Record(std::string call) {
-    if (recordCalls) calls.push_back(std::move(call));
+    calls.push_back(std::move(call));
 }
 
 Handle FakePlatform::NewHandle(HandleInfo info) {
@@ -80,7 +80,7 @@ FakeProcess* FakePlatform::ProcessFor(Handle h, Dword neededAccess) {
 WinBool FakePlatform::EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) {
     ++enumProcessesCalls;
     if (recordCalls) enumBufferSizes.push_back(bufferBytes);
-    Record("EnumProcesses(" + std::to_string(bufferBytes) + ")");
+    if (recordCalls) Record("EnumProcesses(" + std::to_string(bufferBytes) + ")");
     if (enumProcessesFails) return 0;
     std::size_t fit = std::min<std::size_t>(processes.size(), bufferBytes / 4);
     for (std::size_t i = 0; i < fit; ++i) processIds[i] = processes[i].pid;
@@ -89,7 +89,7 @@ WinBool FakePlatform::EnumProcesses(Dword* processIds, Dword bufferBytes, Dword*
 }
 
 WinBool FakePlatform::EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes, Dword* bytesNeeded) {
-    Record("EnumProcessModules(" + std::to_string(bufferBytes) + ")");
+    if (recordCalls) Record("EnumProcessModules(" + std::to_string(bufferBytes) + ")");
     FakeProcess* p = ProcessFor(process, kProcessQueryInformation | kProcessVmRead);
     if (!p || p->moduleListingFails) return 0;
     if (bufferBytes >= sizeof(Handle)) *modules = 0x400000;  // the executable's module comes first
@@ -98,7 +98,7 @@ WinBool FakePlatform::EnumProcessModules(Handle process, Handle* modules, Dword 
 }
 
 Dword FakePlatform::GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) {
-    Record("GetModuleFileNameExA(" + std::to_string(size) + ")");
+    if (recordCalls) Record("GetModuleFileNameExA(" + std::to_string(size) + ")");
     FakeProcess* p = ProcessFor(process, kProcessQueryInformation | kProcessVmRead);
     if (!p || p->fileNameFails || module != 0x400000 || size == 0) return 0;
     // Like Windows: a name that does not fit is cut and NUL-terminated.
@@ -109,7 +109,7 @@ Dword FakePlatform::GetModuleFileNameExA(Handle process, Handle module, char* bu
 }
 
 Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dword processId) {
-    Record("OpenProcess(" + Hex(desiredAccess) + "," + std::to_string(inheritHandle) + "," +
+    if (recordCalls) Record("OpenProcess(" + Hex(desiredAccess) + "," + std::to_string(inheritHandle) + "," +
            std::to_string(processId) + ")");
     FakeProcess* p = Find(processId);
     bool own = processId == currentProcessId && !ownProcessOpenFails;
@@ -119,7 +119,7 @@ Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dwo
 }
 
 WinBool FakePlatform::CloseHandle(Handle object) {
-    Record("CloseHandle");
+    if (recordCalls) Record("CloseHandle");
     closeOrder.push_back(object);
     auto it = handles_.find(object);
     if (it == handles_.end()) {
@@ -132,17 +132,17 @@ WinBool FakePlatform::CloseHandle(Handle object) {
 }
 
 Dword FakePlatform::GetCurrentProcessId() {
-    Record("GetCurrentProcessId");
+    if (recordCalls) Record("GetCurrentProcessId");
     return currentProcessId;
 }
 
 void FakePlatform::GetSystemInfo(SystemInfo* info) {
-    Record("GetSystemInfo");
+    if (recordCalls) Record("GetSystemInfo");
     info->dwNumberOfProcessors = numberOfProcessors;
 }
 
 Dword FakePlatform::GetLongPathNameA(const char* shortPath, char* buffer, Dword size) {
-    Record("GetLongPathNameA(" + std::to_string(size) + ")");
+    if (recordCalls) Record("GetLongPathNameA(" + std::to_string(size) + ")");
     std::string in = shortPath;
     std::string out = in;
     if (auto it = longPaths.find(in); it != longPaths.end()) {
@@ -155,7 +155,7 @@ Dword FakePlatform::GetLongPathNameA(const char* shortPath, char* buffer, Dword 
 }
 
 Dword FakePlatform::GetWindowsDirectoryA(char* buffer, Dword size) {
-    Record("GetWindowsDirectoryA(" + std::to_string(size) + ")");
+    if (recordCalls) Record("GetWindowsDirectoryA(" + std::to_string(size) + ")");
     if (windowsDirectoryFails) return 0;
     if (windowsDirectory.size() + 1 > size) return static_cast<Dword>(windowsDirectory.size() + 1);
     std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
@@ -163,7 +163,7 @@ Dword FakePlatform::GetWindowsDirectoryA(char* buffer, Dword size) {
 }
 
 WinBool FakePlatform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
-    Record("GetProcessAffinityMask");
+    if (recordCalls) Record("GetProcessAffinityMask");
     FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
     if (!p || p->getAffinityFails) return 0;
     *processMask = p->affinity;
@@ -172,7 +172,7 @@ WinBool FakePlatform::GetProcessAffinityMask(Handle process, Dword* processMask,
 }
 
 WinBool FakePlatform::SetProcessAffinityMask(Handle process, Dword mask) {
-    Record("SetProcessAffinityMask(" + Hex(mask) + ")");
+    if (recordCalls) Record("SetProcessAffinityMask(" + Hex(mask) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
     if (!p || p->setAffinityFails) return 0;
     Dword system = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
@@ -182,14 +182,14 @@ WinBool FakePlatform::SetProcessAffinityMask(Handle process, Dword mask) {
 }
 
 Dword FakePlatform::GetPriorityClass(Handle process) {
-    Record("GetPriorityClass");
+    if (recordCalls) Record("GetPriorityClass");
     FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
     if (!p || p->getPriorityFails) return 0;
     return p->priority;
 }
 
 WinBool FakePlatform::SetPriorityClass(Handle process, Dword priorityClass) {
-    Record("SetPriorityClass(" + Hex(priorityClass) + ")");
+    if (recordCalls) Record("SetPriorityClass(" + Hex(priorityClass) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
     if (!p || p->setPriorityFails || !IsValidPriorityClass(priorityClass)) return 0;
     p->priority = priorityClass;
@@ -197,19 +197,19 @@ WinBool FakePlatform::SetPriorityClass(Handle process, Dword priorityClass) {
 }
 
 void FakePlatform::Sleep(Dword milliseconds) {
-    Record("Sleep(" + std::to_string(milliseconds) + ")");
+    if (recordCalls) Record("Sleep(" + std::to_string(milliseconds) + ")");
     ++sleeps;
 }
 
 WinBool FakePlatform::OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) {
-    Record("OpenProcessToken(" + Hex(desiredAccess) + ")");
+    if (recordCalls) Record("OpenProcessToken(" + Hex(desiredAccess) + ")");
     if (openTokenFails || !Lookup(process, HandleInfo::Process)) return 0;
     *token = NewHandle({HandleInfo::Token, currentProcessId, desiredAccess});
     return 1;
 }
 
 WinBool FakePlatform::LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) {
-    Record(std::string("LookupPrivilegeValueA(") + (systemName ? systemName : "null") + "," + name + ")");
+    if (recordCalls) Record(std::string("LookupPrivilegeValueA(") + (systemName ? systemName : "null") + "," + name + ")");
     if (lookupPrivilegeFails || std::strcmp(name, "SeDebugPrivilege") != 0) return 0;
     luid->LowPart = 20;  // the debug privilege's LUID on Windows
     luid->HighPart = 0;
@@ -219,7 +219,7 @@ WinBool FakePlatform::LookupPrivilegeValueA(const char* systemName, const char* 
 WinBool FakePlatform::AdjustTokenPrivileges(Handle token, WinBool disableAllPrivileges,
                                             const TokenPrivileges* newState, Dword bufferLength,
                                             TokenPrivileges* previousState, Dword* returnLength) {
-    Record("AdjustTokenPrivileges(" + std::to_string(disableAllPrivileges) + "," + std::to_string(bufferLength) + ")");
+    if (recordCalls) Record("AdjustTokenPrivileges(" + std::to_string(disableAllPrivileges) + "," + std::to_string(bufferLength) + ")");
     const HandleInfo* info = Lookup(token, HandleInfo::Token);
     if (!info || (info->access & kTokenAdjustPrivileges) == 0) return 0;
     lastAdjustment = *newState;
@@ -252,16 +252,16 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
 
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 std::wstring FakePlatform::CommandLineArgs() {
-    Record("CommandLineArgs");
+    if (recordCalls) Record("CommandLineArgs");
     return commandLine;
 }
 bool FakePlatform::PreviousInstanceRunning() {
-    Record("PreviousInstanceRunning");
+    if (recordCalls) Record("PreviousInstanceRunning");
     return previousInstance;
 }
 
 std::optional<std::string> FakePlatform::ReadWholeFile(const std::wstring& path) {
-    Record("ReadWholeFile");
+    if (recordCalls) Record("ReadWholeFile");
     auto it = files.find(path);
     if (it == files.end()) return std::nullopt;
     return it->second;

@@ -1,0 +1,101 @@
+// Figures for the engine's hot paths over the fake platform (call records off).
+// Run: cmake --build build/host --target engine_bench && build/host/tests/bench/engine_bench
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "engine/engine.h"
+#include "platform/fake_platform.h"
+#include "profile/load_favorites.h"
+
+namespace {
+
+std::atomic<std::size_t> g_allocations{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+// Counting allocations needs a replaced global operator new; GCC cannot see the pairing.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using mjr::testing::FakePlatform;
+
+constexpr int kProcesses = 300;
+
+std::string ProcessPath(int i) { return "C:\\Program Files\\Vendor " + std::to_string(i) + "\\tool" + std::to_string(i) + ".exe"; }
+
+std::string ProfileOf(int favourites) {
+    std::string bytes = "Header\r\n";
+    for (int i = 0; i < favourites; ++i) bytes += "x\t01\tHigh\t" + ProcessPath(i * 7) + "\r\n";
+    return bytes;
+}
+
+struct World {
+    FakePlatform fake;
+    mjr::Module1 m{fake};
+    explicit World(int favourites) {
+        fake.recordCalls = false;
+        fake.numberOfProcessors = 4;
+        m.Cpu = mjr::CpuTable{mjr::BuildCpuBits(), 3};
+        fake.AddProcess(0, "");
+        fake.AddProcess(4, "");
+        for (int i = 0; i < kProcesses - 2; ++i) fake.AddProcess(100 + 4 * i, ProcessPath(i));
+        fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(favourites);
+        mjr::LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
+    }
+};
+
+void IdlePass(benchmark::State& state) {
+    World w(10);
+    for (int i = 0; i < 5; ++i) mjr::EnforcePass(w.m);  // spend the series
+    const std::size_t opens = w.fake.handlesOpened;
+    const std::size_t allocationsBefore = g_allocations.load();
+    for (auto _ : state) mjr::EnforcePass(w.m);
+    state.counters["allocs/pass"] = benchmark::Counter(
+        static_cast<double>(g_allocations.load() - allocationsBefore), benchmark::Counter::kAvgIterations);
+    state.counters["opens"] = static_cast<double>(w.fake.handlesOpened - opens);
+    state.counters["processes"] = kProcesses;
+}
+BENCHMARK(IdlePass);
+
+void ScanningPass(benchmark::State& state) {
+    World w(static_cast<int>(state.range(0)));
+    std::size_t matched = 0;
+    for (auto _ : state) {
+        w.m.Enforcement.LastProcessCount = 0;  // as a reset or the enforce period does
+        mjr::EnforcePass(w.m);
+    }
+    for (int i = 0; i < kProcesses - 2; ++i)
+        if (w.m.Favorites.FindFirst(w.fake.AnsiToWide(ProcessPath(i)))) ++matched;
+    state.counters["favourites"] = static_cast<double>(w.m.Favorites.Count());
+    state.counters["matching processes"] = static_cast<double>(matched);
+}
+BENCHMARK(ScanningPass)->Arg(10)->Arg(1000)->Arg(32767)->Unit(benchmark::kMicrosecond);
+
+void ProfileLoad(benchmark::State& state) {
+    FakePlatform fake;
+    fake.recordCalls = false;
+    fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(32767);
+    mjr::RunSettings settings;
+    mjr::FavoritesTable favorites;
+    for (auto _ : state) mjr::LoadFavorites(fake, settings, favorites, nullptr);
+    state.counters["favourites"] = favorites.Count();
+}
+BENCHMARK(ProfileLoad)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
