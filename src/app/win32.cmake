@@ -1,0 +1,12 @@
+# The Windows program itself (cross build). Included from src/, so paths are relative to it.
+add_executable(MarrowbineJr WIN32 app/main_win32.cpp ${MJR_UI_WIN32_SOURCES})
+set_target_properties(MarrowbineJr PROPERTIES OUTPUT_NAME MarrowbineJr)
+target_link_libraries(MarrowbineJr PRIVATE marrowbine_core marrowbine_platform_win32)
+if(TARGET marrowbine_ui_win32)
+  target_link_libraries(MarrowbineJr PRIVATE marrowbine_ui_win32)
+endif()
+if(NOT MSVC)
+  target_link_options(MarrowbineJr PRIVATE -mwindows)
+endif()
+# Symbols only help a debugger; the shipped program goes without them.
+target_link_options(MarrowbineJr PRIVATE $<$<NOT:$<CONFIG:Debug>>:-s>)
