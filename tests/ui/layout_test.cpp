@@ -1,0 +1,151 @@
+#include "ui/form1_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ui/icon_file.h"
+
+namespace mjr {
+namespace {
+
+std::array<PixelRect, 12> DesignRects(float tpp) {
+    std::array<PixelRect, 12> r;
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) r[i] = ToPixels(kForm1Controls[i].rect, tpp, tpp);
+    return r;
+}
+
+TEST(Form1Layout, EveryShownControlFallsOnWholePixelsInsideTheClientArea) {
+    for (const ControlSpec& c : kForm1Controls) {
+        SCOPED_TRACE(std::string(c.name));
+        const TwipRect& r = c.rect;
+        for (int v : {r.left, r.top, r.width, r.height}) EXPECT_EQ(v % 15, 0);
+        if (c.kind == ControlKind::PictureHolder) {
+            EXPECT_FALSE(c.visible);
+            EXPECT_GE(r.top, kForm1.clientHeight) << "holders lie below the client area";
+        } else if (c.kind != ControlKind::Timer) {
+            EXPECT_TRUE(c.visible);
+            EXPECT_LE(r.left + r.width, kForm1.clientWidth);
+            EXPECT_LE(r.top + r.height, kForm1.clientHeight);
+        }
+    }
+    EXPECT_LT(kForm1.top + kForm1.clientHeight, 0) << "first shown entirely above the screen";
+    EXPECT_EQ(kForm1Controls.back().id, ControlId::PicMain) << "PicMain lies behind every control";
+}
+
+TEST(Form1Layout, ClicksReachOnlyTheImageButtons) {
+    const auto rects = DesignRects(15);
+    struct Case { int x, y; std::optional<ControlId> hit; };
+    for (const Case& c : {Case{186, 16, ControlId::Image1}, Case{209, 39, ControlId::Image1},
+                          Case{210, 16, std::nullopt}, Case{221, 16, ControlId::Image2},
+                          Case{244, 39, ControlId::Image2}, Case{204, 47, ControlId::Image3},
+                          Case{235, 78, ControlId::Image3}, Case{236, 78, std::nullopt},
+                          Case{60, 15, std::nullopt},  // LblFavsLoaded
+                          Case{100, 85, std::nullopt}, // LblProfileUsed
+                          Case{10, 10, std::nullopt},  // PicMain only
+                          Case{20, 200, std::nullopt}}) {  // the hidden PicOK
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        EXPECT_EQ(ImageButtonAt(c.x, c.y, rects), c.hit);
+    }
+    // A label grown over an image button takes the click only where it lies in front.
+    auto grown = rects;
+    grown[5].width = 200;  // LblFavsLoaded, behind Image1
+    EXPECT_EQ(ImageButtonAt(190, 20, grown), ControlId::Image1);
+}
+
+std::vector<std::uint8_t> ReadAsset(const std::string& name) {
+    std::ifstream in(std::string(MJR_UI_ASSET_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+std::uint32_t U16(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | b[at + 1] << 8; }
+std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
+
+TEST(Form1Assets, GifsAre259By80Gif89aWith256ColoursAndNoTransparency) {
+    for (const char* name : {"picok.gif", "pictbad.gif"}) {
+        SCOPED_TRACE(name);
+        const auto b = ReadAsset(name);
+        ASSERT_GT(b.size(), 13u + 768u);
+        EXPECT_EQ(std::string(b.begin(), b.begin() + 6), "GIF89a");
+        EXPECT_EQ(U16(b, 6), 259u);
+        EXPECT_EQ(U16(b, 8), 80u);
+        EXPECT_TRUE(b[10] & 0x80) << "global colour table";
+        EXPECT_EQ(b[10] & 0x07, 7) << "of 256 entries";
+        // Walk the blocks: one image, no graphic control extension asking for transparency.
+        std::size_t at = 13 + 768, images = 0;
+        while (at < b.size() && b[at] != 0x3B) {
+            if (b[at] == 0x21) {
+                if (b[at + 1] == 0xF9) {
+                    EXPECT_FALSE(b[at + 3] & 0x01) << "transparent colour";
+                }
+                at += 2;
+                while (b[at] != 0) at += b[at] + 1u;
+                ++at;
+            } else {
+                ASSERT_EQ(b[at], 0x2C);
+                ++images;
+                EXPECT_EQ(U16(b, at + 5), 259u);
+                EXPECT_EQ(U16(b, at + 7), 80u);
+                at += 10;
+                if (b[at - 1] & 0x80) at += 3u << ((b[at - 1] & 7) + 1);
+                ++at;  // LZW minimum code size
+                while (b[at] != 0) at += b[at] + 1u;
+                ++at;
+            }
+        }
+        EXPECT_EQ(images, 1u);
+    }
+}
+
+TEST(Form1Assets, ButtonBitmapsAre24By24At24Bits) {
+    for (const char* name : {"image1.bmp", "image2.bmp"}) {
+        SCOPED_TRACE(name);
+        const auto b = ReadAsset(name);
+        ASSERT_GT(b.size(), 54u);
+        EXPECT_EQ(b[0], 'B');
+        EXPECT_EQ(b[1], 'M');
+        EXPECT_EQ(U32(b, 18), 24u);
+        EXPECT_EQ(U32(b, 22), 24u);
+        EXPECT_EQ(U16(b, 28), 24u);
+        EXPECT_EQ(U32(b, 30), 0u) << "uncompressed";
+    }
+}
+
+TEST(Form1Assets, IconsHoldOne32By32ImageAt24BitsWithAMask) {
+    for (const char* name : {"marrowbine_jr.ico", "image3.ico"}) {
+        SCOPED_TRACE(name);
+        const auto b = ReadAsset(name);
+        ASSERT_GT(b.size(), 22u);
+        EXPECT_EQ(U16(b, 4), 1u) << "one image";
+        auto image = FirstIconImage(b);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width, 32);
+        EXPECT_EQ(image->height, 32);
+        const auto& h = image->bytes;
+        EXPECT_EQ(h[14] | h[15] << 8, 24) << "bits per pixel";
+        EXPECT_EQ(h.size(), 40u + 32 * 32 * 3 + 32 * 4) << "colours and a 1-bit mask";
+    }
+    EXPECT_NE(ReadAsset("marrowbine_jr.ico"), ReadAsset("image3.ico"));
+}
+
+TEST(IconFile, RefusesWhatIsNotAUsableIcon) {
+    auto good = ReadAsset("image3.ico");
+    ASSERT_TRUE(FirstIconImage(good));
+    auto cut = good;
+    cut.resize(cut.size() - 1);
+    auto cursor = good;
+    cursor[2] = 2;
+    auto none = good;
+    none[4] = 0;
+    auto farOffset = good;
+    farOffset[18] = 0xFF;
+    farOffset[19] = 0xFF;
+    for (const auto* bad : {&cut, &cursor, &none, &farOffset}) EXPECT_FALSE(FirstIconImage(*bad));
+    EXPECT_FALSE(FirstIconImage(std::vector<std::uint8_t>(10, 0)));
+}
+
+}  // namespace
+}  // namespace mjr

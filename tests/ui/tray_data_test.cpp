@@ -1,0 +1,27 @@
+#include "ui/tray_data.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mjr {
+namespace {
+
+TEST(TrayData, IsThe88ByteAnsiRecordLittleEndian) {
+    const TrayData d = BuildTrayData(0x12345678u, 0xA0B0C0D0u);
+    std::string expected("\x58\0\0\0"          // cbSize 88
+                         "\x78\x56\x34\x12"    // hWnd
+                         "\x01\0\0\0"          // uID
+                         "\x07\0\0\0"          // NIF_MESSAGE | NIF_ICON | NIF_TIP
+                         "\x00\x02\0\0"        // WM_MOUSEMOVE
+                         "\xD0\xC0\xB0\xA0",   // hIcon
+                         24);
+    expected += std::string("Marrowbine Jr - Quillfen 2010") + '\0' + std::string(34, ' ');
+    ASSERT_EQ(expected.size(), 88u);
+    EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.end()), expected);
+    EXPECT_TRUE(d.Filled());
+    EXPECT_FALSE(TrayData{}.Filled());
+}
+
+}  // namespace
+}  // namespace mjr
