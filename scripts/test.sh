@@ -12,6 +12,16 @@ cmake -S . -B build/host -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/host -j"$jobs"
 ctest --test-dir build/host --output-on-failure -j"$jobs"
 
+echo "== host under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/host-asan -DCMAKE_BUILD_TYPE=Debug -DMJR_SANITIZE=ON >/dev/null
+cmake --build build/host-asan -j"$jobs" --target core_tests
+ctest --test-dir build/host-asan --output-on-failure -j"$jobs" -R '^[A-Z]'
+
+echo "== libFuzzer runs from the committed seeds"
+CXX=clang++ cmake -S . -B build/fuzz -DMJR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMJR_FUZZ_SECONDS="${MJR_FUZZ_SECONDS:-35}" >/dev/null
+cmake --build build/fuzz -j"$jobs" --target fuzz_profile fuzz_command_line
+ctest --test-dir build/fuzz --output-on-failure -j"$jobs" -R '^fuzz_'
+
 echo "== Windows program under Wine: end-to-end tests"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j"$jobs"

@@ -3,6 +3,7 @@
 // and failing calls, a token, files and texts, plus a record of every call and of every
 // handle opened and closed.
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -34,7 +35,7 @@ public:
     FakePlatform();
 
     // --- the world ---
-    std::vector<FakeProcess> processes;  // in listing order
+    std::deque<FakeProcess> processes;  // in listing order; references stay valid as it grows
     Dword currentProcessId = 4000;       // also listed when present in `processes`
     bool ownProcessOpenFails = false;
     Dword numberOfProcessors = 4;
