@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""A Wine session of the tests' own: a private Xvfb display, a fresh WINEPREFIX with a
+virtual desktop, one wineboot, and a persistent wineserver. Tears down only what it started.
+
+As a library: WineSession(display).start() ... stop(), or WineSession.load(state_file)
+in a test process that reuses a session started by `harness.py setup`.
+
+As a program (CTest fixture):
+  harness.py setup --state FILE --display N
+  harness.py teardown --state FILE
+"""
+import argparse
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DESKTOP_NAME = "jr"
+DESKTOP_SIZE = "1024x768"
+BOOT_TIMEOUT = 180
+
+
+class HarnessError(RuntimeError):
+    pass
+
+
+def _alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+def _cmdline(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return f.read().split(b"\0")
+    except OSError:
+        return []
+
+
+class WineSession:
+    def __init__(self, display, prefix=None, xvfb_pid=None, owns_prefix=True):
+        self.display = int(display)
+        self.prefix = prefix
+        self.xvfb_pid = xvfb_pid
+        self.owns_prefix = owns_prefix
+
+    # ----- environment -----
+    def env(self):
+        if not self.prefix:
+            raise HarnessError("no WINEPREFIX: the session is not started")
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=f":{self.display}",
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        return env
+
+    def drive_c(self):
+        return os.path.join(self.prefix, "drive_c")
+
+    # ----- start and stop -----
+    def start(self):
+        if os.path.exists(f"/tmp/.X{self.display}-lock"):
+            raise HarnessError(f"display :{self.display} is already in use")
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{self.display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        self.xvfb_pid = xvfb.pid
+        try:
+            self._wait_for_display(xvfb)
+            self.prefix = tempfile.mkdtemp(prefix="mjr-wine-")
+            self.owns_prefix = True
+            # The server forks into the background: it must hold none of our pipes.
+            subprocess.Popen(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                             start_new_session=True).wait(timeout=30)
+            self._run(["wineboot", "-i"], timeout=BOOT_TIMEOUT)
+            for args in (["reg", "add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop",
+                          "/d", DESKTOP_NAME, "/f"],
+                         ["reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v",
+                          DESKTOP_NAME, "/d", DESKTOP_SIZE, "/f"]):
+                self._run(["wine"] + args, timeout=60)
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def _wait_for_display(self, xvfb):
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            if xvfb.poll() is not None:
+                raise HarnessError(f"Xvfb :{self.display} ended at start (code {xvfb.returncode})")
+            rc = subprocess.call(["xdpyinfo", "-display", f":{self.display}"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if rc == 0:
+                return
+            time.sleep(0.1)
+        raise HarnessError(f"Xvfb :{self.display} did not answer")
+
+    def _run(self, args, timeout):
+        rc, out, err, _ = self._run_captured(args, None, timeout)
+        if rc != 0:
+            raise HarnessError(f"{' '.join(args)} failed ({rc}): {out}{err}")
+
+    def _run_captured(self, args, cwd, timeout):
+        # Files, not pipes: Wine's helper processes (explorer, services) outlive the
+        # command and would keep a pipe open until the session ends.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            start = time.monotonic()
+            rc = subprocess.run(args, cwd=cwd, env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=err, timeout=timeout).returncode
+            elapsed = time.monotonic() - start
+            out.seek(0)
+            err.seek(0)
+            return (rc, out.read().decode(errors="replace").replace("\r", ""),
+                    err.read().decode(errors="replace"), elapsed)
+
+    def stop(self):
+        if self.prefix and os.path.isdir(self.prefix):
+            subprocess.call(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            subprocess.call(["wineserver", "-w"], env=self.env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            if self.owns_prefix:
+                shutil.rmtree(self.prefix, ignore_errors=True)
+        if self.xvfb_pid and _alive(self.xvfb_pid):
+            argv = _cmdline(self.xvfb_pid)
+            # The pid may have been reused: only kill what is still our Xvfb.
+            if argv and os.path.basename(argv[0]) == b"Xvfb" and f":{self.display}".encode() in argv:
+                os.kill(self.xvfb_pid, signal.SIGTERM)
+                for _ in range(50):
+                    if not _alive(self.xvfb_pid):
+                        break
+                    time.sleep(0.1)
+        self.xvfb_pid = None
+
+    # ----- state shared between the fixture and the tests -----
+    def save(self, path):
+        with open(path, "w") as f:
+            json.dump({"display": self.display, "prefix": self.prefix, "xvfb_pid": self.xvfb_pid}, f)
+
+    @classmethod
+    def load(cls, path):
+        with open(path) as f:
+            s = json.load(f)
+        return cls(s["display"], s["prefix"], s["xvfb_pid"])
+
+    # ----- running Windows programs -----
+    def wine(self, args, cwd=None, timeout=60):
+        """Runs `wine args...` to its end; returns (exit code, stdout with CR removed, seconds)."""
+        rc, out, _, elapsed = self._run_captured(["wine"] + list(args), cwd, timeout)
+        return rc, out, elapsed
+
+    def spawn(self, args, cwd=None):
+        """Starts `wine args...` in the background, holding none of the caller's pipes."""
+        return subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser()
+    ap.add_argument("action", choices=["setup", "teardown"])
+    ap.add_argument("--state", required=True)
+    ap.add_argument("--display", type=int, default=41)
+    a = ap.parse_args(argv)
+    if a.action == "setup":
+        if os.path.exists(a.state):
+            try:
+                WineSession.load(a.state).stop()  # what a crashed earlier run left behind
+            except (OSError, ValueError, KeyError):
+                pass
+            os.remove(a.state)
+        t = time.monotonic()
+        s = WineSession(a.display).start()
+        s.save(a.state)
+        print(f"wine session on :{s.display}, prefix {s.prefix}, ready in {time.monotonic() - t:.1f} s")
+        return 0
+    if os.path.exists(a.state):
+        WineSession.load(a.state).stop()
+        os.remove(a.state)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

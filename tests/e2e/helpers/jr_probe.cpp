@@ -1,0 +1,86 @@
+// The tests' own view of the process table, read with the Win32 API and nothing of the
+// program under test, plus the few changes a test makes before running the program.
+//
+//   jr_probe list                   pid<TAB>affinity<TAB>priority class<TAB>module path
+//   jr_probe ncpu                   number of processors
+//   jr_probe setaff <pid> <mask>    SetProcessAffinityMask
+//   jr_probe setprio <pid> <class>  SetPriorityClass
+//   jr_probe kill <pid>             TerminateProcess
+//   jr_probe wait <pid> <ms>        0 once the process has ended, 1 on time-out
+// Numbers are decimal. Exit code 0 on success, 1 when a call failed, 2 on bad usage.
+#define PSAPI_VERSION 1
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+unsigned long Number(const char* text) { return std::strtoul(text, nullptr, 10); }
+
+int List() {
+    std::vector<DWORD> pids(1024);
+    DWORD bytes = 0;
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+        if (!EnumProcesses(pids.data(), size, &bytes)) return 1;
+        if (bytes < size) break;
+        pids.resize(pids.size() * 2);
+    }
+    for (DWORD k = 0; k < bytes / sizeof(DWORD); ++k) {
+        const DWORD pid = pids[k];
+        DWORD_PTR mask = 0, system = 0;
+        DWORD priority = 0;
+        char path[1024] = "";
+        HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        if (h) {
+            if (!GetProcessAffinityMask(h, &mask, &system)) mask = 0;
+            priority = GetPriorityClass(h);
+            if (!GetModuleFileNameExA(h, nullptr, path, sizeof(path))) path[0] = '\0';
+            CloseHandle(h);
+        }
+        std::printf("%lu\t%lu\t%lu\t%s\n", static_cast<unsigned long>(pid),
+                    static_cast<unsigned long>(mask), static_cast<unsigned long>(priority), path);
+    }
+    return 0;
+}
+
+int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsigned long),
+                unsigned long value) {
+    HANDLE h = OpenProcess(access, FALSE, static_cast<DWORD>(Number(pidText)));
+    if (!h) return 1;
+    const BOOL ok = action(h, value);
+    CloseHandle(h);
+    return ok ? 0 : 1;
+}
+
+BOOL SetAffinity(HANDLE h, unsigned long mask) { return SetProcessAffinityMask(h, mask); }
+BOOL SetPriority(HANDLE h, unsigned long cls) { return SetPriorityClass(h, cls); }
+BOOL Terminate(HANDLE h, unsigned long code) { return TerminateProcess(h, code); }
+BOOL WaitEnd(HANDLE h, unsigned long ms) { return WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "list") == 0) return List();
+    if (argc >= 2 && std::strcmp(argv[1], "ncpu") == 0) {
+        SYSTEM_INFO si{};
+        GetSystemInfo(&si);
+        std::printf("%lu\n", static_cast<unsigned long>(si.dwNumberOfProcessors));
+        return 0;
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "setaff") == 0)
+        return WithProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, argv[2], SetAffinity,
+                           Number(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "setprio") == 0)
+        return WithProcess(PROCESS_SET_INFORMATION, argv[2], SetPriority, Number(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "kill") == 0)
+        return WithProcess(PROCESS_TERMINATE, argv[2], Terminate, 9);
+    if (argc >= 4 && std::strcmp(argv[1], "wait") == 0)
+        return WithProcess(SYNCHRONIZE, argv[2], WaitEnd, Number(argv[3]));
+    std::fprintf(stderr, "usage: jr_probe list|ncpu|setaff|setprio|kill|wait ...\n");
+    return 2;
+}

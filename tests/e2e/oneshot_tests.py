@@ -1,0 +1,370 @@
+#!/usr/bin/env python3
+"""End-to-end tests of one-shot mode: MarrowbineJr.exe "/My Favs 2 /exit" beside a profile,
+against sleeping helper processes, checked with jr_probe (Win32 view) and taskset (Linux view).
+
+  oneshot_tests.py --state FILE --program EXE --sleeper EXE --probe EXE CASE
+Exit code 0 pass, 1 fail, 77 skipped (the machine cannot show the case).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import WineSession  # noqa: E402
+
+SKIP = 77
+NORMAL, IDLE, HIGH, ABOVE, BELOW = 0x20, 0x40, 0x80, 0x8000, 0x4000
+ONE_SHOT_BOUND_S = 30
+HELPER_SECONDS = "240"  # helpers end by themselves should a test die before its cleanup
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+class Helper:
+    def __init__(self, win_path, popen, win_pid):
+        self.win_path = win_path
+        self.popen = popen
+        self.linux_pid = popen.pid
+        self.win_pid = win_pid
+
+
+class World:
+    """One test's directory under C:\\jr\\<case>, its helpers, its program copy."""
+
+    def __init__(self, session, args, case):
+        self.s = session
+        self.args = args
+        self.unix_root = os.path.join(session.drive_c(), "jr", case)
+        self.win_root = "C:\\jr\\" + case
+        shutil.rmtree(self.unix_root, ignore_errors=True)
+        os.makedirs(self.unix_root)
+        self.helpers = []
+        self.spawned = []
+        self.ncpu = int(self.probe("ncpu").strip())
+        self.full_mask = (1 << self.ncpu) - 1 if self.ncpu < 32 else 0xFFFFFFFF
+        self.prog_dir = self._install_program()
+
+    # ----- paths -----
+    def unix(self, rel):
+        return os.path.join(self.unix_root, *rel.split("\\"))
+
+    def win(self, rel):
+        return self.win_root + "\\" + rel
+
+    # ----- the probe -----
+    def probe(self, *args):
+        rc, out, _ = self.s.wine([self.args.probe] + list(args), timeout=60)
+        check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}")
+        return out
+
+    def table(self):
+        """Path (lower case) -> (pid, affinity, priority class), from jr_probe list."""
+        rows = {}
+        for line in self.probe("list").splitlines():
+            parts = line.split("\t", 3)
+            if len(parts) == 4 and parts[3]:
+                rows[parts[3].lower()] = (int(parts[0]), int(parts[1]), int(parts[2]))
+        return rows
+
+    # ----- processes -----
+    def _install_program(self):
+        d = self.unix("prog")
+        os.makedirs(d)
+        shutil.copy(self.args.program, os.path.join(d, "MarrowbineJr.exe"))
+        return d
+
+    def helper(self, rel):
+        """Copies the sleeper to rel (under the case directory) and starts it there."""
+        path = self.unix(rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copy(self.args.sleeper, path)
+        p = self.s.spawn([path, HELPER_SECONDS])
+        self.spawned.append(p)
+        win_path = self.win(rel)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            check(p.poll() is None, f"helper {rel} ended at start ({p.returncode})")
+            row = self.table().get(win_path.lower())
+            if row:
+                # The wine command's pid is the Windows process's Linux pid.
+                argv0 = open(f"/proc/{p.pid}/cmdline", "rb").read().split(b"\0")[0]
+                check(argv0.decode(errors="replace").lower().endswith(os.path.basename(path).lower()),
+                      f"pid {p.pid} runs {argv0!r}, not the helper")
+                h = Helper(win_path, p, row[0])
+                self.helpers.append(h)
+                return h
+            time.sleep(0.1)
+        raise Failure(f"helper {win_path} never showed up in the process list")
+
+    def start_program(self, *args):
+        p = self.s.spawn([os.path.join(self.prog_dir, "MarrowbineJr.exe")] + list(args))
+        self.spawned.append(p)
+        return p
+
+    def run_program(self, *args):
+        """Runs the program to its end; it must end normally and soon."""
+        rc, _, elapsed = self.s.wine([os.path.join(self.prog_dir, "MarrowbineJr.exe")] + list(args),
+                                     cwd=self.prog_dir, timeout=120)
+        check(rc == 0, f"MarrowbineJr {' '.join(args)} exited with {rc}")
+        check(elapsed < ONE_SHOT_BOUND_S, f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
+        prog = (self.win("prog\\MarrowbineJr.exe")).lower()
+        check(prog not in self.table(), "MarrowbineJr is still listed after it ended")
+        return elapsed
+
+    def cleanup(self):
+        for p in self.spawned:
+            if p.poll() is None:
+                p.kill()  # SIGKILL of a pid this test started; Wine drops the process
+        for p in self.spawned:
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        shutil.rmtree(self.unix_root, ignore_errors=True)
+
+    # ----- profile -----
+    def profile(self, name, records, header="Favorites"):
+        """Writes the profile beside the program: ANSI, CRLF, header first."""
+        text = "".join(r + "\r\n" for r in [header] + list(records))
+        with open(os.path.join(self.prog_dir, name), "wb") as f:
+            f.write(text.encode("cp1252"))
+
+    # ----- what a helper looks like now -----
+    def linux_mask(self, h):
+        out = subprocess.run(["taskset", "-p", str(h.linux_pid)], capture_output=True, text=True,
+                             check=True).stdout
+        return int(out.rsplit(":", 1)[1].strip(), 16)
+
+    def set_linux_mask(self, h, mask):
+        # All threads, behind Wine's back: Wine's own record of the mask stays as it was.
+        subprocess.run(["taskset", "-a", "-p", format(mask, "x"), str(h.linux_pid)],
+                       capture_output=True, check=True)
+
+    def state(self, h):
+        row = self.table().get(h.win_path.lower())
+        check(row is not None, f"{h.win_path} is no longer listed")
+        return row[1], row[2], self.linux_mask(h)
+
+    def expect(self, h, affinity, priority, what=""):
+        got = self.state(h)
+        want = (affinity, priority, affinity)
+        check(got == want, f"{h.win_path}{' ' + what if what else ''}: (affinity, class, taskset) "
+                           f"is {fmt(got)}, expected {fmt(want)}")
+
+    def expect_untouched(self, h, what=""):
+        self.expect(h, self.full_mask, NORMAL, what)
+
+
+def fmt(t):
+    return "(" + ", ".join(hex(v) for v in t) + ")"
+
+
+def fav(digits, priority, path):
+    return f"x\t{digits}\t{priority}\t{path}"
+
+
+def quoted(record):
+    return f'"{record}"'
+
+
+def need_cpus(w, n):
+    if w.ncpu < n:
+        raise Skip(f"needs {n} processors, the machine has {w.ncpu}")
+
+
+# ----- the cases -----
+
+def plain_match(w):
+    need_cpus(w, 2)
+    a = w.helper("Apps\\Tool.exe")
+    b = w.helper("Apps\\Other.exe")
+    w.profile("My Favs 2", [fav("0", "High", a.win_path), fav("1", "Low", b.win_path)])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(a, 0x1, HIGH)
+    w.expect(b, 0x2, IDLE)
+
+
+def non_matching_and_case_different_untouched(w):
+    need_cpus(w, 2)
+    matched = w.helper("Apps\\Tool.exe")
+    same_name = w.helper("Elsewhere\\Tool.exe")
+    cased = w.helper("Cased\\Tool.exe")
+    w.profile("My Favs 2", [
+        fav("0", "Above", matched.win_path),
+        fav("0", "High", w.win("Cased\\TOOL.EXE")),
+        fav("0", "High", w.win("cased\\Tool.exe")),
+    ])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(matched, 0x1, ABOVE)
+    w.expect_untouched(same_name, "(not in the profile)")
+    w.expect_untouched(cased, "(named in other letter case)")
+
+
+def quoted_path_with_comma(w):
+    need_cpus(w, 2)
+    h = w.helper("Apps, Old\\tool.exe")
+    w.profile("My Favs 2", [quoted(fav("1", "Below", h.win_path))])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(h, 0x2, BELOW)
+
+
+def default_keeps_priority(w):
+    need_cpus(w, 2)
+    kept = w.helper("Apps\\Kept.exe")
+    reset = w.helper("Apps\\Reset.exe")
+    for h in (kept, reset):
+        w.probe("setprio", str(h.win_pid), str(IDLE))
+    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(kept, 0x1, IDLE, "(Default)")
+    w.expect(reset, 0x1, NORMAL, "(Normal)")
+
+
+def digits_out_of_order_applied_every_run(w):
+    need_cpus(w, 2)
+    if w.ncpu > 8:
+        raise Skip("digit texts name at most eight processors")
+    in_order = "".join(str(d) for d in range(w.ncpu))
+    reversed_ = in_order[::-1]
+    shuffled = w.helper("Apps\\Shuffled.exe")
+    ordered = w.helper("Apps\\Ordered.exe")
+    w.profile("My Favs 2", [fav(reversed_, "Normal", shuffled.win_path),
+                            fav(in_order, "Normal", ordered.win_path)])
+    for run in (1, 2):
+        # Only the Linux threads move; Wine still reports all processors. A set is visible
+        # on the Linux side only when the program makes it.
+        for h in (shuffled, ordered):
+            w.set_linux_mask(h, 0x1)
+            check(w.state(h) == (w.full_mask, NORMAL, 0x1), f"run {run}: taskset did not take")
+        w.run_program("/My Favs 2 /exit")
+        got = w.state(shuffled)
+        check(got == (w.full_mask, NORMAL, w.full_mask),
+              f"run {run}: {reversed_!r} was not applied again: {fmt(got)}")
+        got = w.state(ordered)
+        check(got == (w.full_mask, NORMAL, 0x1),
+              f"run {run}: {in_order!r} equals the mask's digits and must not be set: {fmt(got)}")
+    # Both are real matches: with the mask changed on the Windows side, both are set back.
+    for h in (shuffled, ordered):
+        w.probe("setaff", str(h.win_pid), "1")
+    w.run_program("/My Favs 2 /exit")
+    w.expect(shuffled, w.full_mask, NORMAL)
+    w.expect(ordered, w.full_mask, NORMAL)
+
+
+def absent_processor_refused(w):
+    need_cpus(w, 2)
+    digit = max(w.ncpu, 3)
+    if digit > 9:
+        raise Skip(f"every digit names a processor of this {w.ncpu}-processor machine")
+    absent = w.helper("Apps\\Absent.exe")
+    after = w.helper("Apps\\After.exe")
+    w.profile("My Favs 2", [fav(str(digit), "High", absent.win_path),
+                            fav("1", "Below", after.win_path)])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(absent, w.full_mask, HIGH, f"(digit {digit}: mask refused, class still set)")
+    w.expect(after, 0x2, BELOW, "(the pass goes on after a refusal)")
+
+
+def profile_fails_to_load(w):
+    need_cpus(w, 2)
+    h = w.helper("Apps\\Tool.exe")
+    comma = w.helper("Apps, Old\\tool.exe")
+    good = fav("0", "High", h.win_path)
+    comma_record = fav("1", "Low", comma.win_path)
+    failing = {
+        "missing file": None,
+        "unquoted comma in a path": [good, comma_record],
+        "header only": [],
+        "empty file": "",
+        "fewer than four fields": [good, "x\t0\tHigh"],
+        "ends with an empty line": [good, ""],
+    }
+    path = os.path.join(w.prog_dir, "My Favs 2")
+    for what, records in failing.items():
+        if os.path.exists(path):
+            os.remove(path)
+        if records == "":
+            open(path, "wb").close()
+        elif records is not None:
+            w.profile("My Favs 2", records)
+        w.run_program("/My Favs 2 /exit")
+        w.expect_untouched(h, f"({what})")
+        w.expect_untouched(comma, f"({what})")
+    # The same helpers are matched once the profile loads.
+    w.profile("My Favs 2", [good, quoted(comma_record)])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(h, 0x1, HIGH, "(profile loads)")
+    w.expect(comma, 0x2, IDLE, "(profile loads)")
+
+
+def second_instance_ends_at_once(w):
+    need_cpus(w, 2)
+    h = w.helper("Apps\\Tool.exe")
+    w.profile("My Favs 2", [fav("0", "High", h.win_path)])
+    # No "My Favs 1": the resident first instance loads nothing and changes nothing.
+    first = w.start_program()
+    time.sleep(3)
+    check(first.poll() is None,
+          f"the first instance, started with no argument, ended ({first.returncode}) instead of staying resident")
+    elapsed = w.run_program("/My Favs 2 /exit")
+    check(elapsed < 10, f"the second instance took {elapsed:.1f} s")
+    w.expect_untouched(h, "(the second instance must not make a pass)")
+    check(first.poll() is None, "the first instance ended when the second started")
+    row = w.table().get(w.win("prog\\MarrowbineJr.exe").lower())
+    check(row is not None, "the first instance is not listed")
+    w.probe("kill", str(row[0]))
+    first.wait(timeout=20)
+    w.run_program("/My Favs 2 /exit")
+    w.expect(h, 0x1, HIGH, "(alone, the same command makes its pass)")
+
+
+CASES = {f.__name__: f for f in (
+    plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
+    default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
+    profile_fails_to_load, second_instance_ends_at_once)}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--state", required=True)
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--sleeper", required=True)
+    ap.add_argument("--probe", required=True)
+    ap.add_argument("case", choices=sorted(CASES))
+    a = ap.parse_args()
+    session = WineSession.load(a.state)
+    w = None
+    try:
+        w = World(session, a, a.case)
+        CASES[a.case](w)
+    except Skip as e:
+        print(f"SKIP {a.case}: {e}")
+        return SKIP
+    except Failure as e:
+        print(f"FAIL {a.case}: {e}")
+        if w:
+            print(w.probe("list"))
+        return 1
+    finally:
+        if w:
+            w.cleanup()
+    print(f"PASS {a.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
