@@ -51,12 +51,14 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 std::wstring ArgumentsAfterProgramName(std::wstring_view commandLine) {
     std::size_t i = 0;
+    // As the C runtime finds WinMain's argument text: a quoted name ends at its closing
+    // quote, an unquoted one at the first blank.
     if (!commandLine.empty() && commandLine[0] == L'"') {
         const std::size_t close = commandLine.find(L'"', 1);
         i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+    } else {
+        while (i < commandLine.size() && !IsBlank(commandLine[i])) ++i;
     }
-    // An unquoted name, or whatever sticks to the closing quote, runs to the first blank.
-    while (i < commandLine.size() && !IsBlank(commandLine[i])) ++i;
     while (i < commandLine.size() && IsBlank(commandLine[i])) ++i;
     return std::wstring(commandLine.substr(i));
 }
