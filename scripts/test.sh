@@ -22,6 +22,15 @@ CXX=clang++ cmake -S . -B build/fuzz -DMJR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDeb
 cmake --build build/fuzz -j"$jobs" --target fuzz_profile fuzz_command_line
 ctest --test-dir build/fuzz --output-on-failure -j"$jobs" -R '^fuzz_'
 
+echo "== unit tests as Windows programs under Wine (16-bit wchar_t, real code pages)"
+cmake -S . -B build/win32-unit -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DMJR_WIN_UNIT_TESTS=ON \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win32-unit -j"$jobs" --target core_tests
+unit_prefix=$(mktemp -d /tmp/mjr-unit-prefix.XXXXXX)
+WINEPREFIX="$unit_prefix" WINEDEBUG=-all ctest --test-dir build/win32-unit --output-on-failure
+WINEPREFIX="$unit_prefix" wineserver -k || true
+rm -rf "$unit_prefix"
+
 echo "== Windows program under Wine: end-to-end tests"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j"$jobs"

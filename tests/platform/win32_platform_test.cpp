@@ -1,0 +1,121 @@
+// The real platform, run under Windows (or Wine): text conversions in the system code
+// page with a 16-bit wchar_t, the command-line and directory rules, files, and the
+// process calls on the test's own process.
+#include "platform/win32_platform_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/unique_handle.h"
+
+namespace mjr {
+namespace {
+
+TEST(Win32Text, ConvertsThroughTheAnsiCodePage) {
+    Win32Platform platform;
+    EXPECT_EQ(platform.WideToAnsi(L"C:\\Apps\\tool.exe"), "C:\\Apps\\tool.exe");
+    EXPECT_EQ(platform.AnsiToWide("C:\\Apps\\tool.exe"), L"C:\\Apps\\tool.exe");
+    EXPECT_EQ(platform.AnsiToWide(""), L"");
+    EXPECT_EQ(platform.AnsiToWide(std::string_view("a\0b", 3)), std::wstring(L"a\0b", 3));
+    if (::GetACP() == 1252) {
+        EXPECT_EQ(platform.AnsiToWide("Caf\xE9 \x80"), L"Caf\u00E9 \u20AC");
+        EXPECT_EQ(platform.WideToAnsi(L"Caf\u00E9 \u20AC"), "Caf\xE9 \x80");
+    }
+    // A character outside the code page cannot come back as itself.
+    EXPECT_NE(platform.AnsiToWide(platform.WideToAnsi(L"\u4E2D")), L"\u4E2D");
+}
+
+TEST(Win32CommandLine, ArgumentsFollowTheProgramName) {
+    struct { const wchar_t* line; const wchar_t* args; } cases[] = {
+        {L"MarrowbineJr.exe /My Favs 2 /exit", L"/My Favs 2 /exit"},
+        {L"\"C:\\Program Files\\Jr\\MarrowbineJr.exe\" /enforce:30", L"/enforce:30"},
+        {L"\"C:\\a b\\x.exe\"/exit", L"/exit"},
+        {L"x.exe", L""},
+        {L"x.exe   ", L""},
+        {L"x.exe  \"quoted\"  tail ", L"\"quoted\"  tail "},
+    };
+    for (auto c : cases) EXPECT_EQ(ArgumentsAfterProgramName(c.line), c.args) << c.line;
+}
+
+TEST(Win32Directory, KeepsTheBackslashOnlyAtADriveRoot) {
+    EXPECT_EQ(DirectoryOfModulePath(L"C:\\Apps\\Jr\\MarrowbineJr.exe"), L"C:\\Apps\\Jr");
+    EXPECT_EQ(DirectoryOfModulePath(L"C:\\MarrowbineJr.exe"), L"C:\\");
+    Win32Platform platform;
+    std::wstring dir = platform.ProgramDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(::GetFileAttributesW(dir.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+}
+
+TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
+    Win32Platform platform;
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+    std::wstring path = std::wstring(temp) + L"mjr-read-test.txt";
+    const std::string bytes("Header\r\nx\t01\tHigh\tC:\\a.exe\r\n\0tail", 36);
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    EXPECT_EQ(platform.ReadWholeFile(path), bytes);
+    ::DeleteFileW(path.c_str());
+    EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
+    EXPECT_FALSE(platform.ReadWholeFile(temp).has_value());  // a directory is no file
+}
+
+TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
+    Win32Platform platform;
+    const Dword self = platform.GetCurrentProcessId();
+    std::vector<Dword> pids(4096);
+    Dword bytes = 0;
+    ASSERT_TRUE(platform.EnumProcesses(pids.data(), static_cast<Dword>(pids.size() * 4), &bytes));
+    pids.resize(bytes / 4);
+    EXPECT_NE(std::find(pids.begin(), pids.end(), self), pids.end());
+
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation | kProcessVmRead, 0, self));
+    ASSERT_TRUE(process);
+    Handle module = 0;
+    Dword needed = 0;
+    ASSERT_TRUE(platform.EnumProcessModules(process.get(), &module, sizeof(Handle), &needed));
+    char name[512] = {};
+    Dword length = platform.GetModuleFileNameExA(process.get(), module, name, sizeof name);
+    ASSERT_GT(length, 0u);
+    char longName[1024] = {};
+    EXPECT_GT(platform.GetLongPathNameA(name, longName, sizeof longName), 0u);
+    EXPECT_NE(std::string(longName).find("tests"), std::string::npos) << longName;
+
+    Dword mask = 0, system = 0;
+    ASSERT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
+    EXPECT_NE(mask, 0u);
+    UniqueHandle setter(platform, platform.OpenProcess(kProcessSetInformation | kProcessQueryInformation, 0, self));
+    ASSERT_TRUE(setter);
+    EXPECT_EQ(platform.SetProcessAffinityMask(setter.get(), 1), 1);
+    EXPECT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
+    EXPECT_EQ(mask, 1u);
+    EXPECT_FALSE(platform.SetProcessAffinityMask(setter.get(), 0x80000000u));  // no such processor here
+    EXPECT_EQ(platform.SetProcessAffinityMask(setter.get(), system), 1);
+
+    EXPECT_TRUE(platform.SetPriorityClass(setter.get(), 0x4000));
+    EXPECT_EQ(platform.GetPriorityClass(process.get()), 0x4000u);
+    EXPECT_FALSE(platform.SetPriorityClass(setter.get(), 0));
+    EXPECT_TRUE(platform.SetPriorityClass(setter.get(), 0x20));
+
+    char windows[255] = {};
+    EXPECT_GT(platform.GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    SystemInfo info;
+    platform.GetSystemInfo(&info);
+    EXPECT_GE(info.dwNumberOfProcessors, 1u);
+}
+
+TEST(Win32Instance, ASecondHolderOfTheMutexSeesThePrevious) {
+    Win32Platform first;
+    Win32Platform second;
+    EXPECT_FALSE(first.PreviousInstanceRunning());
+    EXPECT_TRUE(second.PreviousInstanceRunning());
+    EXPECT_FALSE(first.PreviousInstanceRunning());  // asked once, answered the same way
+}
+
+}  // namespace
+}  // namespace mjr
