@@ -71,14 +71,20 @@ class World:
         check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}")
         return out
 
-    def table(self):
-        """Path (lower case) -> (pid, affinity, priority class), from jr_probe list."""
-        rows = {}
+    def rows(self):
         for line in self.probe("list").splitlines():
             parts = line.split("\t", 3)
             if len(parts) == 4 and parts[3]:
-                rows[parts[3].lower()] = (int(parts[0]), int(parts[1]), int(parts[2]))
-        return rows
+                yield int(parts[0]), int(parts[1]), int(parts[2]), parts[3].lower()
+
+    def instances(self):
+        """Identifiers of the running copies of this test's program."""
+        prog = self.win("prog\\MarrowbineJr.exe").lower()
+        return {pid for pid, _, _, path in self.rows() if path == prog}
+
+    def table(self):
+        """Path (lower case) -> (pid, affinity, priority class), from jr_probe list."""
+        return {path: (pid, aff, prio) for pid, aff, prio, path in self.rows()}
 
     # ----- processes -----
     def _install_program(self):
@@ -117,12 +123,13 @@ class World:
 
     def run_program(self, *args):
         """Runs the program to its end; it must end normally and soon."""
+        before = self.instances()
         rc, _, elapsed = self.s.wine([os.path.join(self.prog_dir, "MarrowbineJr.exe")] + list(args),
                                      cwd=self.prog_dir, timeout=120)
         check(rc == 0, f"MarrowbineJr {' '.join(args)} exited with {rc}")
         check(elapsed < ONE_SHOT_BOUND_S, f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
-        prog = (self.win("prog\\MarrowbineJr.exe")).lower()
-        check(prog not in self.table(), "MarrowbineJr is still listed after it ended")
+        left = self.instances() - before
+        check(not left, f"MarrowbineJr {' '.join(args)} is still listed after it ended: {left}")
         return elapsed
 
     def cleanup(self):
@@ -324,9 +331,9 @@ def second_instance_ends_at_once(w):
     check(elapsed < 10, f"the second instance took {elapsed:.1f} s")
     w.expect_untouched(h, "(the second instance must not make a pass)")
     check(first.poll() is None, "the first instance ended when the second started")
-    row = w.table().get(w.win("prog\\MarrowbineJr.exe").lower())
-    check(row is not None, "the first instance is not listed")
-    w.probe("kill", str(row[0]))
+    running = w.instances()
+    check(len(running) == 1, f"expected the first instance alone, listed: {running}")
+    w.probe("kill", str(running.pop()))
     first.wait(timeout=20)
     w.run_program("/My Favs 2 /exit")
     w.expect(h, 0x1, HIGH, "(alone, the same command makes its pass)")
