@@ -1,6 +1,11 @@
 # The Windows program itself (cross build). Included from src/, so paths are relative to it.
 add_executable(MarrowbineJr WIN32 app/main_win32.cpp ${MJR_UI_WIN32_SOURCES})
-set_target_properties(MarrowbineJr PROPERTIES OUTPUT_NAME MarrowbineJr)
+# The 64-bit build is a program of its own name, so both can lie side by side.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set_target_properties(MarrowbineJr PROPERTIES OUTPUT_NAME MarrowbineJr64)
+else()
+  set_target_properties(MarrowbineJr PROPERTIES OUTPUT_NAME MarrowbineJr)
+endif()
 target_link_libraries(MarrowbineJr PRIVATE marrowbine_core marrowbine_platform_win32)
 if(TARGET marrowbine_ui_win32)
   target_link_libraries(MarrowbineJr PRIVATE marrowbine_ui_win32)

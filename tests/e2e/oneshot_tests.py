@@ -93,11 +93,11 @@ class World:
         shutil.copy(self.args.program, os.path.join(d, "MarrowbineJr.exe"))
         return d
 
-    def helper(self, rel):
+    def helper(self, rel, sleeper=None):
         """Copies the sleeper to rel (under the case directory) and starts it there."""
         path = self.unix(rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        shutil.copy(self.args.sleeper, path)
+        shutil.copy(sleeper or self.args.sleeper, path)
         p = self.s.spawn([path, HELPER_SECONDS])
         self.spawned.append(p)
         win_path = self.win(rel)
@@ -121,11 +121,18 @@ class World:
         self.spawned.append(p)
         return p
 
-    def run_program(self, *args):
+    def install_other_program(self, exe, rel_dir):
+        d = self.unix(rel_dir)
+        os.makedirs(d)
+        shutil.copy(exe, os.path.join(d, "MarrowbineJr.exe"))
+        return d
+
+    def run_program(self, *args, prog_dir=None):
         """Runs the program to its end; it must end normally and soon."""
+        prog_dir = prog_dir or self.prog_dir
         before = self.instances()
-        rc, _, elapsed = self.s.wine([os.path.join(self.prog_dir, "MarrowbineJr.exe")] + list(args),
-                                     cwd=self.prog_dir, timeout=120)
+        rc, _, elapsed = self.s.wine([os.path.join(prog_dir, "MarrowbineJr.exe")] + list(args),
+                                     cwd=prog_dir, timeout=120)
         check(rc == 0, f"MarrowbineJr {' '.join(args)} exited with {rc}")
         check(elapsed < ONE_SHOT_BOUND_S, f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
         left = self.instances() - before
@@ -339,10 +346,30 @@ def second_instance_ends_at_once(w):
     w.expect(h, 0x1, HIGH, "(alone, the same command makes its pass)")
 
 
+def both_bitnesses(w):
+    """The 64-bit build resolves a 64-bit process that the 32-bit build cannot."""
+    need_cpus(w, 2)
+    if not w.args.program32 or not w.args.sleeper32:
+        raise Skip("needs the 32-bit program and sleeper beside the 64-bit ones")
+    h64 = w.helper("Apps64\\tool64.exe")
+    h32 = w.helper("Apps32\\tool32.exe", sleeper=w.args.sleeper32)
+    w.profile("My Favs 2", [fav("1", "High", h64.win_path), fav("1", "High", h32.win_path)])
+    dir32 = w.install_other_program(w.args.program32, "prog32")
+    shutil.copy(os.path.join(w.prog_dir, "My Favs 2"), dir32)
+    w.run_program("/My Favs 2 /exit", prog_dir=dir32)
+    w.expect_untouched(h64, "(the 32-bit build cannot resolve a 64-bit process)")
+    w.expect(h32, 0x2, HIGH, "(32-bit build, 32-bit process)")
+    w.probe("setaff", str(h32.win_pid), str(w.full_mask))
+    w.probe("setprio", str(h32.win_pid), str(NORMAL))
+    w.run_program("/My Favs 2 /exit")
+    w.expect(h64, 0x2, HIGH, "(64-bit build, 64-bit process)")
+    w.expect(h32, 0x2, HIGH, "(64-bit build, 32-bit process)")
+
+
 CASES = {f.__name__: f for f in (
     plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
-    profile_fails_to_load, second_instance_ends_at_once)}
+    profile_fails_to_load, second_instance_ends_at_once, both_bitnesses)}
 
 
 def main():
@@ -351,6 +378,8 @@ def main():
     ap.add_argument("--program", required=True)
     ap.add_argument("--sleeper", required=True)
     ap.add_argument("--probe", required=True)
+    ap.add_argument("--program32", help="the 32-bit program, for the 64-bit build's cross-bitness case")
+    ap.add_argument("--sleeper32")
     ap.add_argument("case", choices=sorted(CASES))
     a = ap.parse_args()
     session = WineSession.load(a.state)
