@@ -538,9 +538,14 @@ void Form1Window::PopupMenuFile() {
 }
 
 bool Form1Window::Launch(const std::wstring& file, int showState) {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(hwnd_, nullptr, file.c_str(), nullptr, nullptr, showState));
-    return result > 32;
+    // No error box of the shell's own: a failed hand-over ends without a message.
+    SHELLEXECUTEINFOW run{};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_FLAG_NO_UI;
+    run.hwnd = hwnd_;
+    run.lpFile = file.c_str();
+    run.nShow = showState;
+    return ShellExecuteExW(&run) != FALSE;
 }
 
 void Form1Window::YieldToPendingEvents() {

@@ -1,0 +1,521 @@
+#!/usr/bin/env python3
+"""End-to-end tests of resident mode: MarrowbineJr.exe with no argument beside a profile,
+its hidden window and tray icon, the 500 ms monitor, the pause while the main application's
+window exists, and the ways out. Driven with jr_window (Win32 view of windows), jr_probe
+(process table), xdotool and ImageMagick on the session's own display.
+
+  resident_tests.py --state FILE --program EXE --sleeper EXE --probe EXE --window EXE
+                    --mainapp EXE --shots DIR CASE
+Exit code 0 pass, 1 fail, 77 skipped.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+from harness import WineSession  # noqa: E402
+
+SKIP = 77
+NORMAL, HIGH, BELOW = 0x20, 0x80, 0x4000
+CLASS = "MarrowbineJrForm1"
+CAPTION = "  Marrowbine Jr."
+SCREEN_W, SCREEN_H = 1024, 768
+HELPER_SECONDS = "240"
+CORRECTED_WITHIN_S = 1.5  # two ticks and a pass, with room for a loaded machine
+IMAGE1_AT, IMAGE2_AT, IMAGE3_AT = (198, 28), (233, 28), (220, 63)  # client pixels, centres
+PICMAIN = (4, 5, 259, 80)
+LABEL_FAVS_LOADED = (48, 11, 78, 14)
+LABEL_PROFILE = (9, 79, 252, 14)
+TRAY_ICON_AREA = (1000, 748, 24, 20)  # the notification area's first icon on the desktop
+ICON_GREEN = (0x1F, 0x7A, 0x3A)
+WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+def wait_until(what, predicate, seconds):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {seconds} s waiting for {what}")
+        time.sleep(0.05)
+
+
+class Window:
+    def __init__(self, line):
+        f = [int(v) for v in line.split()]
+        self.visible, self.iconic = f[0] == 1, f[1] == 1
+        self.left, self.top, self.right, self.bottom = f[2:6]
+        self.client_x, self.client_y, self.client_w, self.client_h = f[6:10]
+        self.pid = f[10]
+
+    @property
+    def width(self):
+        return self.right - self.left
+
+    @property
+    def height(self):
+        return self.bottom - self.top
+
+    def centred(self):
+        return (abs(self.left - (SCREEN_W - self.width) / 2) <= 1
+                and abs(self.top - (SCREEN_H - self.height) / 2) <= 1)
+
+    def __repr__(self):
+        return (f"visible={self.visible} iconic={self.iconic} rect=({self.left},{self.top})-"
+                f"({self.right},{self.bottom}) client {self.client_w}x{self.client_h}")
+
+
+class World:
+    """One case's directory C:\\jr\\resident_<case> with the program, its profile, helpers."""
+
+    def __init__(self, session, args, case):
+        self.s = session
+        self.args = args
+        self.case = case
+        self.unix_root = os.path.join(session.drive_c(), "jr", "resident_" + case)
+        self.win_root = "C:\\jr\\resident_" + case
+        shutil.rmtree(self.unix_root, ignore_errors=True)
+        os.makedirs(self.unix_root)
+        self.prog_dir = os.path.join(self.unix_root, "prog")
+        os.makedirs(self.prog_dir)
+        shutil.copy(args.program, os.path.join(self.prog_dir, "MarrowbineJr.exe"))
+        self.spawned = []
+        self.program = None
+        self.hwnd = None
+        self.ncpu = int(self.probe("ncpu").strip())
+        self._install_fonts()
+
+    def _install_fonts(self):
+        # The window's fonts, should the prefix lack them: Tahoma for the counters, Marlett
+        # for the caption buttons. Without them the screenshots show substitutes.
+        fonts = os.path.join(self.s.drive_c(), "windows", "Fonts")
+        for name in WINDOW_FONTS:
+            source = os.path.join("/usr/share/wine/fonts", name)
+            if os.path.isfile(source) and not os.path.exists(os.path.join(fonts, name)):
+                os.makedirs(fonts, exist_ok=True)
+                shutil.copy(source, fonts)
+
+    # ----- helpers' commands -----
+    def probe(self, *args):
+        rc, out, _ = self.s.wine([self.args.probe] + list(args), timeout=60)
+        check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}")
+        return out
+
+    def window(self, *args, ok=(0,)):
+        rc, out, _ = self.s.wine([self.args.window] + [str(a) for a in args], timeout=60)
+        check(rc in ok, f"jr_window {' '.join(map(str, args))} ended with {rc}")
+        return rc, out.strip()
+
+    def info(self, hwnd=None):
+        rc, out = self.window("info", hwnd or self.hwnd, ok=(0, 1))
+        return Window(out) if rc == 0 else None
+
+    def tray_has_icon(self):
+        return self.window("tray", self.hwnd, 1, ok=(0, 1))[0] == 0
+
+    def post(self, message, wparam, lparam, hwnd=None):
+        self.window("post", hwnd or self.hwnd, message, wparam, lparam)
+
+    def click(self, at):
+        self.window("click", self.hwnd, at[0], at[1])
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=self.s.env(), check=True, timeout=30)
+
+    # ----- files and processes -----
+    def write_profile(self, favourites, name="My Favs 1"):
+        lines = ["Marrowbine Jr favourites"] + ["x\t%s\t%s\t%s" % f for f in favourites]
+        with open(os.path.join(self.prog_dir, name), "wb") as f:
+            f.write(("\r\n".join(lines) + "\r\n").encode("ascii"))
+
+    def helper_path(self, name):
+        return self.win_root + "\\tools\\" + name
+
+    def table(self):
+        rows = {}
+        for line in self.probe("list").splitlines():
+            parts = line.split("\t", 3)
+            if len(parts) == 4 and parts[3]:
+                rows[parts[3].lower()] = (int(parts[0]), int(parts[1]), int(parts[2]))
+        return rows
+
+    def start_helper(self, name):
+        """Starts a sleeper at tools\\name; returns the moment it showed up in the list."""
+        path = os.path.join(self.unix_root, "tools", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copy(self.args.sleeper, path)
+        p = self.s.spawn([path, HELPER_SECONDS])
+        self.spawned.append(p)
+        key = self.helper_path(name).lower()
+        wait_until(f"helper {name} in the process list", lambda: key in self.table(), 20)
+        return time.monotonic()
+
+    def helper_state(self, name):
+        row = self.table().get(self.helper_path(name).lower())
+        check(row is not None, f"helper {name} is gone")
+        return row[1], row[2]
+
+    def start_program(self):
+        self.program = self.s.spawn([os.path.join(self.prog_dir, "MarrowbineJr.exe")])
+        self.spawned.append(self.program)
+        self.hwnd = wait_until("the status window", lambda: self._find(CLASS, CAPTION), 30)
+        return self.hwnd
+
+    def _find(self, cls, title):
+        if cls == CLASS and self.program is not None and self.program.poll() is not None:
+            raise Failure(f"the program ended early ({self.program.returncode})")
+        rc, out = self.window("find", cls, title, ok=(0, 1))
+        return int(out) if rc == 0 else None
+
+    def wait_in_tray(self):
+        return wait_until("the window hidden in the tray",
+                          lambda: (lambda w: w if w and not w.visible and w.iconic else None)(self.info()),
+                          10)
+
+    def wait_shown(self):
+        return wait_until("the window shown",
+                          lambda: (lambda w: w if w and w.visible and not w.iconic else None)(self.info()),
+                          10)
+
+    def wait_program_end(self, seconds=10):
+        wait_until("the program's end", lambda: self.program.poll() is not None, seconds)
+        check(self.program.returncode == 0, f"the program ended with {self.program.returncode}")
+
+    def start_mainapp(self, directory=None, name="jr_mainapp.exe"):
+        path = os.path.join(directory or os.path.join(self.unix_root, "main"), name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copy(self.args.mainapp, path)
+        p = self.s.spawn([path, HELPER_SECONDS])
+        self.spawned.append(p)
+        return wait_until("the main application's window",
+                          lambda: self._find("ThunderRT6FormDC", "Marrowbine64"), 20)
+
+    def screenshot(self, name):
+        os.makedirs(self.args.shots, exist_ok=True)
+        path = os.path.join(self.args.shots, name)
+        subprocess.run(["import", "-window", "root", path], env=self.s.env(), check=True, timeout=30)
+        return path
+
+    def cleanup(self):
+        if self.hwnd and self.program and self.program.poll() is None:
+            self.window("post", self.hwnd, 16, 0, 0, ok=(0, 1))  # WM_CLOSE
+        for p in self.spawned:
+            if p.poll() is None:
+                try:
+                    p.wait(timeout=3)
+                except subprocess.TimeoutExpired:
+                    pass
+        for p in self.spawned:
+            if p.poll() is None:
+                p.kill()  # our own child: the Linux process of that Windows program
+                p.wait(timeout=10)
+
+
+def pixels(path, rect):
+    """RGB tuples of a rectangle of a PNG, row by row."""
+    x, y, w, h = rect
+    raw = subprocess.run(["convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
+                         check=True, capture_output=True).stdout
+    check(len(raw) == w * h * 3, f"crop {rect} of {path} gave {len(raw)} bytes")
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+def share(pxs, test):
+    return sum(1 for p in pxs if test(p)) / len(pxs)
+
+
+def greenish(p):
+    return p[1] > p[0] + 40 and p[1] > p[2] + 30
+
+
+def reddish(p):
+    return p[0] > p[1] + 60 and p[0] > p[2] + 60
+
+
+def dark(p):
+    return sum(p) < 250
+
+
+def client_rect(win, rect):
+    return (win.client_x + rect[0], win.client_y + rect[1], rect[2], rect[3])
+
+
+def tray_icon_shown(path):
+    return any(abs(p[0] - ICON_GREEN[0]) < 20 and abs(p[1] - ICON_GREEN[1]) < 20 and abs(p[2] - ICON_GREEN[2]) < 20
+               for p in pixels(path, TRAY_ICON_AREA))
+
+
+# ----- the cases -----
+
+def good_profile_hides_and_enforces(w):
+    digits = "0" if w.ncpu > 1 else None
+    w.write_profile([(digits or "0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    win = w.wait_in_tray()
+    check(w.tray_has_icon(), "no tray icon after the load event")
+    time.sleep(1.0)
+    check(w.program.poll() is None, "the program did not stay")
+    check(not w.info().visible, "the window came back by itself")
+
+    seen = w.start_helper("target.exe")
+
+    def corrected():
+        affinity, priority = w.helper_state("target.exe")
+        return priority == HIGH and (digits is None or affinity == 1)
+    wait_until("the helper's correction", corrected, 5)
+    took = time.monotonic() - seen
+    check(took <= CORRECTED_WITHIN_S, f"correction took {took:.2f} s")
+    check(w.program.poll() is None and not w.info().visible, "window or process changed")
+    print(f"corrected {took:.2f} s after the helper appeared; window {win}")
+
+
+def no_favourites_comes_back_centred(w):
+    w.write_profile([])
+    w.start_program()
+    win = w.wait_shown()
+    check(win.centred(), f"not centred: {win}")
+    check((win.client_w, win.client_h) == (268, 94), f"client area {win.client_w}x{win.client_h}")
+    check(w.tray_has_icon(), "no tray icon")
+
+    # The profile is mended and a match starts; with the timer off nothing notices, not
+    # even the main application coming and going.
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_helper("target.exe")
+    mainapp = w.start_mainapp()
+    time.sleep(1.2)
+    w.post(16, 0, 0, hwnd=mainapp)
+    time.sleep(1.5)
+    check(w.helper_state("target.exe")[1] == NORMAL, "the timer ran without favourites")
+    shot = w.screenshot("no_favourites.png")
+    check(share(pixels(shot, client_rect(win, (200, 6, 60, 8))), reddish) > 0.9, "no trouble picture")
+
+    # Image1 reloads: the all-well picture and the timer.
+    w.click(IMAGE1_AT)
+    wait_until("the correction after Image1", lambda: w.helper_state("target.exe")[1] == HIGH, 5)
+    time.sleep(0.3)
+    shot = w.screenshot("no_favourites_mended.png")
+    check(share(pixels(shot, client_rect(win, (200, 6, 60, 8))), greenish) > 0.9, "no all-well picture")
+
+
+def main_application_pauses_and_resumes(w):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    mainapp = w.start_mainapp()
+    time.sleep(0.6)  # at least one tick sees it
+    w.start_helper("target.exe")
+    time.sleep(2.0)
+    check(w.helper_state("target.exe")[1] == NORMAL, "enforced while the main application ran")
+
+    # The profile changes while paused; the resume must reload it.
+    w.write_profile([("0", "Below", w.helper_path("target.exe"))])
+    w.post(16, 0, 0, hwnd=mainapp)
+    wait_until("the main application's window to go",
+               lambda: w.window("gone", mainapp, 100, ok=(0, 1))[0] == 0, 10)
+    gone = time.monotonic()
+    wait_until("enforcement after the pause", lambda: w.helper_state("target.exe")[1] == BELOW, 5)
+    took = time.monotonic() - gone
+    check(took <= 2.0, f"resumed {took:.2f} s after the main application closed")
+    check(not w.info().visible, "the resume showed the window")
+
+
+def tray_double_click_restores_centred(w):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    for code in (512, 513, 514, 516, 519):  # other mouse events over the icon do nothing
+        w.post(512, 1, code)
+    time.sleep(0.5)
+    win = w.info()
+    check(not win.visible and win.iconic, f"another code acted: {win}")
+    check(w.window("popup", 300, ok=(0, 1))[0] == 1, "a menu opened")
+
+    w.post(512, 1, 515)
+    win = w.wait_shown()
+    check(win.centred(), f"not centred: {win}")
+
+    # Image2 minimises into the tray again; a real double-click on the icon brings it back.
+    w.click(IMAGE2_AT)
+    w.wait_in_tray()
+    x, y = TRAY_ICON_AREA[0] + 13, TRAY_ICON_AREA[1] + 9
+    w.xdotool("mousemove", str(x), str(y), "click", "--repeat", "2", "--delay", "80", "1")
+    win = w.wait_shown()
+    check(win.centred(), f"not centred after the real double-click: {win}")
+
+
+def taskbar_created_adds_icon_again(w):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    check(w.tray_has_icon(), "no icon at start")
+    w.window("untray", w.hwnd, 1)
+    check(not w.tray_has_icon(), "the icon could not be removed from outside")
+    w.window("taskbar-created")
+    wait_until("the icon again", w.tray_has_icon, 5)
+    win = w.info()
+    check(not win.visible and w.program.poll() is None, f"more than the icon changed: {win}")
+    # The icon still answers: a double-click on it restores the window.
+    w.post(512, 1, 515)
+    w.wait_shown()
+
+
+def _ends_and_removes_icon(w, how):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    time.sleep(0.3)
+    check(tray_icon_shown(w.screenshot(f"{w.case}_before.png")), "no icon in the notification area")
+    how()
+    w.wait_program_end()
+    check(not w.tray_has_icon(), "the icon stayed")
+    time.sleep(0.5)
+    check(not tray_icon_shown(w.screenshot(f"{w.case}_after.png")), "the icon is still drawn")
+
+
+def close_ends_and_removes_icon(w):
+    _ends_and_removes_icon(w, lambda: w.post(16, 0, 0))
+
+
+def exit_jr_ends_and_removes_icon(w):
+    def choose_exit():
+        w.post(512, 1, 517)
+        rc, menu = w.window("popup", 5000, ok=(0, 1))
+        check(rc == 0, "the menu did not open")
+        m = w.info(int(menu))
+        w.screenshot("exit_jr_menu.png")
+        # The menu's only item fills it: a left click in its middle chooses "Exit Jr".
+        w.xdotool("mousemove", str((m.left + m.right) // 2), str((m.top + m.bottom) // 2))
+        time.sleep(0.2)
+        w.xdotool("click", "1")
+    _ends_and_removes_icon(w, choose_exit)
+
+
+def hand_over_launches_and_ends(w):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    shutil.copy(w.args.mainapp, os.path.join(w.prog_dir, "Marrowbine64.exe"))
+    started = os.path.join(w.prog_dir, "mainapp_started.txt")
+    w.start_program()
+    w.wait_in_tray()
+    w.post(512, 1, 515)
+    w.wait_shown()
+
+    def answer(button):
+        w.click(IMAGE3_AT)
+        box = wait_until("the hand-over box", lambda: w._find("#32770", "Switch to Marrowbine64"), 10)
+        w.window("press", box, button)
+        wait_until("the box to close", lambda: w.window("gone", box, 100, ok=(0, 1))[0] == 0, 10)
+
+    answer("no")
+    time.sleep(1.0)
+    check(w.program.poll() is None and not os.path.exists(started), "No did something")
+
+    # Without the main application's file the hand-over ends quietly and enforcement goes on.
+    os.rename(os.path.join(w.prog_dir, "Marrowbine64.exe"), os.path.join(w.prog_dir, "away.exe"))
+    answer("yes")
+    time.sleep(1.0)
+    check(w.program.poll() is None and w.info().visible, "a failed launch changed the window")
+    check(w._find("#32770", None) is None, "a message was shown")
+    w.start_helper("target.exe")
+    wait_until("enforcement after the failed hand-over", lambda: w.helper_state("target.exe")[1] == HIGH, 5)
+
+    os.rename(os.path.join(w.prog_dir, "away.exe"), os.path.join(w.prog_dir, "Marrowbine64.exe"))
+    answer("yes")
+    w.wait_program_end()
+    wait_until("the main application's start", lambda: os.path.exists(started), 10)
+    with open(started) as f:
+        check(f.read().strip() == "4", "not launched with SW_SHOWNOACTIVATE")
+    check(not w.tray_has_icon(), "the icon stayed")
+    mainapp = wait_until("the main application's window",
+                         lambda: w._find("ThunderRT6FormDC", "Marrowbine64"), 10)
+    w.post(16, 0, 0, hwnd=mainapp)
+
+
+def screenshots(w):
+    """The shown window in both states, checked with pixel probes, saved for docs/."""
+    wide = w.ncpu < 10  # digit 9 names an absent processor: the set is refused
+    if not wide:
+        raise Skip("every CPU digit names a processor here")
+    w.write_profile([("0", "High", w.helper_path("ok.exe")), ("9", "High", w.helper_path("bad.exe"))])
+    w.start_helper("ok.exe")
+    w.start_program()
+    w.wait_in_tray()
+    time.sleep(1.2)
+    w.post(512, 1, 515)
+    win = w.wait_shown()
+    time.sleep(0.5)
+    shot = w.screenshot("all_well_full.png")
+    frame = (win.left, win.top, win.width, win.height)
+    pic = pixels(shot, client_rect(win, (180, 6, 80, 8)))  # right of the labels, above the buttons
+    check(share(pic, greenish) > 0.9, "PicMain does not show the all-well picture")
+    check(share(pixels(shot, client_rect(win, PICMAIN)), greenish) > 0.5, "the all-well picture is not mostly green")
+    check(share(pixels(shot, client_rect(win, LABEL_FAVS_LOADED)), dark) > 0.05, "no text at LblFavsLoaded")
+    check(share(pixels(shot, client_rect(win, LABEL_PROFILE)), dark) > 0.05, "no text at LblProfileUsed")
+    check(share(pixels(shot, client_rect(win, (0, 88, 268, 6))), lambda p: p == (255, 255, 255)) > 0.9,
+          "the window's background is not white")
+    crop(shot, frame, os.path.join(w.args.shots, "resident-all-well.png"))
+
+    w.start_helper("bad.exe")
+    time.sleep(1.5)
+    shot = w.screenshot("trouble_full.png")
+    pic = pixels(shot, client_rect(win, (180, 6, 80, 8)))
+    check(share(pic, reddish) > 0.5, "PicMain does not show the trouble picture after a failed set")
+    check(share(pixels(shot, client_rect(win, PICMAIN)), reddish) > 0.5, "the trouble picture is not mostly red")
+    check(share(pixels(shot, client_rect(win, LABEL_FAVS_LOADED)), dark) > 0.05, "no text over the trouble picture")
+    crop(shot, frame, os.path.join(w.args.shots, "resident-trouble.png"))
+
+
+def crop(shot, rect, out):
+    x, y, wd, ht = rect
+    subprocess.run(["convert", shot, "-crop", f"{wd}x{ht}+{x}+{y}", "+repage", out], check=True)
+
+
+CASES = {f.__name__: f for f in (
+    good_profile_hides_and_enforces, no_favourites_comes_back_centred,
+    main_application_pauses_and_resumes, tray_double_click_restores_centred,
+    taskbar_created_adds_icon_again, close_ends_and_removes_icon, exit_jr_ends_and_removes_icon,
+    hand_over_launches_and_ends, screenshots)}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for name in ("state", "program", "sleeper", "probe", "window", "mainapp", "shots"):
+        ap.add_argument("--" + name, required=True)
+    ap.add_argument("case", choices=sorted(CASES))
+    args = ap.parse_args()
+    session = WineSession.load(args.state)
+    w = World(session, args, args.case)
+    try:
+        CASES[args.case](w)
+    except Skip as e:
+        print(f"SKIP {args.case}: {e}")
+        return SKIP
+    except Failure as e:
+        print(f"FAIL {args.case}: {e}")
+        return 1
+    finally:
+        w.cleanup()
+    print(f"PASS {args.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
