@@ -75,8 +75,8 @@ def main():
         # PictBad: hot reds with dark diagonal stripes and a yellow warning sign.
         stripes = " ".join(f"polygon {x},0 {x + 12},0 {x - 68},80 {x - 80},80"
                            for x in range(0, 360, 30))
-        gif(["gradient:#ff7a6a-#c81414",
-             "-fill", "#a00c0c", "-draw", stripes,
+        gif(["gradient:#ff9080-#e03a2e",
+             "-fill", "#d02a22", "-draw", stripes,
              "-fill", "#ffd21f", "-stroke", "#3a0000", "-strokewidth", "2",
              "-draw", "polygon 21,18 40,60 2,60",
              "-stroke", "none", "-fill", "#3a0000",

@@ -449,6 +449,30 @@ def hand_over_launches_and_ends(w):
     w.post(16, 0, 0, hwnd=mainapp)
 
 
+def tooltip_over_image2(w):
+    w.write_profile([])  # the window comes back by itself
+    w.start_program()
+    win = w.wait_shown()
+
+    def tooltips_shown():
+        rows = [line.split("\t") for line in w.window("list")[1].splitlines()]
+        return [r for r in rows if len(r) >= 4 and r[3] == "tooltips_class32" and r[2] == "1"
+                and int(r[1]) == win.pid]
+    check(not tooltips_shown(), "a tooltip before pointing at anything")
+    x, y = win.client_x + IMAGE2_AT[0], win.client_y + IMAGE2_AT[1]
+    w.xdotool("mousemove", str(x - 3), str(y - 3))
+    time.sleep(0.1)
+    w.xdotool("mousemove", str(x), str(y))
+    wait_until("the tooltip of Image2", tooltips_shown, 5)
+    # Over a label there is none.
+    w.xdotool("mousemove", str(win.client_x + 60), str(win.client_y + 18))
+    time.sleep(0.1)
+    w.xdotool("mousemove", str(win.client_x + 62), str(win.client_y + 18))
+    wait_until("the tooltip to go", lambda: not tooltips_shown(), 5)
+    time.sleep(1.5)
+    check(not tooltips_shown(), "a tooltip over a label")
+
+
 def screenshots(w):
     """The shown window in both states, checked with pixel probes, saved for docs/."""
     wide = w.ncpu < 10  # digit 9 names an absent processor: the set is refused
@@ -492,7 +516,7 @@ CASES = {f.__name__: f for f in (
     good_profile_hides_and_enforces, no_favourites_comes_back_centred,
     main_application_pauses_and_resumes, tray_double_click_restores_centred,
     taskbar_created_adds_icon_again, close_ends_and_removes_icon, exit_jr_ends_and_removes_icon,
-    hand_over_launches_and_ends, screenshots)}
+    hand_over_launches_and_ends, tooltip_over_image2, screenshots)}
 
 
 def main():
