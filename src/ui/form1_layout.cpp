@@ -4,12 +4,6 @@
 
 namespace mjr {
 
-const ControlSpec& Spec(ControlId id) {
-    for (const auto& c : kForm1Controls)
-        if (c.id == id) return c;
-    return kForm1Controls.back();
-}
-
 int TwipsToPixels(int twips, float twipsPerPixel) {
     return static_cast<int>(std::lround(static_cast<float>(twips) / twipsPerPixel));
 }

@@ -90,8 +90,6 @@ inline constexpr std::array<ControlSpec, 12> kForm1Controls{{
     {ControlId::PicMain, ControlKind::StatePicture, "PicMain", {60, 75, 3885, 1200}, {}, {}, true},
 }};
 
-const ControlSpec& Spec(ControlId id);
-
 // Twips to whole pixels, to the nearest.
 int TwipsToPixels(int twips, float twipsPerPixel);
 

@@ -78,11 +78,13 @@ def main():
         if jr.poll() is not None:
             raise SystemExit(f"the program ended ({jr.returncode})")
 
-        c0 = cpu_seconds(jr.pid)
+        # A sleeper beside it shows what any idle Wine process costs.
+        c0, b0 = cpu_seconds(jr.pid), cpu_seconds(spawned[1].pid)
         time.sleep(a.cpu_seconds)
-        c1 = cpu_seconds(jr.pid)
+        c1, b1 = cpu_seconds(jr.pid), cpu_seconds(spawned[1].pid)
         print(f"CPU time over {a.cpu_seconds:.0f} s idle: {c1 - c0:.3f} s "
-              f"({100 * (c1 - c0) / a.cpu_seconds:.2f} % of one processor)")
+              f"({100 * (c1 - c0) / a.cpu_seconds:.2f} % of one processor); "
+              f"a sleeping Wine process: {b1 - b0:.3f} s")
 
         m0 = memory(jr.pid)
         start = time.monotonic()
