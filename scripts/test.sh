@@ -35,3 +35,9 @@ echo "== Windows program under Wine: end-to-end tests"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j"$jobs"
 ctest --test-dir build/win32 --output-on-failure
+
+echo "== 64-bit Windows program under Wine: the same tests, and 32- and 64-bit processes side by side"
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DMJR_WIN32_BUILD_DIR="$PWD/build/win32" -DMJR_E2E_DISPLAY=42 >/dev/null
+cmake --build build/win64 -j"$jobs"
+ctest --test-dir build/win64 --output-on-failure

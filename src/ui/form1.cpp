@@ -5,7 +5,7 @@ namespace mjr {
 void Form1::FormLoad() {
     ui_.Show();
     ui_.YieldToPendingEvents();  // let the window draw before it leaves the screen
-    trayData_ = BuildTrayData(ui_.WindowHandle(), ui_.IconHandle());
+    trayData_ = BuildTrayData(ui_.WindowHandle(), ui_.IconHandle(), ui_.TrayRecordLayout());
     ui_.ShellNotifyIcon(kNimAdd, trayData_);
     module_.platform.Sleep(0);
     ui_.SetWindowState(WindowState::Minimized);  // the resize event hides the window

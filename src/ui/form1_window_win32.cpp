@@ -133,11 +133,13 @@ public:
     std::uint32_t IconHandle() override {
         return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(icon_.get()));
     }
+    TrayLayout TrayRecordLayout() override { return kNativeTrayLayout; }
     WinBool ShellNotifyIcon(Dword message, const TrayData& data) override {
         return tray_.Notify(message, data);
     }
     WinBool SetForegroundWindow(std::uint32_t window) override {
-        return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)));
+        // Window handles are 32-bit values, sign-extended on 64-bit Windows.
+        return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<std::int32_t>(window))));
     }
     void PopupMenuFile() override;
     int MessageBox(const std::wstring& prompt, std::uint32_t buttons, const std::wstring& title) override {

@@ -49,6 +49,8 @@ public:
     virtual std::uint32_t WindowHandle() = 0;
     virtual std::uint32_t IconHandle() = 0;
 
+    // The first NOTIFYICONDATAA form of the platform's architecture.
+    virtual TrayLayout TrayRecordLayout() = 0;
     virtual WinBool ShellNotifyIcon(Dword message, const TrayData& data) = 0;
     virtual WinBool SetForegroundWindow(std::uint32_t window) = 0;
     // mnuFile at the mouse position, default alignment, no default item; returns when closed.

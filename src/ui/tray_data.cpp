@@ -5,26 +5,32 @@
 namespace mjr {
 namespace {
 
-void PutU32(std::array<std::uint8_t, TrayData::kSize>& b, std::size_t at, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+void Put(std::array<std::uint8_t, TrayData::kMaxSize>& b, std::size_t at, std::uint64_t v, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void PutU32(std::array<std::uint8_t, TrayData::kMaxSize>& b, std::size_t at, std::uint32_t v) { Put(b, at, v, 4); }
+
+void PutHandle(std::array<std::uint8_t, TrayData::kMaxSize>& b, std::size_t at, std::uint32_t h, std::size_t width) {
+    const auto extended = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(h)));
+    Put(b, at, width == 8 ? extended : h, width);
 }
 
 }  // namespace
 
-TrayData BuildTrayData(std::uint32_t window, std::uint32_t icon) {
+TrayData BuildTrayData(std::uint32_t window, std::uint32_t icon, const TrayLayout& layout) {
     TrayData d;
-    PutU32(d.bytes, 0, static_cast<std::uint32_t>(TrayData::kSize));
-    PutU32(d.bytes, 4, window);
-    PutU32(d.bytes, 8, TrayData::kId);
-    PutU32(d.bytes, 12, TrayData::kFlags);
-    PutU32(d.bytes, 16, TrayData::kCallbackMessage);
-    PutU32(d.bytes, 20, icon);
+    PutU32(d.bytes, 0, static_cast<std::uint32_t>(layout.size));
+    PutHandle(d.bytes, layout.window, window, layout.handleBytes);
+    PutU32(d.bytes, layout.id, TrayData::kId);
+    PutU32(d.bytes, layout.flags, TrayData::kFlags);
+    PutU32(d.bytes, layout.callbackMessage, TrayData::kCallbackMessage);
+    PutHandle(d.bytes, layout.icon, icon, layout.handleBytes);
     // The tip field is 64 bytes: the text, one NUL, then blanks to the end.
-    constexpr std::size_t kTipAt = 24;
     constexpr std::size_t kTipLength = sizeof TrayData::kTip - 1;
-    std::memcpy(d.bytes.data() + kTipAt, TrayData::kTip, kTipLength);
-    d.bytes[kTipAt + kTipLength] = 0;
-    for (std::size_t i = kTipAt + kTipLength + 1; i < TrayData::kSize; ++i) d.bytes[i] = 0x20;
+    std::memcpy(d.bytes.data() + layout.tip, TrayData::kTip, kTipLength);
+    d.bytes[layout.tip + kTipLength] = 0;
+    for (std::size_t i = layout.tip + kTipLength + 1; i < layout.tip + TrayData::kTipBytes; ++i) d.bytes[i] = 0x20;
     return d;
 }
 

@@ -5,10 +5,14 @@
 
 namespace mjr {
 
-// The record's bytes are the first, 88-byte form of NOTIFYICONDATAA on 32-bit Windows.
-static_assert(sizeof(NOTIFYICONDATAA) >= TrayData::kSize);
-static_assert(offsetof(NOTIFYICONDATAA, hIcon) == 20 && offsetof(NOTIFYICONDATAA, szTip) == 24,
-              "TrayData is laid out for 32-bit Windows");
+// The record's bytes are the first form of NOTIFYICONDATAA for this architecture.
+static_assert(sizeof(NOTIFYICONDATAA) >= kNativeTrayLayout.size);
+static_assert(offsetof(NOTIFYICONDATAA, hWnd) == kNativeTrayLayout.window &&
+              offsetof(NOTIFYICONDATAA, uCallbackMessage) == kNativeTrayLayout.callbackMessage &&
+              offsetof(NOTIFYICONDATAA, hIcon) == kNativeTrayLayout.icon &&
+              offsetof(NOTIFYICONDATAA, szTip) == kNativeTrayLayout.tip &&
+              offsetof(NOTIFYICONDATAA, szTip) + TrayData::kTipBytes == kNativeTrayLayout.size,
+              "TrayData does not match this architecture's record");
 
 TrayIcon::~TrayIcon() {
     if (present_) Shell_NotifyIconA(NIM_DELETE, &added_);
@@ -16,7 +20,7 @@ TrayIcon::~TrayIcon() {
 
 BOOL TrayIcon::Notify(DWORD message, const TrayData& data) {
     NOTIFYICONDATAA record{};
-    std::memcpy(&record, data.bytes.data(), TrayData::kSize);
+    std::memcpy(&record, data.bytes.data(), kNativeTrayLayout.size);
     const BOOL result = Shell_NotifyIconA(message, &record);
     if (message == NIM_ADD && result) {
         added_ = record;

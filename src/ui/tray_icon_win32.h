@@ -8,6 +8,8 @@
 
 namespace mjr {
 
+inline constexpr TrayLayout kNativeTrayLayout = sizeof(void*) == 8 ? kTrayLayout64 : kTrayLayout32;
+
 class TrayIcon {
 public:
     TrayIcon() = default;

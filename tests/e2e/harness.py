@@ -24,8 +24,30 @@ DESKTOP_SIZE = "1024x768"
 BOOT_TIMEOUT = 180
 
 
+WINE64_LOADER = "/usr/lib/wine/wine64"
+
+
 class HarnessError(RuntimeError):
     pass
+
+
+def _is_pe32_plus(path):
+    """True for a 64-bit Windows program (PE32+, x86-64)."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(4096)
+        at = int.from_bytes(head[0x3C:0x40], "little")
+        return head[:2] == b"MZ" and head[at:at + 4] == b"PE\0\0" and head[at + 4:at + 6] == b"\x64\x86"
+    except (OSError, ValueError):
+        return False
+
+
+def loader(args):
+    """The Wine loader for a program: `wine` would run a 64-bit one through start.exe, so
+    the started process would not be the program itself."""
+    if args and _is_pe32_plus(args[0]) and os.path.exists(WINE64_LOADER):
+        return [WINE64_LOADER]
+    return ["wine"]
 
 
 def _alive(pid):
@@ -156,12 +178,12 @@ class WineSession:
     # ----- running Windows programs -----
     def wine(self, args, cwd=None, timeout=60):
         """Runs `wine args...` to its end; returns (exit code, stdout with CR removed, seconds)."""
-        rc, out, _, elapsed = self._run_captured(["wine"] + list(args), cwd, timeout)
+        rc, out, _, elapsed = self._run_captured(loader(args) + list(args), cwd, timeout)
         return rc, out, elapsed
 
     def spawn(self, args, cwd=None):
         """Starts `wine args...` in the background, holding none of the caller's pipes."""
-        return subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env(),
+        return subprocess.Popen(loader(args) + list(args), cwd=cwd, env=self.env(),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 

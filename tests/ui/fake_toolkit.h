@@ -70,6 +70,7 @@ public:
     float ScreenWidth() override { return screenWidth; }
     float ScreenHeight() override { return screenHeight; }
     float TwipsPerPixelX() override { return twipsPerPixel; }
+    TrayLayout TrayRecordLayout() override { return kTrayLayout32; }
     std::uint32_t WindowHandle() override { return window; }
     std::uint32_t IconHandle() override { return icon; }
     WinBool ShellNotifyIcon(Dword message, const TrayData& data) override {

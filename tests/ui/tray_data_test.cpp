@@ -18,9 +18,22 @@ TEST(TrayData, IsThe88ByteAnsiRecordLittleEndian) {
                          24);
     expected += std::string("Marrowbine Jr - Quillfen 2010") + '\0' + std::string(34, ' ');
     ASSERT_EQ(expected.size(), 88u);
-    EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.end()), expected);
+    EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.begin() + 88), expected);
+    EXPECT_EQ(std::string(d.bytes.begin() + 88, d.bytes.end()), std::string(16, '\0'));
     EXPECT_TRUE(d.Filled());
     EXPECT_FALSE(TrayData{}.Filled());
+}
+
+TEST(TrayData, On64BitWindowsHandlesAreEightBytesSignExtended) {
+    const TrayData d = BuildTrayData(0x00345678u, 0xA0B0C0D0u, kTrayLayout64);
+    std::string expected("\x68\0\0\0\0\0\0\0"                   // cbSize 104, padding
+                         "\x78\x56\x34\0\0\0\0\0"               // hWnd
+                         "\x01\0\0\0\x07\0\0\0\x00\x02\0\0\0\0\0\0"  // uID, uFlags, callback, padding
+                         "\xD0\xC0\xB0\xA0\xFF\xFF\xFF\xFF",    // hIcon, sign-extended
+                         40);
+    expected += std::string("Marrowbine Jr - Quillfen 2010") + '\0' + std::string(34, ' ');
+    ASSERT_EQ(expected.size(), 104u);
+    EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.end()), expected);
 }
 
 }  // namespace
