@@ -73,7 +73,14 @@ def main():
 
         jr = session.spawn([os.path.join(jr_dir, "MarrowbineJr.exe")], cwd=jr_dir)
         spawned.append(jr)
-        time.sleep(2.5)
+        # The first window of a new session also starts Wine's desktop: give it time.
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and jr.poll() is None:
+            rows = table(session, probe)
+            if rows.get("c:\\example\\render\\render.exe", (0, 0, 0))[2] == 0x4000:
+                break
+            time.sleep(0.5)
+        time.sleep(1)
         show(session, probe, "after MarrowbineJr.exe started in resident mode (profile My Favs 1):")
         print(f"\nMarrowbineJr.exe is {'running in the notification area' if jr.poll() is None else 'not running'}")
         shot = os.path.join(out_dir, "desktop.png")

@@ -25,6 +25,10 @@ BOOT_TIMEOUT = 180
 
 
 WINE64_LOADER = "/usr/lib/wine/wine64"
+# The window's fonts from Debian's fonts-wine, which a new prefix does not always pick up:
+# Tahoma for the counters, Marlett for the caption buttons.
+WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
+FONT_SOURCE = "/usr/share/wine/fonts"
 
 
 class HarnessError(RuntimeError):
@@ -110,10 +114,19 @@ class WineSession:
                          ["reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v",
                           DESKTOP_NAME, "/d", DESKTOP_SIZE, "/f"]):
                 self._run(["wine"] + args, timeout=60)
+            self._install_fonts()
         except BaseException:
             self.stop()
             raise
         return self
+
+    def _install_fonts(self):
+        fonts = os.path.join(self.drive_c(), "windows", "Fonts")
+        for name in WINDOW_FONTS:
+            source = os.path.join(FONT_SOURCE, name)
+            if os.path.isfile(source) and not os.path.exists(os.path.join(fonts, name)):
+                os.makedirs(fonts, exist_ok=True)
+                shutil.copy(source, fonts)
 
     def _wait_for_display(self, xvfb):
         deadline = time.monotonic() + 15

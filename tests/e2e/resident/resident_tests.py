@@ -32,7 +32,6 @@ LABEL_FAVS_LOADED = (48, 11, 78, 14)
 LABEL_PROFILE = (9, 79, 252, 14)
 TRAY_ICON_AREA = (1000, 748, 24, 20)  # the notification area's first icon on the desktop
 ICON_GREEN = (0x1F, 0x7A, 0x3A)
-WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 
 
 class Skip(Exception):
@@ -102,17 +101,7 @@ class World:
         self.program = None
         self.hwnd = None
         self.ncpu = int(self.probe("ncpu").strip())
-        self._install_fonts()
 
-    def _install_fonts(self):
-        # The window's fonts, should the prefix lack them: Tahoma for the counters, Marlett
-        # for the caption buttons. Without them the screenshots show substitutes.
-        fonts = os.path.join(self.s.drive_c(), "windows", "Fonts")
-        for name in WINDOW_FONTS:
-            source = os.path.join("/usr/share/wine/fonts", name)
-            if os.path.isfile(source) and not os.path.exists(os.path.join(fonts, name)):
-                os.makedirs(fonts, exist_ok=True)
-                shutil.copy(source, fonts)
 
     # ----- helpers' commands -----
     def probe(self, *args):
