@@ -14,7 +14,7 @@ ctest --test-dir build/host --output-on-failure -j"$jobs"
 
 echo "== host under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/host-asan -DCMAKE_BUILD_TYPE=Debug -DMJR_SANITIZE=ON >/dev/null
-cmake --build build/host-asan -j"$jobs" --target core_tests
+cmake --build build/host-asan -j"$jobs" --target core_tests ui_tests
 ctest --test-dir build/host-asan --output-on-failure -j"$jobs" -R '^[A-Z]'
 
 echo "== libFuzzer runs from the committed seeds"

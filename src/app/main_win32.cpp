@@ -11,23 +11,13 @@
 #include "engine/engine.h"
 #include "platform/win32_platform_win32.h"
 #include "ui/form1_win32.h"
+#include "ui/message_pump_win32.h"
 
 namespace {
 
 class Win32AppHost : public mjr::AppHost {
 public:
-    void YieldToPendingEvents() override {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            // A quit request must still end the loop that runs afterwards.
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    void YieldToPendingEvents() override { mjr::PumpPendingMessages(); }
 
     void LoadForm1(mjr::Module1& module) override { windowLoaded_ = mjr::LoadForm1Win32(module); }
 

@@ -16,6 +16,7 @@
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 #include "ui/form1_win32.h"
+#include "ui/message_pump_win32.h"
 #include "ui/pictures_win32.h"
 #include "ui/resource_ids.h"
 #include "ui/tray_icon_win32.h"
@@ -550,18 +551,7 @@ bool Form1Window::Launch(const std::wstring& file, int showState) {
     return ShellExecuteExW(&run) != FALSE;
 }
 
-void Form1Window::YieldToPendingEvents() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Leave it for the message loop that ends the program.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+void Form1Window::YieldToPendingEvents() { PumpPendingMessages(); }
 
 }  // namespace
 

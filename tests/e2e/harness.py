@@ -35,6 +35,23 @@ class HarnessError(RuntimeError):
     pass
 
 
+# What a test case reports: CTest takes exit code 77 as skipped.
+SKIP = 77
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
 def _is_pe32_plus(path):
     """True for a 64-bit Windows program (PE32+, x86-64)."""
     try:

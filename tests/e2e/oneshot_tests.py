@@ -13,25 +13,13 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import WineSession  # noqa: E402
+from harness import SKIP, Failure, Skip, WineSession, check  # noqa: E402
 
-SKIP = 77
 NORMAL, IDLE, HIGH, ABOVE, BELOW = 0x20, 0x40, 0x80, 0x8000, 0x4000
 ONE_SHOT_BOUND_S = 30
 HELPER_SECONDS = "240"  # helpers end by themselves should a test die before its cleanup
 
 
-class Skip(Exception):
-    pass
-
-
-class Failure(AssertionError):
-    pass
-
-
-def check(cond, message):
-    if not cond:
-        raise Failure(message)
 
 
 class Helper:

@@ -17,9 +17,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
-from harness import WineSession  # noqa: E402
+from harness import SKIP, Failure, Skip, WineSession, check  # noqa: E402
 
-SKIP = 77
 NORMAL, HIGH, BELOW = 0x20, 0x80, 0x4000
 CLASS = "MarrowbineJrForm1"
 CAPTION = "  Marrowbine Jr."
@@ -34,17 +33,6 @@ TRAY_ICON_AREA = (1000, 748, 24, 20)  # the notification area's first icon on th
 ICON_GREEN = (0x1F, 0x7A, 0x3A)
 
 
-class Skip(Exception):
-    pass
-
-
-class Failure(AssertionError):
-    pass
-
-
-def check(cond, message):
-    if not cond:
-        raise Failure(message)
 
 
 def wait_until(what, predicate, seconds):
