@@ -83,28 +83,6 @@ private:
     HGDIOBJ old_ = nullptr;
 };
 
-class MenuHandle {
-public:
-    explicit MenuHandle(HMENU menu = nullptr) noexcept : menu_(menu) {}
-    MenuHandle(const MenuHandle&) = delete;
-    MenuHandle& operator=(const MenuHandle&) = delete;
-    MenuHandle& operator=(MenuHandle&& o) noexcept {
-        if (this != &o) {
-            if (menu_) DestroyMenu(menu_);
-            menu_ = o.menu_;
-            o.menu_ = nullptr;
-        }
-        return *this;
-    }
-    ~MenuHandle() {
-        if (menu_) DestroyMenu(menu_);
-    }
-    HMENU get() const noexcept { return menu_; }
-
-private:
-    HMENU menu_;
-};
-
 class Form1Window final : public Toolkit {
 public:
     Form1Window(Module1& module, HINSTANCE instance) : module_(module), instance_(instance) {}

@@ -6,16 +6,16 @@
 
 namespace mjr {
 
-// One GDI object (bitmap, font), deleted once.
-template <typename T>
-class GdiObject {
+// One window-system object, released once by its own release call.
+template <typename T, auto Release>
+class Win32Object {
 public:
-    GdiObject() = default;
-    explicit GdiObject(T object) noexcept : object_(object) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject(GdiObject&& o) noexcept : object_(o.object_) { o.object_ = nullptr; }
-    GdiObject& operator=(GdiObject&& o) noexcept {
+    Win32Object() = default;
+    explicit Win32Object(T object) noexcept : object_(object) {}
+    Win32Object(const Win32Object&) = delete;
+    Win32Object& operator=(const Win32Object&) = delete;
+    Win32Object(Win32Object&& o) noexcept : object_(o.object_) { o.object_ = nullptr; }
+    Win32Object& operator=(Win32Object&& o) noexcept {
         if (this != &o) {
             reset();
             object_ = o.object_;
@@ -23,10 +23,10 @@ public:
         }
         return *this;
     }
-    ~GdiObject() { reset(); }
+    ~Win32Object() { reset(); }
     T get() const noexcept { return object_; }
     void reset() noexcept {
-        if (object_) DeleteObject(object_);
+        if (object_) Release(object_);
         object_ = nullptr;
     }
 
@@ -34,29 +34,11 @@ private:
     T object_ = nullptr;
 };
 
-class IconHandle {
-public:
-    IconHandle() = default;
-    explicit IconHandle(HICON icon) noexcept : icon_(icon) {}
-    IconHandle(const IconHandle&) = delete;
-    IconHandle& operator=(const IconHandle&) = delete;
-    IconHandle(IconHandle&& o) noexcept : icon_(o.icon_) { o.icon_ = nullptr; }
-    IconHandle& operator=(IconHandle&& o) noexcept {
-        if (this != &o) {
-            if (icon_) DestroyIcon(icon_);
-            icon_ = o.icon_;
-            o.icon_ = nullptr;
-        }
-        return *this;
-    }
-    ~IconHandle() {
-        if (icon_) DestroyIcon(icon_);
-    }
-    HICON get() const noexcept { return icon_; }
-
-private:
-    HICON icon_ = nullptr;
-};
+// A bitmap or font.
+template <typename T>
+using GdiObject = Win32Object<T, &DeleteObject>;
+using IconHandle = Win32Object<HICON, &DestroyIcon>;
+using MenuHandle = Win32Object<HMENU, &DestroyMenu>;
 
 // A GIF decoded by OLE; the bitmap belongs to the picture object.
 class OlePicture {
