@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds MarrowbineJr.exe and runs it in resident mode on the
-# bundled example profile under Wine, showing the corrections it makes.
+# Installs what is missing, builds the program and runs it in resident mode on the bundled
+# example profile under Wine, showing the corrections it makes. The 32-bit MarrowbineJr.exe
+# where this machine runs 32-bit code, else MarrowbineJr64.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win32 -j"$(nproc)" --target MarrowbineJr jr_sleeper jr_probe
-exec python3 scripts/run_example.py --build build/win32 "$@"
+preset=win32
+/usr/lib/wine/wine --version >/dev/null 2>&1 || preset=win64
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)" --target MarrowbineJr jr_sleeper jr_probe
+exec python3 scripts/run_example.py --build "build/$preset" "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Runs the resident program on the bundled example under Wine: starts the example
-programs, starts MarrowbineJr.exe beside examples/My Favs 1, and shows what changed.
+programs, starts the program of --build (MarrowbineJr.exe, or MarrowbineJr64.exe in a
+64-bit build) beside examples/My Favs 1, and shows what changed.
 
   run_example.py --build build/win32 [--seconds N] [--display N]
 """
@@ -48,7 +49,12 @@ def main():
     ap.add_argument("--seconds", type=float, default=5)
     ap.add_argument("--display", type=int, default=61)
     a = ap.parse_args()
-    program = os.path.join(a.build, "src", "MarrowbineJr.exe")
+    names = ["MarrowbineJr.exe", "MarrowbineJr64.exe"]
+    program = next((os.path.join(a.build, "src", n) for n in names
+                    if os.path.exists(os.path.join(a.build, "src", n))), None)
+    if not program:
+        sys.exit(f"run_example.py: no program in {a.build}/src: build it first")
+    name = os.path.basename(program)
     sleeper = os.path.join(a.build, "tests", "e2e", "jr_sleeper.exe")
     probe = os.path.join(a.build, "tests", "e2e", "jr_probe.exe")
     out_dir = os.path.join(ROOT, "build", "example")
@@ -71,7 +77,7 @@ def main():
         time.sleep(1.5)
         show(session, probe, "before: the example programs as they started")
 
-        jr = session.spawn([os.path.join(jr_dir, "MarrowbineJr.exe")], cwd=jr_dir)
+        jr = session.spawn([os.path.join(jr_dir, name)], cwd=jr_dir)
         spawned.append(jr)
         # The first window of a new session also starts Wine's desktop: give it time.
         deadline = time.monotonic() + 30
@@ -81,8 +87,8 @@ def main():
                 break
             time.sleep(0.5)
         time.sleep(1)
-        show(session, probe, "after MarrowbineJr.exe started in resident mode (profile My Favs 1):")
-        print(f"\nMarrowbineJr.exe is {'running in the notification area' if jr.poll() is None else 'not running'}")
+        show(session, probe, f"after {name} started in resident mode (profile My Favs 1):")
+        print(f"\n{name} is {'running in the notification area' if jr.poll() is None else 'not running'}")
         shot = os.path.join(out_dir, "desktop.png")
         subprocess.run(["import", "-window", "root", shot], env=session.env(), check=False)
         print(f"screenshot of the Wine desktop: {shot}")

@@ -25,6 +25,7 @@ BOOT_TIMEOUT = 180
 
 
 WINE64_LOADER = "/usr/lib/wine/wine64"
+WINE32_LOADER = "/usr/lib/wine/wine"
 # The window's fonts from Debian's fonts-wine, which a new prefix does not always pick up:
 # Tahoma for the counters, Marlett for the caption buttons.
 WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
@@ -63,12 +64,38 @@ def _is_pe32_plus(path):
         return False
 
 
+_runs_32bit = None
+
+
+def runs_32bit_programs():
+    """False on a machine whose kernel runs 64-bit code only: there Wine's 32-bit loader
+    cannot start, and with it no 32-bit Windows program."""
+    global _runs_32bit
+    if _runs_32bit is None:
+        try:
+            _runs_32bit = subprocess.run([WINE32_LOADER, "--version"], stdin=subprocess.DEVNULL,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                         timeout=60).returncode == 0
+        except (OSError, subprocess.TimeoutExpired):
+            _runs_32bit = False
+    return _runs_32bit
+
+
+def base_loader():
+    """The loader for Wine's own programs (wineboot, reg): the 64-bit one where 32-bit code
+    cannot run."""
+    return ["wine"] if runs_32bit_programs() or not os.path.exists(WINE64_LOADER) else [WINE64_LOADER]
+
+
 def loader(args):
     """The Wine loader for a program: `wine` would run a 64-bit one through start.exe, so
-    the started process would not be the program itself."""
+    the started process would not be the program itself. A 32-bit program on a machine
+    that runs 64-bit code only is a skipped case, not a failure."""
     if args and _is_pe32_plus(args[0]) and os.path.exists(WINE64_LOADER):
         return [WINE64_LOADER]
-    return ["wine"]
+    if args and str(args[0]).lower().endswith(".exe") and not runs_32bit_programs():
+        raise Skip(f"this machine runs 64-bit code only, so not the 32-bit {os.path.basename(args[0])}")
+    return base_loader()
 
 
 def _alive(pid):
@@ -125,12 +152,12 @@ class WineSession:
             subprocess.Popen(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                              start_new_session=True).wait(timeout=30)
-            self._run(["wineboot", "-i"], timeout=BOOT_TIMEOUT)
+            self._run(base_loader() + ["wineboot", "-i"], timeout=BOOT_TIMEOUT)
             for args in (["reg", "add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop",
                           "/d", DESKTOP_NAME, "/f"],
                          ["reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v",
                           DESKTOP_NAME, "/d", DESKTOP_SIZE, "/f"]):
-                self._run(["wine"] + args, timeout=60)
+                self._run(base_loader() + args, timeout=60)
             self._install_fonts()
         except BaseException:
             self.stop()

@@ -503,8 +503,9 @@ def main():
     ap.add_argument("case", choices=sorted(CASES))
     args = ap.parse_args()
     session = WineSession.load(args.state)
-    w = World(session, args, args.case)
+    w = None
     try:
+        w = World(session, args, args.case)
         CASES[args.case](w)
     except Skip as e:
         print(f"SKIP {args.case}: {e}")
@@ -513,7 +514,8 @@ def main():
         print(f"FAIL {args.case}: {e}")
         return 1
     finally:
-        w.cleanup()
+        if w:
+            w.cleanup()
     print(f"PASS {args.case}")
     return 0
 
