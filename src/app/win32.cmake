@@ -1,5 +1,5 @@
 # The Windows program itself (cross build). Included from src/, so paths are relative to it.
-add_executable(MarrowbineJr WIN32 app/main_win32.cpp ${MJR_UI_WIN32_SOURCES})
+add_executable(MarrowbineJr WIN32 app/main_win32.cpp)
 # The 64-bit build is a program of its own name, so both can lie side by side.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set_target_properties(MarrowbineJr PROPERTIES OUTPUT_NAME MarrowbineJr64)
@@ -15,3 +15,5 @@ if(NOT MSVC)
 endif()
 # Symbols only help a debugger; the shipped program goes without them.
 target_link_options(MarrowbineJr PRIVATE $<$<NOT:$<CONFIG:Debug>>:-s>)
+mjr_add_program_resources(MarrowbineJr DESCRIPTION "Marrowbine Jr: keeps programs on their processors and priorities"
+  RC_INCLUDES ${MJR_UI_RC} DEPENDS ${MJR_UI_RC_DEPENDS})
