@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "app/run_settings.h"
+#include "common/run_settings.h"
 
 namespace mjr {
 

@@ -1,8 +1,10 @@
 #include "common/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace mjr {
 namespace {
@@ -10,6 +12,11 @@ namespace {
 wchar_t FoldAscii(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
 
 bool IsSkipped(wchar_t c) noexcept { return c == L' ' || c == L'\t' || c == L'\n'; }
+
+// Decimal exponents past these are infinite or zero for a double whatever the digits.
+constexpr std::int64_t kBeyondLargest = 310;
+constexpr std::int64_t kBelowSmallest = -330;
+constexpr std::int64_t kExponentLimit = 1'000'000'000;
 
 int DigitValue(wchar_t c, int radix) noexcept {
     int v = -1;
@@ -92,62 +99,72 @@ double LeadingNumber(std::wstring_view text) noexcept {
         return value;
     }
 
-    // Gather the number's characters (blanks dropped) and let from_chars, which ignores
-    // the locale, do the conversion.
-    std::string number;
+    // Gather the significant digits (blanks dropped) and the decimal exponent separately;
+    // from_chars, which ignores the locale, converts a normalised text 0.DIGITSeN.
+    bool negative = false;
     if (at(i) == L'+' || at(i) == L'-') {
-        if (at(i) == L'-') number.push_back('-');
+        negative = at(i) == L'-';
         ++i;
     }
+    std::string digits;                  // without leading zeros
+    std::int64_t digitsBeforePoint = 0;  // of `digits`, negative for zeros after the point
     bool sawDigit = false;
     bool sawPoint = false;
     for (;; ++i) {
         skip();
         wchar_t c = at(i);
         if (c >= L'0' && c <= L'9') {
-            number.push_back(static_cast<char>(c));
             sawDigit = true;
+            if (c == L'0' && digits.empty()) {
+                if (sawPoint) --digitsBeforePoint;
+            } else {
+                digits.push_back(static_cast<char>(c));
+                if (!sawPoint) ++digitsBeforePoint;
+            }
         } else if (c == L'.' && !sawPoint) {
-            number.push_back('.');
             sawPoint = true;
         } else {
             break;
         }
     }
     if (!sawDigit) return 0.0;
+    std::int64_t exponent = 0;
     wchar_t e = FoldAscii(at(i));
     if (e == L'e' || e == L'd') {
         std::size_t j = i + 1;
-        std::string exponent = "e";
         while (j < text.size() && IsSkipped(text[j])) ++j;
+        bool negativeExponent = false;
         if (at(j) == L'+' || at(j) == L'-') {
-            if (at(j) == L'-') exponent.push_back('-');
+            negativeExponent = at(j) == L'-';
             ++j;
         }
-        bool expDigit = false;
         for (;; ++j) {
             while (j < text.size() && IsSkipped(text[j])) ++j;
             wchar_t c = at(j);
             if (c < L'0' || c > L'9') break;
-            // Past a few digits the value is already infinite or zero.
-            if (exponent.size() < 12) exponent.push_back(static_cast<char>(c));
-            expDigit = true;
+            // Saturates far beyond any exponent a double can reach, never overflows.
+            exponent = std::min<std::int64_t>(exponent * 10 + (c - L'0'), kExponentLimit);
         }
-        if (expDigit) number += exponent;
+        if (negativeExponent) exponent = -exponent;
     }
-    double value = 0.0;
-    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    (void)end;
-    if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone: tell overflow from underflow by the exponent.
-        std::size_t ePos = number.find('e');
-        bool negativeExponent = ePos != std::string::npos && ePos + 1 < number.size() && number[ePos + 1] == '-';
-        bool negative = !number.empty() && number[0] == '-';
-        if (negativeExponent) return 0.0;
-        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    double magnitude = 0.0;
+    if (!digits.empty()) {
+        // The value is 0.DIGITS times 10 to this power, so its size is known before converting.
+        std::int64_t scale = digitsBeforePoint + exponent;
+        if (scale > kBeyondLargest) {
+            magnitude = std::numeric_limits<double>::infinity();
+        } else if (scale >= kBelowSmallest) {
+            std::string number = "0." + digits + "e" + std::to_string(scale);
+            auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), magnitude);
+            (void)end;
+            // Out of range at the edges: the scale says which side.
+            if (ec == std::errc::result_out_of_range)
+                magnitude = scale > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+            else if (ec != std::errc{})
+                magnitude = 0.0;
+        }
     }
-    if (ec != std::errc{}) return 0.0;
-    return value;
+    return negative ? -magnitude : magnitude;
 }
 
 std::int32_t RoundToInt32(double value) noexcept {

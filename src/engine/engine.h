@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_settings.h"
+#include "common/run_settings.h"
 #include "common/counter.h"
 #include "engine/affinity.h"
 #include "platform/platform.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/run_settings.h"
+#include "common/run_settings.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
 

@@ -55,10 +55,28 @@ INSTANTIATE_TEST_SUITE_P(Edges, CommandLineTest, ::testing::Values(
     // Beyond the signed 32-bit range: clamped, start-up goes on.
     CommandLineCase{L"/enforce:99999999999", L"", true, 2147483647, false},
     CommandLineCase{L"/enforce:1E400", L"", true, 2147483647, false},
+    CommandLineCase{L"/enforce:1e000000000002", L"", true, 100, false},
+    CommandLineCase{L"/enforce:25e-00000000000001", L"", true, 10, false},
+    // Below the range: the smallest value, so the least period.
+    CommandLineCase{L"/enforce:-99999999999", L"", true, 10, false},
+    CommandLineCase{L"/enforce:-1E400", L"", true, 10, false},
     // A tab is no space: it stays in the profile name.
     CommandLineCase{L"/\tMy Favs 4 ", L"\tMy Favs 4", false, 0, false},
     CommandLineCase{L"/My Favs 2/My Favs 3", L"My Favs 3", false, 0, false},
     CommandLineCase{L"/my fav/EXIT/", L"my fav", false, 0, true}));
+
+TEST(CommandLine, AVanishingNumberGivesTheLeastPeriodAndAVastOneTheLargest) {
+    struct { std::wstring number; std::int32_t seconds; } cases[] = {
+        {L"0." + std::wstring(400, L'0') + L"1e5", 10},
+        {std::wstring(400, L'9') + L"e-1", 2147483647},
+        {L"0." + std::wstring(400, L'0') + L"45e402", 45},
+    };
+    for (const auto& c : cases) {
+        RunSettings settings;
+        ParseCommandLine(L"/enforce:" + c.number, settings);
+        EXPECT_EQ(settings.EnforceSeconds, c.seconds) << c.number.substr(0, 12);
+    }
+}
 
 TEST(CommandLine, AnEnforcePieceWithoutANumberLeavesEarlierSettingsAlone) {
     RunSettings settings;

@@ -31,11 +31,22 @@ INSTANTIATE_TEST_SUITE_P(Table, LeadingNumberTest, ::testing::Values(
     NumberCase{L"&X12", 0}, NumberCase{L"&", 0}, NumberCase{L"\r5", 0}, NumberCase{L"1,5", 1},
     NumberCase{L"-", 0}, NumberCase{L".", 0}));
 
-TEST(LeadingNumber, HugeExponentsBecomeInfinityOrZeroNotGarbage) {
-    EXPECT_EQ(LeadingNumber(L"1E999999999999"), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(LeadingNumber(L"-1E99999"), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(LeadingNumber(L"1E-99999"), 0.0);
-    EXPECT_EQ(LeadingNumber(std::wstring(400, L'9')), std::numeric_limits<double>::infinity());
+TEST(LeadingNumber, TellsOverflowFromUnderflowByTheValue) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const std::wstring zeros(400, L'0');
+    const std::wstring nines(400, L'9');
+    struct { std::wstring text; double value; } cases[] = {
+        {L"1E999999999999", kInf}, {L"-1E99999", -kInf}, {L"1E-99999", 0.0}, {nines, kInf},
+        // Every exponent digit counts, leading zeros however many.
+        {L"1e000000000002", 100}, {L"1e-00000000000000000002", 0.01},
+        {L"1e" + std::wstring(5000, L'9'), kInf}, {L"1e-" + std::wstring(5000, L'9'), 0.0},
+        // Tiny digits with a growing exponent, huge digits with a shrinking one.
+        {L"0." + zeros + L"1e5", 0.0}, {L"-0." + zeros + L"1e5", 0.0}, {L"0." + zeros + L"1e400", 0.1},
+        {nines + L"e-1", kInf}, {L"-" + nines + L"e-1", -kInf}, {L"1" + zeros + L"e-399", 10},
+        {L"0." + zeros, 0.0}, {L"0" + zeros + L"25e-1", 2.5}, {L"1.7976931348623157e308", 1.7976931348623157e308},
+        {L"1.8e308", kInf}, {L"1e-400", 0.0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.value) << c.text.substr(0, 40);
 }
 
 TEST(RoundToInt32, HalvesGoToTheEvenNeighbourAndTheRangeClamps) {

@@ -22,6 +22,7 @@ TEST(MaskToBitList, ListsSingleBitsLowestFirst) {
 }
 
 TEST(MaxCpuIndex, IsProcessorsLessOneCappedAtSeven) {
+    EXPECT_EQ(MaxCpuIndexFor(0), -1);  // signed: no digit at all, not the cap
     EXPECT_EQ(MaxCpuIndexFor(1), 0);
     EXPECT_EQ(MaxCpuIndexFor(2), 1);
     EXPECT_EQ(MaxCpuIndexFor(8), 7);

@@ -31,7 +31,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PathRewriteTest, ::testing::Values(
     RewriteCase{"\\SystemRoot\\System32\\smss.exe", L"C:\\WINDOWS\\", L"C:\\WINDOWS\\System32\\smss.exe"},
     RewriteCase{"\\systemroot\\System32\\smss.exe", L"C:\\WINDOWS\\", L"\\systemroot\\System32\\smss.exe"},
     RewriteCase{"\\SystemRoot\\System32\\smss.exe", L"", L"System32\\smss.exe"},
-    RewriteCase{"\\??\\\\SystemRoot\\a.exe", L"C:\\W\\", L"C:\\W\\a.exe"}));
+    RewriteCase{"\\??\\\\SystemRoot\\a.exe", L"C:\\W\\", L"C:\\W\\a.exe"},
+    // "\??\" goes first, so what it leaves behind is rewritten too.
+    RewriteCase{"\\System\\??\\Root\\a.exe", L"C:\\W\\", L"C:\\W\\a.exe"}));
 
 TEST(ImagePath, ShortNamesComeBackLong) {
     FakePlatform fake;
@@ -52,11 +54,21 @@ TEST(ImagePath, EveryFailureGivesAnEmptyPathAndClosesWhatItOpened) {
     fake.AddProcess(103, "C:\\a.exe").fileNameFails = true;
     fake.AddProcess(104, "C:\\gone.exe");
     fake.longPaths["C:\\gone.exe"] = std::nullopt;
+    fake.AddProcess(105, "C:\\a.exe");
     for (Dword pid : {100u, 101u, 102u, 103u, 104u, 999u})
         EXPECT_EQ(GetProcessImagePath(fake, pid, L"C:\\WINDOWS\\"), std::wstring()) << pid;
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
     EXPECT_EQ(fake.badCloses, 0u);
     EXPECT_EQ(fake.handlesOpened, 3u);  // 100 has ended, 101 refuses 0x410, 999 does not exist
+
+    // A run-time error while resolving the long form is an empty path, not a crash.
+    for (bool inConversion : {false, true}) {
+        fake.longPathThrows = !inConversion;
+        fake.wideToAnsiThrows = inConversion;
+        EXPECT_EQ(ToLongPath(fake, L"C:\\a.exe"), std::wstring()) << inConversion;
+        EXPECT_EQ(GetProcessImagePath(fake, 105, L""), std::wstring()) << inConversion;
+    }
+    EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
 TEST(ImagePath, ALongFormThatDoesNotFitIsNoPathAtAll) {

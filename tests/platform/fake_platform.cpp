@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace mjr::testing {
 namespace {
@@ -100,7 +102,8 @@ WinBool FakePlatform::EnumProcessModules(Handle process, Handle* modules, Dword 
 Dword FakePlatform::GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) {
     if (recordCalls) Record("GetModuleFileNameExA(" + std::to_string(size) + ")");
     FakeProcess* p = ProcessFor(process, kProcessQueryInformation | kProcessVmRead);
-    if (!p || p->fileNameFails || module != 0x400000 || size == 0) return 0;
+    // Like Windows, module 0 names the process's executable too.
+    if (!p || p->fileNameFails || (module != 0x400000 && module != 0) || size == 0) return 0;
     // Like Windows: a name that does not fit is cut and NUL-terminated.
     std::size_t n = std::min<std::size_t>(p->modulePath.size(), size - 1);
     std::memcpy(buffer, p->modulePath.data(), n);
@@ -143,6 +146,7 @@ void FakePlatform::GetSystemInfo(SystemInfo* info) {
 
 Dword FakePlatform::GetLongPathNameA(const char* shortPath, char* buffer, Dword size) {
     if (recordCalls) Record("GetLongPathNameA(" + std::to_string(size) + ")");
+    if (longPathThrows) throw std::runtime_error("GetLongPathNameA");
     std::string in = shortPath;
     std::string out = in;
     if (auto it = longPaths.find(in); it != longPaths.end()) {
@@ -236,6 +240,7 @@ WinBool FakePlatform::AdjustTokenPrivileges(Handle token, WinBool disableAllPriv
 }
 
 std::string FakePlatform::WideToAnsi(std::wstring_view text) {
+    if (wideToAnsiThrows) throw std::bad_alloc();
     // A single-byte code page: Latin-1, with '?' for what it cannot hold.
     std::string out;
     out.reserve(text.size());

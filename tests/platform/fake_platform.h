@@ -45,6 +45,8 @@ public:
     // Long forms of paths: absent means the path is its own long form; nullopt means the
     // file does not exist.
     std::map<std::string, std::optional<std::string>> longPaths;
+    bool longPathThrows = false;   // GetLongPathNameA raises a run-time error
+    bool wideToAnsiThrows = false;  // so does the conversion to the ANSI code page
     bool openTokenFails = false;
     bool lookupPrivilegeFails = false;
     WinBool adjustTokenResult = 1;

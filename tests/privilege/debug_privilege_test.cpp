@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/fake_platform.h"
 
 namespace mjr {
@@ -50,6 +52,8 @@ TEST(DebugPrivilege, EachFailingStepClosesWhatWasOpened) {
         EXPECT_EQ(fake.badCloses, 0u) << c.name;
         EXPECT_EQ(fake.CallsNamed("AdjustTokenPrivileges") > 0, c.adjusted) << c.name;
         EXPECT_EQ(fake.handlesClosed, c.handles) << c.name;
+        // Handles are numbered as opened: the token, opened last, is closed first.
+        EXPECT_TRUE(std::is_sorted(fake.closeOrder.rbegin(), fake.closeOrder.rend())) << c.name;
     }
 }
 
