@@ -25,7 +25,7 @@ ctest --test-dir build/fuzz --output-on-failure -j"$jobs" -R '^fuzz_'
 echo "== unit tests as Windows programs under Wine (16-bit wchar_t, real code pages)"
 cmake -S . -B build/win32-unit -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DMJR_WIN_UNIT_TESTS=ON \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win32-unit -j"$jobs" --target core_tests
+cmake --build build/win32-unit -j"$jobs" --target core_tests ui_tests
 unit_prefix=$(mktemp -d /tmp/mjr-unit-prefix.XXXXXX)
 WINEPREFIX="$unit_prefix" WINEDEBUG=-all ctest --test-dir build/win32-unit --output-on-failure
 WINEPREFIX="$unit_prefix" wineserver -k || true

@@ -1,5 +1,11 @@
 #include "ui/form1.h"
 
+#include <cfloat>
+
+// The tray codes are exact single-precision quotients; wider intermediates (x87 maths)
+// miss them at most display scales.
+static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be single precision (SSE2 on x86)");
+
 namespace mjr {
 
 void Form1::FormLoad() {

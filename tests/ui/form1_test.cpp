@@ -324,10 +324,13 @@ TEST_F(Form1Test, HandOver) {
     }
 }
 
-TEST_F(Form1Test, OnlyTrayCodes515And517Act) {
-    for (float tpp : {15.0f, 12.0f}) {
+TEST_F(Form1Test, OnlyTrayCodes515And517ActAtEveryDisplayScale) {
+    for (int dpi : {96, 108, 110, 115, 120, 125, 130, 132, 144, 150, 168, 192, 200, 216, 264, 336}) {
+        // As the window has them: twips per pixel from the screen's dots per inch, and X
+        // as the callback's pixel code times that, each a single-precision value.
+        const float tpp = 1440.0f / static_cast<float>(dpi);
         for (int code : {0, 1, 512, 513, 514, 515, 516, 517, 518, 519, 520, 1539}) {
-            SCOPED_TRACE(::testing::Message() << "tpp " << tpp << " code " << code);
+            SCOPED_TRACE(::testing::Message() << dpi << " dpi, code " << code);
             FakePlatform p;
             Module1 m{p};
             FakeToolkit t;
