@@ -11,6 +11,7 @@ namespace mjr {
 void Form1::FormLoad() {
     ui_.Show();
     ui_.YieldToPendingEvents();  // let the window draw before it leaves the screen
+    ui_.AllowTaskbarCreated();   // before the icon exists, so no re-creation is missed
     trayData_ = BuildTrayData(ui_.WindowHandle(), ui_.IconHandle(), ui_.TrayRecordLayout());
     ui_.ShellNotifyIcon(kNimAdd, trayData_);
     module_.platform.Sleep(0);

@@ -120,6 +120,7 @@ public:
         // Window handles are 32-bit values, sign-extended on 64-bit Windows.
         return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<std::int32_t>(window))));
     }
+    void AllowTaskbarCreated() override { AllowMessageThroughFilter(hwnd_, taskbarCreated_); }
     void PopupMenuFile() override;
     int MessageBox(const std::wstring& prompt, std::uint32_t buttons, const std::wstring& title) override {
         return MessageBoxW(hwnd_, prompt.c_str(), title.c_str(), buttons);
@@ -514,6 +515,9 @@ void Form1Window::PopupMenuFile() {
     GetCursorPos(&at);
     TrackPopupMenuEx(GetSubMenu(menuBar_.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
                      at.x, at.y, hwnd_, nullptr);
+    // Without a message to the window after a notification-icon menu, Windows may leave the
+    // menu open on a click elsewhere or drop it at the next right-click.
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 bool Form1Window::Launch(const std::wstring& file, int showState) {
