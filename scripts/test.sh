@@ -27,7 +27,7 @@ echo "== unit tests as Windows programs under Wine (16-bit wchar_t, real code pa
 # The 32-bit run is skipped on a machine whose kernel runs 64-bit code only.
 for preset in win32-unit win64-unit; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$jobs" --target core_tests
+  cmake --build --preset "$preset" -j"$jobs" --target core_tests ui_tests
   unit_prefix=$(mktemp -d /tmp/mjr-unit-prefix.XXXXXX)
   WINEPREFIX="$unit_prefix" WINEDEBUG=-all ctest --preset "$preset"
   WINEPREFIX="$unit_prefix" wineserver -k || true

@@ -1,10 +1,17 @@
 #include "ui/form1.h"
 
+#include <cfloat>
+
+// The tray codes are exact single-precision quotients; wider intermediates (x87 maths)
+// miss them at most display scales.
+static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be single precision (SSE2 on x86)");
+
 namespace mjr {
 
 void Form1::FormLoad() {
     ui_.Show();
     ui_.YieldToPendingEvents();  // let the window draw before it leaves the screen
+    ui_.AllowTaskbarCreated();   // before the icon exists, so no re-creation is missed
     trayData_ = BuildTrayData(ui_.WindowHandle(), ui_.IconHandle(), ui_.TrayRecordLayout());
     ui_.ShellNotifyIcon(kNimAdd, trayData_);
     module_.platform.Sleep(0);

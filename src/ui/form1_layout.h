@@ -3,6 +3,7 @@
 // Places and sizes are twips from the client area's top-left corner.
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -105,8 +106,38 @@ struct PixelRect {
 
 PixelRect ToPixels(const TwipRect& r, float twipsPerPixelX, float twipsPerPixelY);
 
+using ControlRects = std::array<PixelRect, kForm1Controls.size()>;
+
+struct PictureSize {
+    ControlId control;
+    int width = 0;
+    int height = 0;
+};
+
+// Every control in pixels at the screen's scale. An image control is the size of its
+// picture, never scaled: each picture given (of a size above 0) replaces its design size.
+ControlRects ControlPixels(float twipsPerPixelX, float twipsPerPixelY,
+                           std::initializer_list<PictureSize> pictures);
+
 // The front-most visible image button or label under a client point; labels take the
 // point but report nothing, so only an image button comes back.
-std::optional<ControlId> ImageButtonAt(int x, int y, const std::array<PixelRect, 12>& currentRects);
+std::optional<ControlId> ImageButtonAt(int x, int y, const ControlRects& currentRects);
+
+// A left press on an image button, up to its release. The pressed button holds the mouse
+// capture, so every move until the release is a drag of that button, wherever the mouse
+// is: none of them is the window's own mouse-move event, which carries the tray codes.
+class ImageButtonPress {
+public:
+    // True when the press landed on an image button, which then takes the capture.
+    bool Press(int x, int y, const ControlRects& rects);
+    bool Held() const noexcept { return pressed_.has_value(); }
+    bool MoveIsWindowEvent() const noexcept { return !Held(); }
+    // The button clicked: the one pressed, when the release is over it too.
+    std::optional<ControlId> Release(int x, int y, const ControlRects& rects);
+    void CaptureLost() noexcept { pressed_.reset(); }
+
+private:
+    std::optional<ControlId> pressed_;
+};
 
 }  // namespace mjr

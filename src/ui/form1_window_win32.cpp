@@ -120,6 +120,7 @@ public:
         // Window handles are 32-bit values, sign-extended on 64-bit Windows.
         return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<std::int32_t>(window))));
     }
+    void AllowTaskbarCreated() override { AllowMessageThroughFilter(hwnd_, taskbarCreated_); }
     void PopupMenuFile() override;
     int MessageBox(const std::wstring& prompt, std::uint32_t buttons, const std::wstring& title) override {
         return MessageBoxW(hwnd_, prompt.c_str(), title.c_str(), buttons);
@@ -155,8 +156,8 @@ private:
     UINT taskbarCreated_ = 0;
     bool timerRunning_ = false;
     PictureId picMain_ = PictureId::None;
-    std::optional<ControlId> pressed_;
-    std::array<PixelRect, kForm1Controls.size()> rects_{};
+    ImageButtonPress press_;
+    ControlRects rects_{};
     std::array<std::wstring, kForm1Controls.size()> captions_{};
 
     mjr::IconHandle icon_;
@@ -267,6 +268,9 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             form_.FormResize();
             return 0;
         case WM_MOUSEMOVE: {
+            // A drag of a pressed image button is no window event: only the window's own
+            // moves, the tray callback among them, reach the form.
+            if (!press_.MoveIsWindowEvent()) return 0;
             // The tray callback comes this way too, its event code in place of X.
             const auto x = static_cast<short>(LOWORD(lParam));
             const auto y = static_cast<short>(HIWORD(lParam));
@@ -278,19 +282,19 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_LBUTTONDOWN:
-            pressed_ = ImageButtonAt(static_cast<short>(LOWORD(lParam)),
-                                     static_cast<short>(HIWORD(lParam)), rects_);
-            if (pressed_) SetCapture(hwnd_);
+            if (press_.Press(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), rects_))
+                SetCapture(hwnd_);
             return 0;
         case WM_LBUTTONUP: {
-            const auto pressed = pressed_;
-            pressed_.reset();
-            if (GetCapture() == hwnd_) ReleaseCapture();
-            const auto released = ImageButtonAt(static_cast<short>(LOWORD(lParam)),
+            const auto clicked = press_.Release(static_cast<short>(LOWORD(lParam)),
                                                 static_cast<short>(HIWORD(lParam)), rects_);
-            if (pressed && pressed == released) ClickAt(*pressed);
+            if (GetCapture() == hwnd_) ReleaseCapture();
+            if (clicked) ClickAt(*clicked);
             return 0;
         }
+        case WM_CAPTURECHANGED:
+            press_.CaptureLost();  // taken away mid-press: that press clicks nothing
+            return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kMnuExit && HIWORD(wParam) == 0) form_.MnuExitClick();
             return 0;
@@ -334,21 +338,16 @@ void Form1Window::Create() {
             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
     }
 
-    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
-        rects_[i] = ToPixels(kForm1Controls[i].rect, tppX_, tppY_);
-        captions_[i] = std::wstring(kForm1Controls[i].text);
-    }
     // Pictures show at their natural size.
-    auto natural = [&](ControlId id, SIZE size) {
-        if (size.cx > 0 && size.cy > 0) {
-            rects_[IndexOf(id)].width = size.cx;
-            rects_[IndexOf(id)].height = size.cy;
-        }
-    };
-    natural(ControlId::Image1, BitmapSize(image1_.get()));
-    natural(ControlId::Image2, BitmapSize(image2_.get()));
-    natural(ControlId::PicOK, picOK_.size());
-    natural(ControlId::PictBad, pictBad_.size());
+    const SIZE image1 = BitmapSize(image1_.get()), image2 = BitmapSize(image2_.get()),
+               image3 = IconSize(image3_.get()), ok = picOK_.size(), bad = pictBad_.size();
+    rects_ = ControlPixels(tppX_, tppY_,
+                           {{ControlId::Image1, image1.cx, image1.cy},
+                            {ControlId::Image2, image2.cx, image2.cy},
+                            {ControlId::Image3, image3.cx, image3.cy},
+                            {ControlId::PicOK, ok.cx, ok.cy},
+                            {ControlId::PictBad, bad.cx, bad.cy}});
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) captions_[i] = std::wstring(kForm1Controls[i].text);
 
     // The hidden top-level menu "m" whose only item serves as the tray pop-up.
     menuBar_ = MenuHandle(CreateMenu());
@@ -516,6 +515,9 @@ void Form1Window::PopupMenuFile() {
     GetCursorPos(&at);
     TrackPopupMenuEx(GetSubMenu(menuBar_.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
                      at.x, at.y, hwnd_, nullptr);
+    // Without a message to the window after a notification-icon menu, Windows may leave the
+    // menu open on a click elsewhere or drop it at the next right-click.
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 bool Form1Window::Launch(const std::wstring& file, int showState) {

@@ -94,4 +94,15 @@ SIZE BitmapSize(HBITMAP bitmap) {
     return {info.bmWidth, info.bmHeight};
 }
 
+SIZE IconSize(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return {};
+    // GetIconInfo hands over copies of both bitmaps.
+    GdiObject<HBITMAP> colour(info.hbmColor), mask(info.hbmMask);
+    if (colour.get()) return BitmapSize(colour.get());
+    SIZE size = BitmapSize(mask.get());
+    size.cy /= 2;  // a monochrome icon's mask holds the AND and the XOR image
+    return size;
+}
+
 }  // namespace mjr

@@ -68,5 +68,7 @@ IconHandle LoadIconResource(HINSTANCE instance, int id, int size);
 // An .ico file kept as RCDATA.
 IconHandle LoadIconFromRcData(HINSTANCE instance, int id, int size);
 SIZE BitmapSize(HBITMAP bitmap);
+// The icon's own pixel size, from its colour bitmap (or its mask, for a monochrome icon).
+SIZE IconSize(HICON icon);
 
 }  // namespace mjr

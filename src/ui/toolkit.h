@@ -53,6 +53,9 @@ public:
     virtual TrayLayout TrayRecordLayout() = 0;
     virtual WinBool ShellNotifyIcon(Dword message, const TrayData& data) = 0;
     virtual WinBool SetForegroundWindow(std::uint32_t window) = 0;
+    // Lets the shell's "TaskbarCreated" broadcast reach the window even when it runs
+    // elevated and the shell does not; where the system has no message filter, nothing.
+    virtual void AllowTaskbarCreated() = 0;
     // mnuFile at the mouse position, default alignment, no default item; returns when closed.
     virtual void PopupMenuFile() = 0;
     // Modal; the button pressed.

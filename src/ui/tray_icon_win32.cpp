@@ -14,6 +14,33 @@ static_assert(offsetof(NOTIFYICONDATAA, hWnd) == kNativeTrayLayout.window &&
               offsetof(NOTIFYICONDATAA, szTip) + TrayData::kTipBytes == kNativeTrayLayout.size,
               "TrayData does not match this architecture's record");
 
+namespace {
+
+constexpr DWORD kMsgfltAllow = 1;  // ChangeWindowMessageFilterEx
+constexpr DWORD kMsgfltAdd = 1;    // ChangeWindowMessageFilter
+
+using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+using FilterProcessWide = BOOL(WINAPI*)(UINT, DWORD);
+
+template <typename Function>
+Function User32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (!user32) return nullptr;
+    // Through a plain function pointer: FARPROC's own signature is not the function's.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
+}
+
+}  // namespace
+
+void AllowMessageThroughFilter(HWND window, UINT message) {
+    if (!window || message == 0) return;
+    if (auto filterEx = User32Function<FilterEx>("ChangeWindowMessageFilterEx")) {
+        filterEx(window, message, kMsgfltAllow, nullptr);
+    } else if (auto filter = User32Function<FilterProcessWide>("ChangeWindowMessageFilter")) {
+        filter(message, kMsgfltAdd);
+    }
+}
+
 TrayIcon::~TrayIcon() {
     if (present_) Shell_NotifyIconA(NIM_DELETE, &added_);
 }

@@ -10,6 +10,11 @@ namespace mjr {
 
 inline constexpr TrayLayout kNativeTrayLayout = sizeof(void*) == 8 ? kTrayLayout64 : kTrayLayout32;
 
+// Lets one message through the window's UIPI filter, so a lower-integrity sender (the shell,
+// when the program runs elevated) still reaches it. The filter calls are looked up at run
+// time: Vista has only the process-wide one, earlier systems neither (then nothing happens).
+void AllowMessageThroughFilter(HWND window, UINT message);
+
 class TrayIcon {
 public:
     TrayIcon() = default;

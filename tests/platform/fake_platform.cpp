@@ -55,6 +55,7 @@ void FakePlatform::ClearRecord() {
 }
 
 void FakePlatform::Record(std::string call) {
+    if (onCall) onCall(call);
     calls.push_back(std::move(call));
 }
 

@@ -4,6 +4,7 @@
 // handle opened and closed.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -61,6 +62,7 @@ public:
 
     // --- what happened ---
     std::vector<std::string> calls;  // e.g. "OpenProcess(0x410,0,1234)"
+    std::function<void(const std::string&)> onCall;  // each recorded call, as it happens
     std::size_t enumProcessesCalls = 0;
     std::vector<Dword> enumBufferSizes;  // bytes offered to each EnumProcesses call
     std::size_t handlesOpened = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake_platform.h"
 #include "ui/form1.h"
 #include "ui/toolkit.h"
 
@@ -40,9 +41,33 @@ public:
     std::vector<std::pair<std::wstring, int>> launches;
     std::vector<std::pair<std::string, std::string>> findWindowCalls;
     int yields = 0;
+    int filterRequests = 0;
 
+    // The platform calls that order matters for go into the log among the toolkit's own.
+    void Follow(FakePlatform& platform) {
+        platform.onCall = [this](const std::string& call) {
+            if (call.rfind("Sleep", 0) == 0) log.push_back(call);
+            for (const char* name : {"ReadWholeFile", "EnumProcesses"})
+                if (call.rfind(name, 0) == 0) log.push_back(name);
+        };
+    }
+
+    static std::string LabelName(LabelId label) {
+        switch (label) {
+            case LabelId::LblFavsLoaded: return "LblFavsLoaded";
+            case LabelId::LblFavsSet: return "LblFavsSet";
+            case LabelId::LblFailed: return "LblFailed";
+            case LabelId::LblPriFail: return "LblPriFail";
+            case LabelId::LblProfileUsed: return "LblProfileUsed";
+        }
+        return "?";
+    }
+
+    // "LblFavsSet: Favorites Hit: 0": which label, and its text (ASCII in these tests).
     void SetLabelCaption(LabelId label, const std::wstring& text) override {
-        log.push_back("SetLabelCaption");
+        std::string entry = LabelName(label) + ": ";
+        for (wchar_t c : text) entry += c < 0x80 ? static_cast<char>(c) : '?';
+        log.push_back(entry);
         labels[label] = text;
     }
     void SetPicMain(PictureId holder) override {
@@ -81,6 +106,10 @@ public:
     WinBool SetForegroundWindow(std::uint32_t w) override {
         log.push_back("SetForegroundWindow(" + std::to_string(w) + ")");
         return 1;
+    }
+    void AllowTaskbarCreated() override {
+        log.push_back("AllowTaskbarCreated");
+        ++filterRequests;
     }
     void PopupMenuFile() override { log.push_back("PopupMenuFile"); }
     int MessageBox(const std::wstring& prompt, std::uint32_t buttons, const std::wstring& title) override {

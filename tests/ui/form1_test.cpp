@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/affinity.h"
 #include "platform/fake_platform.h"
@@ -19,6 +20,7 @@ class Form1Test : public ::testing::Test {
 protected:
     Form1Test() {
         ui.form = &form;
+        ui.Follow(platform);
         module.Cpu.CpuBits = BuildCpuBits();
         module.Cpu.MaxCpuIndex = 3;
         platform.AddProcess(4, "C:\\WINDOWS\\system32\\services.exe");
@@ -53,8 +55,14 @@ TEST_F(Form1Test, LoadWithFavouritesEndsHiddenInTheTrayWithTheTimerRunning) {
     WriteGoodProfile();
     form.FormLoad();
 
-    const std::vector<std::string> start(ui.log.begin(), ui.log.begin() + 6);
-    EXPECT_EQ(start, (std::vector<std::string>{"Show", "Yield", "NIM_ADD", "Minimize", "Hide", "Yield"}));
+    // Shown and drawn; the icon added (the shell's re-creation let through first), a time
+    // slice given up, into the tray; then the reset: counters shown before the profile is read.
+    EXPECT_EQ(ui.log, (std::vector<std::string>{
+                          "Show", "Yield", "AllowTaskbarCreated", "NIM_ADD", "Sleep(0)", "Minimize", "Hide",
+                          "Yield", "StopTimer1", "LblFavsSet: Favorites Hit: 0",
+                          "LblFailed: Affinity Errors: 0", "LblPriFail: Priority Errors: 0", "ReadWholeFile",
+                          "LblProfileUsed: Profile:My Favs 1  Enforce:Disabled", "LblFavsLoaded: Favorites: 1",
+                          "SetPicMain(PicOK)", "StartTimer1"}));
     EXPECT_EQ(platform.sleeps, 1u);
     EXPECT_EQ(ui.TrayCalls(kNimAdd), 1u);
     EXPECT_EQ(ui.trayCalls[0].second.bytes, BuildTrayData(ui.window, ui.icon).bytes);
@@ -76,7 +84,13 @@ TEST_F(Form1Test, LoadWithoutFavouritesBringsTheWindowBackCentredWithTheTimerSto
         FakeToolkit t;
         Form1 f{m, t};
         t.form = &f;
+        t.Follow(p);
         f.FormLoad();
+        // The trouble picture first, then the window back, centred and drawn.
+        const std::vector<std::string> end(t.log.end() - 7, t.log.end());
+        EXPECT_EQ(end, (std::vector<std::string>{"ReadWholeFile", "LblFavsLoaded: Favorites: 0",
+                                                 "SetPicMain(PictBad)", "Normal", "Show", "Move", "Yield"}));
+        EXPECT_EQ(t.filterRequests, 1);
         EXPECT_FALSE(t.timerRunning);
         EXPECT_EQ(t.picMain, PictureId::PictBad);
         EXPECT_TRUE(t.visible);
@@ -125,7 +139,7 @@ TEST_F(Form1Test, TickWhileTheMainApplicationRunsPausesAndDoesNothingElse) {
     EXPECT_EQ(Label(LabelId::LblFavsLoaded), L"Paused...");
     EXPECT_EQ(platform.enumProcessesCalls, 0u);
     EXPECT_EQ(platform.Find(kToolPid)->priority, 0x20u);
-    EXPECT_EQ(ui.log, std::vector<std::string>(3, "SetLabelCaption"));
+    EXPECT_EQ(ui.log, std::vector<std::string>(3, "LblFavsLoaded: Paused..."));
     EXPECT_TRUE(ui.timerRunning);
 }
 
@@ -183,9 +197,22 @@ TEST_F(Form1Test, NormalTickEnforcesAndShowsCountersAndTrouble) {
         FakeToolkit t;
         Form1 f{m, t};
         t.form = &f;
+        t.Follow(p);
         f.FormLoad();
         t.labels[LabelId::LblFavsLoaded] = L"stale";
+        t.log.clear();
         f.Timer1Timer();
+
+        // The count before the pass, the counters after it in their order, the picture last.
+        std::vector<std::string> order;
+        std::copy_if(t.log.begin(), t.log.end(), std::back_inserter(order),
+                     [](const std::string& e) { return e.rfind("Sleep", 0) != 0; });
+        std::vector<std::string> expected{
+            "LblFavsLoaded: Favorites: 1", "EnumProcesses", "LblFavsSet: Favorites Hit: 1",
+            std::string("LblFailed: Affinity Errors: ") + (c.affinityFails ? "1" : "0"),
+            std::string("LblPriFail: Priority Errors: ") + (c.priorityFails ? "1" : "0")};
+        if (c.expected == PictureId::PictBad) expected.push_back("SetPicMain(PictBad)");
+        EXPECT_EQ(order, expected);
 
         EXPECT_EQ(t.labels[LabelId::LblFavsLoaded], L"Favorites: 1");
         EXPECT_EQ(t.labels[LabelId::LblFavsSet], L"Favorites Hit: 1");
@@ -324,10 +351,13 @@ TEST_F(Form1Test, HandOver) {
     }
 }
 
-TEST_F(Form1Test, OnlyTrayCodes515And517Act) {
-    for (float tpp : {15.0f, 12.0f}) {
+TEST_F(Form1Test, OnlyTrayCodes515And517ActAtEveryDisplayScale) {
+    for (int dpi : {96, 108, 110, 115, 120, 125, 130, 132, 144, 150, 168, 192, 200, 216, 264, 336}) {
+        // As the window has them: twips per pixel from the screen's dots per inch, and X
+        // as the callback's pixel code times that, each a single-precision value.
+        const float tpp = 1440.0f / static_cast<float>(dpi);
         for (int code : {0, 1, 512, 513, 514, 515, 516, 517, 518, 519, 520, 1539}) {
-            SCOPED_TRACE(::testing::Message() << "tpp " << tpp << " code " << code);
+            SCOPED_TRACE(::testing::Message() << dpi << " dpi, code " << code);
             FakePlatform p;
             Module1 m{p};
             FakeToolkit t;
@@ -402,6 +432,7 @@ TEST_F(Form1Test, TaskbarCreatedAddsTheSameIconAgainAndNothingElse) {
     EXPECT_EQ(ui.labels, labels);
     EXPECT_TRUE(ui.timerRunning);
     EXPECT_FALSE(ui.visible);
+    EXPECT_EQ(ui.filterRequests, 1) << "the filter is asked once, at the load";
 }
 
 TEST_F(Form1Test, ResizeHidesOnlyWhenMinimised) {

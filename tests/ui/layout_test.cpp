@@ -13,11 +13,7 @@
 namespace mjr {
 namespace {
 
-std::array<PixelRect, 12> DesignRects(float tpp) {
-    std::array<PixelRect, 12> r;
-    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) r[i] = ToPixels(kForm1Controls[i].rect, tpp, tpp);
-    return r;
-}
+ControlRects DesignRects(float tpp) { return ControlPixels(tpp, tpp, {}); }
 
 TEST(Form1Layout, EveryShownControlFallsOnWholePixelsInsideTheClientArea) {
     for (const ControlSpec& c : kForm1Controls) {
@@ -55,6 +51,60 @@ TEST(Form1Layout, ClicksReachOnlyTheImageButtons) {
     auto grown = rects;
     grown[5].width = 200;  // LblFavsLoaded, behind Image1
     EXPECT_EQ(ImageButtonAt(190, 20, grown), ControlId::Image1);
+}
+
+TEST(Form1Layout, ImageControlsAreTheSizeOfTheirPicturesAtEveryScale) {
+    // A picture given with no size (not loaded) leaves the design size.
+    const std::initializer_list<PictureSize> pictures{
+        {ControlId::Image1, 24, 24}, {ControlId::Image2, 24, 24}, {ControlId::Image3, 32, 32},
+        {ControlId::PicOK, 259, 80}, {ControlId::PictBad, 259, 80}, {ControlId::PicMain, 0, 80}};
+    for (float tpp : {15.0f, 12.0f, 10.0f, 7.2f}) {
+        SCOPED_TRACE(testing::Message() << "tpp " << tpp);
+        const auto rects = ControlPixels(tpp, tpp, pictures);
+        for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+            const PixelRect design = ToPixels(kForm1Controls[i].rect, tpp, tpp);
+            EXPECT_EQ(rects[i].left, design.left);
+            EXPECT_EQ(rects[i].top, design.top);
+        }
+        EXPECT_EQ(rects[1].width, 32);  // Image3
+        EXPECT_EQ(rects[1].height, 32);
+        EXPECT_EQ(rects[2].width, 24);  // Image2
+        EXPECT_EQ(rects[10].width, 259);  // PicOK
+        EXPECT_EQ(rects[11].width, ToPixels(kForm1Controls[11].rect, tpp, tpp).width);  // PicMain
+    }
+    // At 120 dpi Image3's design box is 40 pixels wide; five pixels right of its icon is beside it.
+    const auto at120 = ControlPixels(12, 12, pictures);
+    EXPECT_EQ(ImageButtonAt(255 + 31, 60, at120), ControlId::Image3);
+    EXPECT_EQ(ImageButtonAt(255 + 31 + 5, 60, at120), std::nullopt);
+    EXPECT_EQ(ImageButtonAt(255 + 31 + 5, 60, DesignRects(12)), ControlId::Image3);
+}
+
+TEST(Form1Layout, APressedImageButtonOwnsEveryMoveUntilItsRelease) {
+    const auto rects = DesignRects(15);
+    struct Case {
+        const char* name;
+        int pressX, pressY;
+        bool lost;  // the capture taken away before the release
+        int releaseX, releaseY;
+        bool held;
+        std::optional<ControlId> clicked;
+    };
+    for (const Case& c : {Case{"click", 198, 28, false, 200, 30, true, ControlId::Image1},
+                          Case{"dragged to tray code 515", 198, 28, false, 515, 28, true, std::nullopt},
+                          Case{"dragged away and back", 220, 63, false, 220, 63, true, ControlId::Image3},
+                          Case{"onto another button", 198, 28, false, 233, 28, true, std::nullopt},
+                          Case{"capture lost", 233, 28, true, 233, 28, true, std::nullopt},
+                          Case{"on a label", 60, 15, false, 60, 15, false, std::nullopt},
+                          Case{"on the picture", 10, 10, false, 198, 28, false, std::nullopt}}) {
+        SCOPED_TRACE(c.name);
+        ImageButtonPress press;
+        EXPECT_TRUE(press.MoveIsWindowEvent());
+        EXPECT_EQ(press.Press(c.pressX, c.pressY, rects), c.held);
+        EXPECT_EQ(press.MoveIsWindowEvent(), !c.held) << "moves while held are the button's drag";
+        if (c.lost) press.CaptureLost();
+        EXPECT_EQ(press.Release(c.releaseX, c.releaseY, rects), c.clicked);
+        EXPECT_TRUE(press.MoveIsWindowEvent()) << "after the release moves are the window's again";
+    }
 }
 
 std::vector<std::uint8_t> ReadAsset(const std::string& name) {

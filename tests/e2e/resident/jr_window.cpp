@@ -5,6 +5,7 @@
 //   jr_window info <hwnd>                   visible iconic left top right bottom clientX clientY clientW clientH pid
 //   jr_window post <hwnd> <msg> <wparam> <lparam>
 //   jr_window click <hwnd> <x> <y>          left button down and up at a client point
+//   jr_window move <hwnd> <x> <y>           moves the window's top-left corner to a screen point
 //   jr_window taskbar-created               broadcasts the shell's "TaskbarCreated"
 //   jr_window tray <hwnd> <id>              0 when the notification area holds that icon
 //   jr_window untray <hwnd> <id>            removes that icon, as a shell restart would
@@ -125,6 +126,12 @@ int main(int argc, char** argv) {
         HWND w = Hwnd(argv[2]);
         return PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageA(w, WM_LBUTTONUP, 0, at) ? 0 : 1;
     }
+    if (!std::strcmp(cmd, "move") && argc == 5)
+        return SetWindowPos(Hwnd(argv[2]), nullptr, static_cast<int>(std::strtol(argv[3], nullptr, 10)),
+                            static_cast<int>(std::strtol(argv[4], nullptr, 10)), 0, 0,
+                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 1;
     if (!std::strcmp(cmd, "taskbar-created") && argc == 2)
         return PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
     if (!std::strcmp(cmd, "tray") && argc == 4) return Tray(Hwnd(argv[2]), Number(argv[3]));

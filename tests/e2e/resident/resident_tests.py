@@ -186,6 +186,30 @@ class World:
         return wait_until("the main application's window",
                           lambda: self._find("ThunderRT6FormDC", "Marrowbine64"), 20)
 
+    def windows_of_program(self, cls):
+        """Visible top-level windows of that class belonging to the program, any title."""
+        pid = self.info().pid
+        rows = [line.split("\t") for line in self.window("list")[1].splitlines()]
+        return [int(r[0]) for r in rows if len(r) >= 4 and r[3] == cls and r[2] == "1" and int(r[1]) == pid]
+
+    def set_dpi(self, dpi):
+        """Sets Wine's dots per inch for programs started from now on; returns the value it
+        replaces (None: not set, which means 96)."""
+        key = r"HKCU\Control Panel\Desktop"
+        rc, out, _ = self.s.wine(["reg", "query", key, "/v", "LogPixels"])
+        old = None
+        if rc == 0:
+            for line in out.splitlines():
+                if "LogPixels" in line:
+                    old = int(line.split()[-1], 0)
+        if dpi is None:
+            rc, _, _ = self.s.wine(["reg", "delete", key, "/v", "LogPixels", "/f"])
+        else:
+            rc, _, _ = self.s.wine(["reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD",
+                                    "/d", str(dpi), "/f"])
+        check(rc == 0, f"could not set LogPixels to {dpi}")
+        return old
+
     def screenshot(self, name):
         os.makedirs(self.args.shots, exist_ok=True)
         path = os.path.join(self.args.shots, name)
@@ -355,6 +379,62 @@ def taskbar_created_adds_icon_again(w):
     w.wait_shown()
 
 
+def tray_codes_at(w, dpi):
+    """Both tray codes, from real clicks on the icon, in a program started at that scale."""
+    old = w.set_dpi(dpi)
+    try:
+        w.write_profile([("0", "High", w.helper_path("target.exe"))])
+        w.start_program()
+        w.wait_in_tray()
+    finally:
+        w.set_dpi(old)  # the program keeps its scale; later cases start at the usual one
+    x, y = TRAY_ICON_AREA[0] + 13, TRAY_ICON_AREA[1] + 9
+    w.xdotool("mousemove", str(x), str(y), "click", "3")
+    rc, _ = w.window("popup", 5000, ok=(0, 1))
+    check(rc == 0, f"a right-click on the icon opened no menu at {dpi} dpi")
+    time.sleep(0.3)
+    w.xdotool("mousemove", "300", "300", "click", "1")  # a click elsewhere closes it
+    wait_until("the menu to close", lambda: w.window("popup", 0, ok=(0, 1))[0] == 1, 5)
+    check(not w.info().visible, "the menu showed the window")
+    w.xdotool("mousemove", str(x), str(y), "click", "--repeat", "2", "--delay", "80", "1")
+    win = w.wait_shown()
+    check(win.centred(), f"not centred at {dpi} dpi: {win}")
+    width = round(4020 / (1440 / dpi))
+    check(abs(win.client_w - width) <= 1, f"not at {dpi} dpi: client area {win.client_w} wide, not {width}")
+
+
+def tray_codes_at_168_dpi(w):
+    tray_codes_at(w, 168)
+
+
+def drag_from_image_button_is_no_tray_event(w):
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    w.post(512, 1, 515)
+    w.wait_shown()
+    w.window("move", w.hwnd, 20, 30)  # away from the centre, where a restore would put it
+    win = wait_until("the window moved", lambda: (lambda i: i if i.left == 20 else None)(w.info()), 5)
+    for code in (515, 517):
+        # Press on Image1, drag with the button held to client x = code, release there.
+        x0, y0 = win.client_x + IMAGE1_AT[0], win.client_y + IMAGE1_AT[1]
+        w.xdotool("mousemove", str(x0), str(y0))
+        time.sleep(0.1)
+        w.xdotool("mousedown", "1")
+        time.sleep(0.1)
+        for x in (x0 + 40, win.client_x + code - 1, win.client_x + code):
+            w.xdotool("mousemove", str(x), str(y0))
+            time.sleep(0.1)
+        time.sleep(0.3)
+        check(w.window("popup", 300, ok=(0, 1))[0] == 1, f"a drag to x = {code} opened the menu")
+        w.xdotool("mouseup", "1")
+        time.sleep(0.5)
+        now = w.info()
+        check((now.left, now.top, now.visible) == (win.left, win.top, True),
+              f"a drag to x = {code} moved or hid the window: {now}")
+        check(w.window("popup", 300, ok=(0, 1))[0] == 1, f"a drag to x = {code} opened the menu")
+
+
 def _ends_and_removes_icon(w, how):
     w.write_profile([("0", "High", w.helper_path("target.exe"))])
     w.start_program()
@@ -410,7 +490,8 @@ def hand_over_launches_and_ends(w):
     answer("yes")
     time.sleep(1.0)
     check(w.program.poll() is None and w.info().visible, "a failed launch changed the window")
-    check(w._find("#32770", None) is None, "a message was shown")
+    check(not w.windows_of_program("#32770"), "a message was shown")
+    check(w.tray_has_icon(), "the failed hand-over removed the icon")
     w.start_helper("target.exe")
     wait_until("enforcement after the failed hand-over", lambda: w.helper_state("target.exe")[1] == HIGH, 5)
 
@@ -493,7 +574,8 @@ CASES = {f.__name__: f for f in (
     good_profile_hides_and_enforces, no_favourites_comes_back_centred,
     main_application_pauses_and_resumes, tray_double_click_restores_centred,
     taskbar_created_adds_icon_again, close_ends_and_removes_icon, exit_jr_ends_and_removes_icon,
-    hand_over_launches_and_ends, tooltip_over_image2, screenshots)}
+    hand_over_launches_and_ends, tooltip_over_image2, screenshots, tray_codes_at_168_dpi,
+    drag_from_image_button_is_no_tray_event)}
 
 
 def main():
