@@ -4,7 +4,9 @@
 
 // The tray codes are exact single-precision quotients; wider intermediates (x87 maths)
 // miss them at most display scales.
+#if defined(FLT_EVAL_METHOD)
 static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be single precision (SSE2 on x86)");
+#endif
 
 namespace mjr {
 
