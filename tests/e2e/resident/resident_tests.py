@@ -413,6 +413,8 @@ def drag_from_image_button_is_no_tray_event(w):
     w.wait_in_tray()
     w.post(512, 1, 515)
     w.wait_shown()
+    # The restore shows the window before it centres it: move it only once it is centred.
+    wait_until("the window centred", lambda: w.info().centred(), 5)
     w.window("move", w.hwnd, 20, 30)  # away from the centre, where a restore would put it
     win = wait_until("the window moved", lambda: (lambda i: i if i.left == 20 else None)(w.info()), 5)
     for code in (515, 517):
