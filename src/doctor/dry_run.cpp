@@ -46,7 +46,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dwo
     }
     if (actions.empty()) return L"a scan changes nothing";
     std::wstring outcome = L"a scan would " + actions[0];
-    if (actions.size() > 1) outcome += L" and " + actions[1];
+    if (actions.size() > 1) outcome += (actions[0].back() == L')' ? L", and " : L" and ") + actions[1];
     return outcome;
 }
 

@@ -25,6 +25,7 @@ BOOT_TIMEOUT = 180
 
 
 WINE64_LOADER = "/usr/lib/wine/wine64"
+WINE32_LOADER = "/usr/lib/wine/wine"
 # The window's fonts from Debian's fonts-wine, which a new prefix does not always pick up:
 # Tahoma for the counters, Marlett for the caption buttons.
 WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
@@ -61,6 +62,23 @@ def _is_pe32_plus(path):
         return head[:2] == b"MZ" and head[at:at + 4] == b"PE\0\0" and head[at + 4:at + 6] == b"\x64\x86"
     except (OSError, ValueError):
         return False
+
+
+def runs_32bit_programs():
+    """False on a kernel built without 32-bit support: Wine's 32-bit loader cannot start."""
+    try:
+        subprocess.run([WINE32_LOADER, "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+    except OSError:
+        return not os.path.exists(WINE32_LOADER)
+    return True
+
+
+def tool_loader():
+    """The loader for Wine's own tools (wineboot, reg): the 64-bit one where 32-bit cannot run."""
+    if not runs_32bit_programs() and os.path.exists(WINE64_LOADER):
+        return [WINE64_LOADER]
+    return ["wine"]
 
 
 def loader(args):
@@ -125,12 +143,12 @@ class WineSession:
             subprocess.Popen(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                              start_new_session=True).wait(timeout=30)
-            self._run(["wineboot", "-i"], timeout=BOOT_TIMEOUT)
+            self._run(tool_loader() + ["wineboot", "-i"], timeout=BOOT_TIMEOUT)
             for args in (["reg", "add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop",
                           "/d", DESKTOP_NAME, "/f"],
                          ["reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v",
                           DESKTOP_NAME, "/d", DESKTOP_SIZE, "/f"]):
-                self._run(["wine"] + args, timeout=60)
+                self._run(tool_loader() + args, timeout=60)
             self._install_fonts()
         except BaseException:
             self.stop()
