@@ -95,7 +95,7 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
     }
 }
 
-std::wstring Line(const LineIndex& lines, std::size_t offset) { return L"line " + std::to_wstring(lines.LineOf(offset)); }
+std::wstring AtLine(const LineIndex& lines, std::size_t offset) { return L"line " + std::to_wstring(lines.LineOf(offset)); }
 
 std::wstring WhyTooFewFields(std::string_view bytes, const LoadTrace& trace, const LineIndex& lines) {
     const std::size_t start = trace.FailingRecordStart;
@@ -105,16 +105,16 @@ std::wstring WhyTooFewFields(std::string_view bytes, const LoadTrace& trace, con
     if (start > 0 && bytes[start - 1] == ',') comma = start - 1;
     else if (!quoted && next > start && bytes[next - 1] == ',') comma = next - 1;
     if (comma)
-        return Line(lines, *comma) + L": a comma outside double quotes cuts the line at column " +
+        return AtLine(lines, *comma) + L": a comma outside double quotes cuts the line at column " +
                std::to_wstring(lines.ColumnOf(*comma)) + L"; enclose the whole line in double quotes";
     // The failing record again, read by the same reader from where it starts.
     DelimitedFieldReader reader(bytes.substr(start));
     const std::string record = reader.ReadRecord().value_or(std::string());
     if (record.empty())
-        return next >= bytes.size() ? Line(lines, start) + L": the file ends with an empty line; delete it"
-                                    : Line(lines, start) + L" is empty; delete it";
+        return next >= bytes.size() ? AtLine(lines, start) + L": the file ends with an empty line; delete it"
+                                    : AtLine(lines, start) + L" is empty; delete it";
     const auto fields = static_cast<std::size_t>(std::count(record.begin(), record.end(), '\t')) + 1;
-    std::wstring reason = Line(lines, start) + L" has " + std::to_wstring(fields) +
+    std::wstring reason = AtLine(lines, start) + L" has " + std::to_wstring(fields) +
                           (fields == 1 ? L" field" : L" fields") + L" where a favourite needs four, separated by three tabs";
     if (fields == 1 && record.find(' ') != std::string::npos) reason += L" (blanks do not separate fields)";
     return reason;
@@ -126,7 +126,7 @@ std::wstring WhyNothingLoads(std::string_view bytes, const LoadTrace& trace, con
         case LoadFailure::HeaderOnly: return L"the file holds its header (line 1) and no favourite";
         case LoadFailure::TooFewFields: return WhyTooFewFields(bytes, trace, lines);
         case LoadFailure::TooManyFavorites:
-            return Line(lines, trace.FailingRecordStart) + L" holds favourite 32768, and a profile holds at most 32767";
+            return AtLine(lines, trace.FailingRecordStart) + L" holds favourite 32768, and a profile holds at most 32767";
         case LoadFailure::OutOfMemory:
         case LoadFailure::None: break;
     }

@@ -64,6 +64,7 @@ bool IsPlainFullPath(std::wstring_view path) {
 // The path spelled as the file system spells each of its names (the drive letter upper
 // case); a name that cannot be looked up stays as written.
 std::wstring DiskSpelling(Platform& platform, std::wstring_view path) {
+    if (path.size() < 3) return std::wstring(path);
     std::size_t rootEnd;
     std::wstring spelled;
     if (path[1] == L':') {
