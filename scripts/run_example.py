@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the resident program on the bundled example under Wine: starts the example
-programs, starts the program of --build (MarrowbineJr.exe, or MarrowbineJr64.exe in a
-64-bit build) beside examples/My Favs 1, and shows what changed.
+programs, lets the profile doctor explain examples/My Favs 1 and tell what a scan would do,
+starts the program of --build (MarrowbineJr.exe, or MarrowbineJr64.exe in a 64-bit build)
+beside the profile, and shows what changed.
 
   run_example.py --build build/win32 [--seconds N] [--display N]
 """
@@ -43,18 +44,22 @@ def show(session, probe, title):
         print(f"  {path:<36} pid {pid:<5} CPUs {digits(mask):<4} priority {CLASSES.get(cls, cls)}")
 
 
+def built(directory, *names):
+    """The first of the names that the build holds (the 32-bit or the 64-bit program)."""
+    for name in names:
+        if os.path.exists(os.path.join(directory, name)):
+            return os.path.join(directory, name)
+    return os.path.join(directory, names[0])
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--seconds", type=float, default=5)
     ap.add_argument("--display", type=int, default=61)
     a = ap.parse_args()
-    names = ["MarrowbineJr.exe", "MarrowbineJr64.exe"]
-    program = next((os.path.join(a.build, "src", n) for n in names
-                    if os.path.exists(os.path.join(a.build, "src", n))), None)
-    if not program:
-        sys.exit(f"run_example.py: no program in {a.build}/src: build it first")
-    name = os.path.basename(program)
+    program = built(os.path.join(a.build, "src"), "MarrowbineJr.exe", "MarrowbineJr64.exe")
+    doctor = built(os.path.join(a.build, "src"), "MarrowbineJrCheck.exe", "MarrowbineJrCheck64.exe")
     sleeper = os.path.join(a.build, "tests", "e2e", "jr_sleeper.exe")
     probe = os.path.join(a.build, "tests", "e2e", "jr_probe.exe")
     out_dir = os.path.join(ROOT, "build", "example")
@@ -68,6 +73,7 @@ def main():
         jr_dir = os.path.join(example, "Jr")
         os.makedirs(jr_dir)
         shutil.copy(program, jr_dir)
+        shutil.copy(doctor, jr_dir)
         shutil.copy(os.path.join(ROOT, "examples", "My Favs 1"), jr_dir)
         for rel in PROGRAMS:
             path = os.path.join(example, *rel.split("\\"))
@@ -77,7 +83,13 @@ def main():
         time.sleep(1.5)
         show(session, probe, "before: the example programs as they started")
 
-        jr = session.spawn([os.path.join(jr_dir, name)], cwd=jr_dir)
+        print(f"\n{os.path.basename(doctor)} on the profile (reads only):")
+        rc, out, _ = session.wine([os.path.join(jr_dir, os.path.basename(doctor))], cwd=jr_dir, timeout=60)
+        for line in out.splitlines():
+            print(f"  {line}")
+        print(f"  (exit status {rc})")
+
+        jr = session.spawn([os.path.join(jr_dir, os.path.basename(program))], cwd=jr_dir)
         spawned.append(jr)
         # The first window of a new session also starts Wine's desktop: give it time.
         deadline = time.monotonic() + 30
@@ -87,8 +99,8 @@ def main():
                 break
             time.sleep(0.5)
         time.sleep(1)
-        show(session, probe, f"after {name} started in resident mode (profile My Favs 1):")
-        print(f"\n{name} is {'running in the notification area' if jr.poll() is None else 'not running'}")
+        show(session, probe, f"after {os.path.basename(program)} started in resident mode (profile My Favs 1):")
+        print(f"\n{os.path.basename(program)} is {'running in the notification area' if jr.poll() is None else 'not running'}")
         shot = os.path.join(out_dir, "desktop.png")
         subprocess.run(["import", "-window", "root", shot], env=session.env(), check=False)
         print(f"screenshot of the Wine desktop: {shot}")

@@ -13,10 +13,10 @@ constexpr std::int32_t kFirstBufferBytes = 8;       // doubled before the first 
 constexpr std::int32_t kEnteringByteCount = 96;     // only serves to enter the loop
 constexpr std::int32_t kMaxBufferBytes = 1 << 26;   // 16M identifiers: far beyond any real list
 constexpr std::int16_t kScansPerChange = 4;
-constexpr std::int32_t kFirstScannedEntry = 3;      // the first two listed are never touched
 constexpr wchar_t kLeavePriority[] = L"Default";
 
-// Fills Pids with a doubling buffer until the list fits. False when the listing fails.
+}  // namespace
+
 bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCount) {
     std::int32_t bufferBytes = kFirstBufferBytes;
     byteCount = kEnteringByteCount;
@@ -30,6 +30,8 @@ bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCou
     }
     return true;
 }
+
+namespace {
 
 void ScanProcesses(Module1& m) {
     EnforcementState& s = m.Enforcement;

@@ -37,6 +37,14 @@ struct Module1 {
     EnforcementState Enforcement;
 };
 
+// The first entry of Pids a scan looks at: the first two listed (on Windows the idle and
+// the system process) are never opened, summed or matched.
+inline constexpr std::int32_t kFirstScannedEntry = 3;
+
+// Lists the running processes into Pids with a doubling buffer until the list fits; the
+// byte count the listing reported. False when the listing fails.
+bool TakeSnapshot(Platform& platform, EnforcementState& state, std::int32_t& byteCount);
+
 // One enforcement pass: snapshot, change detection, scan when the budget allows,
 // then the enforce period.
 void EnforcePass(Module1& module);

@@ -23,6 +23,12 @@ Dword PriorityNameToClass(std::wstring_view word) noexcept {
     return 0;
 }
 
+std::wstring_view PriorityClassToName(Dword priorityClass) noexcept {
+    for (const PriorityWord& entry : kPriorityWords)
+        if (entry.priorityClass == priorityClass) return entry.word;
+    return {};
+}
+
 Dword GetPriority(Platform& platform, Dword processId) {
     UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, processId));
     if (!process) return 0;

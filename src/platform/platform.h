@@ -23,6 +23,18 @@ inline constexpr Dword kTokenAdjustPrivileges = 0x20;
 inline constexpr Dword kTokenQuery = 0x08;
 inline constexpr Dword kSePrivilegeEnabled = 2;
 
+// File attributes, error codes and binary types the profile doctor reads (winbase.h,
+// winerror.h values).
+inline constexpr Dword kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr Dword kFileAttributeDirectory = 0x10;
+inline constexpr Dword kErrorFileNotFound = 2;
+inline constexpr Dword kErrorPathNotFound = 3;
+inline constexpr Dword kErrorAccessDenied = 5;
+inline constexpr Dword kErrorSharingViolation = 32;
+inline constexpr Dword kErrorLockViolation = 33;
+inline constexpr Dword kErrorFileTooLarge = 223;
+inline constexpr Dword kScs64BitBinary = 6;
+
 struct Luid {
     Dword LowPart = 0;
     std::int32_t HighPart = 0;
@@ -88,8 +100,23 @@ public:
     virtual bool PreviousInstanceRunning() = 0;
 
     // The whole content of a file opened for sequential reading; nothing when it cannot be
-    // opened or read.
+    // opened or read, with GetLastError saying why (ERROR_FILE_TOO_LARGE for a file far too
+    // large to be a profile).
     virtual std::optional<std::string> ReadWholeFile(const std::wstring& path) = 0;
+
+    // kernel32, files: what the profile doctor looks at besides the profile's bytes.
+    // The calling thread's last error code.
+    virtual Dword GetLastError() = 0;
+    // GetFullPathNameW: a path made full against the current directory; the path itself
+    // when the call fails.
+    virtual std::wstring GetFullPathNameW(const std::wstring& path) = 0;
+    // INVALID_FILE_ATTRIBUTES (and a last error) when the path cannot be examined.
+    virtual Dword GetFileAttributesW(const std::wstring& path) = 0;
+    // 0 for a file that is no program; otherwise the SCS_* kind in binaryType.
+    virtual WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) = 0;
+    // FindFirstFileW, then FindClose: the name of the first directory entry that matches the
+    // path, as the file system spells it; nothing when none does.
+    virtual std::optional<std::wstring> FindFirstFileName(const std::wstring& path) = 0;
 };
 
 }  // namespace mjr

@@ -47,6 +47,36 @@ private:
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
+// The content of an open file; nothing, with the reason in `error`, when it cannot be read.
+std::optional<std::string> ReadOpenFile(HANDLE file, DWORD& error) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size)) {
+        error = ::GetLastError();
+        return std::nullopt;
+    }
+    if (size.QuadPart < 0 || static_cast<ULONGLONG>(size.QuadPart) > kMaxFileBytes) {
+        error = ERROR_FILE_TOO_LARGE;
+        return std::nullopt;
+    }
+    std::string content;
+    content.reserve(static_cast<std::size_t>(size.QuadPart));
+    char chunk[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
+            error = ::GetLastError();
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        if (content.size() + got > kMaxFileBytes) {
+            error = ERROR_FILE_TOO_LARGE;  // it grew while being read
+            return std::nullopt;
+        }
+        content.append(chunk, got);
+    }
+    return content;
+}
+
 }  // namespace
 
 std::wstring ArgumentsAfterProgramName(std::wstring_view commandLine) {
@@ -241,25 +271,46 @@ bool Win32Platform::PreviousInstanceRunning() {
 }
 
 std::optional<std::string> Win32Platform::ReadWholeFile(const std::wstring& path) {
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid()) return std::nullopt;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-        static_cast<ULONGLONG>(size.QuadPart) > kMaxFileBytes)
-        return std::nullopt;
-
-    std::string content;
-    content.reserve(static_cast<std::size_t>(size.QuadPart));
-    char chunk[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr)) return std::nullopt;
-        if (got == 0) break;
-        if (content.size() + got > kMaxFileBytes) return std::nullopt;
-        content.append(chunk, got);
+    DWORD error = ERROR_SUCCESS;
+    std::optional<std::string> content;
+    {
+        FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file.valid()) return std::nullopt;  // CreateFileW's own last error stands
+        content = ReadOpenFile(file.get(), error);
     }
+    // Closing the file must not hide why the read failed.
+    if (!content) ::SetLastError(error);
     return content;
+}
+
+Dword Win32Platform::GetLastError() { return ::GetLastError(); }
+
+std::wstring Win32Platform::GetFullPathNameW(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
+}
+
+Dword Win32Platform::GetFileAttributesW(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+WinBool Win32Platform::GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) {
+    DWORD type = 0;
+    const BOOL ok = ::GetBinaryTypeW(applicationName.c_str(), &type);
+    if (ok && binaryType) *binaryType = type;
+    return ok;
+}
+
+std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+    ::FindClose(search);
+    return std::wstring(found.cFileName);
 }
 
 }  // namespace mjr

@@ -47,6 +47,12 @@ public:
 
     std::optional<std::string> ReadWholeFile(const std::wstring& path) override;
 
+    Dword GetLastError() override;
+    std::wstring GetFullPathNameW(const std::wstring& path) override;
+    Dword GetFileAttributesW(const std::wstring& path) override;
+    WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
+    std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
+
 private:
     // The single-instance mutex, held until this object goes away.
     Handle instanceMutex_ = 0;

@@ -16,6 +16,10 @@ public:
 
     bool AtEnd() const noexcept { return pos_ >= bytes_.size(); }
 
+    // Byte offset where the next record starts; after a read, just past that record's
+    // delimiter. Lets a caller map a record back to its line.
+    std::size_t Offset() const noexcept { return pos_; }
+
     // Nothing when no characters are left.
     std::optional<std::string> ReadRecord();
 

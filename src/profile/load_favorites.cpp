@@ -7,14 +7,6 @@
 namespace mjr {
 namespace {
 
-constexpr wchar_t kDefaultProfileName[] = L"My Favs 1";
-
-std::wstring ProfilePath(Platform& platform, const std::wstring& profileName) {
-    std::wstring path = platform.ProgramDirectory();
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path + profileName;
-}
-
 // Splits a record at its first tabs into fields 0 to 3 (field 3 runs to the next tab or
 // the end). False when the record has fewer than four fields.
 bool SplitFavoriteFields(std::string_view record, std::array<std::string_view, 4>& fields) {
@@ -30,23 +22,64 @@ bool SplitFavoriteFields(std::string_view record, std::array<std::string_view, 4
     return true;
 }
 
-bool ReadFavorites(Platform& platform, const std::string& bytes, FavoritesTable& favorites) {
+bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next) noexcept {
+    if (trace) {
+        trace->Failure = why;
+        trace->FailingRecordStart = start;
+        trace->FailingRecordNext = next;
+    }
+    return false;
+}
+
+// The one reading of a profile; the trace, when asked for, says where each record lay.
+bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& favorites, LoadTrace* trace) {
     DelimitedFieldReader reader(bytes);
-    if (!reader.ReadRecord()) return false;  // the header; an empty file has none
+    // The header; an empty file has none.
+    if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
     std::array<std::string_view, 4> fields;
     while (!reader.AtEnd()) {
+        const std::size_t start = reader.Offset();
         std::optional<std::string> record = reader.ReadRecord();
-        if (!record || !SplitFavoriteFields(*record, fields)) return false;
-        if (favorites.Records().size() >= FavoritesTable::kMaxCount) return false;
+        if (!record || !SplitFavoriteFields(*record, fields))
+            return Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
+        if (favorites.Records().size() >= FavoritesTable::kMaxCount)
+            return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
         // Tabs are single bytes in every ANSI code page, so splitting before the
         // conversion gives the same fields as splitting after it.
         favorites.Append(FavoriteRecord{platform.AnsiToWide(fields[3]), platform.AnsiToWide(fields[1]),
                                         platform.AnsiToWide(fields[2])});
+        if (trace) trace->FavoriteStarts.push_back(start);
     }
-    return !favorites.Records().empty();
+    if (favorites.Records().empty()) return Fail(trace, LoadFailure::HeaderOnly, reader.Offset(), reader.Offset());
+    return true;
 }
 
 }  // namespace
+
+std::wstring ProfilePath(Platform& platform, const std::wstring& profileName) {
+    std::wstring path = platform.ProgramDirectory();
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path + profileName;
+}
+
+bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTable& favorites,
+                         LoadTrace& trace) noexcept {
+    trace = LoadTrace{};
+    bool loaded = false;
+    try {
+        favorites.Clear();
+        loaded = ReadFavorites(platform, bytes, favorites, &trace);
+    } catch (...) {
+        trace.Failure = LoadFailure::OutOfMemory;
+    }
+    if (!loaded) {
+        favorites.Clear();
+        trace.FavoriteStarts.clear();
+        return false;
+    }
+    favorites.SetCount(static_cast<std::int16_t>(favorites.Records().size()));
+    return true;
+}
 
 std::wstring ProfileStatusText(const RunSettings& settings) {
     std::wstring text = L"Profile:" + settings.ProfileName + L"  Enforce:";
@@ -61,7 +94,7 @@ void LoadFavorites(Platform& platform, RunSettings& settings, FavoritesTable& fa
         if (settings.ProfileName.empty()) settings.ProfileName = kDefaultProfileName;
         favorites.Clear();
         std::optional<std::string> bytes = platform.ReadWholeFile(ProfilePath(platform, settings.ProfileName));
-        loaded = bytes && ReadFavorites(platform, *bytes, favorites);
+        loaded = bytes && ReadFavorites(platform, *bytes, favorites, nullptr);
     } catch (...) {
         // Any failure, out of memory included, is a failed load.
     }

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/run_settings.h"
 #include "platform/platform.h"
@@ -13,6 +16,28 @@ public:
     virtual ~ProfileStatusLabel() = default;
     virtual void SetProfileStatus(const std::wstring& text) = 0;
 };
+
+inline constexpr wchar_t kDefaultProfileName[] = L"My Favs 1";
+
+// The profile's full name: the program's directory, a "\" unless it ends in one, the name.
+std::wstring ProfilePath(Platform& platform, const std::wstring& profileName);
+
+// Why a reading of profile bytes loads no favourites.
+enum class LoadFailure { None, EmptyFile, HeaderOnly, TooFewFields, TooManyFavorites, OutOfMemory };
+
+// Where the records of one reading lie in the bytes, for a caller that explains a profile.
+// The program's own loads never ask for it.
+struct LoadTrace {
+    LoadFailure Failure = LoadFailure::None;
+    std::size_t FailingRecordStart = 0;  // byte offset of the record the load failed on
+    std::size_t FailingRecordNext = 0;   // offset just past that record and its delimiter
+    std::vector<std::size_t> FavoriteStarts;  // byte offset of each loaded favourite's record
+};
+
+// The loader's reading of a profile's bytes into the table, with the trace filled in.
+// False (and an empty table) when nothing loads; never throws.
+bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTable& favorites,
+                         LoadTrace& trace) noexcept;
 
 // The status line for the current settings, e.g. "Profile:My Favs 1  Enforce:30".
 std::wstring ProfileStatusText(const RunSettings& settings);

@@ -1,9 +1,14 @@
 #include "fuzz_targets.h"
 
 #include <cstdlib>
+#include <cwchar>
 #include <string>
+#include <vector>
+
+#include "common/text.h"
 
 #include "app/command_line.h"
+#include "doctor/doctor.h"
 #include "platform/fake_platform.h"
 #include "profile/field_reader.h"
 #include "profile/load_favorites.h"
@@ -12,6 +17,23 @@ namespace {
 
 void Require(bool condition) {
     if (!condition) std::abort();
+}
+
+struct Report : mjr::doctor::ReportWriter {
+    std::vector<std::wstring> lines;
+    void Line(std::wstring_view text) override { lines.emplace_back(text); }
+};
+
+// Every statement stays on one line, and the line a warning or the verdict names lies in
+// the file.
+void RequireReadable(const Report& report, std::size_t fileLines) {
+    Require(!report.lines.empty());
+    for (const std::wstring& line : report.lines) {
+        Require(line.find_first_of(std::wstring(L"\r\n\0", 3)) == std::wstring::npos);
+        for (std::wstring_view lead : {L"line ", L"Verdict: no favourite loads: line "}) {
+            if (line.rfind(lead, 0) == 0) Require(std::wcstoul(line.c_str() + lead.size(), nullptr, 10) <= fileLines);
+        }
+    }
 }
 
 }  // namespace
@@ -41,6 +63,22 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
         const mjr::FavoriteRecord* first = favorites.FindFirst(r.Path);
         Require(first != nullptr && first->Path == r.Path && first <= &r);
     }
+
+    // The doctor meets the same bytes: its verdict is the loader's, it reads processes only
+    // and closes every handle. The first favourite's program runs, and one nobody can open.
+    fake.AddProcess(0, "");
+    fake.AddProcess(4, "");
+    if (!favorites.Records().empty()) fake.AddProcess(100, fake.WideToAnsi(favorites.Records()[0].Path));
+    fake.AddProcess(104, "C:\\x.exe").grantedAccess = 0;
+    Report report;
+    const int status = mjr::doctor::RunDoctor(fake, {}, mjr::doctor::CheckerBuild{}, report);
+    Require(status == (favorites.Count() > 0 ? 0 : 1));
+    std::size_t fileLines = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++fileLines;
+    RequireReadable(report, fileLines);
+    Require(fake.OpenHandleCount() == 0);
+    for (const mjr::testing::FakeProcess& p : fake.processes) Require(p.affinity == 0x3 && p.priority == 0x20);
     return 0;
 }
 
@@ -55,5 +93,16 @@ int FuzzCommandLine(const std::uint8_t* data, std::size_t size) {
     Require(!settings.EnforceOn || settings.EnforceSeconds >= 10);
     Require(settings.EnforceOn || settings.EnforceSeconds == 0);
     Require(settings.ProfileName.find(L'/') == std::wstring::npos);
+
+    // The doctor's own command line: the same text as its arguments, cut at blanks.
+    std::vector<std::wstring> arguments;
+    for (const std::wstring& word : mjr::SplitAll(text, L' '))
+        if (!word.empty()) arguments.push_back(word);
+    mjr::testing::FakePlatform fake;
+    fake.recordCalls = false;
+    Report report;
+    const int status = mjr::doctor::RunDoctor(fake, arguments, mjr::doctor::CheckerBuild{}, report);
+    Require(status >= 0 && status <= 2);
+    RequireReadable(report, 1);
     return 0;
 }

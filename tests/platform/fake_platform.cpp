@@ -268,9 +268,56 @@ bool FakePlatform::PreviousInstanceRunning() {
 
 std::optional<std::string> FakePlatform::ReadWholeFile(const std::wstring& path) {
     if (recordCalls) Record("ReadWholeFile");
+    if (auto error = fileReadErrors.find(path); error != fileReadErrors.end()) {
+        lastError = error->second;
+        return std::nullopt;
+    }
     auto it = files.find(path);
-    if (it == files.end()) return std::nullopt;
+    if (it == files.end()) {
+        lastError = directories.count(path) ? kErrorAccessDenied : kErrorFileNotFound;
+        return std::nullopt;
+    }
     return it->second;
+}
+
+Dword FakePlatform::GetLastError() { return lastError; }
+
+std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
+    const bool full = (path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0;
+    return full ? path : currentDirectory + L"\\" + path;
+}
+
+Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
+    if (recordCalls) Record("GetFileAttributesW");
+    if (directories.count(path)) return kFileAttributeDirectory;
+    if (files.count(path) || programFiles.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    lastError = kErrorFileNotFound;
+    return kInvalidFileAttributes;
+}
+
+WinBool FakePlatform::GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) {
+    if (recordCalls) Record("GetBinaryTypeW");
+    auto it = programFiles.find(applicationName);
+    if (it == programFiles.end()) return 0;
+    *binaryType = it->second;
+    return 1;
+}
+
+std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& path) {
+    if (recordCalls) Record("FindFirstFileName");
+    // Any program, or any folder above one, whose path equals this one but for letter case.
+    const auto fold = [](std::wstring t) {
+        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+        return t;
+    };
+    for (const auto& entry : programFiles) {
+        const std::wstring& full = entry.first;
+        if (full.size() < path.size() || fold(full.substr(0, path.size())) != fold(path)) continue;
+        if (full.size() > path.size() && full[path.size()] != L'\\') continue;
+        const std::size_t slash = path.find_last_of(L'\\');
+        return full.substr(slash + 1, path.size() - slash - 1);
+    }
+    return std::nullopt;
 }
 
 }  // namespace mjr::testing

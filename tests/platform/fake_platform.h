@@ -55,6 +55,12 @@ public:
     std::wstring commandLine;
     bool previousInstance = false;
     std::map<std::wstring, std::string> files;  // full path -> bytes
+    std::map<std::wstring, Dword> fileReadErrors;  // path -> why ReadWholeFile fails (locked...)
+    std::set<std::wstring> directories;
+    // Programs on disk, spelled as the file system spells them; found whatever the case asked.
+    std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
+    Dword lastError = 0;
+    std::wstring currentDirectory = L"C:\\Users\\me";
     bool recordCalls = true;                    // benchmarks switch the record off
 
     FakeProcess& AddProcess(Dword pid, std::string modulePath);
@@ -102,6 +108,11 @@ public:
     std::wstring CommandLineArgs() override;
     bool PreviousInstanceRunning() override;
     std::optional<std::string> ReadWholeFile(const std::wstring& path) override;
+    Dword GetLastError() override;
+    std::wstring GetFullPathNameW(const std::wstring& path) override;
+    Dword GetFileAttributesW(const std::wstring& path) override;
+    WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
+    std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
 
 private:
     struct HandleInfo {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwctype>
 
 #include "platform/unique_handle.h"
 
@@ -60,9 +61,28 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     EXPECT_EQ(platform.ReadWholeFile(path), bytes);
+    // What the doctor asks besides: the file's spelling on disk, and why a read fails.
+    std::wstring shouted = path;
+    for (wchar_t& c : shouted) c = static_cast<wchar_t>(std::towupper(c));
+    EXPECT_EQ(platform.FindFirstFileName(shouted), L"mjr-read-test.txt");
+    HANDLE locked = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
+    EXPECT_EQ(platform.GetLastError(), Dword{ERROR_SHARING_VIOLATION});
+    ::CloseHandle(locked);
     ::DeleteFileW(path.c_str());
     EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
+    EXPECT_EQ(platform.GetLastError(), Dword{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(platform.GetFileAttributesW(path), kInvalidFileAttributes);
+    EXPECT_FALSE(platform.FindFirstFileName(path).has_value());
     EXPECT_FALSE(platform.ReadWholeFile(temp).has_value());  // a directory is no file
+    EXPECT_NE(platform.GetFileAttributesW(temp) & kFileAttributeDirectory, 0u);
+    EXPECT_EQ(platform.GetFullPathNameW(L"x.txt").substr(1, 2), L":\\");
+
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    Dword type = 99;
+    ASSERT_NE(platform.GetBinaryTypeW(self, &type), 0);
+    EXPECT_EQ(type, sizeof(void*) == 8 ? kScs64BitBinary : Dword{SCS_32BIT_BINARY});
 }
 
 TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {

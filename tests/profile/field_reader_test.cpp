@@ -24,6 +24,19 @@ class FieldReaderTest : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(FieldReaderTest, CutsRecords) { EXPECT_EQ(ReadAll(GetParam().bytes), GetParam().records); }
 
+TEST_P(FieldReaderTest, EachRecordStartsWhereItsTextLies) {
+    const std::string_view bytes = GetParam().bytes;
+    DelimitedFieldReader reader(bytes);
+    while (!reader.AtEnd()) {
+        const std::size_t start = reader.Offset();
+        const std::string record = *reader.ReadRecord();
+        std::string_view at = bytes.substr(start);
+        if (!at.empty() && at[0] == '"') at.remove_prefix(1);
+        EXPECT_EQ(at.substr(0, record.size()), record) << "at " << start;
+        EXPECT_GT(reader.Offset(), start);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, FieldReaderTest, ::testing::Values(
     ReaderCase{"one_line", "a\tb\r\n", {"a\tb"}},
     ReaderCase{"no_final_line_end", "a\r\nb", {"a", "b"}},

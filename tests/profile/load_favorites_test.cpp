@@ -36,6 +36,8 @@ struct Loader {
 struct FailureCase {
     const char* name;
     std::optional<std::string> bytes;  // nothing: no file at all
+    LoadFailure failure = LoadFailure::None;
+    std::size_t failingStart = 0;      // byte offset of the record the load fails on
 };
 
 class FailedLoadTest : public ::testing::TestWithParam<FailureCase> {};
@@ -54,18 +56,28 @@ TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     EXPECT_TRUE(l.favorites.Records().empty());
     EXPECT_EQ(l.favorites.FindFirst(L"C:\\old.exe"), nullptr);
     EXPECT_EQ(l.label.text, L"before");
+
+    if (!GetParam().bytes) return;
+    LoadTrace trace;
+    trace.FavoriteStarts = {7};
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, *GetParam().bytes, l.favorites, trace));
+    EXPECT_EQ(trace.Failure, GetParam().failure);
+    EXPECT_EQ(trace.FailingRecordStart, GetParam().failingStart);
+    EXPECT_TRUE(trace.FavoriteStarts.empty());
+    EXPECT_TRUE(l.favorites.Records().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"missing_file", std::nullopt},
-    FailureCase{"empty_file", ""},
-    FailureCase{"header_only", "Header\r\n"},
-    FailureCase{"header_only_no_line_end", "Header"},
-    FailureCase{"too_few_fields", "h\r\nx\t01\tHigh\r\n"},
-    FailureCase{"good_lines_before_a_bad_one_are_dropped", "h\r\nx\t01\tHigh\tC:\\a.exe\r\nbad\r\n"},
-    FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n"},
-    FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n"},
-    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n"}),
+    FailureCase{"empty_file", "", LoadFailure::EmptyFile, 0},
+    FailureCase{"header_only", "Header\r\n", LoadFailure::HeaderOnly, 8},
+    FailureCase{"header_only_no_line_end", "Header", LoadFailure::HeaderOnly, 6},
+    FailureCase{"too_few_fields", "h\r\nx\t01\tHigh\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"good_lines_before_a_bad_one_are_dropped", "h\r\nx\t01\tHigh\tC:\\a.exe\r\nbad\r\n",
+                LoadFailure::TooFewFields, 23},
+    FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n", LoadFailure::TooFewFields, 23},
+    FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n", LoadFailure::TooFewFields, 18},
+    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
@@ -153,6 +165,27 @@ TEST(LoadFavorites, HoldsAtMost32767Favourites) {
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 0);
     EXPECT_TRUE(l.favorites.Records().empty());
+
+    const std::string bytes = ProfileOf(32768);
+    LoadTrace trace;
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
+    EXPECT_EQ(trace.Failure, LoadFailure::TooManyFavorites);
+    EXPECT_EQ(trace.FailingRecordStart, bytes.rfind("x\t"));
+}
+
+TEST(LoadFavorites, TraceGivesEachFavouritesStartAndTheSameTable) {
+    Loader l;
+    const std::string bytes = "h\r\nx\t0\tLow\tC:\\a.exe\n\"y\t1\tHigh\tC:\\b,c.exe\"\rz\t2\tLow\tC:\\d.exe";
+    l.Profile(bytes);
+    l.Load();
+    FavoritesTable traced;
+    LoadTrace trace;
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, bytes, traced, trace));
+    EXPECT_EQ(trace.Failure, LoadFailure::None);
+    EXPECT_EQ(trace.FavoriteStarts, (std::vector<std::size_t>{3, 20, 42}));
+    ASSERT_EQ(traced.Count(), l.favorites.Count());
+    for (std::size_t i = 0; i < traced.Records().size(); ++i)
+        EXPECT_EQ(traced.Records()[i].Path, l.favorites.Records()[i].Path);
 }
 
 }  // namespace

@@ -1,0 +1,216 @@
+#include "doctor/favorite_findings.h"
+
+#include <functional>
+
+#include "doctor/report_text.h"
+#include "engine/image_path.h"
+#include "engine/priority.h"
+
+namespace mjr::doctor {
+namespace {
+
+using Emit = std::function<void(const std::wstring&)>;
+
+constexpr std::wstring_view kPriorityWords[] = {L"Real", L"High", L"Above", L"Normal",
+                                                L"Below", L"Low", L"Default"};
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+std::wstring Folded(std::wstring_view text) {
+    std::wstring folded;
+    for (wchar_t c : text) {
+        if (c == L' ') continue;
+        folded += (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+    }
+    return folded;
+}
+
+// The word a priority text most likely means: the same letters in other case or with
+// blanks, or a longer spelling of it ("Realtime", "BelowNormal", "Idle").
+std::wstring_view LikelyPriorityWord(std::wstring_view text) {
+    const std::wstring folded = Folded(text);
+    if (folded.empty()) return {};
+    if (folded == L"idle") return L"Low";
+    for (std::wstring_view word : kPriorityWords)
+        if (folded == Folded(word)) return word;
+    for (std::wstring_view word : kPriorityWords)
+        if (folded.rfind(Folded(word), 0) == 0) return word;
+    return {};
+}
+
+// A drive letter or \\server\share, then backslash-separated names without "." or "..":
+// the only form in which the program ever sees a running program's path.
+bool IsPlainFullPath(std::wstring_view path) {
+    std::size_t rest;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
+        rest = 3;
+    } else if (path.rfind(L"\\\\", 0) == 0) {
+        rest = 2;
+    } else {
+        return false;
+    }
+    if (path.find(L'/') != std::wstring_view::npos) return false;
+    std::wstring_view names = path.substr(rest);
+    for (std::size_t start = 0; start <= names.size();) {
+        std::size_t end = names.find(L'\\', start);
+        if (end == std::wstring_view::npos) end = names.size();
+        std::wstring_view name = names.substr(start, end - start);
+        if (name.empty() || name == L"." || name == L"..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The path spelled as the file system spells each of its names (the drive letter upper
+// case); a name that cannot be looked up stays as written.
+std::wstring DiskSpelling(Platform& platform, std::wstring_view path) {
+    if (path.size() < 3) return std::wstring(path);
+    std::size_t rootEnd;
+    std::wstring spelled;
+    if (path[1] == L':') {
+        spelled = path.substr(0, 2);
+        if (spelled[0] >= L'a' && spelled[0] <= L'z') spelled[0] = static_cast<wchar_t>(spelled[0] - 32);
+        rootEnd = 2;
+    } else {
+        // \\server\share is a name of the network, not of a directory: kept as written.
+        const std::size_t server = path.find(L'\\', 2);
+        const std::size_t share = server == std::wstring_view::npos ? server : path.find(L'\\', server + 1);
+        rootEnd = share == std::wstring_view::npos ? path.size() : share;
+        spelled = path.substr(0, rootEnd);
+    }
+    for (std::size_t start = rootEnd + 1; start <= path.size();) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring_view::npos) end = path.size();
+        const std::wstring name(path.substr(start, end - start));
+        std::optional<std::wstring> found;
+        if (name.find_first_of(L"*?") == std::wstring::npos) found = platform.FindFirstFileName(spelled + L"\\" + name);
+        spelled += L"\\" + (found && EqualIgnoringCase(*found, name) ? *found : name);
+        start = end + 1;
+    }
+    return spelled;
+}
+
+void PathWarnings(Platform& platform, const std::wstring& path, const Machine& machine, const Emit& emit) {
+    if (path.empty()) {
+        emit(L"the Path is empty: this favourite applies to every running process whose path cannot be read");
+        return;
+    }
+    if (!IsPlainFullPath(path)) {
+        emit(L"Path " + Quoted(path) + L" is not a plain full path (a drive letter or \\\\server\\share, "
+             L"backslashes, no . or .. names); running programs are known only by such paths, so it never matches");
+        return;
+    }
+    const std::optional<std::wstring> longForm = ToLongPath(platform, path);
+    if (!longForm) {
+        emit(L"Path " + Quoted(path) + L" is too long (1024 characters or more) to match any process");
+        return;
+    }
+    if (longForm->empty()) {
+        emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
+             L"it matches nothing until a program runs from exactly that path");
+        return;
+    }
+    const Dword attributes = platform.GetFileAttributesW(*longForm);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) {
+        emit(L"Path " + Quoted(path) + L" is a folder, not a program");
+        return;
+    }
+    const std::wstring spelled = DiskSpelling(platform, *longForm);
+    if (spelled != path && EqualIgnoringCase(spelled, path)) {
+        emit(L"Path " + Quoted(path) + L" differs in letter case from the file on disk, and paths are compared "
+             L"case-sensitively: write " + Quoted(spelled));
+    } else if (spelled != path) {
+        emit(L"Path " + Quoted(path) + L" is not the file's long form (a short 8.3 name?); running programs are "
+             L"known by the long form: write " + Quoted(spelled));
+    }
+    Dword binaryType = 0;
+    if (machine.Checker32Bit && platform.GetBinaryTypeW(*longForm, &binaryType) && binaryType == kScs64BitBinary)
+        emit(L"Path " + Quoted(path) + L" is a 64-bit program, which the 32-bit MarrowbineJr.exe cannot see: "
+             L"use MarrowbineJr64.exe (and MarrowbineJrCheck64.exe to check)");
+}
+
+void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
+    if (digits.empty()) {
+        emit(L"no CPU digits: the program sets processor 0 alone, and since an empty text never equals what it "
+             L"reads back, again and counted on every scan: write \"0\"");
+        return;
+    }
+    std::wstring nonDigits, lacking, unreported;
+    for (wchar_t c : digits) {
+        if (!IsDigit(c)) {
+            if (nonDigits.find(c) == std::wstring::npos) nonDigits += c;
+        } else if (static_cast<Dword>(c - L'0') >= machine.Processors) {
+            if (lacking.find(c) == std::wstring::npos) lacking += c;
+        } else if (c - L'0' > machine.Cpu.MaxCpuIndex) {
+            if (unreported.find(c) == std::wstring::npos) unreported += c;
+        }
+    }
+    const std::wstring shown = L"CPU digits " + Quoted(digits);
+    if (!lacking.empty()) {
+        emit(shown + L" name processors this machine lacks (" + lacking + L"; it has " +
+             std::to_wstring(machine.Processors) + L"): Windows refuses the setting, and a failure is counted on every scan");
+        return;
+    }
+    if (!unreported.empty()) {
+        emit(shown + L" name processors above " + std::to_wstring(machine.Cpu.MaxCpuIndex) + L" (" + unreported +
+             L"), which the program never reads back: it sets this affinity again and counts it on every scan");
+        return;
+    }
+    const std::wstring settled = AffinityMaskToDigits(DigitsToMask(machine.Cpu, digits), machine.Cpu.MaxCpuIndex);
+    if (!nonDigits.empty()) {
+        emit(shown + L" hold characters that are not digits (" + Quoted(nonDigits) + L"), each taken as processor 0; "
+             L"the text never equals what the program reads back, so it is set again and counted on every scan: "
+             L"write " + Quoted(settled));
+    } else if (settled != digits) {
+        emit(shown + L" are out of order or repeated; the program reads the affinity back as " + Quoted(settled) +
+             L" and compares texts, so it sets it again and counts it on every scan: write " + Quoted(settled) +
+             L", the order that settles");
+    }
+}
+
+void PriorityWarnings(const std::wstring& word, const Emit& emit) {
+    if (word == L"Default") return;
+    if (word == L"Real") {
+        emit(L"priority \"Real\" takes only with the right to raise scheduling priority (an elevated administrator); "
+             L"without it Windows gives High instead, and the program asks for Real again on every scan");
+        return;
+    }
+    if (PriorityNameToClass(word) != 0) return;
+    const std::wstring_view likely = LikelyPriorityWord(word);
+    if (likely == L"Default") {
+        emit(L"priority " + Quoted(word) + L" is not \"Default\" (letter case and blanks count): it is not skipped; "
+             L"the program asks Windows for priority class 0, which is refused and counted on every scan: write \"Default\"");
+        return;
+    }
+    std::wstring advice = likely.empty() ? std::wstring(L"none of them is close")
+                                         : L"likely meant: " + Quoted(likely);
+    emit(L"priority " + Quoted(word) + L" is not one of Real, High, Above, Normal, Below, Low or Default "
+         L"(letter case and blanks count): Windows refuses it and a failure is counted on every scan; " + advice);
+}
+
+}  // namespace
+
+std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
+                                           const std::vector<std::size_t>& favoriteLines,
+                                           const Machine& machine) {
+    std::vector<std::wstring> warnings;
+    const std::vector<FavoriteRecord>& records = favorites.Records();
+    for (std::size_t i = 0; i < records.size() && i < favoriteLines.size(); ++i) {
+        const FavoriteRecord& favorite = records[i];
+        const std::wstring prefix = L"line " + std::to_wstring(favoriteLines[i]) + L": ";
+        const Emit emit = [&](const std::wstring& text) { warnings.push_back(prefix + text); };
+        const FavoriteRecord* first = favorites.FindFirst(favorite.Path);
+        if (first != &favorite) {
+            const auto firstIndex = static_cast<std::size_t>(first - records.data());
+            emit(L"this Path is already named on line " + std::to_wstring(favoriteLines[firstIndex]) +
+                 L"; the program uses only that favourite, so this one is never applied");
+            continue;
+        }
+        PathWarnings(platform, favorite.Path, machine, emit);
+        AffinityWarnings(favorite.Affinity, machine, emit);
+        PriorityWarnings(favorite.Priority, emit);
+    }
+    return warnings;
+}
+
+}  // namespace mjr::doctor

@@ -1,0 +1,26 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/affinity.h"
+#include "platform/platform.h"
+#include "profile/favorites.h"
+
+namespace mjr::doctor {
+
+// The machine as the program sees it at start-up, and which build is checking.
+struct Machine {
+    CpuTable Cpu;
+    Dword Processors = 0;
+    std::wstring WindowsDirPrefix;
+    bool Checker32Bit = false;  // a 32-bit checker sees what the 32-bit program sees
+};
+
+// A statement, "line N: ...", for each thing a favourite will not do as it seems to say;
+// nothing for a favourite that is fine. favoriteLines[i] is the line of favourite i.
+std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
+                                           const std::vector<std::size_t>& favoriteLines,
+                                           const Machine& machine);
+
+}  // namespace mjr::doctor

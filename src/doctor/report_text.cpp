@@ -1,0 +1,50 @@
+#include "doctor/report_text.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/text.h"
+
+namespace mjr::doctor {
+
+LineIndex::LineIndex(std::string_view bytes) : starts_{0} {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const bool lineFeed = bytes[i] == '\n';
+        const bool loneReturn = bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n');
+        if (lineFeed || loneReturn) starts_.push_back(i + 1);
+    }
+}
+
+std::size_t LineIndex::LineOf(std::size_t offset) const noexcept {
+    return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
+}
+
+std::size_t LineIndex::ColumnOf(std::size_t offset) const noexcept {
+    return offset - starts_[LineOf(offset) - 1] + 1;
+}
+
+std::wstring Shown(std::wstring_view text) {
+    std::wstring shown;
+    shown.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'\r') shown += L"<CR>";
+        else if (c == L'\n') shown += L"<LF>";
+        else if (c == L'\t') shown += L"<TAB>";
+        else if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029 || c == 0x85) {
+            wchar_t code[16];
+            std::swprintf(code, 16, L"<0x%02X>", static_cast<unsigned>(c));
+            shown += code;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::wstring Quoted(std::wstring_view text) { return L"\"" + Shown(text) + L"\""; }
+
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept {
+    return a.size() == b.size() && ContainsIgnoreCase(a, b);
+}
+
+}  // namespace mjr::doctor

@@ -1,0 +1,203 @@
+#include "doctor/doctor.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_platform.h"
+
+namespace mjr::doctor {
+namespace {
+
+using testing::FakePlatform;
+
+constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
+
+struct Output : ReportWriter {
+    std::vector<std::wstring> lines;
+    void Line(std::wstring_view text) override { lines.emplace_back(text); }
+    bool Has(std::wstring_view part) const {
+        for (const auto& line : lines)
+            if (line.find(part) != std::wstring::npos) return true;
+        return false;
+    }
+    std::vector<std::wstring> Warnings() const {
+        std::vector<std::wstring> found;
+        for (const auto& line : lines)
+            if (line.rfind(L"line ", 0) == 0) found.push_back(line);
+        return found;
+    }
+    std::string All() const {
+        std::string all;
+        for (const auto& line : lines) all += std::string(line.begin(), line.end()) + "\n";
+        return all;
+    }
+};
+
+struct Doctor {
+    FakePlatform fake;
+    Output out;
+    CheckerBuild build;
+    Doctor() {
+        fake.AddProcess(0, "");
+        fake.AddProcess(4, "C:\\Apps\\Tool.exe");  // listed second: never scanned
+        fake.programFiles = {{L"C:\\Apps\\Tool.exe", 0}, {L"C:\\Apps\\Big64.exe", kScs64BitBinary},
+                             {L"C:\\Program Files\\Tool.exe", 0}};
+        fake.longPaths["C:\\PROGRA~1\\Tool.exe"] = "C:\\Program Files\\Tool.exe";
+        fake.longPaths["C:\\Apps\\Gone.exe"] = std::nullopt;
+    }
+    int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
+};
+
+struct VerdictCase {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no such file
+    Dword readError;                   // why reading fails, 0 for none; 5 with a folder
+    int exit;
+    const wchar_t* says;
+};
+
+class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(VerdictTest, NamesWhyAndWhere) {
+    Doctor d;
+    const VerdictCase& c = GetParam();
+    if (c.bytes) d.fake.files[kProfile] = *c.bytes;
+    if (c.readError == kErrorAccessDenied) d.fake.directories.insert(kProfile);
+    else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
+    EXPECT_EQ(d.Run(), c.exit) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"Profile: C:\\Apps\\Marrowbine\\My Favs 1")) << d.out.All();
+    EXPECT_TRUE(d.out.Has(c.says)) << d.out.All();
+    EXPECT_EQ(d.out.Has(L"Dry run"), c.exit == 0) << d.out.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
+    VerdictCase{"missing", std::nullopt, 0, 1, L"cannot be read: it does not exist."},
+    VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
+    VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
+    VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
+    VerdictCase{"empty", "", 0, 1, L"no favourite loads: the file is empty."},
+    VerdictCase{"header_only", "Header\r\n", 0, 1, L"holds its header (line 1) and no favourite"},
+    VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
+                L"line 3: a comma outside double quotes cuts the line at column 13;"},
+    VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 1: a comma outside"},
+    VerdictCase{"ends_with_empty_line", "h\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 1,
+                L"line 3: the file ends with an empty line"},
+    VerdictCase{"empty_line_inside", "h\r\n\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 2 is empty"},
+    VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
+    VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
+                L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
+    VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct WarningCase {
+    const char* name;
+    Dword processors;
+    bool checker32;
+    std::string favourites;               // after the header line
+    std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
+};
+
+class WarningTest : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
+    Doctor d;
+    const WarningCase& c = GetParam();
+    d.fake.numberOfProcessors = c.processors;
+    d.build.Is32Bit = c.checker32;
+    d.fake.files[kProfile] = "Header\r\n" + c.favourites;
+    ASSERT_EQ(d.Run(), 0) << d.out.All();
+    const std::vector<std::wstring> warnings = d.out.Warnings();
+    ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
+    for (std::size_t i = 0; i < warnings.size(); ++i)
+        EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
+    WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n", {}},
+    WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
+    WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
+    WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (3; it has 2): Windows refuses"}},
+    WarningCase{"above_what_is_read_back", 10, true, "a\t08\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"above 7 (8)"}},
+    WarningCase{"not_digits", 4, true, "a\t1 a\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"not digits (\" a\"), each taken as processor 0"}},
+    WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"no CPU digits: the program sets processor 0 alone"}},
+    WarningCase{"word_case_and_blank", 4, true, "a\t0\thigh \tC:\\Apps\\Tool.exe\r\n", {L"\"high \" is not one of Real, High, Above, Normal, Below, Low or Default (letter case and blanks count)"}},
+    WarningCase{"longer_word", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Real\""}},
+    WarningCase{"unknown_word", 4, true, "a\t0\tTurbo\tC:\\Apps\\Tool.exe\r\n", {L"none of them is close"}},
+    WarningCase{"default_lower_case", 4, true, "a\t0\tdefault\tC:\\Apps\\Tool.exe\r\n", {L"it is not skipped"}},
+    WarningCase{"real_needs_rights", 4, true, "a\t0\tReal\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
+    WarningCase{"same_path_twice", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\r\n\"b\t9\tx\tC:\\Apps\\Tool.exe\"\r\n",
+                {L"line 3: this Path is already named on line 2"}},
+    WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\n", {L"differs in letter case from the file on disk, and paths are compared case-sensitively: write \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
+                {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
+                 L"write \"C:\\Program Files\\Tool.exe\""}},
+    WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
+    WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
+                {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
+    WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
+    WarningCase{"64_bit_seen_by_32_bit", 4, true, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {L"use MarrowbineJr64.exe"}},
+    WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
+    Doctor d;
+    d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
+                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n";
+    d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
+    d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
+    d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
+    d.fake.AddProcess(103, "C:\\Apps\\Refused.exe");
+    d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
+    ASSERT_EQ(d.Run(), 0);
+    for (const wchar_t* says : {
+             L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
+             L"pid 100: C:\\Apps\\Tool.exe (line 2): CPUs \"0123\", priority Normal: a scan would set the affinity to "
+             L"\"01\" and set the priority to High",
+             L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs \"01\", priority High: a scan changes nothing",
+             L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
+             L"to \"7\", which Windows refuses",
+             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
+             L"Processes: 7 listed, 4 matching a favourite, 1 whose path could not be read.", L"Hint: "})
+        EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
+    EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
+    for (const std::string& call : d.fake.calls) {
+        EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
+        // Other processes are opened for reading only; its own, for its token, as the program does.
+        const bool opensAnother = call.rfind("OpenProcess(", 0) == 0 && call.find(",4000)") == std::string::npos;
+        if (opensAnother) {
+            EXPECT_TRUE(call.rfind("OpenProcess(0x410,", 0) == 0 || call.rfind("OpenProcess(0x400,", 0) == 0) << call;
+        }
+    }
+    EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
+    EXPECT_EQ(d.fake.badCloses, 0u);
+}
+
+struct ArgumentsCase {
+    const char* name;
+    std::vector<std::wstring> args;
+    int exit;
+    const wchar_t* says;
+};
+
+class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(ArgumentsTest, ReadsTheCommandLine) {
+    Doctor d;
+    EXPECT_EQ(d.Run(GetParam().args), GetParam().exit) << d.out.All();
+    EXPECT_TRUE(d.out.Has(GetParam().says)) << d.out.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
+    ArgumentsCase{"unknown_option", {L"--bogus"}, 2, L"MarrowbineJrCheck: unknown option \"--bogus\"."},
+    ArgumentsCase{"file_without_path", {L"--file"}, 2, L"--file needs a path"},
+    ArgumentsCase{"name_and_file", {L"--file", L"a", L"b"}, 2, L"not both"},
+    ArgumentsCase{"help", {L"x", L"--help"}, 0, L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error."},
+    ArgumentsCase{"name_in_words", {L"My", L"Favs", L"2"}, 1, L"Profile: C:\\Apps\\Marrowbine\\My Favs 2"},
+    ArgumentsCase{"programs_own_command_line", {L"/exit /my favs 3 "}, 1, L"Profile: C:\\Apps\\Marrowbine\\my favs 3"},
+    ArgumentsCase{"relative_file", {L"--file=p.txt"}, 1, L"Profile: C:\\Users\\me\\p.txt"},
+    ArgumentsCase{"name_the_program_never_reads", {L"Games"}, 1, L"it never reads \"Games\"."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mjr::doctor

@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the profile doctor: MarrowbineJrCheck(64).exe "My Favs 2" beside a
+profile, against sleeping helper processes, checked with jr_probe and taskset.
+
+  doctor_tests.py --state FILE --doctor EXE --sleeper EXE --probe EXE CASE
+Exit code 0 pass, 1 fail, 77 skipped (the machine cannot show the case).
+"""
+import argparse
+import collections
+import os
+import re
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, runs_32bit_programs  # noqa: E402
+from oneshot_tests import World, fav, need_cpus  # noqa: E402
+
+
+class DoctorWorld(World):
+    def _install_program(self):
+        d = self.unix("prog")
+        os.makedirs(d)
+        self.doctor = os.path.join(d, os.path.basename(self.args.doctor))
+        shutil.copy(self.args.doctor, self.doctor)
+        return d
+
+    def run_doctor(self, *args, status):
+        rc, out, elapsed = self.s.wine([self.doctor] + list(args), cwd=self.prog_dir, timeout=60)
+        check(rc == status, f"the doctor {' '.join(args)} exited with {rc}, expected {status}:\n{out}")
+        check(elapsed < 20, f"the doctor took {elapsed:.1f} s")
+        return out
+
+    def program_file(self, rel):
+        """An existing program file that does not run."""
+        path = self.unix(rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copy(self.args.sleeper, path)
+        return self.win(rel)
+
+
+def has(out, text):
+    check(text in out, f"expected {text!r} in:\n{out}")
+
+
+# ----- the cases -----
+
+def names_the_failing_line(w):
+    tool = w.program_file("Apps\\Tool.exe")
+    comma = fav("1", "Low", w.win("Apps, Old\\tool.exe"))
+    w.profile("My Favs 2", [fav("0", "High", tool), comma])
+    out = w.run_doctor("My Favs 2", status=1)
+    has(out, f"Profile: {w.prog_dir_win}\\My Favs 2\n")
+    has(out, f"Verdict: no favourite loads: line 3: a comma outside double quotes cuts the line at column "
+             f"{comma.index(',') + 1};")
+    w.profile("My Favs 2", [fav("0", "High", tool), ""])
+    out = w.run_doctor("--file", f"{w.prog_dir_win}\\My Favs 2", status=1)
+    has(out, "Verdict: no favourite loads: line 3: the file ends with an empty line")
+    out = w.run_doctor("--bogus", status=2)
+    has(out, 'unknown option "--bogus"')
+
+
+def warns_on_the_described_lines_only(w):
+    need_cpus(w, 2)
+    if w.ncpu > 9:
+        raise Skip(f"every digit names a processor of this {w.ncpu}-processor machine")
+    p = [w.program_file(f"Apps\\P{k}.exe") for k in range(8)]
+    w.program_file("Cased\\Tool.exe")
+    records = [
+        fav("0", "High", p[0]),                    # 2: fine
+        fav("10", "Normal", p[1]),                 # 3: out of order
+        fav(str(max(w.ncpu, 3)), "High", p[2]),    # 4: a processor the machine lacks
+        fav("0x", "Low", p[3]),                    # 5: not a digit
+        fav("", "Low", p[4]),                      # 6: no digits
+        fav("0", "high ", p[5]),                   # 7: priority word in other case, with a blank
+        fav("0", "Real", p[6]),                    # 8: needs the rights
+        fav("1", "Low", p[0]),                     # 9: the Path of line 2 again
+        fav("0", "Low", w.win("Cased\\TOOL.EXE")),  # 10: letter case differs from the disk
+        fav("0", "Low", w.win("Apps\\Gone.exe")),   # 11: no such file
+        fav("01", "Default", p[7]),                # 12: fine
+    ]
+    w.profile("My Favs 2", records)
+    out = w.run_doctor("My Favs 2", status=0)
+    warned = collections.Counter(int(m) for m in re.findall(r"^line (\d+): ", out, re.M))
+    check(warned == collections.Counter(range(3, 12)), f"warned lines {sorted(warned.elements())}:\n{out}")
+    has(out, 'line 3: CPU digits "10" are out of order or repeated')
+    has(out, 'line 9: this Path is already named on line 2')
+    has(out, f'line 10: Path "{w.win("Cased")}\\TOOL.EXE" differs in letter case')
+    has(out, "Verdict: 11 favourites load.")
+
+
+def dry_run_lists_matches_and_changes_nothing(w):
+    need_cpus(w, 2)
+    a = w.helper("Apps\\Tool.exe")
+    b = w.helper("Apps\\Calm.exe")
+    full = "".join(str(d) for d in range(min(w.ncpu, 8)))
+    w.profile("My Favs 2", [fav("0", "High", a.win_path), fav(full, "Default", b.win_path)])
+    before = (w.state(a), w.state(b))
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, f'pid {a.win_pid}: {a.win_path} (line 2): CPUs "{full}", priority Normal: '
+             f'a scan would set the affinity to "0" and set the priority to High\n')
+    has(out, f'pid {b.win_pid}: {b.win_path} (line 3): CPUs "{full}", priority Normal: a scan changes nothing\n')
+    check(re.search(r"^Processes: \d+ listed, 2 matching a favourite, \d+ whose path could not be read\.$", out, re.M),
+          f"no count of the processes:\n{out}")
+    check((w.state(a), w.state(b)) == before, "the doctor changed a process")
+    w.expect_untouched(a)
+    w.expect_untouched(b)
+
+
+CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,
+                                 dry_run_lists_matches_and_changes_nothing)}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--state", required=True)
+    ap.add_argument("--doctor", required=True)
+    ap.add_argument("--sleeper", required=True)
+    ap.add_argument("--probe", required=True)
+    ap.add_argument("case", choices=sorted(CASES))
+    a = ap.parse_args()
+    if not _is_pe32_plus(a.doctor) and not runs_32bit_programs():
+        print(f"SKIP {a.case}: this kernel runs no 32-bit programs")
+        return SKIP
+    session = WineSession.load(a.state)
+    w = None
+    try:
+        w = DoctorWorld(session, a, "doctor_" + a.case)
+        w.prog_dir_win = w.win("prog")
+        CASES[a.case](w)
+    except Skip as e:
+        print(f"SKIP {a.case}: {e}")
+        return SKIP
+    except Failure as e:
+        print(f"FAIL {a.case}: {e}")
+        return 1
+    finally:
+        if w:
+            w.cleanup()
+    print(f"PASS {a.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
