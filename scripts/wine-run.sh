@@ -17,7 +17,7 @@ pe_machine() {
 
 case "$(pe_machine "$1")" in
   8664) exec /usr/lib/wine/wine64 "$@" ;;
-  14c)
+  014c)
     if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
       echo "wine-run.sh: this machine runs 64-bit code only; skipping the 32-bit $(basename "$1")"
       exit 77
