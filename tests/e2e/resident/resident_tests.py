@@ -152,6 +152,9 @@ class World:
         return row[1], row[2]
 
     def start_program(self):
+        # A window of an earlier case's program that is still going would be found instead.
+        wait_until("no status window of an earlier program",
+                   lambda: self.window("find", CLASS, CAPTION, ok=(0, 1))[0] == 1, 10)
         self.program = self.s.spawn([os.path.join(self.prog_dir, "MarrowbineJr.exe")])
         self.spawned.append(self.program)
         self.hwnd = wait_until("the status window", lambda: self._find(CLASS, CAPTION), 30)
@@ -579,6 +582,11 @@ CASES = {f.__name__: f for f in (
     hand_over_launches_and_ends, tooltip_over_image2, screenshots, tray_codes_at_168_dpi,
     drag_from_image_button_is_no_tray_event)}
 
+# Under Wine a scale other than 96 dpi outlives the program started at it: later programs'
+# window coordinates come out scaled. Such a case gets a Wine session of its own.
+OWN_SESSION_CASES = {"tray_codes_at_168_dpi"}
+OWN_SESSION_DISPLAY_OFFSET = 100
+
 
 def main():
     ap = argparse.ArgumentParser()
@@ -587,8 +595,12 @@ def main():
     ap.add_argument("case", choices=sorted(CASES))
     args = ap.parse_args()
     session = WineSession.load(args.state)
+    own = None
     w = None
     try:
+        if args.case in OWN_SESSION_CASES:
+            own = WineSession(session.display + OWN_SESSION_DISPLAY_OFFSET).start()
+            session = own
         w = World(session, args, args.case)
         CASES[args.case](w)
     except Skip as e:
@@ -600,6 +612,8 @@ def main():
     finally:
         if w:
             w.cleanup()
+        if own:
+            own.stop()
     print(f"PASS {args.case}")
     return 0
 
