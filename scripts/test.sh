@@ -43,3 +43,6 @@ echo "== 64-bit Windows programs under Wine: the same tests, and 32- and 64-bit 
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
 ctest --preset win64
+
+echo "== the release zip: build and check"
+bash scripts/package.sh --no-build
