@@ -13,7 +13,7 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, runs_32bit_programs  # noqa: E402
+from harness import SKIP, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs  # noqa: E402
 from oneshot_tests import World, fav, need_cpus  # noqa: E402
 
 
@@ -123,23 +123,13 @@ def main():
         print(f"SKIP {a.case}: this kernel runs no 32-bit programs")
         return SKIP
     session = WineSession.load(a.state)
-    w = None
-    try:
+
+    def world():
         w = DoctorWorld(session, a, "doctor_" + a.case)
         w.prog_dir_win = w.win("prog")
-        CASES[a.case](w)
-    except Skip as e:
-        print(f"SKIP {a.case}: {e}")
-        return SKIP
-    except Failure as e:
-        print(f"FAIL {a.case}: {e}")
-        return 1
-    finally:
-        if w:
-            w.cleanup()
-    print(f"PASS {a.case}")
-    return 0
+        return w
 
+    return run_case(a.case, world, CASES[a.case])
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -53,6 +53,29 @@ def check(cond, message):
         raise Failure(message)
 
 
+def run_case(case, make_world, body, on_failure=None):
+    """Runs one case and returns its exit code for CTest: 0 passed, 1 failed, SKIP skipped.
+    make_world() builds the case's world, which may skip or fail as well; the world's
+    cleanup() runs on every way out."""
+    world = None
+    try:
+        world = make_world()
+        body(world)
+    except Skip as e:
+        print(f"SKIP {case}: {e}")
+        return SKIP
+    except Failure as e:
+        print(f"FAIL {case}: {e}")
+        if on_failure and world:
+            on_failure(world)
+        return 1
+    finally:
+        if world:
+            world.cleanup()
+    print(f"PASS {case}")
+    return 0
+
+
 def _is_pe32_plus(path):
     """True for a 64-bit Windows program (PE32+, x86-64)."""
     try:

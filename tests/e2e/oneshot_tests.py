@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SKIP, Failure, Skip, WineSession, check  # noqa: E402
+from harness import Failure, Skip, WineSession, check, run_case  # noqa: E402
 
 NORMAL, IDLE, HIGH, ABOVE, BELOW = 0x20, 0x40, 0x80, 0x8000, 0x4000
 ONE_SHOT_BOUND_S = 30
@@ -371,24 +371,8 @@ def main():
     ap.add_argument("case", choices=sorted(CASES))
     a = ap.parse_args()
     session = WineSession.load(a.state)
-    w = None
-    try:
-        w = World(session, a, a.case)
-        CASES[a.case](w)
-    except Skip as e:
-        print(f"SKIP {a.case}: {e}")
-        return SKIP
-    except Failure as e:
-        print(f"FAIL {a.case}: {e}")
-        if w:
-            print(w.probe("list"))
-        return 1
-    finally:
-        if w:
-            w.cleanup()
-    print(f"PASS {a.case}")
-    return 0
-
+    return run_case(a.case, lambda: World(session, a, a.case), CASES[a.case],
+                    on_failure=lambda w: print(w.probe("list")))
 
 if __name__ == "__main__":
     sys.exit(main())

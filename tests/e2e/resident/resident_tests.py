@@ -17,7 +17,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
-from harness import SKIP, Failure, Skip, WineSession, check  # noqa: E402
+from harness import Failure, Skip, WineSession, check, run_case  # noqa: E402
 
 NORMAL, HIGH, BELOW = 0x20, 0x80, 0x4000
 CLASS = "MarrowbineJrForm1"
@@ -596,27 +596,14 @@ def main():
     args = ap.parse_args()
     session = WineSession.load(args.state)
     own = None
-    w = None
     try:
         if args.case in OWN_SESSION_CASES:
             own = WineSession(session.display + OWN_SESSION_DISPLAY_OFFSET).start()
             session = own
-        w = World(session, args, args.case)
-        CASES[args.case](w)
-    except Skip as e:
-        print(f"SKIP {args.case}: {e}")
-        return SKIP
-    except Failure as e:
-        print(f"FAIL {args.case}: {e}")
-        return 1
+        return run_case(args.case, lambda: World(session, args, args.case), CASES[args.case])
     finally:
-        if w:
-            w.cleanup()
         if own:
             own.stop()
-    print(f"PASS {args.case}")
-    return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())
