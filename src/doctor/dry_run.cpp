@@ -36,7 +36,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dwo
             action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
-    if (favorite.Priority != L"Default") {
+    if (favorite.Priority != kLeavePriorityWord) {
         const Dword wanted = PriorityNameToClass(favorite.Priority);
         if (wanted == 0 && priorityClass != 0)
             actions.push_back(L"ask for priority class 0 (" + Quoted(favorite.Priority) +

@@ -11,9 +11,6 @@ namespace {
 
 using Emit = std::function<void(const std::wstring&)>;
 
-constexpr std::wstring_view kPriorityWords[] = {L"Real", L"High", L"Above", L"Normal",
-                                                L"Below", L"Low", L"Default"};
-
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 std::wstring Folded(std::wstring_view text) {
@@ -31,11 +28,15 @@ std::wstring_view LikelyPriorityWord(std::wstring_view text) {
     const std::wstring folded = Folded(text);
     if (folded.empty()) return {};
     if (folded == L"idle") return L"Low";
-    for (std::wstring_view word : kPriorityWords)
-        if (folded == Folded(word)) return word;
-    for (std::wstring_view word : kPriorityWords)
-        if (folded.rfind(Folded(word), 0) == 0) return word;
-    return {};
+    // The program's own words, "Default" last.
+    const auto first = [](auto matches) -> std::wstring_view {
+        for (const PriorityWord& entry : kPriorityWords)
+            if (matches(Folded(entry.word))) return entry.word;
+        return matches(Folded(kLeavePriorityWord)) ? kLeavePriorityWord : std::wstring_view{};
+    };
+    const std::wstring_view same = first([&](const std::wstring& word) { return folded == word; });
+    if (!same.empty()) return same;
+    return first([&](const std::wstring& word) { return folded.rfind(word, 0) == 0; });
 }
 
 // A drive letter or \\server\share, then backslash-separated names without "." or "..":
@@ -169,7 +170,7 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
 }
 
 void PriorityWarnings(const std::wstring& word, const Emit& emit) {
-    if (word == L"Default") return;
+    if (word == kLeavePriorityWord) return;
     if (word == L"Real") {
         emit(L"priority \"Real\" takes only with the right to raise scheduling priority (an elevated administrator); "
              L"without it Windows gives High instead, and the program asks for Real again on every scan");
@@ -177,7 +178,7 @@ void PriorityWarnings(const std::wstring& word, const Emit& emit) {
     }
     if (PriorityNameToClass(word) != 0) return;
     const std::wstring_view likely = LikelyPriorityWord(word);
-    if (likely == L"Default") {
+    if (likely == kLeavePriorityWord) {
         emit(L"priority " + Quoted(word) + L" is not \"Default\" (letter case and blanks count): it is not skipped; "
              L"the program asks Windows for priority class 0, which is refused and counted on every scan: write \"Default\"");
         return;

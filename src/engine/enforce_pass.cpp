@@ -13,7 +13,6 @@ constexpr std::int32_t kFirstBufferBytes = 8;       // doubled before the first 
 constexpr std::int32_t kEnteringByteCount = 96;     // only serves to enter the loop
 constexpr std::int32_t kMaxBufferBytes = 1 << 26;   // 16M identifiers: far beyond any real list
 constexpr std::int16_t kScansPerChange = 4;
-constexpr wchar_t kLeavePriority[] = L"Default";
 
 }  // namespace
 
@@ -47,7 +46,7 @@ void ScanProcesses(Module1& m) {
             m.FavoritesHit.Increment();
             ApplyAffinity(m.platform, m.Cpu, pid, favorite->Affinity, m.AffinityErrors);
         }
-        if (favorite->Priority != kLeavePriority)
+        if (favorite->Priority != kLeavePriorityWord)
             ApplyPriority(m.platform, pid, PriorityNameToClass(favorite->Priority), m.PriorityErrors);
     }
 }

@@ -3,19 +3,6 @@
 #include "platform/unique_handle.h"
 
 namespace mjr {
-namespace {
-
-struct PriorityWord {
-    std::wstring_view word;
-    Dword priorityClass;
-};
-
-constexpr PriorityWord kPriorityWords[] = {
-    {L"Real", 0x100}, {L"High", 0x80}, {L"Above", 0x8000},
-    {L"Normal", 0x20}, {L"Below", 0x4000}, {L"Low", 0x40},
-};
-
-}  // namespace
 
 Dword PriorityNameToClass(std::wstring_view word) noexcept {
     for (const PriorityWord& entry : kPriorityWords)

@@ -8,6 +8,18 @@ namespace mjr {
 
 inline constexpr Dword kAboveNormalPriorityClass = 0x8000;
 
+// The profile's priority words and the classes they name; letter case counts.
+struct PriorityWord {
+    std::wstring_view word;
+    Dword priorityClass;
+};
+inline constexpr PriorityWord kPriorityWords[] = {
+    {L"Real", 0x100}, {L"High", 0x80}, {L"Above", 0x8000},
+    {L"Normal", 0x20}, {L"Below", 0x4000}, {L"Low", 0x40},
+};
+// The word that leaves a process's priority alone.
+inline constexpr std::wstring_view kLeavePriorityWord = L"Default";
+
 Dword PriorityNameToClass(std::wstring_view word) noexcept;
 // The word of a priority class value; empty for a value no word maps to.
 std::wstring_view PriorityClassToName(Dword priorityClass) noexcept;
