@@ -136,10 +136,9 @@ std::wstring WhyNothingLoads(std::string_view bytes, const LoadTrace& trace, con
 Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
     Machine machine;
     machine.Cpu.CpuBits = BuildCpuBits();
-    SystemInfo info{};
-    platform.GetSystemInfo(&info);
-    machine.Processors = info.dwNumberOfProcessors;
-    machine.Cpu.MaxCpuIndex = MaxCpuIndexFor(info.dwNumberOfProcessors);
+    machine.Cpu.Topology = ReadCpuTopology(platform);
+    machine.Processors = machine.Cpu.Topology.Processors;
+    machine.Cpu.MaxCpuIndex = MaxCpuIndexFor(machine.Processors);
     machine.WindowsDirPrefix = GetWindowsDirPrefix(platform);
     machine.Checker32Bit = build.Is32Bit;
     return machine;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/counter.h"
+#include "engine/cpu_list.h"
 #include "platform/platform.h"
 
 namespace mjr {
@@ -12,6 +13,7 @@ namespace mjr {
 struct CpuTable {
     std::vector<std::int32_t> CpuBits;  // entry d: the mask of processor d alone
     std::int32_t MaxCpuIndex = 0;        // highest digit AffinityMaskToDigits reports
+    CpuTopology Topology;                // what processor lists name on this machine
 };
 
 // The single-bit values set in the mask, lowest first; empty for 0.
@@ -25,9 +27,23 @@ std::int32_t MaxCpuIndexFor(Dword numberOfProcessors) noexcept;
 // empty text selecting processor 0. A digit past the table selects that processor alone.
 std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcept;
 
-std::int32_t GetAffinityMask(Platform& platform, Dword processId);
-std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex);
+// The process's whole mask, or 0 when it cannot be read.
+DwordPtr GetAffinityMask(Platform& platform, Dword processId);
+// Digits of the mask's low bits: processors 0 to maxCpuIndex.
+std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex);
 void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId,
                    std::wstring_view digits, Counter& affinityErrors);
+
+// What a favourite's CPU text asks of a process whose mask reads `current`.
+struct AffinityDecision {
+    enum class Action { Keep, Set, Fail } action = Action::Keep;
+    DwordPtr mask = 0;  // Set: the mask to set
+};
+// Digits compare as text and set what the digits build; a list compares masks, and one
+// that cannot be set (refused, beyond this build, naming no processor) fails each time.
+AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current);
+
+// Opens the process for setting and sets the mask; a failure counts once.
+void ApplyAffinityMask(Platform& platform, Dword processId, DwordPtr mask, Counter& affinityErrors);
 
 }  // namespace mjr

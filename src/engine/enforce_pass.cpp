@@ -41,10 +41,12 @@ void ScanProcesses(Module1& m) {
         if (!path) continue;
         const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
         if (!favorite) continue;
-        const std::wstring digits = AffinityMaskToDigits(GetAffinityMask(m.platform, pid), m.Cpu.MaxCpuIndex);
-        if (favorite->Affinity != digits) {
+        const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, GetAffinityMask(m.platform, pid));
+        if (affinity.action != AffinityDecision::Action::Keep) {
             m.FavoritesHit.Increment();
-            ApplyAffinity(m.platform, m.Cpu, pid, favorite->Affinity, m.AffinityErrors);
+            // A list that cannot be set fails as a refused set does, without opening for it.
+            if (affinity.action == AffinityDecision::Action::Fail) m.AffinityErrors.Increment();
+            else ApplyAffinityMask(m.platform, pid, affinity.mask, m.AffinityErrors);
         }
         if (favorite->Priority != kLeavePriorityWord)
             ApplyPriority(m.platform, pid, PriorityNameToClass(favorite->Priority), m.PriorityErrors);

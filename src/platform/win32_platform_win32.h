@@ -26,11 +26,15 @@ public:
     void GetSystemInfo(SystemInfo* info) override;
     Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) override;
     Dword GetWindowsDirectoryA(char* buffer, Dword size) override;
-    WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
-    WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
+    WinBool GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) override;
+    WinBool SetProcessAffinityMask(Handle process, DwordPtr mask) override;
     Dword GetPriorityClass(Handle process) override;
     WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
     void Sleep(Dword milliseconds) override;
+
+    WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                       Handle process, Dword flags) override;
+    WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
 
     WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) override;
     WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) override;
