@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/text.h"
+#include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
 #include "doctor/report_text.h"
@@ -172,11 +173,11 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     out.Line(L"Verdict: " + std::to_wstring(count) + (count == 1 ? L" favourite loads." : L" favourites load."));
 
     const Machine machine = LookAtMachine(platform, build);
-    out.Line(L"Machine: " + std::to_wstring(machine.Processors) + L" processors; the program reads back CPU digits 0 to " +
-             std::to_wstring(machine.Cpu.MaxCpuIndex) + L".");
+    out.Line(MachineLine(machine));
     std::vector<std::size_t> favoriteLines;
     favoriteLines.reserve(trace.FavoriteStarts.size());
     for (std::size_t start : trace.FavoriteStarts) favoriteLines.push_back(lines.LineOf(start));
+    for (const std::wstring& line : ListExplanations(favorites, favoriteLines, machine)) out.Line(line);
     const std::vector<std::wstring> warnings = FavoriteWarnings(platform, favorites, favoriteLines, machine);
     out.Line(warnings.empty() ? std::wstring(L"Warnings: none.") : L"Warnings: " + std::to_wstring(warnings.size()) + L".");
     for (const std::wstring& warning : warnings) out.Line(warning);

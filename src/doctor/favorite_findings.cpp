@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
@@ -131,6 +132,7 @@ void PathWarnings(Platform& platform, const std::wstring& path, const Machine& m
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
+    if (CpuTextWarnings(digits, machine, emit)) return;
     if (digits.empty()) {
         emit(L"no CPU digits: the program sets processor 0 alone, and since an empty text never equals what it "
              L"reads back, again and counted on every scan: write \"0\"");
