@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cpu_list.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
@@ -225,7 +226,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"refused_list", FakePlatform::Machine::OneKind16, "15-8", 0xFFFF,
                 {L"CPUs \"15-8\": no processors: the list does not read", L"a scan would set no affinity, since the list"}},
     MachineCase{"two_groups", FakePlatform::Machine::TwoGroups128, "C", 0x1,
-                {L"Machine: 2 processor groups, 64 processors in this one", L"processors 0-63 of the group the program runs in"}}),
+                {L"Machine: 2 processor groups, 64 processors in this one",
+                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {

@@ -232,12 +232,13 @@ TEST_F(Pass, ADigitAppliedOnceThenComparesEqual) {
 TEST_F(Pass, AListIsSetOnceOnTheWholeMaskAndAFailingOneNeverOpensForSetting) {
     fake.UseMachine(FakePlatform::Machine::OneKind64);
     m.Cpu.Topology = ReadCpuTopology(fake);
-    Favourite(L"C:\\t.exe", L"32-47;63", L"Default");
+    const bool wide = kMaskBits == 64;  // the 32-bit program sees processors 0-31
+    Favourite(L"C:\\t.exe", wide ? L"32-47;63" : L"16-23;31", L"Default");
     Favourite(L"C:\\u.exe", L"15-8", L"Default");
     fake.AddProcess(200, "C:\\t.exe").affinity = 0x3;
     fake.AddProcess(201, "C:\\u.exe");
     for (int i = 0; i < 4; ++i) EnforcePass(m);
-    EXPECT_EQ(fake.Find(200)->affinity, 0x8000FFFF00000000u);
+    EXPECT_EQ(fake.Find(200)->affinity, wide ? static_cast<DwordPtr>(0x8000FFFF00000000u) : DwordPtr{0x80FF0000u});
     EXPECT_EQ(fake.CallsNamed("SetProcessAffinityMask"), 1u);
     EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1F0FFF,0,201)"), 0u);
     EXPECT_EQ(m.FavoritesHit.Value(), 1 + 4);

@@ -168,7 +168,8 @@ void FakePlatform::GetSystemInfo(SystemInfo* info) {
 }
 
 DwordPtr FakePlatform::SystemMask() const {
-    return numberOfProcessors >= 64 ? ~DwordPtr{0} : (DwordPtr{1} << numberOfProcessors) - 1;
+    // A 32-bit program sees 32 processors at most, as under WOW64.
+    return numberOfProcessors >= sizeof(DwordPtr) * 8 ? ~DwordPtr{0} : (DwordPtr{1} << numberOfProcessors) - 1;
 }
 
 void FakePlatform::UseMachine(Machine machine) {
