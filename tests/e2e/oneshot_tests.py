@@ -383,13 +383,16 @@ def many_processors(w):
 def lists_set_exactly_the_named_processors(w):
     """Lists set exactly their processors, once; digits beside them keep their meaning."""
     many_processors(w)
+    # Wine shows the library's processors as of one kind, caches alike: P and C are every
+    # processor, E none.
     lists = {"8-15": 0xFF00, "0;2;4-6": 0x75, "16-31": 0xFFFF0000, "12;": 0x1000,
-             "P": w.full_mask}  # Wine shows no topology: P is every processor
+             "P": w.full_mask, "c": w.full_mask, "E; 3": 0x8}
     if w.ncpu >= 64:
         lists["32-47; 63"] = 0x8000FFFF00000000
     helpers = {text: w.helper(f"Apps\\List{k}.exe") for k, text in enumerate(lists)}
     digits = w.helper("Apps\\Digits.exe")
-    w.probe("setaff", str(helpers["P"].win_pid), "1")
+    for text in ("P", "c"):
+        w.probe("setaff", str(helpers[text].win_pid), "1")
     w.profile("My Favs 2", [fav(text, "Normal", h.win_path) for text, h in helpers.items()] +
               [fav("13", "High", digits.win_path)])
     before = {text: len(w.s.affinity_sets(h.linux_pid)) for text, h in helpers.items()}
