@@ -41,8 +41,8 @@ struct Doctor {
         fake.AddProcess(4, "C:\\Apps\\Tool.exe");  // listed second: never scanned
         fake.programFiles = {{L"C:\\Apps\\Tool.exe", 0}, {L"C:\\Apps\\Big64.exe", kScs64BitBinary},
                              {L"C:\\Program Files\\Tool.exe", 0}};
-        fake.longPaths["C:\\PROGRA~1\\Tool.exe"] = "C:\\Program Files\\Tool.exe";
-        fake.longPaths["C:\\Apps\\Gone.exe"] = std::nullopt;
+        fake.longPaths[L"C:\\PROGRA~1\\Tool.exe"] = L"C:\\Program Files\\Tool.exe";
+        fake.longPaths[L"C:\\Apps\\Gone.exe"] = std::nullopt;
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -142,12 +142,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
-                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n";
+                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n"
+                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
     d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
     d.fake.AddProcess(103, "C:\\Apps\\Refused.exe");
     d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
+    d.fake.AddProcess(105, "C:\\Apps\\Guarded.exe").grantedAccess = kProcessQueryLimitedInformation;
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -157,16 +159,21 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"7\", which Windows refuses",
              L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
-             L"Processes: 7 listed, 4 matching a favourite, 1 whose path could not be read.", L"Hint: "})
+             L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
+             L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
+             L"Processes: 8 listed, 5 matching a favourite, 1 whose path could not be read.", L"Hint: "})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
     for (const std::string& call : d.fake.calls) {
         EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
-        // Other processes are opened for reading only; its own, for its token, as the program does.
+        // Other processes are opened for querying, and for setting only where a set is due (105 is
+        // the one refused); its own, for its token, as the program does.
         const bool opensAnother = call.rfind("OpenProcess(", 0) == 0 && call.find(",4000)") == std::string::npos;
         if (opensAnother) {
-            EXPECT_TRUE(call.rfind("OpenProcess(0x410,", 0) == 0 || call.rfind("OpenProcess(0x400,", 0) == 0) << call;
+            EXPECT_TRUE(call.rfind("OpenProcess(0x1000,", 0) == 0 || call == "OpenProcess(0x1200,0,100)" ||
+                        call == "OpenProcess(0x1200,0,103)" || call == "OpenProcess(0x1200,0,104)" ||
+                        call == "OpenProcess(0x1200,0,105)") << call;
         }
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
