@@ -43,6 +43,13 @@ struct Doctor {
                              {L"C:\\Program Files\\Tool.exe", 0}};
         fake.longPaths[L"C:\\PROGRA~1\\Tool.exe"] = L"C:\\Program Files\\Tool.exe";
         fake.longPaths[L"C:\\Apps\\Gone.exe"] = std::nullopt;
+        // S: is a subst of C:\Apps, and C:\Link a junction to C:\Apps.
+        fake.programFiles[L"S:\\Tool.exe"] = 0;
+        fake.finalPaths[L"S:\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
+        fake.programFiles[L"C:\\Link\\Tool.exe"] = 0;
+        fake.finalPaths[L"C:\\Link\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
+        fake.programFiles[L"M:\\Tool.exe"] = 0;
+        fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -135,7 +142,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
-    WarningCase{"64_bit_seen_by_32_bit", 4, true, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {L"use MarrowbineJr64.exe"}},
+    // The 32-bit program reads 64-bit programs' paths as well.
+    WarningCase{"64_bit_seen_by_32_bit", 4, true, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
+    WarningCase{"subst_drive", 4, false, "a\t0\tLow\tS:\\Tool.exe\r\n",
+                {L"Path \"S:\\Tool.exe\" is not the name Windows gives that file (a subst or mapped drive letter, a "
+                 L"junction or a symbolic link is on the way); running programs are known by that name: write "
+                 L"\"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"junction", 4, false, "a\t0\tLow\tC:\\Link\\Tool.exe\r\n", {L"write \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
