@@ -67,13 +67,6 @@ TEST(ImagePath, ShortNamesComeBackLong) {
                                                     "CloseHandle"}));
 }
 
-TEST(ImagePath, TheKernelsRecordNotTheModuleList) {
-    FakePlatform fake;
-    fake.AddProcess(100, "C:\\Program Files\\Encoder\\encoder.exe").imagePath = L"C:\\Users\\me\\forger.exe";
-    EXPECT_EQ(PathOf(fake, 100, L""), std::wstring(L"C:\\Users\\me\\forger.exe"));
-    EXPECT_EQ(fake.CallsNamed("EnumProcessModules") + fake.CallsNamed("GetModuleFileNameExA"), 0u);
-}
-
 TEST(ImagePath, EveryFailureGivesAnEmptyPathAndClosesWhatItOpened) {
     FakePlatform fake;
     fake.AddProcess(100, "C:\\a.exe").exited = true;
