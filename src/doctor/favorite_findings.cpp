@@ -122,6 +122,13 @@ void PathWarnings(Platform& platform, const std::wstring& path, const Emit& emit
         return;
     }
     const Dword attributes = platform.GetFileAttributesW(*longForm);
+    // A share's path has no long form looked up, so a missing file shows only here.
+    const Dword error = attributes == kInvalidFileAttributes ? platform.GetLastError() : 0;
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
+        emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
+             L"it matches nothing until a program runs from exactly that path");
+        return;
+    }
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) {
         emit(L"Path " + Quoted(path) + L" is a folder, not a program");
         return;

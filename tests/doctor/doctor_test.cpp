@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
     WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
+    WarningCase{"missing_file_on_a_share", 4, true, "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\n", {L"names no file that exists"}},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},

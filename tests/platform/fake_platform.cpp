@@ -15,6 +15,13 @@ std::string Hex(Dword v) {
     return buf;
 }
 
+// ASCII letters in lower case: how the file system finds a name whatever its case.
+std::wstring Folded(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    return text;
+}
+
 // Like Windows: the right to query implies the limited right to query.
 Dword WithImplied(Dword access) {
     return (access & kProcessQueryInformation) ? (access | kProcessQueryLimitedInformation) : access;
@@ -342,7 +349,9 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (recordCalls) Record("GetFileAttributesW");
     if (directories.count(path)) return kFileAttributeDirectory;
-    if (files.count(path) || programFiles.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    for (const auto& entry : programFiles)  // names are found whatever their letter case
+        if (Folded(entry.first) == Folded(path)) return 0x20;
     lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
 }
