@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "engine/process_handles.h"
 
 namespace mjr::doctor {
 namespace {
@@ -20,10 +21,12 @@ bool NamesMissingProcessor(const Machine& machine, DwordPtr mask) {
 }
 
 // What a scan does to one matching process, told instead of done; `current` says how it is now.
-std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dword pid, const Machine& machine,
-                         std::wstring& current) {
-    const DwordPtr mask = GetAffinityMask(platform, pid);
-    const Dword priorityClass = GetPriority(platform, pid);
+// Read on the scan's own handle; when a set is due, whether it could be made is learnt by
+// opening for setting and closing at once, as an open changes nothing.
+std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Handle queried, Dword pid,
+                         const Machine& machine, std::wstring& current) {
+    const DwordPtr mask = ReadAffinityMask(platform, queried);
+    const Dword priorityClass = ReadPriorityClass(platform, queried);
     current = CurrentCpusShown(favorite.Affinity, mask, machine) + L", priority " + PriorityShown(priorityClass);
 
     std::vector<std::wstring> actions;
@@ -38,6 +41,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dwo
         if (NamesMissingProcessor(machine, affinity.mask)) action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
+    const std::size_t affinityActions = actions.size();
     if (favorite.Priority != kLeavePriorityWord) {
         const Dword wanted = PriorityNameToClass(favorite.Priority);
         if (wanted == 0 && priorityClass != 0)
@@ -49,6 +53,12 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dwo
     if (actions.empty()) return L"a scan changes nothing";
     std::wstring outcome = L"a scan would " + actions[0];
     if (actions.size() > 1) outcome += (actions[0].back() == L')' ? L", and " : L" and ") + actions[1];
+    // A list that sets nothing needs no open for setting.
+    const bool setDue = affinity.action == AffinityDecision::Action::Set || actions.size() > affinityActions;
+    if (setDue && !OpenSameProcessForSetting(platform, queried, pid)) {
+        outcome += queried == 0 ? L"; the process cannot be opened: each counted as a failure"
+                                : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
+    }
     return outcome;
 }
 
@@ -72,7 +82,8 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     std::size_t unreadable = 0;
     for (std::int32_t i = 1; i <= listed; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
-        const std::optional<std::wstring> path = GetProcessImagePath(platform, pid, machine.WindowsDirPrefix);
+        const UniqueHandle queried = OpenForQuery(platform, pid);
+        const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
         if (scanned && (!path || path->empty())) ++unreadable;
         // A path too long to hold matches nothing, not even an empty Path.
@@ -87,16 +98,15 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         }
         ++matching;
         std::wstring current;
-        const std::wstring outcome = ScanOutcome(platform, *favorite, pid, machine, current);
+        const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, current);
         report.push_back(head + current + L": " + outcome);
     }
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
                      L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {
-        std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read; run it (and this "
-                            L"check) as administrator to reach other users' and services' processes";
-        if (machine.Checker32Bit) hint += L"; a 32-bit program cannot read a 64-bit process's path at all";
-        report.push_back(hint + L".");
+        report.push_back(L"Hint: the program cannot match a process whose path it cannot read; run it (and this "
+                         L"check) as administrator to reach other users' and services' processes; the 32-bit and "
+                         L"the 64-bit program read the same paths.");
     }
     return report;
 }

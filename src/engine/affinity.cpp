@@ -1,7 +1,5 @@
 #include "engine/affinity.h"
 
-#include "platform/unique_handle.h"
-
 namespace mjr {
 namespace {
 
@@ -42,12 +40,11 @@ std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcep
     return mask;
 }
 
-DwordPtr GetAffinityMask(Platform& platform, Dword processId) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation | kProcessVmRead, 0, processId));
-    if (!process) return 0;
+DwordPtr ReadAffinityMask(Platform& platform, Handle process) {
+    if (process == 0) return 0;
     DwordPtr processMask = 0;
     DwordPtr systemMask = 0;
-    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask)) return 0;
+    if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask)) return 0;
     return processMask;
 }
 
@@ -81,18 +78,17 @@ AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, 
     return decision;
 }
 
-void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId, std::wstring_view digits,
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Handle process, std::wstring_view digits,
                    Counter& affinityErrors) {
-    ApplyAffinityMask(platform, processId, static_cast<std::uint32_t>(DigitsToMask(cpu, digits)), affinityErrors);
+    ApplyAffinityMask(platform, process, static_cast<std::uint32_t>(DigitsToMask(cpu, digits)), affinityErrors);
 }
 
-void ApplyAffinityMask(Platform& platform, Dword processId, DwordPtr mask, Counter& affinityErrors) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessAllAccessLegacy, 0, processId));
-    if (!process) {
+void ApplyAffinityMask(Platform& platform, Handle process, DwordPtr mask, Counter& affinityErrors) {
+    if (process == 0) {
         affinityErrors.Increment();
         return;
     }
-    if (platform.SetProcessAffinityMask(process.get(), mask) == 1) {
+    if (platform.SetProcessAffinityMask(process, mask) == 1) {
         platform.Sleep(0);
     } else {
         affinityErrors.Increment();

@@ -27,12 +27,15 @@ std::int32_t MaxCpuIndexFor(Dword numberOfProcessors) noexcept;
 // empty text selecting processor 0. A digit past the table selects that processor alone.
 std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcept;
 
-// The process's whole mask, or 0 when it cannot be read.
-DwordPtr GetAffinityMask(Platform& platform, Dword processId);
+// The whole affinity mask of the process a handle open for querying holds; 0 when it cannot
+// be read.
+DwordPtr ReadAffinityMask(Platform& platform, Handle process);
 // Digits of the mask's low bits: processors 0 to maxCpuIndex.
 std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex);
-void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId,
-                   std::wstring_view digits, Counter& affinityErrors);
+// Sets the mask of the digits on a handle open for setting; a handle of 0 (a failed open)
+// and a failed set each count one in affinityErrors.
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Handle process, std::wstring_view digits,
+                   Counter& affinityErrors);
 
 // What a favourite's CPU text asks of a process whose mask reads `current`.
 struct AffinityDecision {
@@ -43,7 +46,7 @@ struct AffinityDecision {
 // that cannot be set (refused, beyond this build, naming no processor) fails each time.
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current);
 
-// Opens the process for setting and sets the mask; a failure counts once.
-void ApplyAffinityMask(Platform& platform, Dword processId, DwordPtr mask, Counter& affinityErrors);
+// Sets a mask on a handle open for setting, counted as ApplyAffinity counts.
+void ApplyAffinityMask(Platform& platform, Handle process, DwordPtr mask, Counter& affinityErrors);
 
 }  // namespace mjr

@@ -5,6 +5,7 @@
 #include "engine/affinity.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "engine/process_handles.h"
 
 namespace mjr {
 namespace {
@@ -32,25 +33,33 @@ bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCou
 
 namespace {
 
+// Reads, compares and sets one process: one open for querying, and only when a set is due a
+// second, for setting, proven to hold the same process.
+void ScanProcess(Module1& m, Dword pid) {
+    UniqueHandle queried = OpenForQuery(m.platform, pid);
+    const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
+    if (!path) return;
+    const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
+    if (!favorite) return;
+    const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, queried.get()));
+    const bool affinityDue = affinity.action == AffinityDecision::Action::Set;
+    const bool priorityApplies = favorite->Priority != kLeavePriorityWord;
+    const Dword wantedClass = priorityApplies ? PriorityNameToClass(favorite->Priority) : 0;
+    const bool priorityDue = priorityApplies && ReadPriorityClass(m.platform, queried.get()) != wantedClass;
+    if (affinity.action != AffinityDecision::Action::Keep) m.FavoritesHit.Increment();
+    // A list that cannot be set fails as a refused set does, with no open for it.
+    if (affinity.action == AffinityDecision::Action::Fail) m.AffinityErrors.Increment();
+    if (!affinityDue && !priorityDue) return;
+    // A failed open, or another process under the same identifier, counts in each due set.
+    UniqueHandle setter = OpenSameProcessForSetting(m.platform, queried.get(), pid);
+    if (affinityDue) ApplyAffinityMask(m.platform, setter.get(), affinity.mask, m.AffinityErrors);
+    if (priorityDue) SetPriority(m.platform, setter.get(), wantedClass, m.PriorityErrors);
+}
+
 void ScanProcesses(Module1& m) {
     EnforcementState& s = m.Enforcement;
     const std::int32_t last = s.PidCount;
-    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) {
-        const Dword pid = s.Pids[static_cast<std::size_t>(i)];
-        const std::optional<std::wstring> path = GetProcessImagePath(m.platform, pid, m.WindowsDirPrefix);
-        if (!path) continue;
-        const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
-        if (!favorite) continue;
-        const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, GetAffinityMask(m.platform, pid));
-        if (affinity.action != AffinityDecision::Action::Keep) {
-            m.FavoritesHit.Increment();
-            // A list that cannot be set fails as a refused set does, without opening for it.
-            if (affinity.action == AffinityDecision::Action::Fail) m.AffinityErrors.Increment();
-            else ApplyAffinityMask(m.platform, pid, affinity.mask, m.AffinityErrors);
-        }
-        if (favorite->Priority != kLeavePriorityWord)
-            ApplyPriority(m.platform, pid, PriorityNameToClass(favorite->Priority), m.PriorityErrors);
-    }
+    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) ScanProcess(m, s.Pids[static_cast<std::size_t>(i)]);
 }
 
 }  // namespace

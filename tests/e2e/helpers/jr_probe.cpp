@@ -1,7 +1,8 @@
 // The tests' own view of the process table, read with the Win32 API and nothing of the
 // program under test, plus the few changes a test makes before running the program.
 //
-//   jr_probe list                   pid<TAB>affinity<TAB>priority class<TAB>module path
+//   jr_probe list                   pid<TAB>affinity<TAB>priority class<TAB>image path (the kernel's)
+//   jr_probe modpath <pid>          the executable's path as the process's module list claims it
 //   jr_probe ncpu                   number of processors
 //   jr_probe setaff <pid> <mask>    SetProcessAffinityMask
 //   jr_probe setprio <pid> <class>  SetPriorityClass
@@ -36,16 +37,28 @@ int List() {
         DWORD_PTR mask = 0, system = 0;
         DWORD priority = 0;
         char path[1024] = "";
-        HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
         if (h) {
             if (!GetProcessAffinityMask(h, &mask, &system)) mask = 0;
             priority = GetPriorityClass(h);
-            if (!GetModuleFileNameExA(h, nullptr, path, sizeof(path))) path[0] = '\0';
+            DWORD size = sizeof(path);
+            if (!QueryFullProcessImageNameA(h, 0, path, &size)) path[0] = '\0';
             CloseHandle(h);
         }
         std::printf("%lu\t%llu\t%lu\t%s\n", static_cast<unsigned long>(pid),
                     static_cast<unsigned long long>(mask), static_cast<unsigned long>(priority), path);
     }
+    return 0;
+}
+
+int ModulePath(const char* pidText) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(Number(pidText)));
+    if (!h) return 1;
+    char path[1024] = "";
+    const DWORD length = GetModuleFileNameExA(h, nullptr, path, sizeof(path));
+    CloseHandle(h);
+    if (length == 0) return 1;
+    std::printf("%s\n", path);
     return 0;
 }
 
@@ -73,6 +86,7 @@ int main(int argc, char** argv) {
         std::printf("%lu\n", static_cast<unsigned long>(si.dwNumberOfProcessors));
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "modpath") == 0) return ModulePath(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "setaff") == 0)
         return WithProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, argv[2], SetAffinity,
                            Number(argv[3]));
@@ -82,6 +96,6 @@ int main(int argc, char** argv) {
         return WithProcess(PROCESS_TERMINATE, argv[2], Terminate, 9);
     if (argc >= 4 && std::strcmp(argv[1], "wait") == 0)
         return WithProcess(SYNCHRONIZE, argv[2], WaitEnd, Number(argv[3]));
-    std::fprintf(stderr, "usage: jr_probe list|ncpu|setaff|setprio|kill|wait ...\n");
+    std::fprintf(stderr, "usage: jr_probe list|modpath|ncpu|setaff|setprio|kill|wait ...\n");
     return 2;
 }
