@@ -87,19 +87,23 @@ std::optional<bool> SingleInstance::AnotherElevatedInstanceRuns() {
         !platform_.CreateWellKnownSid(kWinHighLabelSid, highLabel, &highLabelSize))
         return std::nullopt;
 
-    BoundaryDescriptor boundary(platform_, platform_.CreateBoundaryDescriptorW(kBoundaryName, 0));
+    // Names live in locals: a temporary freed between a call and GetLastError may reset it.
+    const std::wstring boundaryName = kBoundaryName;
+    const std::wstring alias = kNamespaceAlias;
+    const std::wstring mutexName = kPrivateMutexName + std::to_wstring(session);
+    BoundaryDescriptor boundary(platform_, platform_.CreateBoundaryDescriptorW(boundaryName, 0));
     if (!boundary || !platform_.AddSIDToBoundaryDescriptor(boundary.address(), administrators) ||
         !platform_.AddIntegrityLabelToBoundaryDescriptor(boundary.address(), highLabel))
         return std::nullopt;
-    UniquePrivateNamespace privateNamespace(platform_, platform_.CreatePrivateNamespaceW(boundary.get(), kNamespaceAlias));
+    UniquePrivateNamespace privateNamespace(platform_, platform_.CreatePrivateNamespaceW(boundary.get(), alias));
     if (!privateNamespace) {
         // Another elevated copy made it (in this session or another); use theirs.
         if (platform_.GetLastError() != kErrorAlreadyExists) return std::nullopt;
-        privateNamespace = UniquePrivateNamespace(platform_, platform_.OpenPrivateNamespaceW(boundary.get(), kNamespaceAlias));
+        privateNamespace = UniquePrivateNamespace(platform_, platform_.OpenPrivateNamespaceW(boundary.get(), alias));
         if (!privateNamespace) return std::nullopt;
     }
 
-    const Handle mutex = platform_.CreateMutexW(kPrivateMutexName + std::to_wstring(session));
+    const Handle mutex = platform_.CreateMutexW(mutexName);
     const Dword error = platform_.GetLastError();
     if (mutex == 0) {
         // Only elevated administrators make objects here: one we may not open is still a copy.
@@ -112,7 +116,8 @@ std::optional<bool> SingleInstance::AnotherElevatedInstanceRuns() {
 }
 
 bool SingleInstance::AnotherLocalInstanceRuns() {
-    const Handle mutex = platform_.CreateMutexW(kLocalMutexName);
+    const std::wstring name = kLocalMutexName;
+    const Handle mutex = platform_.CreateMutexW(name);
     const Dword error = platform_.GetLastError();
     // An object of the name that this process may not open was made by another process,
     // most likely an elevated copy; an unelevated start gives way to it too.
