@@ -30,6 +30,22 @@ static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && 
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
+// Owns a file handle from CreateFileW, which fails with INVALID_HANDLE_VALUE.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (valid()) ::CloseHandle(h_);
+    }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // A kernel32 call that older Windows (or Wine) may lack; nothing when it is absent.
