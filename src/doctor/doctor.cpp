@@ -10,6 +10,7 @@
 #include "doctor/favorite_findings.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
+#include "platform/read_whole_file.h"
 #include "privilege/debug_privilege.h"
 #include "profile/field_reader.h"
 #include "profile/load_favorites.h"
@@ -82,6 +83,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
 }
 
 std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword error) {
+    // Asking a pipe for its attributes would connect to its server again.
+    if (error == kErrorBadFileType) return L"it is not a file on a disk (a pipe or a device), so nothing was read from it";
     const Dword attributes = platform.GetFileAttributesW(path);
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory))
         return L"it is a folder, not a file";
@@ -152,7 +155,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     if (request.nameGiven && !ContainsIgnoreCase(request.profileName, L"my fav"))
         out.Line(L"Note: the program takes a profile name from its command line only when the name holds \"my fav\"; "
                  L"it never reads " + Quoted(request.profileName) + L".");
-    const std::optional<std::string> bytes = platform.ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadWholeFile(platform, path);
     const std::wstring nothing = L"The program would show the trouble picture and correct nothing.";
     if (!bytes) {
         const Dword error = platform.GetLastError();

@@ -61,6 +61,8 @@ struct VerdictCase {
     Dword readError;                   // why reading fails, 0 for none; 5 with a folder
     int exit;
     const wchar_t* says;
+    Dword fileType = 0;   // a pipe's server or a device answers to the profile's name
+    FakePlatform::FileHolder heldBy{};  // another program's open of the profile
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
@@ -71,7 +73,15 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     if (c.bytes) d.fake.files[kProfile] = *c.bytes;
     if (c.readError == kErrorAccessDenied) d.fake.directories.insert(kProfile);
     else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
+    if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
+    if (c.heldBy.access) d.fake.heldFiles[kProfile] = c.heldBy;
     EXPECT_EQ(d.Run(), c.exit) << d.out.All();
+    // Opened once, for reading, sharing read and write, allowing a pipe's server to identify
+    // the reader but never to act as it.
+    EXPECT_EQ(d.fake.CallsNamed("CreateFileW(0x80000000,0x3,0x8110000)"), 1u) << d.out.All();
+    if (c.fileType) {
+        EXPECT_EQ(d.fake.CallsNamed("ReadFile") + d.fake.CallsNamed("GetFileAttributesW"), 0u);
+    }
     EXPECT_TRUE(d.out.Has(L"Profile: C:\\Apps\\Marrowbine\\My Favs 1")) << d.out.All();
     EXPECT_TRUE(d.out.Has(c.says)) << d.out.All();
     EXPECT_EQ(d.out.Has(L"Dry run"), c.exit == 0) << d.out.All();
@@ -82,6 +92,12 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
     VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
     VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
+    VerdictCase{"pipe", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypePipe},
+    VerdictCase{"device", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypeChar},
+    VerdictCase{"held_open_by_an_editor", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads.", 0,
+                {kGenericRead | 0x40000000, kFileShareRead}},
+    VerdictCase{"held_unshared", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"another program holds it locked", 0,
+                {kGenericRead, 0}},
     VerdictCase{"empty", "", 0, 1, L"no favourite loads: the file is empty."},
     VerdictCase{"header_only", "Header\r\n", 0, 1, L"holds its header (line 1) and no favourite"},
     VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
