@@ -105,7 +105,6 @@ struct SystemInfo {
 
 // The processor topology records, as Windows lays them out (MinGW-w64 10's headers lack
 // SYSTEM_CPU_SET_INFORMATION and the CACHE_RELATIONSHIP with GroupCount).
-inline constexpr Dword kErrorProcNotFound = 127;  // the system lacks the call
 inline constexpr Dword kCpuSetInformation = 0;   // CPU_SET_INFORMATION_TYPE
 inline constexpr Dword kRelationCache = 2;       // LOGICAL_PROCESSOR_RELATIONSHIP
 
