@@ -68,11 +68,15 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     };
     std::size_t matching = 0;
     std::size_t unreadable = 0;
+    std::wstring unreadableNamed;
     for (std::int32_t i = 1; i <= listed; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
         const std::optional<std::wstring> path = GetProcessImagePath(platform, pid, machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
-        if (scanned && (!path || path->empty())) ++unreadable;
+        if (scanned && (!path || path->empty())) {
+            ++unreadable;
+            unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid);
+        }
         // A path too long to hold matches nothing, not even an empty Path.
         const FavoriteRecord* favorite = path ? favorites.FindFirst(*path) : nullptr;
         if (!favorite) continue;
@@ -91,8 +95,10 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
                      L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {
-        std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read; run it (and this "
-                            L"check) as administrator to reach other users' and services' processes";
+        report.push_back(L"Paths not read: " + unreadableNamed + L".");
+        std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read";
+        if (!machine.CheckerElevated)
+            hint += L"; run it (and this check) as administrator to reach other users' and services' processes";
         if (machine.Checker32Bit) hint += L"; a 32-bit program cannot read a 64-bit process's path at all";
         report.push_back(hint + L".");
     }

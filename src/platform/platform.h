@@ -117,6 +117,12 @@ public:
     // FindFirstFileW, then FindClose: the name of the first directory entry that matches the
     // path, as the file system spells it; nothing when none does.
     virtual std::optional<std::wstring> FindFirstFileName(const std::wstring& path) = 0;
+
+    // What the profile doctor asks besides: ExpandEnvironmentStringsW (each %NAME% of a set
+    // variable replaced; the text unchanged when the call fails), and
+    // GetTokenInformation(TokenElevation) of a token opened with TOKEN_QUERY.
+    virtual std::wstring ExpandEnvironmentStringsW(const std::wstring& text) = 0;
+    virtual WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) = 0;
 };
 
 }  // namespace mjr

@@ -313,4 +313,22 @@ std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring&
     return std::wstring(found.cFileName);
 }
 
+std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::wstring expanded(needed, L'\0');
+    const DWORD length = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
+    if (length == 0 || length > needed) return text;
+    expanded.resize(length - 1);  // the count includes the terminating NUL
+    return expanded;
+}
+
+WinBool Win32Platform::GetTokenElevation(Handle token, Dword* tokenIsElevated) {
+    TOKEN_ELEVATION elevation{};
+    DWORD length = 0;
+    const BOOL ok = ::GetTokenInformation(ToHandle(token), TokenElevation, &elevation, sizeof(elevation), &length);
+    if (ok && tokenIsElevated) *tokenIsElevated = elevation.TokenIsElevated;
+    return ok;
+}
+
 }  // namespace mjr

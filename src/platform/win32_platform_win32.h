@@ -52,6 +52,8 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
+    std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
+    WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
 
 private:
     // The single-instance mutex, held until this object goes away.

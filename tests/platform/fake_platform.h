@@ -61,6 +61,8 @@ public:
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
     std::wstring currentDirectory = L"C:\\Users\\me";
+    std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"}};
+    bool elevated = false;             // the own token's elevation
     bool recordCalls = true;                    // benchmarks switch the record off
 
     FakeProcess& AddProcess(Dword pid, std::string modulePath);
@@ -113,6 +115,8 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
+    std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
+    WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
 
 private:
     struct HandleInfo {
