@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
+#include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "platform/unique_handle.h"
@@ -19,7 +20,7 @@ namespace mjr::doctor {
 namespace {
 
 struct Request {
-    enum Kind { Check, Help, Usage } kind = Check;
+    enum Kind { Check, List, Help, Usage } kind = Check;
     bool byFile = false;
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
@@ -45,6 +46,10 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
             return request;
         }
         if (argument.rfind(L"--", 0) == 0) options = true;
+        if (argument == L"--list") {
+            request.kind = Request::List;
+            continue;
+        }
         if (argument == L"--file" || argument.rfind(L"--file=", 0) == 0) {
             if (request.byFile) return UsageError(L"--file is given twice");
             if (argument == L"--file" && i + 1 < arguments.size()) request.file = arguments[++i];
@@ -59,6 +64,8 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
     }
     if (request.byFile && !TrimSpaces(words).empty())
         return UsageError(L"give a profile name or --file PATH, not both");
+    if (request.kind == Request::List && (request.byFile || !TrimSpaces(words).empty()))
+        return UsageError(L"--list reads no profile");
     if (words.find(L'/') != std::wstring::npos && !options) {
         // The program's own argument text, raw as the program reads it (quotes and all), so
         // both take the same name from it.
@@ -79,6 +86,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"Usage: " + name + L" [PROFILE-NAME]  checks the profile " + program +
              L" in this folder reads for that name (default \"My Favs 1\")");
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
+    out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
+             L"its processors, Default, its path as the program sees it");
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
@@ -300,6 +309,14 @@ int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, co
             out.Line(build.Name + L": " + request.problem + L".");
             Usage(build, out);
             return kExitUsage;
+        }
+        if (request.kind == Request::List) {
+            // As the program does, so the list holds what the elevated program sees.
+            SetDebugPrivilege(platform, true);
+            for (const std::wstring& line :
+                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name))
+                out.Line(line);
+            return kExitLoads;
         }
         return Check(platform, request, build, out, status);
     } catch (...) {

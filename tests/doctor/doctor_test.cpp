@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "doctor/profile_lines.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeProcess;
 
 constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
 
@@ -245,11 +247,54 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
                   L"Note: the profile name ends in a double quote", L"\"/My Favs 2\" /exit"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
+    ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},
     ArgumentsCase{"full_path_as_the_name", {L"C:\\Users\\me\\My Favs 2"}, 1,
                   L"and takes the whole text as a file name there; to check a profile elsewhere, use --file"},
     ArgumentsCase{"relative_file", {L"--file=p.txt"}, 1, L"Profile: C:\\Users\\me\\p.txt"},
     ArgumentsCase{"name_the_program_never_reads", {L"Games"}, 1, L"it never reads \"Games\"."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
+    Doctor d;
+    d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0x2;  // again: one line per path
+    d.fake.AddProcess(101, "C:\\Old, Games\\game.exe").affinity = 0xF;
+    d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
+    d.fake.AddProcess(103, "C:\\Apps\\Calm.exe").getAffinityFails = true;
+    d.fake.AddProcess(104, "C:\\Apps\\Caf\xE9.exe").affinity = 0x1;
+    ASSERT_EQ(d.Run({L"--list"}), 0);
+    EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
+                               L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
+                               L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
+                               L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
+                               L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
+    for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
+    EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
+    EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
+
+    // Redirected into a profile (UTF-8, CR LF), it loads, and a scan changes nothing.
+    std::string saved;
+    for (const std::wstring& line : d.out.lines) {
+        for (wchar_t c : line) saved += c < 0x80 ? std::string(1, static_cast<char>(c))
+                                                 : std::string{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        saved += "\r\n";
+    }
+    d.fake.files[kProfile] = saved;
+    d.out.lines.clear();
+    ASSERT_EQ(d.Run(), 0) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"Encoding: UTF-8.")) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"Verdict: 3 favourites load.")) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"pid 101: C:\\Old, Games\\game.exe (line 4): CPUs \"0123\", priority Normal: a scan changes nothing"))
+        << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"pid 104: C:\\Apps\\Caf\u00E9.exe (line 2): CPUs \"0\", priority Normal: a scan changes nothing"))
+        << d.out.All();
+}
+
+TEST(List, WritesProcessorsAsAFavouriteDoes) {
+    const std::pair<std::uint64_t, const wchar_t*> cases[] = {
+        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
+        {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
+    for (const auto& [mask, text] : cases) EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+}
 
 }  // namespace
 }  // namespace mjr::doctor

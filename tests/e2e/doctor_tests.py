@@ -14,7 +14,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs  # noqa: E402
-from oneshot_tests import World, fav, need_cpus  # noqa: E402
+from oneshot_tests import HIGH, World, fav, need_cpus  # noqa: E402
 
 
 class DoctorWorld(World):
@@ -23,6 +23,8 @@ class DoctorWorld(World):
         os.makedirs(d)
         self.doctor = os.path.join(d, os.path.basename(self.args.doctor))
         shutil.copy(self.args.doctor, self.doctor)
+        if self.args.program:
+            shutil.copy(self.args.program, os.path.join(d, "MarrowbineJr.exe"))
         return d
 
     def run_doctor(self, *args, status):
@@ -164,8 +166,42 @@ def catches_what_people_write(w):
     has(out, "the file holds its header (line 1) and no favourite; line 1 looks like a favourite")
 
 
+def list_lines_apply(w):
+    need_cpus(w, 2)
+    h = w.helper("Apps\\Caf\u00e9, \u00dcber\\tool.exe")
+    other = w.helper("Apps\\plain.exe")
+    before = (w.state(h), w.state(other))
+    rc, raw, _ = w.s.wine_bytes([w.doctor, "--list"], cwd=w.prog_dir, timeout=60)
+    check(rc == 0, f"--list exited with {rc}")
+    check(raw.count(b"\n") == raw.count(b"\r\n"), f"--list lines do not end in CR LF: {raw[:200]!r}")
+    lines = raw.decode("utf-8").split("\r\n")
+    full = "".join(str(d) for d in range(w.ncpu)) if w.ncpu <= 8 else None
+    mine = f'"tool.exe\t{full}\tDefault\t{h.win_path}"' if full else None
+    check(mine is None or mine in lines, f"no line {mine!r} in:\n{raw.decode()}")
+    paths = [line.strip('"').split("\t")[3] for line in lines[1:-1]]
+    check(paths == sorted(set(paths)), f"the paths are not sorted, one each: {paths}")
+    check((w.state(h), w.state(other)) == before, "--list changed a process")
+    # Redirected into a profile as it is, it loads, and nothing listed would change.
+    with open(os.path.join(w.prog_dir, "My Favs 2"), "wb") as f:
+        f.write(raw)
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, "Encoding: UTF-8.")
+    has(out, f'pid {h.win_pid}: {h.win_path} (line {lines.index(mine) + 1 if mine else 0}): ')
+    check(not re.search(r"a scan would", out), f"a listed line would change something:\n{out}")
+    # The helper's line pasted into a profile, with other processors and a priority, applies.
+    line = next(line for line in lines if line.endswith(h.win_path + '"'))
+    fields = line.strip('"').split("\t")
+    w.profile("My Favs 2", ['"' + "\t".join([fields[0], "1", "High", fields[3]]) + '"'], encoding="utf-8")
+    rc, _, _ = w.s.wine([os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"], cwd=w.prog_dir,
+                        timeout=60)
+    check(rc == 0, f"the program ended with {rc}")
+    w.expect(h, 0x2, HIGH)
+    w.expect_untouched(other)
+
+
 CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,
-                                 dry_run_lists_matches_and_changes_nothing, catches_what_people_write)}
+                                 dry_run_lists_matches_and_changes_nothing, catches_what_people_write,
+                                 list_lines_apply)}
 
 
 def main():
@@ -174,6 +210,7 @@ def main():
     ap.add_argument("--doctor", required=True)
     ap.add_argument("--sleeper", required=True)
     ap.add_argument("--probe", required=True)
+    ap.add_argument("--program", help="the program of the same build, for the cases that run it")
     ap.add_argument("case", choices=sorted(CASES))
     a = ap.parse_args()
     if not _is_pe32_plus(a.doctor) and not runs_32bit_programs():
