@@ -166,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"so it never matches: remove the quotes: \"C:\\Apps\\Tool.exe\""}},
     WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
                 {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"variable", 4, true, "a\t0\tLow\t%programfiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
-                {L"holds %programfiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
+    WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
+                {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cwchar>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,8 +46,7 @@ std::size_t LinesOf(std::basic_string_view<CharT> text) {
     return lines;
 }
 
-// The text saved again by an editor in UTF-16 (little-endian, marked) and, where every
-// character is a Unicode scalar, in UTF-8 with its mark.
+// The text saved again by an editor in UTF-16 (little-endian, marked).
 std::string SavedAsUtf16(const std::wstring& text) {
     std::string bytes = "\xFF\xFE";
     for (wchar_t c : text) {
@@ -60,26 +58,6 @@ std::string SavedAsUtf16(const std::wstring& text) {
             units = {static_cast<char16_t>(c)};
         }
         for (char16_t u : units) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-    }
-    return bytes;
-}
-
-std::optional<std::string> SavedAsUtf8(const std::wstring& text) {
-    std::string bytes = "\xEF\xBB\xBF";
-    for (wchar_t wc : text) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            bytes += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                      static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            bytes += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                      static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
     }
     return bytes;
 }
@@ -125,15 +103,11 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
     // depend on the encoding.
     const mjr::ProfileText text = mjr::DecodeProfile(bytes);
     const std::wstring wide = text.Encoding == mjr::ProfileEncoding::Ansi ? fake.AnsiToWide(bytes) : text.Wide;
-    std::vector<std::string> resaved{SavedAsUtf16(wide)};
-    if (std::optional<std::string> utf8 = SavedAsUtf8(wide)) resaved.push_back(std::move(*utf8));
-    for (const std::string& other : resaved) {
-        mjr::FavoritesTable again;
-        mjr::LoadTrace trace;
-        mjr::ReadFavoritesTraced(fake, other, again, trace);
-        Require(trace.Encoding != mjr::ProfileEncoding::Ansi);
-        Require(SameTable(favorites, again));
-    }
+    mjr::FavoritesTable again;
+    mjr::LoadTrace trace;
+    mjr::ReadFavoritesTraced(fake, SavedAsUtf16(wide), again, trace);
+    Require(trace.Encoding == mjr::ProfileEncoding::Utf16LittleEndian);
+    Require(SameTable(favorites, again));
 
     // The doctor meets the same bytes: its verdict is the loader's, it reads processes only
     // and closes every handle. The first favourite's program runs, and one nobody can open.

@@ -322,30 +322,11 @@ std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& 
 
 std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {
     if (recordCalls) Record("ExpandEnvironmentStringsW");
-    // Like Windows: names are found whatever their case, and an unset %NAME% stays.
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
-        return t;
-    };
-    std::wstring out;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t open = text.find(L'%', at);
-        const std::size_t close = open == std::wstring::npos ? open : text.find(L'%', open + 1);
-        if (close == std::wstring::npos) {
-            out += text.substr(at);
-            break;
-        }
-        out += text.substr(at, open - at);
-        const std::wstring name = text.substr(open + 1, close - open - 1);
-        const auto set = std::find_if(environment.begin(), environment.end(),
-                                      [&](const auto& v) { return fold(v.first) == fold(name); });
-        if (set != environment.end()) {
-            out += set->second;
-            at = close + 1;
-        } else {
-            out += text.substr(open, close - open);  // the closing % may open the next name
-            at = close;
-        }
+    std::wstring out = text;  // an unset %NAME% stays, as on Windows
+    for (const auto& [name, value] : environment) {
+        for (std::size_t at = out.find(L"%" + name + L"%"); at != std::wstring::npos;
+             at = out.find(L"%" + name + L"%", at + value.size()))
+            out.replace(at, name.size() + 2, value);
     }
     return out;
 }
