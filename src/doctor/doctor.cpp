@@ -289,7 +289,8 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     // As the program does: with the debug privilege an elevated check reaches what the
     // elevated program reaches.
     SetDebugPrivilege(platform, true);
-    out.Line(L"Dry run: what one scan would do now (processes are opened for reading only; nothing is changed):");
+    out.Line(L"Dry run: what one scan would do now (nothing is changed; a process a scan would change is "
+             L"only opened for setting and closed at once):");
     for (const std::wstring& line : DryRun(platform, favorites, reading.favoriteLines, machine)) out.Line(line);
     return kExitLoads;
 }

@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "engine/process_handles.h"
 
 namespace mjr::doctor {
 namespace {
@@ -21,11 +22,13 @@ bool NamesMissingProcessor(const Machine& machine, std::int32_t mask) {
 }
 
 // What a scan does to one matching process, told instead of done; `current` says how it is now.
-std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dword pid, const Machine& machine,
-                         std::wstring& current) {
-    const std::int32_t mask = GetAffinityMask(platform, pid);
+// Read on the scan's own handle; when a set is due, whether it could be made is learnt by
+// opening for setting and closing at once, as an open changes nothing.
+std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Handle queried, Dword pid,
+                         const Machine& machine, std::wstring& current) {
+    const std::int32_t mask = ReadAffinityMask(platform, queried);
     const std::wstring digits = AffinityMaskToDigits(mask, machine.Cpu.MaxCpuIndex);
-    const Dword priorityClass = GetPriority(platform, pid);
+    const Dword priorityClass = ReadPriorityClass(platform, queried);
     current = L"CPUs " + (mask == 0 ? std::wstring(L"unreadable") : Quoted(digits)) + L", priority " +
               PriorityShown(priorityClass);
 
@@ -47,7 +50,22 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Dwo
     if (actions.empty()) return L"a scan changes nothing";
     std::wstring outcome = L"a scan would " + actions[0];
     if (actions.size() > 1) outcome += (actions[0].back() == L')' ? L", and " : L" and ") + actions[1];
+    if (!OpenSameProcessForSetting(platform, queried, pid)) {
+        outcome += queried == 0 ? L"; the process cannot be opened: each counted as a failure"
+                                : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
+    }
     return outcome;
+}
+
+// The image's file name as the kernel records it, for a process whose full path the program
+// cannot use (its long form cannot be found); empty when even that cannot be read.
+std::wstring KernelImageName(Platform& platform, Handle queried) {
+    if (queried == 0) return {};
+    std::wstring buffer(1024, L'\0');
+    Dword length = 1024;
+    if (!platform.QueryFullProcessImageNameW(queried, 0, buffer.data(), &length) || length > buffer.size()) return {};
+    buffer.resize(length);
+    return buffer.substr(buffer.find_last_of(L'\\') + 1);
 }
 
 }  // namespace
@@ -71,11 +89,14 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     std::wstring unreadableNamed;
     for (std::int32_t i = 1; i <= listed; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
-        const std::optional<std::wstring> path = GetProcessImagePath(platform, pid, machine.WindowsDirPrefix);
+        const UniqueHandle queried = OpenForQuery(platform, pid);
+        const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
         if (scanned && (!path || path->empty())) {
             ++unreadable;
-            unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid);
+            const std::wstring image = KernelImageName(platform, queried.get());
+            unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
+                               (image.empty() ? L"" : L" (" + Shown(image) + L")");
         }
         // A path too long to hold matches nothing, not even an empty Path.
         const FavoriteRecord* favorite = path ? favorites.FindFirst(*path) : nullptr;
@@ -89,7 +110,7 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         }
         ++matching;
         std::wstring current;
-        const std::wstring outcome = ScanOutcome(platform, *favorite, pid, machine, current);
+        const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, current);
         report.push_back(head + current + L": " + outcome);
     }
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
@@ -99,8 +120,7 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read";
         if (!machine.CheckerElevated)
             hint += L"; run it (and this check) as administrator to reach other users' and services' processes";
-        if (machine.Checker32Bit) hint += L"; a 32-bit program cannot read a 64-bit process's path at all";
-        report.push_back(hint + L".");
+        report.push_back(hint + L"; the 32-bit and the 64-bit program read the same paths.");
     }
     return report;
 }

@@ -144,8 +144,17 @@ bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, Profil
     return false;
 }
 
-void PathWarnings(Platform& platform, const std::wstring& path, const Machine& machine, ProfileEncoding encoding,
-                  const Emit& emit) {
+// The file's own name as Windows gives it, in drive-letter form: "\\?\" dropped, "\\?\UNC\"
+// written as "\\".
+std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstring& path) {
+    std::optional<std::wstring> name = platform.FinalPathName(path);
+    if (!name) return name;
+    if (name->rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name->substr(8);
+    if (name->rfind(L"\\\\?\\", 0) == 0) return name->substr(4);
+    return name;
+}
+
+void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding encoding, const Emit& emit) {
     if (path.empty()) {
         emit(L"the Path is empty: this favourite applies to every running process whose path cannot be read");
         return;
@@ -167,6 +176,13 @@ void PathWarnings(Platform& platform, const std::wstring& path, const Machine& m
         return;
     }
     const Dword attributes = platform.GetFileAttributesW(*longForm);
+    // A share's path has no long form looked up, so a missing file shows only here.
+    const Dword error = attributes == kInvalidFileAttributes ? platform.GetLastError() : 0;
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
+        emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
+             L"it matches nothing until a program runs from exactly that path");
+        return;
+    }
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) {
         emit(L"Path " + Quoted(path) + L" is a folder, not a program");
         return;
@@ -178,11 +194,11 @@ void PathWarnings(Platform& platform, const std::wstring& path, const Machine& m
     } else if (spelled != path) {
         emit(L"Path " + Quoted(path) + L" is not the file's long form (a short 8.3 name?); running programs are "
              L"known by the long form: write " + Quoted(spelled));
+    } else if (const std::optional<std::wstring> final = NameWindowsGives(platform, path); final && *final != path) {
+        emit(L"Path " + Quoted(path) + L" is not the name Windows gives that file (a subst or mapped drive letter, "
+             L"a junction or a symbolic link is on the way); running programs are known by that name: write " +
+             Quoted(*final));
     }
-    Dword binaryType = 0;
-    if (machine.Checker32Bit && platform.GetBinaryTypeW(*longForm, &binaryType) && binaryType == kScs64BitBinary)
-        emit(L"Path " + Quoted(path) + L" is a 64-bit program, which the 32-bit MarrowbineJr.exe cannot see: "
-             L"use MarrowbineJr64.exe (and MarrowbineJrCheck64.exe to check)");
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
@@ -275,7 +291,7 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTa
                  L"; the program uses only that favourite, so this one is never applied");
             continue;
         }
-        PathWarnings(platform, favorite.Path, machine, encoding, emit);
+        PathWarnings(platform, favorite.Path, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

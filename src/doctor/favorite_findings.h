@@ -15,7 +15,7 @@ struct Machine {
     CpuTable Cpu;
     Dword Processors = 0;
     std::wstring WindowsDirPrefix;
-    bool Checker32Bit = false;  // a 32-bit checker sees what the 32-bit program sees
+    bool Checker32Bit = false;  // which build is checking
     bool CheckerElevated = false;
 };
 

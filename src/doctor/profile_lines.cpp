@@ -5,6 +5,7 @@
 
 #include "engine/engine.h"
 #include "engine/image_path.h"
+#include "engine/process_handles.h"
 
 namespace mjr::doctor {
 
@@ -43,9 +44,10 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
     std::map<std::wstring, std::wstring> byPath;  // sorted by path, one per path
     for (std::int32_t i = 1; i <= byteCount / 4; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
-        const std::optional<std::wstring> path = GetProcessImagePath(platform, pid, machine.WindowsDirPrefix);
+        const UniqueHandle queried = OpenForQuery(platform, pid);
+        const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         if (!path || path->empty() || byPath.count(*path)) continue;
-        const auto mask = static_cast<std::uint32_t>(GetAffinityMask(platform, pid));
+        const auto mask = static_cast<std::uint32_t>(ReadAffinityMask(platform, queried.get()));
         if (mask == 0) continue;
         const std::size_t slash = path->find_last_of(L'\\');
         const std::wstring name = slash == std::wstring::npos ? *path : path->substr(slash + 1);

@@ -1,7 +1,5 @@
 #include "engine/affinity.h"
 
-#include "platform/unique_handle.h"
-
 namespace mjr {
 namespace {
 
@@ -42,12 +40,11 @@ std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcep
     return mask;
 }
 
-std::int32_t GetAffinityMask(Platform& platform, Dword processId) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation | kProcessVmRead, 0, processId));
-    if (!process) return 0;
+std::int32_t ReadAffinityMask(Platform& platform, Handle process) {
+    if (process == 0) return 0;
     Dword processMask = 0;
     Dword systemMask = 0;
-    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask)) return 0;
+    if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask)) return 0;
     return static_cast<std::int32_t>(processMask);
 }
 
@@ -62,15 +59,14 @@ std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex) {
     return digits;
 }
 
-void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId, std::wstring_view digits,
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Handle process, std::wstring_view digits,
                    Counter& affinityErrors) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessAllAccessLegacy, 0, processId));
-    if (!process) {
+    if (process == 0) {
         affinityErrors.Increment();
         return;
     }
     const auto mask = static_cast<Dword>(DigitsToMask(cpu, digits));
-    if (platform.SetProcessAffinityMask(process.get(), mask) == 1) {
+    if (platform.SetProcessAffinityMask(process, mask) == 1) {
         platform.Sleep(0);
     } else {
         affinityErrors.Increment();

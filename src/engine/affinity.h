@@ -25,9 +25,12 @@ std::int32_t MaxCpuIndexFor(Dword numberOfProcessors) noexcept;
 // empty text selecting processor 0. A digit past the table selects that processor alone.
 std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcept;
 
-std::int32_t GetAffinityMask(Platform& platform, Dword processId);
+// The affinity mask of the process a handle open for querying holds; 0 when it cannot be read.
+std::int32_t ReadAffinityMask(Platform& platform, Handle process);
 std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex);
-void ApplyAffinity(Platform& platform, const CpuTable& cpu, Dword processId,
-                   std::wstring_view digits, Counter& affinityErrors);
+// Sets the mask of the digits on a handle open for setting; a handle of 0 (a failed open)
+// and a failed set each count one in affinityErrors.
+void ApplyAffinity(Platform& platform, const CpuTable& cpu, Handle process, std::wstring_view digits,
+                   Counter& affinityErrors);
 
 }  // namespace mjr

@@ -5,6 +5,7 @@
 #include "engine/affinity.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "engine/process_handles.h"
 
 namespace mjr {
 namespace {
@@ -32,23 +33,31 @@ bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCou
 
 namespace {
 
+// Reads, compares and sets one process: one open for querying, and only when a set is due a
+// second, for setting, proven to hold the same process.
+void ScanProcess(Module1& m, Dword pid) {
+    UniqueHandle queried = OpenForQuery(m.platform, pid);
+    const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
+    if (!path) return;
+    const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
+    if (!favorite) return;
+    const std::wstring digits = AffinityMaskToDigits(ReadAffinityMask(m.platform, queried.get()), m.Cpu.MaxCpuIndex);
+    const bool affinityDue = favorite->Affinity != digits;
+    const bool priorityApplies = favorite->Priority != kLeavePriorityWord;
+    const Dword wantedClass = priorityApplies ? PriorityNameToClass(favorite->Priority) : 0;
+    const bool priorityDue = priorityApplies && ReadPriorityClass(m.platform, queried.get()) != wantedClass;
+    if (affinityDue) m.FavoritesHit.Increment();
+    if (!affinityDue && !priorityDue) return;
+    // A failed open, or another process under the same identifier, counts in each due set.
+    UniqueHandle setter = OpenSameProcessForSetting(m.platform, queried.get(), pid);
+    if (affinityDue) ApplyAffinity(m.platform, m.Cpu, setter.get(), favorite->Affinity, m.AffinityErrors);
+    if (priorityDue) SetPriority(m.platform, setter.get(), wantedClass, m.PriorityErrors);
+}
+
 void ScanProcesses(Module1& m) {
     EnforcementState& s = m.Enforcement;
     const std::int32_t last = s.PidCount;
-    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) {
-        const Dword pid = s.Pids[static_cast<std::size_t>(i)];
-        const std::optional<std::wstring> path = GetProcessImagePath(m.platform, pid, m.WindowsDirPrefix);
-        if (!path) continue;
-        const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
-        if (!favorite) continue;
-        const std::wstring digits = AffinityMaskToDigits(GetAffinityMask(m.platform, pid), m.Cpu.MaxCpuIndex);
-        if (favorite->Affinity != digits) {
-            m.FavoritesHit.Increment();
-            ApplyAffinity(m.platform, m.Cpu, pid, favorite->Affinity, m.AffinityErrors);
-        }
-        if (favorite->Priority != kLeavePriorityWord)
-            ApplyPriority(m.platform, pid, PriorityNameToClass(favorite->Priority), m.PriorityErrors);
-    }
+    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) ScanProcess(m, s.Pids[static_cast<std::size_t>(i)]);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "engine/priority.h"
 
-#include "platform/unique_handle.h"
+#include "engine/process_handles.h"
 
 namespace mjr {
 
@@ -16,22 +16,24 @@ std::wstring_view PriorityClassToName(Dword priorityClass) noexcept {
     return {};
 }
 
-Dword GetPriority(Platform& platform, Dword processId) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, processId));
-    if (!process) return 0;
-    return platform.GetPriorityClass(process.get());
+Dword ReadPriorityClass(Platform& platform, Handle process) {
+    return process == 0 ? 0 : platform.GetPriorityClass(process);
 }
 
-void ApplyPriority(Platform& platform, Dword processId, Dword priorityClass, Counter& priorityErrors) {
-    if (GetPriority(platform, processId) == priorityClass) return;
-    UniqueHandle process(platform, platform.OpenProcess(kProcessSetInformation, 0, processId));
-    if (!process) {
+void SetPriority(Platform& platform, Handle process, Dword priorityClass, Counter& priorityErrors) {
+    if (process == 0) {
         priorityErrors.Increment();
         return;
     }
-    if (platform.SetPriorityClass(process.get(), priorityClass) == 0) priorityErrors.Increment();
-    process.reset();
+    if (platform.SetPriorityClass(process, priorityClass) == 0) priorityErrors.Increment();
     platform.Sleep(0);
+}
+
+void ApplyPriority(Platform& platform, Dword processId, Dword priorityClass, Counter& priorityErrors) {
+    UniqueHandle queried = OpenForQuery(platform, processId);
+    if (ReadPriorityClass(platform, queried.get()) == priorityClass) return;
+    UniqueHandle setter = OpenSameProcessForSetting(platform, queried.get(), processId);
+    SetPriority(platform, setter.get(), priorityClass, priorityErrors);
 }
 
 }  // namespace mjr

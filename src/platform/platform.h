@@ -19,6 +19,7 @@ inline constexpr Dword kProcessAllAccessLegacy = 0x1F0FFF;  // PROCESS_ALL_ACCES
 inline constexpr Dword kProcessQueryInformation = 0x400;
 inline constexpr Dword kProcessVmRead = 0x10;
 inline constexpr Dword kProcessSetInformation = 0x200;
+inline constexpr Dword kProcessQueryLimitedInformation = 0x1000;
 inline constexpr Dword kTokenAdjustPrivileges = 0x20;
 inline constexpr Dword kTokenQuery = 0x08;
 inline constexpr Dword kSePrivilegeEnabled = 2;
@@ -34,6 +35,22 @@ inline constexpr Dword kErrorSharingViolation = 32;
 inline constexpr Dword kErrorLockViolation = 33;
 inline constexpr Dword kErrorFileTooLarge = 223;
 inline constexpr Dword kScs64BitBinary = 6;
+inline constexpr Dword kErrorInsufficientBuffer = 122;
+
+// GetDriveTypeW results (winbase.h values).
+inline constexpr Dword kDriveUnknown = 0;
+inline constexpr Dword kDriveNoRootDir = 1;
+inline constexpr Dword kDriveRemovable = 2;
+inline constexpr Dword kDriveFixed = 3;
+inline constexpr Dword kDriveRemote = 4;
+inline constexpr Dword kDriveCdrom = 5;
+inline constexpr Dword kDriveRamdisk = 6;
+
+// FILETIME: 100-ns intervals since 1601, as two halves.
+struct FileTime {
+    Dword dwLowDateTime = 0;
+    Dword dwHighDateTime = 0;
+};
 
 struct Luid {
     Dword LowPart = 0;
@@ -63,6 +80,8 @@ public:
 
     // psapi
     virtual WinBool EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) = 0;
+    // The module list lives in the process's own memory and says whatever the process
+    // writes there: never a process's identity (that is QueryFullProcessImageNameW's).
     virtual WinBool EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes,
                                        Dword* bytesNeeded) = 0;
     virtual Dword GetModuleFileNameExA(Handle process, Handle module, char* buffer, Dword size) = 0;
@@ -72,8 +91,14 @@ public:
     virtual WinBool CloseHandle(Handle object) = 0;
     virtual Dword GetCurrentProcessId() = 0;
     virtual void GetSystemInfo(SystemInfo* info) = 0;
-    virtual Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) = 0;
-    virtual Dword GetWindowsDirectoryA(char* buffer, Dword size) = 0;
+    // The kernel's record of the process's image file, which the process cannot rewrite.
+    // size: in, the buffer's characters; out, the characters written without the NUL.
+    virtual WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) = 0;
+    virtual WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime,
+                                    FileTime* kernelTime, FileTime* userTime) = 0;
+    virtual Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) = 0;
+    virtual Dword GetDriveTypeW(const wchar_t* rootPathName) = 0;
+    virtual Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) = 0;
     // Masks are 32 bits wide as the program reads and writes them.
     virtual WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) = 0;
     virtual WinBool SetProcessAffinityMask(Handle process, Dword mask) = 0;
@@ -117,6 +142,10 @@ public:
     // FindFirstFileW, then FindClose: the name of the first directory entry that matches the
     // path, as the file system spells it; nothing when none does.
     virtual std::optional<std::wstring> FindFirstFileName(const std::wstring& path) = 0;
+    // CreateFileW with no data access and backup semantics, GetFinalPathNameByHandleW in the
+    // drive-letter form, CloseHandle: the name Windows gives the file, still with its "\\?\"
+    // prefix; nothing when the file cannot be opened or named.
+    virtual std::optional<std::wstring> FinalPathName(const std::wstring& path) = 0;
 
     // What the profile doctor asks besides: ExpandEnvironmentStringsW (each %NAME% of a set
     // variable replaced; the text unchanged when the call fails), and

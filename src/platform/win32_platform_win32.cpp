@@ -22,6 +22,10 @@ static_assert(sizeof(Handle) == sizeof(HANDLE));
 static_assert(sizeof(Handle) == sizeof(HMODULE));
 static_assert(sizeof(Dword) == sizeof(DWORD));
 static_assert(sizeof(TokenPrivileges) == sizeof(TOKEN_PRIVILEGES));
+static_assert(sizeof(wchar_t) == sizeof(WCHAR));
+static_assert(sizeof(FileTime) == sizeof(FILETIME));
+static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
+static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
 
 constexpr wchar_t kInstanceMutexName[] = L"Local\\MarrowbineJr.SingleInstance";
 // Larger files cannot be a profile; reading them would only exhaust memory.
@@ -144,12 +148,33 @@ void Win32Platform::GetSystemInfo(SystemInfo* info) {
     if (info) info->dwNumberOfProcessors = si.dwNumberOfProcessors;
 }
 
-Dword Win32Platform::GetLongPathNameA(const char* shortPath, char* buffer, Dword size) {
-    return ::GetLongPathNameA(shortPath, buffer, size);
+WinBool Win32Platform::QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) {
+    DWORD chars = size ? *size : 0;
+    const BOOL ok = ::QueryFullProcessImageNameW(ToHandle(process), flags, buffer, &chars);
+    if (ok && size) *size = chars;
+    return ok;
 }
 
-Dword Win32Platform::GetWindowsDirectoryA(char* buffer, Dword size) {
-    return ::GetWindowsDirectoryA(buffer, size);
+WinBool Win32Platform::GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime,
+                                       FileTime* kernelTime, FileTime* userTime) {
+    FILETIME times[4]{};
+    const BOOL ok = ::GetProcessTimes(ToHandle(process), &times[0], &times[1], &times[2], &times[3]);
+    if (ok) {
+        FileTime* outs[4] = {creationTime, exitTime, kernelTime, userTime};
+        for (int k = 0; k < 4; ++k)
+            if (outs[k]) *outs[k] = FileTime{times[k].dwLowDateTime, times[k].dwHighDateTime};
+    }
+    return ok;
+}
+
+Dword Win32Platform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {
+    return ::GetLongPathNameW(shortPath, buffer, size);
+}
+
+Dword Win32Platform::GetDriveTypeW(const wchar_t* rootPathName) { return ::GetDriveTypeW(rootPathName); }
+
+Dword Win32Platform::GetWindowsDirectoryW(wchar_t* buffer, Dword size) {
+    return ::GetWindowsDirectoryW(buffer, size);
 }
 
 WinBool Win32Platform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
@@ -311,6 +336,24 @@ std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring&
     if (search == INVALID_HANDLE_VALUE) return std::nullopt;
     ::FindClose(search);
     return std::wstring(found.cFileName);
+}
+
+std::optional<std::wstring> Win32Platform::FinalPathName(const std::wstring& path) {
+    // No data access: opening only to ask the name needs no rights on the file's content;
+    // backup semantics let a folder be opened as well.
+    FileHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return std::nullopt;
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(), size,
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return std::nullopt;
+        if (length < size) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);  // the size it needs, NUL included
+    }
+    return std::nullopt;
 }
 
 std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {

@@ -24,8 +24,12 @@ public:
     WinBool CloseHandle(Handle object) override;
     Dword GetCurrentProcessId() override;
     void GetSystemInfo(SystemInfo* info) override;
-    Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) override;
-    Dword GetWindowsDirectoryA(char* buffer, Dword size) override;
+    WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
+    WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
+                            FileTime* userTime) override;
+    Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
+    Dword GetDriveTypeW(const wchar_t* rootPathName) override;
+    Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
     WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
     WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
     Dword GetPriorityClass(Handle process) override;
@@ -52,6 +56,7 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
+    std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
     WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
 

@@ -49,12 +49,12 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
     Main(m, host);
     std::vector<std::string> firsts;
     for (const std::string& c : fake.calls) {
-        for (const char* marker : {"AdjustTokenPrivileges", "SetPriorityClass(0x8000)", "GetWindowsDirectoryA",
+        for (const char* marker : {"AdjustTokenPrivileges", "SetPriorityClass(0x8000)", "GetWindowsDirectoryW",
                                    "GetSystemInfo", "CommandLineArgs", "ReadWholeFile", "Yield", "EnumProcesses"})
             if (c.rfind(marker, 0) == 0 && (firsts.empty() || firsts.back() != marker)) firsts.push_back(marker);
     }
     EXPECT_EQ(firsts, (std::vector<std::string>{"AdjustTokenPrivileges", "SetPriorityClass(0x8000)",
-                                                "GetWindowsDirectoryA", "GetSystemInfo", "CommandLineArgs",
+                                                "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
                                                 "ReadWholeFile", "Yield", "EnumProcesses", "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
     EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 2u);

@@ -43,8 +43,15 @@ struct Doctor {
         fake.AddProcess(4, "C:\\Apps\\Tool.exe");  // listed second: never scanned
         fake.programFiles = {{L"C:\\Apps\\Tool.exe", 0}, {L"C:\\Apps\\Big64.exe", kScs64BitBinary},
                              {L"C:\\Program Files\\Tool.exe", 0}};
-        fake.longPaths["C:\\PROGRA~1\\Tool.exe"] = "C:\\Program Files\\Tool.exe";
-        fake.longPaths["C:\\Apps\\Gone.exe"] = std::nullopt;
+        fake.longPaths[L"C:\\PROGRA~1\\Tool.exe"] = L"C:\\Program Files\\Tool.exe";
+        fake.longPaths[L"C:\\Apps\\Gone.exe"] = std::nullopt;
+        // S: is a subst of C:\Apps, and C:\Link a junction to C:\Apps.
+        fake.programFiles[L"S:\\Tool.exe"] = 0;
+        fake.finalPaths[L"S:\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
+        fake.programFiles[L"C:\\Link\\Tool.exe"] = 0;
+        fake.finalPaths[L"C:\\Link\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
+        fake.programFiles[L"M:\\Tool.exe"] = 0;
+        fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -146,10 +153,18 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
     WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
+    WarningCase{"missing_file_on_a_share", 4, true, "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\n", {L"names no file that exists"}},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
-    WarningCase{"64_bit_seen_by_32_bit", 4, true, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {L"use MarrowbineJr64.exe"}},
+    // The 32-bit program reads 64-bit programs' paths as well.
+    WarningCase{"64_bit_seen_by_32_bit", 4, true, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
+    WarningCase{"subst_drive", 4, false, "a\t0\tLow\tS:\\Tool.exe\r\n",
+                {L"Path \"S:\\Tool.exe\" is not the name Windows gives that file (a subst or mapped drive letter, a "
+                 L"junction or a symbolic link is on the way); running programs are known by that name: write "
+                 L"\"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"junction", 4, false, "a\t0\tLow\tC:\\Link\\Tool.exe\r\n", {L"write \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
     // How people really write them.
     WarningCase{"blank_before_digits", 4, true, "a\t 1\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -177,12 +192,15 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
-                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n";
+                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n"
+                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
     d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
     d.fake.AddProcess(103, "C:\\Apps\\Refused.exe");
     d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
+    d.fake.AddProcess(105, "C:\\Apps\\Guarded.exe").grantedAccess = kProcessQueryLimitedInformation;
+    d.fake.AddProcess(106, "C:\\Apps\\Gone.exe");  // its file gone: the kernel still names its image
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -192,17 +210,23 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"7\", which Windows refuses",
              L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
-             L"Processes: 7 listed, 4 matching a favourite, 1 whose path could not be read.",
-             L"Paths not read: pid 102.", L"run it (and this check) as administrator"})
+             L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
+             L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
+             L"Processes: 9 listed, 5 matching a favourite, 2 whose path could not be read.",
+             L"Paths not read: pid 102, pid 106 (Gone.exe).",
+             L"run it (and this check) as administrator"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
     for (const std::string& call : d.fake.calls) {
         EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
-        // Other processes are opened for reading only; its own, for its token, as the program does.
+        // Other processes are opened for querying, and for setting only where a set is due (105 is
+        // the one refused); its own, for its token, as the program does.
         const bool opensAnother = call.rfind("OpenProcess(", 0) == 0 && call.find(",4000)") == std::string::npos;
         if (opensAnother) {
-            EXPECT_TRUE(call.rfind("OpenProcess(0x410,", 0) == 0 || call.rfind("OpenProcess(0x400,", 0) == 0) << call;
+            EXPECT_TRUE(call.rfind("OpenProcess(0x1000,", 0) == 0 || call == "OpenProcess(0x1200,0,100)" ||
+                        call == "OpenProcess(0x1200,0,103)" || call == "OpenProcess(0x1200,0,104)" ||
+                        call == "OpenProcess(0x1200,0,105)") << call;
         }
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -212,7 +236,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.elevated = true;
     d.out.lines.clear();
     ASSERT_EQ(d.Run(), 0);
-    EXPECT_TRUE(d.out.Has(L"Paths not read: pid 102.")) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"Paths not read: pid 102, pid 106 (Gone.exe).")) << d.out.All();
     EXPECT_FALSE(d.out.Has(L"as administrator")) << d.out.All();
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
 }

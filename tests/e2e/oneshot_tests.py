@@ -81,12 +81,12 @@ class World:
         shutil.copy(self.args.program, os.path.join(d, "MarrowbineJr.exe"))
         return d
 
-    def helper(self, rel, sleeper=None):
-        """Copies the sleeper to rel (under the case directory) and starts it there."""
+    def helper(self, rel, sleeper=None, args=()):
+        """Copies the sleeper (or another helper) to rel under the case directory and starts it there."""
         path = self.unix(rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         shutil.copy(sleeper or self.args.sleeper, path)
-        p = self.s.spawn([path, HELPER_SECONDS])
+        p = self.s.spawn([path] + list(args) + [HELPER_SECONDS])
         self.spawned.append(p)
         win_path = self.win(rel)
         deadline = time.monotonic() + 20
@@ -363,8 +363,27 @@ def second_instance_ends_at_once(w):
     w.expect(h, 0x1, HIGH, "(alone, the same command makes its pass)")
 
 
+def forged_module_path_gets_nothing(w):
+    """A process that rewrites its module list to claim a favourite's path is not that favourite."""
+    need_cpus(w, 2)
+    real = w.helper("Program Files\\Encoder\\encoder.exe")
+    forger = w.helper("Users\\me\\forger.exe", sleeper=w.args.forger, args=[real.win_path])
+    # The forgery must hold before the run, or the case proves nothing.
+    deadline = time.monotonic() + 20
+    while True:
+        rc, out, _ = w.s.wine([w.args.probe, "modpath", str(forger.win_pid)], timeout=60)
+        if rc == 0 and out.strip().lower() == real.win_path.lower():
+            break
+        check(time.monotonic() < deadline, f"the forger's module list never claimed {real.win_path}: {out.strip()!r}")
+        time.sleep(0.2)
+    w.profile("My Favs 2", [fav("1", "High", real.win_path)])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(real, 0x2, HIGH, "(the real favourite)")
+    w.expect_untouched(forger, "(claims the favourite's path in its module list)")
+
+
 def both_bitnesses(w):
-    """The 64-bit build resolves a 64-bit process that the 32-bit build cannot."""
+    """Either build reads the kernel's path of a 64-bit and of a 32-bit process, and sets both."""
     need_cpus(w, 2)
     if not w.args.program32 or not w.args.sleeper32:
         raise Skip("needs the 32-bit program and sleeper beside the 64-bit ones")
@@ -377,10 +396,11 @@ def both_bitnesses(w):
     dir32 = w.install_other_program(w.args.program32, "prog32")
     shutil.copy(os.path.join(w.prog_dir, "My Favs 2"), dir32)
     w.run_program("/My Favs 2 /exit", prog_dir=dir32)
-    w.expect_untouched(h64, "(the 32-bit build cannot resolve a 64-bit process)")
+    w.expect(h64, 0x2, HIGH, "(32-bit build, 64-bit process)")
     w.expect(h32, 0x2, HIGH, "(32-bit build, 32-bit process)")
-    w.probe("setaff", str(h32.win_pid), str(w.full_mask))
-    w.probe("setprio", str(h32.win_pid), str(NORMAL))
+    for h in (h64, h32):
+        w.probe("setaff", str(h.win_pid), str(w.full_mask))
+        w.probe("setprio", str(h.win_pid), str(NORMAL))
     w.run_program("/My Favs 2 /exit")
     w.expect(h64, 0x2, HIGH, "(64-bit build, 64-bit process)")
     w.expect(h32, 0x2, HIGH, "(64-bit build, 32-bit process)")
@@ -389,7 +409,8 @@ def both_bitnesses(w):
 CASES = {f.__name__: f for f in (
     plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
-    saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once, both_bitnesses)}
+    saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
+    forged_module_path_gets_nothing, both_bitnesses)}
 
 
 def main():
@@ -398,6 +419,7 @@ def main():
     ap.add_argument("--program", required=True)
     ap.add_argument("--sleeper", required=True)
     ap.add_argument("--probe", required=True)
+    ap.add_argument("--forger", help="the helper that claims another program's path in its module list")
     ap.add_argument("--program32", help="the 32-bit program, for the 64-bit build's cross-bitness case")
     ap.add_argument("--sleeper32")
     ap.add_argument("case", choices=sorted(CASES))

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/process_handles.h"
 #include "platform/fake_platform.h"
 
 namespace mjr {
@@ -59,43 +60,44 @@ struct Affinity : ::testing::Test {
     }
 };
 
-TEST_F(Affinity, ReadsTheMaskWithQueryAndVmReadAccess) {
+TEST_F(Affinity, ReadsTheMaskOnTheHandleGiven) {
     fake.AddProcess(100, "C:\\a.exe").affinity = 0x5;
-    EXPECT_EQ(GetAffinityMask(fake, 100), 5);
-    EXPECT_EQ(fake.calls.front(), "OpenProcess(0x410,0,100)");
+    UniqueHandle queried = OpenForQuery(fake, 100);
+    EXPECT_EQ(ReadAffinityMask(fake, queried.get()), 5);
     fake.Find(100)->getAffinityFails = true;
-    EXPECT_EQ(GetAffinityMask(fake, 100), 0);
-    EXPECT_EQ(GetAffinityMask(fake, 999), 0);
+    EXPECT_EQ(ReadAffinityMask(fake, queried.get()), 0);
+    EXPECT_EQ(ReadAffinityMask(fake, 0), 0);  // a failed open
+    EXPECT_EQ(fake.CallsNamed("OpenProcess"), 1u);
 }
 
-TEST_F(Affinity, SetsTheMaskWithAllAccessThenSleeps) {
+TEST_F(Affinity, SetsTheMaskThenSleeps) {
     fake.AddProcess(100, "C:\\a.exe").affinity = 0x1;
-    ApplyAffinity(fake, cpu, 100, L"31", errors);
+    UniqueHandle setter(fake, fake.OpenProcess(kProcessSetInformation, 0, 100));
+    fake.ClearRecord();
+    ApplyAffinity(fake, cpu, setter.get(), L"31", errors);
     EXPECT_EQ(fake.Find(100)->affinity, 0xAu);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x1F0FFF,0,100)", "SetProcessAffinityMask(0xA)",
-                                                    "Sleep(0)", "CloseHandle"}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"SetProcessAffinityMask(0xA)", "Sleep(0)"}));
     EXPECT_EQ(errors.Value(), 0);
 }
 
 TEST_F(Affinity, EachFailureCountsOnceWithoutSleeping) {
     fake.numberOfProcessors = 2;
     auto& p = fake.AddProcess(100, "C:\\a.exe");
-    p.grantedAccess = 0x410;  // readable, not all-access
-    ApplyAffinity(fake, cpu, 100, L"0", errors);
+    ApplyAffinity(fake, cpu, 0, L"0", errors);  // the open for setting failed
     EXPECT_EQ(errors.Value(), 1);
     EXPECT_EQ(fake.CallsNamed("SetProcessAffinityMask"), 0u);
 
-    p.grantedAccess = 0xFFFFFFFF;
-    ApplyAffinity(fake, cpu, 100, L"3", errors);  // a processor this machine lacks
+    UniqueHandle setter(fake, fake.OpenProcess(kProcessSetInformation, 0, 100));
+    ApplyAffinity(fake, cpu, setter.get(), L"3", errors);  // a processor this machine lacks
     EXPECT_EQ(errors.Value(), 2);
 
     p.setAffinityFails = true;
-    ApplyAffinity(fake, cpu, 100, L"1", errors);
+    ApplyAffinity(fake, cpu, setter.get(), L"1", errors);
     EXPECT_EQ(errors.Value(), 3);
 
     p.setAffinityFails = false;
     p.setAffinityResult = 2;  // only exactly 1 counts as success
-    ApplyAffinity(fake, cpu, 100, L"1", errors);
+    ApplyAffinity(fake, cpu, setter.get(), L"1", errors);
     EXPECT_EQ(errors.Value(), 4);
     EXPECT_EQ(fake.sleeps, 0u);
 }

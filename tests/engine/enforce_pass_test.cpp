@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/fake_platform.h"
 
 namespace mjr {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeProcess;
 
 // A world with the two ordinary first-listed processes and a loaded table.
 struct Pass : ::testing::Test {
@@ -229,15 +232,15 @@ TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {
     EnforcePass(m);
     EXPECT_EQ(fake.Find(200)->priority, 0x40u);
     EXPECT_EQ(m.PriorityErrors.Value(), 1);  // class 0 is refused for 201
-    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x400,0,200)"), 0u);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)"), 0u);  // nothing due: no open for setting
 }
 
 TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {
     Favourite(L"", L"0", L"Low");
     fake.AddProcess(200, "C:\\ok.exe");
-    fake.AddProcess(201, "C:\\locked.exe").moduleListingFails = true;
+    fake.AddProcess(201, "C:\\locked.exe").imageNameFails = true;
     fake.AddProcess(202, "C:\\long.exe");
-    fake.longPaths["C:\\long.exe"] = "C:\\" + std::string(1100, 'x');
+    fake.longPaths[L"C:\\long.exe"] = L"C:\\" + std::wstring(1100, L'x');
     EnforcePass(m);
     EXPECT_EQ(fake.Find(200)->priority, 0x20u);
     EXPECT_EQ(fake.Find(201)->priority, 0x40u);
@@ -254,18 +257,61 @@ TEST_F(Pass, AProcessThatEndsBeforeItsTurnIsPassedOver) {
     EXPECT_EQ(m.PriorityErrors.Value(), 0);
 }
 
-TEST_F(Pass, OpensAskOnlyTheAccessTheyNeed) {
+// One process, 200, against the favourite C:\t.exe "1" "High"; its opens, counts and state.
+struct OpenCase {
+    const char* name;
+    std::function<void(FakePlatform&, FakeProcess&)> arrange;
+    std::vector<std::string> opens;  // of identifier 200, in order
+    std::int64_t affinityErrors, priorityErrors;
+    Dword affinityAfter, priorityAfter;  // of whichever process holds 200 at the end
+};
+
+class OpenTest : public Pass, public ::testing::WithParamInterface<OpenCase> {};
+
+TEST_P(OpenTest, OneOpenToQueryASecondOnlyToSetTheSameProcess) {
+    const OpenCase& c = GetParam();
     Favourite(L"C:\\t.exe", L"1", L"High");
-    fake.AddProcess(200, "C:\\t.exe");
+    Favourite(L"C:\\\u0418\u0433\u0440\u044B\\game.exe", L"1", L"High");
+    Favourite(L"", L"1", L"High");
+    c.arrange(fake, fake.AddProcess(200, "C:\\t.exe"));
     EnforcePass(m);
     std::vector<std::string> opens;
-    for (const std::string& c : fake.calls)
-        if (c.rfind("OpenProcess", 0) == 0) opens.push_back(c);
-    EXPECT_EQ(opens, (std::vector<std::string>{"OpenProcess(0x410,0,200)", "OpenProcess(0x410,0,200)",
-                                               "OpenProcess(0x1F0FFF,0,200)", "OpenProcess(0x400,0,200)",
-                                               "OpenProcess(0x200,0,200)"}));
-    EXPECT_EQ(fake.handlesOpened, fake.handlesClosed);
+    for (const std::string& call : fake.calls)
+        if (call.rfind("OpenProcess", 0) == 0 && call.find(",0,200)") != std::string::npos) opens.push_back(call);
+    EXPECT_EQ(opens, c.opens);
+    EXPECT_EQ(fake.CallsNamed("EnumProcessModules") + fake.CallsNamed("GetModuleFileNameExA"), 0u);
+    EXPECT_EQ(m.AffinityErrors.Value(), c.affinityErrors);
+    EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
+    EXPECT_EQ(fake.Find(200)->affinity, c.affinityAfter);
+    EXPECT_EQ(fake.Find(200)->priority, c.priorityAfter);
 }
+
+const std::string kQuery = "OpenProcess(0x1000,0,200)";
+const std::string kSet = "OpenProcess(0x1200,0,200)";
+
+INSTANTIATE_TEST_SUITE_P(Table, OpenTest, ::testing::Values(
+    OpenCase{"both_due", [](FakePlatform&, FakeProcess&) {}, {kQuery, kSet}, 0, 0, 0x2, 0x80},
+    OpenCase{"nothing_due", [](FakePlatform&, FakeProcess& p) { p.affinity = 0x2; p.priority = 0x80; },
+             {kQuery}, 0, 0, 0x2, 0x80},
+    OpenCase{"priority_due", [](FakePlatform&, FakeProcess& p) { p.affinity = 0x2; }, {kQuery, kSet}, 0, 0, 0x2, 0x80},
+    OpenCase{"readable_not_settable",
+             [](FakePlatform&, FakeProcess& p) { p.grantedAccess = kProcessQueryLimitedInformation; },
+             {kQuery, kSet}, 1, 1, 0x3, 0x20},
+    OpenCase{"identifier_reused_before_the_set",
+             [](FakePlatform& f, FakeProcess&) {
+                 f.onCall = [&f](const std::string& call) {
+                     if (call == kSet) f.ReuseIdentifier(200, L"C:\\t.exe");
+                 };
+             },
+             {kQuery, kSet}, 1, 1, 0x3, 0x20},
+    OpenCase{"forged_module_path",
+             [](FakePlatform&, FakeProcess& p) { p.imagePath = L"C:\\Users\\me\\forger.exe"; }, {kQuery}, 0, 0, 0x3, 0x20},
+    OpenCase{"path_in_cyrillic",
+             [](FakePlatform&, FakeProcess& p) { p.imagePath = L"C:\\\u0418\u0433\u0440\u044B\\game.exe"; },
+             {kQuery, kSet}, 0, 0, 0x2, 0x80},
+    // Matched by the empty Path; with no process held, nothing proves what a set would reach.
+    OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 1, 1, 0x3, 0x20}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mjr

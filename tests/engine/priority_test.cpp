@@ -27,27 +27,28 @@ struct Priority : ::testing::Test {
     }
 };
 
-TEST_F(Priority, AlreadyAtTheClassOpensOnceForReadingOnly) {
+TEST_F(Priority, AlreadyAtTheClassOpensOnceForQueryingOnly) {
     fake.AddProcess(100, "C:\\a.exe").priority = 0x80;
     ApplyPriority(fake, 100, 0x80, errors);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x400,0,100)", "GetPriorityClass", "CloseHandle"}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x1000,0,100)", "GetPriorityClass", "CloseHandle"}));
     EXPECT_EQ(errors.Value(), 0);
     EXPECT_EQ(fake.sleeps, 0u);
 }
 
-TEST_F(Priority, SetsWithSetInformationClosesThenSleeps) {
+TEST_F(Priority, SetsOnASecondHandleProvenToHoldTheSameProcess) {
     fake.AddProcess(100, "C:\\a.exe").priority = 0x20;
     ApplyPriority(fake, 100, 0x4000, errors);
     EXPECT_EQ(fake.Find(100)->priority, 0x4000u);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x400,0,100)", "GetPriorityClass", "CloseHandle",
-                                                    "OpenProcess(0x200,0,100)", "SetPriorityClass(0x4000)",
-                                                    "CloseHandle", "Sleep(0)"}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x1000,0,100)", "GetPriorityClass",
+                                                    "OpenProcess(0x1200,0,100)", "GetProcessTimes", "GetProcessTimes",
+                                                    "SetPriorityClass(0x4000)", "Sleep(0)", "CloseHandle",
+                                                    "CloseHandle"}));
     EXPECT_EQ(errors.Value(), 0);
 }
 
 TEST_F(Priority, FailuresCountOnce) {
     auto& p = fake.AddProcess(100, "C:\\a.exe");
-    p.grantedAccess = 0x410;  // readable, not settable
+    p.grantedAccess = kProcessQueryLimitedInformation;  // readable, not settable
     ApplyPriority(fake, 100, 0x80, errors);
     EXPECT_EQ(errors.Value(), 1);
     EXPECT_EQ(fake.sleeps, 0u);  // no handle, no attempt, no sleep
@@ -57,6 +58,12 @@ TEST_F(Priority, FailuresCountOnce) {
     ApplyPriority(fake, 100, 0x80, errors);
     EXPECT_EQ(errors.Value(), 2);
     EXPECT_EQ(fake.sleeps, 1u);  // an attempted set still sleeps
+
+    p.grantedAccess = 0;  // not even readable: nothing proves which process a set would reach
+    fake.ClearRecord();
+    ApplyPriority(fake, 100, 0x80, errors);
+    EXPECT_EQ(errors.Value(), 3);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess"), 1u);
 }
 
 TEST_F(Priority, AnUnknownWordIsRefusedWhenTheClassCanBeRead) {

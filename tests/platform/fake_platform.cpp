@@ -15,6 +15,18 @@ std::string Hex(Dword v) {
     return buf;
 }
 
+// ASCII letters in lower case: how the file system finds a name whatever its case.
+std::wstring Folded(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    return text;
+}
+
+// Like Windows: the right to query implies the limited right to query.
+Dword WithImplied(Dword access) {
+    return (access & kProcessQueryInformation) ? (access | kProcessQueryLimitedInformation) : access;
+}
+
 bool IsValidPriorityClass(Dword c) {
     switch (c) {
         case 0x20: case 0x40: case 0x80: case 0x100: case 0x4000: case 0x8000: return true;
@@ -26,12 +38,21 @@ bool IsValidPriorityClass(Dword c) {
 
 FakePlatform::FakePlatform() = default;
 
-FakeProcess& FakePlatform::AddProcess(Dword pid, std::string modulePath) {
+FakeProcess& FakePlatform::AddProcess(Dword pid, std::string path) {
     FakeProcess p;
     p.pid = pid;
-    p.modulePath = std::move(modulePath);
+    for (char c : path) p.imagePath.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    p.modulePath = std::move(path);
+    p.creationTime = ++nextCreationTime_;
     processes.push_back(std::move(p));
     return processes.back();
+}
+
+void FakePlatform::ReuseIdentifier(Dword pid, std::wstring newImagePath) {
+    FakeProcess* p = Find(pid);
+    p->imagePath = std::move(newImagePath);
+    p->modulePath = WideToAnsi(p->imagePath);
+    p->creationTime = ++nextCreationTime_;
 }
 
 FakeProcess* FakePlatform::Find(Dword pid) {
@@ -77,7 +98,8 @@ FakeProcess* FakePlatform::ProcessFor(Handle h, Dword neededAccess) {
     const HandleInfo* info = Lookup(h, HandleInfo::Process);
     if (!info || (info->access & neededAccess) != neededAccess) return nullptr;
     FakeProcess* p = Find(info->pid);
-    return (p && !p->exited) ? p : nullptr;
+    // A handle holds the process it was opened on, not whichever one has its identifier now.
+    return (p && !p->exited && p->creationTime == info->creationTime) ? p : nullptr;
 }
 
 WinBool FakePlatform::EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) {
@@ -118,8 +140,8 @@ Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dwo
     FakeProcess* p = Find(processId);
     bool own = processId == currentProcessId && !ownProcessOpenFails;
     if (processId == currentProcessId && ownProcessOpenFails) return 0;
-    if (!own && (!p || p->exited || (p->grantedAccess & desiredAccess) != desiredAccess)) return 0;
-    return NewHandle({HandleInfo::Process, processId, desiredAccess});
+    if (!own && (!p || p->exited || (WithImplied(p->grantedAccess) & desiredAccess) != desiredAccess)) return 0;
+    return NewHandle({HandleInfo::Process, processId, WithImplied(desiredAccess), p ? p->creationTime : 0});
 }
 
 WinBool FakePlatform::CloseHandle(Handle object) {
@@ -145,31 +167,68 @@ void FakePlatform::GetSystemInfo(SystemInfo* info) {
     info->dwNumberOfProcessors = numberOfProcessors;
 }
 
-Dword FakePlatform::GetLongPathNameA(const char* shortPath, char* buffer, Dword size) {
-    if (recordCalls) Record("GetLongPathNameA(" + std::to_string(size) + ")");
-    if (longPathThrows) throw std::runtime_error("GetLongPathNameA");
-    std::string in = shortPath;
-    std::string out = in;
-    if (auto it = longPaths.find(in); it != longPaths.end()) {
+WinBool FakePlatform::QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) {
+    if (recordCalls) Record("QueryFullProcessImageNameW(" + std::to_string(flags) + "," + std::to_string(*size) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    if (!p || p->imageNameFails || p->imagePath.empty()) {
+        lastError = kErrorAccessDenied;
+        return 0;
+    }
+    if (p->imagePath.size() + 1 > *size) {
+        lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    std::copy(p->imagePath.begin(), p->imagePath.end(), buffer);
+    buffer[p->imagePath.size()] = L'\0';
+    *size = static_cast<Dword>(p->imagePath.size());
+    return 1;
+}
+
+WinBool FakePlatform::GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime,
+                                      FileTime* kernelTime, FileTime* userTime) {
+    if (recordCalls) Record("GetProcessTimes");
+    // Answers for the process the handle holds, even one that has ended since.
+    const HandleInfo* info = Lookup(process, HandleInfo::Process);
+    if (!info || (info->access & kProcessQueryLimitedInformation) == 0) return 0;
+    *creationTime = FileTime{static_cast<Dword>(info->creationTime), static_cast<Dword>(info->creationTime >> 32)};
+    *exitTime = FileTime{};
+    *kernelTime = FileTime{};
+    *userTime = FileTime{};
+    return 1;
+}
+
+Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
+    if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
+    std::wstring out = shortPath;
+    if (auto it = longPaths.find(out); it != longPaths.end()) {
         if (!it->second) return 0;
         out = *it->second;
     }
     if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
-    std::memcpy(buffer, out.c_str(), out.size() + 1);
+    std::copy(out.c_str(), out.c_str() + out.size() + 1, buffer);
     return static_cast<Dword>(out.size());
 }
 
-Dword FakePlatform::GetWindowsDirectoryA(char* buffer, Dword size) {
-    if (recordCalls) Record("GetWindowsDirectoryA(" + std::to_string(size) + ")");
+Dword FakePlatform::GetDriveTypeW(const wchar_t* rootPathName) {
+    const std::wstring root = rootPathName ? rootPathName : L"";
+    if (recordCalls) Record("GetDriveTypeW(" + WideToAnsi(root) + ")");
+    if (auto it = driveTypes.find(root); it != driveTypes.end()) return it->second;
+    const bool letterRoot = root.size() == 3 && root[1] == L':' && root[2] == L'\\';
+    return letterRoot ? kDriveFixed : kDriveNoRootDir;
+}
+
+Dword FakePlatform::GetWindowsDirectoryW(wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetWindowsDirectoryW(" + std::to_string(size) + ")");
     if (windowsDirectoryFails) return 0;
     if (windowsDirectory.size() + 1 > size) return static_cast<Dword>(windowsDirectory.size() + 1);
-    std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
+    std::copy(windowsDirectory.c_str(), windowsDirectory.c_str() + windowsDirectory.size() + 1, buffer);
     return static_cast<Dword>(windowsDirectory.size());
 }
 
 WinBool FakePlatform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
     if (recordCalls) Record("GetProcessAffinityMask");
-    FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
     if (!p || p->getAffinityFails) return 0;
     *processMask = p->affinity;
     *systemMask = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
@@ -188,7 +247,7 @@ WinBool FakePlatform::SetProcessAffinityMask(Handle process, Dword mask) {
 
 Dword FakePlatform::GetPriorityClass(Handle process) {
     if (recordCalls) Record("GetPriorityClass");
-    FakeProcess* p = ProcessFor(process, kProcessQueryInformation);
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
     if (!p || p->getPriorityFails) return 0;
     return p->priority;
 }
@@ -290,7 +349,9 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (recordCalls) Record("GetFileAttributesW");
     if (directories.count(path)) return kFileAttributeDirectory;
-    if (files.count(path) || programFiles.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    for (const auto& entry : programFiles)  // names are found whatever their letter case
+        if (Folded(entry.first) == Folded(path)) return 0x20;
     lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
 }
@@ -317,6 +378,18 @@ std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& 
         const std::size_t slash = path.find_last_of(L'\\');
         return full.substr(slash + 1, path.size() - slash - 1);
     }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> FakePlatform::FinalPathName(const std::wstring& path) {
+    if (recordCalls) Record("FinalPathName");
+    if (auto it = finalPaths.find(path); it != finalPaths.end()) return it->second;
+    const auto fold = [](std::wstring t) {
+        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+        return t;
+    };
+    for (const auto& entry : programFiles)
+        if (fold(entry.first) == fold(path)) return L"\\\\?\\" + entry.first;
     return std::nullopt;
 }
 

@@ -17,13 +17,16 @@ namespace mjr::testing {
 
 struct FakeProcess {
     Dword pid = 0;
-    std::string modulePath;       // what GetModuleFileNameExA reports (ANSI)
+    std::string modulePath;       // what the module list claims (GetModuleFileNameExA, ANSI)
+    std::wstring imagePath;       // the kernel's record (QueryFullProcessImageNameW)
+    std::uint64_t creationTime = 0;  // set when added; a new process under an old identifier gets another
     Dword affinity = 0x3;
     Dword priority = 0x20;        // NORMAL_PRIORITY_CLASS
     Dword grantedAccess = 0xFFFFFFFF;  // an open succeeds only when every asked right is here
     bool exited = false;          // listed, but gone by the time it is opened
     bool moduleListingFails = false;
     bool fileNameFails = false;
+    bool imageNameFails = false;
     bool getAffinityFails = false;
     bool setAffinityFails = false;
     WinBool setAffinityResult = 1;     // what a successful SetProcessAffinityMask returns
@@ -40,13 +43,18 @@ public:
     Dword currentProcessId = 4000;       // also listed when present in `processes`
     bool ownProcessOpenFails = false;
     Dword numberOfProcessors = 4;
-    std::string windowsDirectory = "C:\\WINDOWS";
+    std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
     bool enumProcessesFails = false;
     // Long forms of paths: absent means the path is its own long form; nullopt means the
     // file does not exist.
-    std::map<std::string, std::optional<std::string>> longPaths;
-    bool longPathThrows = false;   // GetLongPathNameA raises a run-time error
+    std::map<std::wstring, std::optional<std::wstring>> longPaths;
+    bool longPathThrows = false;   // GetLongPathNameW raises a run-time error
+    // GetDriveTypeW by root ("C:\\"); absent: a drive letter's root is fixed, anything else has no root.
+    std::map<std::wstring, Dword> driveTypes;
+    // The names Windows gives files (FinalPathName), by the path asked; absent: the program's own
+    // spelling when it is in programFiles, else nothing.
+    std::map<std::wstring, std::wstring> finalPaths;
     bool wideToAnsiThrows = false;  // so does the conversion to the ANSI code page
     bool openTokenFails = false;
     bool lookupPrivilegeFails = false;
@@ -65,7 +73,10 @@ public:
     bool elevated = false;             // the own token's elevation
     bool recordCalls = true;                    // benchmarks switch the record off
 
-    FakeProcess& AddProcess(Dword pid, std::string modulePath);
+    // A process whose module list and kernel record both name `path`.
+    FakeProcess& AddProcess(Dword pid, std::string path);
+    // The process that ends and the new one that takes its identifier (another creation time).
+    void ReuseIdentifier(Dword pid, std::wstring newImagePath);
     FakeProcess* Find(Dword pid);
 
     // --- what happened ---
@@ -93,8 +104,12 @@ public:
     WinBool CloseHandle(Handle object) override;
     Dword GetCurrentProcessId() override;
     void GetSystemInfo(SystemInfo* info) override;
-    Dword GetLongPathNameA(const char* shortPath, char* buffer, Dword size) override;
-    Dword GetWindowsDirectoryA(char* buffer, Dword size) override;
+    WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
+    WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
+                            FileTime* userTime) override;
+    Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
+    Dword GetDriveTypeW(const wchar_t* rootPathName) override;
+    Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
     WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
     WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
     Dword GetPriorityClass(Handle process) override;
@@ -115,6 +130,7 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
+    std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
     WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
 
@@ -123,6 +139,7 @@ private:
         enum Kind { Process, Token } kind = Process;
         Dword pid = 0;
         Dword access = 0;
+        std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
     };
     const HandleInfo* Lookup(Handle h, HandleInfo::Kind kind) const;
     FakeProcess* ProcessFor(Handle h, Dword neededAccess);
@@ -131,6 +148,7 @@ private:
 
     std::map<Handle, HandleInfo> handles_;
     Handle nextHandle_ = 0x100;
+    std::uint64_t nextCreationTime_ = 0x01D0000000000000;
     Dword privilegeAttributes_ = 0;  // the debug privilege's state in the token
 };
 

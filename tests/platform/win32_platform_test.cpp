@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <cwctype>
 
 #include "platform/unique_handle.h"
@@ -65,6 +66,11 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     std::wstring shouted = path;
     for (wchar_t& c : shouted) c = static_cast<wchar_t>(std::towupper(c));
     EXPECT_EQ(platform.FindFirstFileName(shouted), L"mjr-read-test.txt");
+    // The name Windows gives the file: its own spelling, behind "\\?\".
+    const std::optional<std::wstring> final = platform.FinalPathName(shouted);
+    ASSERT_TRUE(final.has_value());
+    EXPECT_EQ(final->rfind(L"\\\\?\\", 0), 0u) << *final;
+    EXPECT_EQ(final->substr(final->size() - 17), L"mjr-read-test.txt");
     HANDLE locked = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
     EXPECT_EQ(platform.GetLastError(), Dword{ERROR_SHARING_VIOLATION});
@@ -74,6 +80,7 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     EXPECT_EQ(platform.GetLastError(), Dword{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(platform.GetFileAttributesW(path), kInvalidFileAttributes);
     EXPECT_FALSE(platform.FindFirstFileName(path).has_value());
+    EXPECT_FALSE(platform.FinalPathName(path).has_value());
     EXPECT_FALSE(platform.ReadWholeFile(temp).has_value());  // a directory is no file
     EXPECT_NE(platform.GetFileAttributesW(temp) & kFileAttributeDirectory, 0u);
     EXPECT_EQ(platform.GetFullPathNameW(L"x.txt").substr(1, 2), L":\\");
@@ -94,23 +101,34 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     pids.resize(bytes / 4);
     EXPECT_NE(std::find(pids.begin(), pids.end(), self), pids.end());
 
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation | kProcessVmRead, 0, self));
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryLimitedInformation, 0, self));
     ASSERT_TRUE(process);
-    Handle module = 0;
-    Dword needed = 0;
-    ASSERT_TRUE(platform.EnumProcessModules(process.get(), &module, sizeof(Handle), &needed));
-    char name[512] = {};
-    Dword length = platform.GetModuleFileNameExA(process.get(), module, name, sizeof name);
-    ASSERT_GT(length, 0u);
-    char longName[1024] = {};
-    EXPECT_GT(platform.GetLongPathNameA(name, longName, sizeof longName), 0u);
-    EXPECT_NE(std::string(longName).find("tests"), std::string::npos) << longName;
+    wchar_t name[1024] = {};
+    Dword length = 1024;
+    ASSERT_TRUE(platform.QueryFullProcessImageNameW(process.get(), 0, name, &length));
+    ASSERT_EQ(length, std::wcslen(name));
+    wchar_t tiny[4] = {};
+    Dword tinyLength = 4;
+    EXPECT_FALSE(platform.QueryFullProcessImageNameW(process.get(), 0, tiny, &tinyLength));
+    EXPECT_EQ(platform.GetLastError(), Dword{ERROR_INSUFFICIENT_BUFFER});
+    EXPECT_EQ(tinyLength, 4u);
+    wchar_t longName[1024] = {};
+    EXPECT_GT(platform.GetLongPathNameW(name, longName, 1024), 0u);
+    EXPECT_NE(std::wstring(longName).find(L"tests"), std::wstring::npos);
+    const wchar_t root[] = {name[0], L':', L'\\', L'\0'};
+    EXPECT_EQ(platform.GetDriveTypeW(root), Dword{DRIVE_FIXED});
 
     Dword mask = 0, system = 0;
     ASSERT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
     EXPECT_NE(mask, 0u);
-    UniqueHandle setter(platform, platform.OpenProcess(kProcessSetInformation | kProcessQueryInformation, 0, self));
+    UniqueHandle setter(platform, platform.OpenProcess(kProcessSetInformation | kProcessQueryLimitedInformation, 0, self));
     ASSERT_TRUE(setter);
+    FileTime created[2], other;
+    ASSERT_TRUE(platform.GetProcessTimes(process.get(), &created[0], &other, &other, &other));
+    ASSERT_TRUE(platform.GetProcessTimes(setter.get(), &created[1], &other, &other, &other));
+    EXPECT_NE(created[0].dwHighDateTime, 0u);
+    EXPECT_EQ(created[0].dwLowDateTime, created[1].dwLowDateTime);
+    EXPECT_EQ(created[0].dwHighDateTime, created[1].dwHighDateTime);
     EXPECT_EQ(platform.SetProcessAffinityMask(setter.get(), 1), 1);
     EXPECT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
     EXPECT_EQ(mask, 1u);
@@ -122,8 +140,8 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     EXPECT_FALSE(platform.SetPriorityClass(setter.get(), 0));
     EXPECT_TRUE(platform.SetPriorityClass(setter.get(), 0x20));
 
-    char windows[255] = {};
-    EXPECT_GT(platform.GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    wchar_t windows[255] = {};
+    EXPECT_GT(platform.GetWindowsDirectoryW(windows, 255), 0u);
     SystemInfo info;
     platform.GetSystemInfo(&info);
     EXPECT_GE(info.dwNumberOfProcessors, 1u);

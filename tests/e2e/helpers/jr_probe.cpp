@@ -1,7 +1,8 @@
 // The tests' own view of the process table, read with the Win32 API and nothing of the
 // program under test, plus the few changes a test makes before running the program.
 //
-//   jr_probe list                   pid<TAB>affinity<TAB>priority class<TAB>module path
+//   jr_probe list                   pid<TAB>affinity<TAB>priority class<TAB>image path (the kernel's)
+//   jr_probe modpath <pid>          the executable's path as the process's module list claims it
 //   jr_probe ncpu                   number of processors
 //   jr_probe setaff <pid> <mask>    SetProcessAffinityMask
 //   jr_probe setprio <pid> <class>  SetPriorityClass
@@ -36,17 +37,29 @@ int List() {
         DWORD priority = 0;
         wchar_t wide[1024] = L"";
         char path[4096] = "";  // UTF-8, so a path in any language reaches the tests whole
-        HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
         if (h) {
             if (!GetProcessAffinityMask(h, &mask, &system)) mask = 0;
             priority = GetPriorityClass(h);
-            if (GetModuleFileNameExW(h, nullptr, wide, 1024))
+            DWORD size = 1024;
+            if (QueryFullProcessImageNameW(h, 0, wide, &size))
                 WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, sizeof(path), nullptr, nullptr);
             CloseHandle(h);
         }
         std::printf("%lu\t%lu\t%lu\t%s\n", static_cast<unsigned long>(pid),
                     static_cast<unsigned long>(mask), static_cast<unsigned long>(priority), path);
     }
+    return 0;
+}
+
+int ModulePath(const char* pidText) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(Number(pidText)));
+    if (!h) return 1;
+    char path[1024] = "";
+    const DWORD length = GetModuleFileNameExA(h, nullptr, path, sizeof(path));
+    CloseHandle(h);
+    if (length == 0) return 1;
+    std::printf("%s\n", path);
     return 0;
 }
 
@@ -74,6 +87,7 @@ int main(int argc, char** argv) {
         std::printf("%lu\n", static_cast<unsigned long>(si.dwNumberOfProcessors));
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "modpath") == 0) return ModulePath(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "setaff") == 0)
         return WithProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, argv[2], SetAffinity,
                            Number(argv[3]));
@@ -83,6 +97,6 @@ int main(int argc, char** argv) {
         return WithProcess(PROCESS_TERMINATE, argv[2], Terminate, 9);
     if (argc >= 4 && std::strcmp(argv[1], "wait") == 0)
         return WithProcess(SYNCHRONIZE, argv[2], WaitEnd, Number(argv[3]));
-    std::fprintf(stderr, "usage: jr_probe list|ncpu|setaff|setprio|kill|wait ...\n");
+    std::fprintf(stderr, "usage: jr_probe list|modpath|ncpu|setaff|setprio|kill|wait ...\n");
     return 2;
 }
