@@ -187,7 +187,7 @@ def list_lines_apply(w):
     out = w.run_doctor("My Favs 2", status=0)
     has(out, "Encoding: UTF-8.")
     has(out, f'pid {h.win_pid}: {h.win_path} (line {lines.index(mine) + 1 if mine else 0}): ')
-    check(not re.search(r"a scan would", out), f"a listed line would change something:\n{out}")
+    check(not re.search(r"^pid .*: a scan would", out, re.M), f"a listed line would change something:\n{out}")
     # The helper's line pasted into a profile, with other processors and a priority, applies.
     line = next(line for line in lines if line.endswith(h.win_path + '"'))
     fields = line.strip('"').split("\t")
