@@ -122,7 +122,7 @@ bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, Profil
     }
     if (const std::wstring_view variable = FirstVariable(path); !variable.empty()) {
         const std::wstring expanded = platform.ExpandEnvironmentStringsW(path);
-        emit(shown + L" holds " + std::wstring(variable) + L", which the program does not expand: " +
+        emit(shown + L" holds " + Shown(variable) + L", which the program does not expand: " +
              (expanded != path ? L"write " + Quoted(expanded) : std::wstring(L"no such variable is set here either")));
         return true;
     }
