@@ -10,9 +10,9 @@
 
 namespace mjr {
 
-void Main(Module1& m, AppHost& host) {
+void Main(Module1& m, AppHost& host, SingleInstance& instance) {
     Platform& platform = m.platform;
-    if (platform.PreviousInstanceRunning()) return;
+    if (instance.AnotherInstanceRuns()) return;
 
     SetDebugPrivilege(platform, true);
     m.Cpu.CpuBits = BuildCpuBits();

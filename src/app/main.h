@@ -1,4 +1,5 @@
 #pragma once
+#include "app/single_instance.h"
 #include "engine/engine.h"
 
 namespace mjr {
@@ -14,7 +15,8 @@ public:
 };
 
 // The program's own entry: refuses a second instance, prepares the process, reads the
-// command line, then makes one pass (one-shot) or loads the window (resident).
-void Main(Module1& module, AppHost& host);
+// command line, then makes one pass (one-shot) or loads the window (resident). The caller
+// keeps `instance` for the life of the process, so later starts see this one.
+void Main(Module1& module, AppHost& host, SingleInstance& instance);
 
 }  // namespace mjr

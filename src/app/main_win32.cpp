@@ -30,10 +30,13 @@ private:
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL: never from the program's folder or the current one.
+    mjr::RestrictDllSearchToSystem32();
     mjr::Win32Platform platform;
     mjr::Module1 module(platform);
     Win32AppHost host;
-    mjr::Main(module, host);
+    mjr::SingleInstance instance(platform);  // held until the process ends
+    mjr::Main(module, host, instance);
     if (!host.WindowLoaded()) return 0;
 
     MSG msg;

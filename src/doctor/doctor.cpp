@@ -10,6 +10,7 @@
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
+#include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 #include "privilege/debug_privilege.h"
 #include "profile/field_reader.h"
@@ -95,6 +96,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
 }
 
 std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword error) {
+    // Asking a pipe for its attributes would connect to its server again.
+    if (error == kErrorBadFileType) return L"it is not a file on a disk (a pipe or a device), so nothing was read from it";
     const Dword attributes = platform.GetFileAttributesW(path);
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory))
         return L"it is a folder, not a file";
@@ -223,8 +226,10 @@ bool CheckerIsElevated(Platform& platform) {
     Handle rawToken = 0;
     if (!platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return false;
     UniqueHandle token(platform, rawToken);
-    Dword elevated = 0;
-    return platform.GetTokenElevation(token.get(), &elevated) && elevated != 0;
+    Dword elevated = 0;  // TOKEN_ELEVATION holds one DWORD
+    Dword length = 0;
+    return platform.GetTokenInformation(token.get(), kTokenElevationClass, &elevated, sizeof elevated, &length) &&
+           elevated != 0;
 }
 
 Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
@@ -247,7 +252,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
         out.Line(L"Note: the program takes a profile name from its command line only when the name holds \"my fav\"; "
                  L"it never reads " + Quoted(request.profileName) + L".");
     NameNotes(request, out);
-    const std::optional<std::string> bytes = platform.ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadWholeFile(platform, path);
     const std::wstring nothing = L"The program would show the trouble picture and correct nothing.";
     if (!bytes) {
         const Dword error = platform.GetLastError();

@@ -85,6 +85,8 @@ std::vector<std::wstring> Arguments() {
 }  // namespace
 
 int main() {
+    // Before anything can load a DLL: never from the program's folder or the current one.
+    mjr::RestrictDllSearchToSystem32();
     try {
         mjr::Win32Platform platform;
         StandardOutput out;

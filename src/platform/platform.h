@@ -36,6 +36,9 @@ inline constexpr Dword kErrorLockViolation = 33;
 inline constexpr Dword kErrorFileTooLarge = 223;
 inline constexpr Dword kScs64BitBinary = 6;
 inline constexpr Dword kErrorInsufficientBuffer = 122;
+inline constexpr Dword kErrorProcNotFound = 127;
+inline constexpr Dword kErrorAlreadyExists = 183;
+inline constexpr Dword kErrorBadFileType = 222;
 
 // GetDriveTypeW results (winbase.h values).
 inline constexpr Dword kDriveUnknown = 0;
@@ -51,6 +54,27 @@ struct FileTime {
     Dword dwLowDateTime = 0;
     Dword dwHighDateTime = 0;
 };
+
+// Opening the profile (winnt.h, winbase.h values). CreateFileW fails with
+// INVALID_HANDLE_VALUE, not 0.
+inline constexpr Handle kInvalidHandleValue = ~Handle{0};
+inline constexpr Dword kGenericRead = 0x80000000;
+inline constexpr Dword kFileShareRead = 0x1;
+inline constexpr Dword kFileShareWrite = 0x2;
+inline constexpr Dword kOpenExisting = 3;
+inline constexpr Dword kFileFlagSequentialScan = 0x08000000;
+inline constexpr Dword kSecuritySqosPresent = 0x00100000;
+inline constexpr Dword kSecurityIdentification = 0x00010000;
+inline constexpr Dword kFileTypeUnknown = 0;
+inline constexpr Dword kFileTypeDisk = 1;
+inline constexpr Dword kFileTypeChar = 2;
+inline constexpr Dword kFileTypePipe = 3;
+
+// The single-instance objects: token elevation, well-known SIDs, boundary descriptors.
+inline constexpr Dword kTokenElevationClass = 20;  // TOKEN_INFORMATION_CLASS TokenElevation
+inline constexpr Dword kWinBuiltinAdministratorsSid = 26;
+inline constexpr Dword kWinHighLabelSid = 68;
+inline constexpr Dword kSecurityMaxSidSize = 68;
 
 struct Luid {
     Dword LowPart = 0;
@@ -118,16 +142,37 @@ public:
     virtual std::wstring AnsiToWide(std::string_view text) = 0;
 
     // What the runtime provides: the directory holding the executable (ending in "\" only
-    // at a drive root), the text after the program's name on its command line, and whether
-    // another instance of this program already runs.
+    // at a drive root) and the text after the program's name on its command line.
     virtual std::wstring ProgramDirectory() = 0;
     virtual std::wstring CommandLineArgs() = 0;
-    virtual bool PreviousInstanceRunning() = 0;
 
-    // The whole content of a file opened for sequential reading; nothing when it cannot be
-    // opened or read, with GetLastError saying why (ERROR_FILE_TOO_LARGE for a file far too
-    // large to be a profile).
-    virtual std::optional<std::string> ReadWholeFile(const std::wstring& path) = 0;
+    // kernel32, reading a file. CreateFileW with no security attributes and no template.
+    virtual Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
+                               Dword creationDisposition, Dword flagsAndAttributes) = 0;
+    virtual Dword GetFileType(Handle file) = 0;
+    virtual WinBool GetFileSizeEx(Handle file, std::int64_t* fileSize) = 0;
+    // Synchronous: no OVERLAPPED.
+    virtual WinBool ReadFile(Handle file, void* buffer, Dword bytesToRead, Dword* bytesRead) = 0;
+    virtual void SetLastError(Dword errorCode) = 0;
+
+    // The single-instance objects. CreateMutexW with default security, not owned.
+    virtual Handle CreateMutexW(const std::wstring& name) = 0;
+    virtual WinBool GetTokenInformation(Handle token, Dword tokenInformationClass, void* tokenInformation,
+                                        Dword tokenInformationLength, Dword* returnLength) = 0;
+    virtual WinBool ProcessIdToSessionId(Dword processId, Dword* sessionId) = 0;
+    // advapi32, with no domain SID.
+    virtual WinBool CreateWellKnownSid(Dword wellKnownSidType, void* sid, Dword* sidSize) = 0;
+    // Private namespaces (Vista and later; the integrity label Windows 7 and later). Where
+    // Windows lacks a call it fails with ERROR_PROC_NOT_FOUND. A boundary descriptor is
+    // freed by DeleteBoundaryDescriptor, a namespace closed by ClosePrivateNamespace; neither
+    // by CloseHandle. Namespaces are created with default security.
+    virtual Handle CreateBoundaryDescriptorW(const std::wstring& name, Dword flags) = 0;
+    virtual WinBool AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) = 0;
+    virtual WinBool AddIntegrityLabelToBoundaryDescriptor(Handle* boundaryDescriptor, const void* integrityLabel) = 0;
+    virtual void DeleteBoundaryDescriptor(Handle boundaryDescriptor) = 0;
+    virtual Handle CreatePrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) = 0;
+    virtual Handle OpenPrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) = 0;
+    virtual WinBool ClosePrivateNamespace(Handle namespaceHandle, Dword flags) = 0;
 
     // kernel32, files: what the profile doctor looks at besides the profile's bytes.
     // The calling thread's last error code.
@@ -147,11 +192,9 @@ public:
     // prefix; nothing when the file cannot be opened or named.
     virtual std::optional<std::wstring> FinalPathName(const std::wstring& path) = 0;
 
-    // What the profile doctor asks besides: ExpandEnvironmentStringsW (each %NAME% of a set
-    // variable replaced; the text unchanged when the call fails), and
-    // GetTokenInformation(TokenElevation) of a token opened with TOKEN_QUERY.
+    // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
+    // replaced; the text unchanged when the call fails.
     virtual std::wstring ExpandEnvironmentStringsW(const std::wstring& text) = 0;
-    virtual WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) = 0;
 };
 
 }  // namespace mjr

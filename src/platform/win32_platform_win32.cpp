@@ -27,13 +27,10 @@ static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
 
-constexpr wchar_t kInstanceMutexName[] = L"Local\\MarrowbineJr.SingleInstance";
-// Larger files cannot be a profile; reading them would only exhaust memory.
-constexpr ULONGLONG kMaxFileBytes = 256ull * 1024 * 1024;
-
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
+// Owns a file handle from CreateFileW, which fails with INVALID_HANDLE_VALUE.
 class FileHandle {
 public:
     explicit FileHandle(HANDLE h) : h_(h) {}
@@ -51,34 +48,41 @@ private:
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// The content of an open file; nothing, with the reason in `error`, when it cannot be read.
-std::optional<std::string> ReadOpenFile(HANDLE file, DWORD& error) {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file, &size)) {
-        error = ::GetLastError();
-        return std::nullopt;
-    }
-    if (size.QuadPart < 0 || static_cast<ULONGLONG>(size.QuadPart) > kMaxFileBytes) {
-        error = ERROR_FILE_TOO_LARGE;
-        return std::nullopt;
-    }
-    std::string content;
-    content.reserve(static_cast<std::size_t>(size.QuadPart));
-    char chunk[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
-            error = ::GetLastError();
-            return std::nullopt;
-        }
-        if (got == 0) break;
-        if (content.size() + got > kMaxFileBytes) {
-            error = ERROR_FILE_TOO_LARGE;  // it grew while being read
-            return std::nullopt;
-        }
-        content.append(chunk, got);
-    }
-    return content;
+// A kernel32 call that older Windows (or Wine) may lack; nothing when it is absent.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    if (!kernel32) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(kernel32, name)));
+}
+
+// The private-namespace calls, looked up once.
+struct NamespaceCalls {
+    using CreateBoundary = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+    using AddSid = BOOL(WINAPI*)(HANDLE*, PSID);
+    using DeleteBoundary = VOID(WINAPI*)(HANDLE);
+    using CreateNamespace = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    using OpenNamespace = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    using CloseNamespace = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+
+    CreateBoundary createBoundary = Kernel32Function<CreateBoundary>("CreateBoundaryDescriptorW");
+    AddSid addSid = Kernel32Function<AddSid>("AddSIDToBoundaryDescriptor");
+    AddSid addIntegrityLabel = Kernel32Function<AddSid>("AddIntegrityLabelToBoundaryDescriptor");
+    DeleteBoundary deleteBoundary = Kernel32Function<DeleteBoundary>("DeleteBoundaryDescriptor");
+    CreateNamespace createNamespace = Kernel32Function<CreateNamespace>("CreatePrivateNamespaceW");
+    OpenNamespace openNamespace = Kernel32Function<OpenNamespace>("OpenPrivateNamespaceW");
+    CloseNamespace closeNamespace = Kernel32Function<CloseNamespace>("ClosePrivateNamespace");
+};
+
+const NamespaceCalls& Namespaces() {
+    static const NamespaceCalls calls;
+    return calls;
+}
+
+// How a call Windows lacks fails.
+BOOL Missing() {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
 }
 
 }  // namespace
@@ -105,8 +109,11 @@ std::wstring DirectoryOfModulePath(std::wstring_view modulePath) {
     return dir;
 }
 
-Win32Platform::~Win32Platform() {
-    if (instanceMutex_ != 0) ::CloseHandle(ToHandle(instanceMutex_));
+bool RestrictDllSearchToSystem32() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
+    const auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
+    return setDefault && setDefault(kLoadLibrarySearchSystem32);
 }
 
 WinBool Win32Platform::EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) {
@@ -285,28 +292,101 @@ std::wstring Win32Platform::CommandLineArgs() {
     return line ? ArgumentsAfterProgramName(line) : std::wstring();
 }
 
-bool Win32Platform::PreviousInstanceRunning() {
-    if (!instanceChecked_) {
-        instanceChecked_ = true;
-        HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-        previousInstance_ = mutex != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS;
-        instanceMutex_ = FromHandle(mutex);
-    }
-    return previousInstance_;
+Handle Win32Platform::CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
+                                  Dword creationDisposition, Dword flagsAndAttributes) {
+    return FromHandle(::CreateFileW(fileName.c_str(), desiredAccess, shareMode, nullptr, creationDisposition,
+                                    flagsAndAttributes, nullptr));
 }
 
-std::optional<std::string> Win32Platform::ReadWholeFile(const std::wstring& path) {
-    DWORD error = ERROR_SUCCESS;
-    std::optional<std::string> content;
-    {
-        FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file.valid()) return std::nullopt;  // CreateFileW's own last error stands
-        content = ReadOpenFile(file.get(), error);
-    }
-    // Closing the file must not hide why the read failed.
-    if (!content) ::SetLastError(error);
-    return content;
+Dword Win32Platform::GetFileType(Handle file) { return ::GetFileType(ToHandle(file)); }
+
+WinBool Win32Platform::GetFileSizeEx(Handle file, std::int64_t* fileSize) {
+    LARGE_INTEGER size{};
+    const BOOL ok = ::GetFileSizeEx(ToHandle(file), &size);
+    if (ok && fileSize) *fileSize = size.QuadPart;
+    return ok;
+}
+
+WinBool Win32Platform::ReadFile(Handle file, void* buffer, Dword bytesToRead, Dword* bytesRead) {
+    DWORD got = 0;
+    const BOOL ok = ::ReadFile(ToHandle(file), buffer, bytesToRead, &got, nullptr);
+    if (ok && bytesRead) *bytesRead = got;
+    return ok;
+}
+
+void Win32Platform::SetLastError(Dword errorCode) { ::SetLastError(errorCode); }
+
+Handle Win32Platform::CreateMutexW(const std::wstring& name) {
+    return FromHandle(::CreateMutexW(nullptr, FALSE, name.c_str()));
+}
+
+WinBool Win32Platform::GetTokenInformation(Handle token, Dword tokenInformationClass, void* tokenInformation,
+                                           Dword tokenInformationLength, Dword* returnLength) {
+    DWORD length = 0;
+    const BOOL ok = ::GetTokenInformation(ToHandle(token), static_cast<TOKEN_INFORMATION_CLASS>(tokenInformationClass),
+                                          tokenInformation, tokenInformationLength, &length);
+    if (returnLength) *returnLength = length;
+    return ok;
+}
+
+WinBool Win32Platform::ProcessIdToSessionId(Dword processId, Dword* sessionId) {
+    DWORD session = 0;
+    const BOOL ok = ::ProcessIdToSessionId(processId, &session);
+    if (ok && sessionId) *sessionId = session;
+    return ok;
+}
+
+WinBool Win32Platform::CreateWellKnownSid(Dword wellKnownSidType, void* sid, Dword* sidSize) {
+    DWORD size = sidSize ? *sidSize : 0;
+    const BOOL ok = ::CreateWellKnownSid(static_cast<WELL_KNOWN_SID_TYPE>(wellKnownSidType), nullptr, sid, &size);
+    if (sidSize) *sidSize = size;  // on failure, the size needed
+    return ok;
+}
+
+Handle Win32Platform::CreateBoundaryDescriptorW(const std::wstring& name, Dword flags) {
+    const auto create = Namespaces().createBoundary;
+    if (!create) return Missing(), 0;
+    return FromHandle(create(name.c_str(), flags));
+}
+
+WinBool Win32Platform::AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) {
+    const auto add = Namespaces().addSid;
+    if (!add || !boundaryDescriptor) return Missing();
+    HANDLE boundary = ToHandle(*boundaryDescriptor);
+    const BOOL ok = add(&boundary, const_cast<PSID>(requiredSid));
+    if (ok) *boundaryDescriptor = FromHandle(boundary);
+    return ok;
+}
+
+WinBool Win32Platform::AddIntegrityLabelToBoundaryDescriptor(Handle* boundaryDescriptor, const void* integrityLabel) {
+    const auto add = Namespaces().addIntegrityLabel;
+    if (!add || !boundaryDescriptor) return Missing();
+    HANDLE boundary = ToHandle(*boundaryDescriptor);
+    const BOOL ok = add(&boundary, const_cast<PSID>(integrityLabel));
+    if (ok) *boundaryDescriptor = FromHandle(boundary);
+    return ok;
+}
+
+void Win32Platform::DeleteBoundaryDescriptor(Handle boundaryDescriptor) {
+    if (const auto remove = Namespaces().deleteBoundary) remove(ToHandle(boundaryDescriptor));
+}
+
+Handle Win32Platform::CreatePrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) {
+    const auto create = Namespaces().createNamespace;
+    if (!create) return Missing(), 0;
+    return FromHandle(create(nullptr, ToHandle(boundaryDescriptor), aliasPrefix.c_str()));
+}
+
+Handle Win32Platform::OpenPrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) {
+    const auto open = Namespaces().openNamespace;
+    if (!open) return Missing(), 0;
+    return FromHandle(open(ToHandle(boundaryDescriptor), aliasPrefix.c_str()));
+}
+
+WinBool Win32Platform::ClosePrivateNamespace(Handle namespaceHandle, Dword flags) {
+    const auto close = Namespaces().closeNamespace;
+    if (!close) return Missing();
+    return close(ToHandle(namespaceHandle), flags) ? TRUE : FALSE;
 }
 
 Dword Win32Platform::GetLastError() { return ::GetLastError(); }
@@ -364,14 +444,6 @@ std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) 
     if (length == 0 || length > needed) return text;
     expanded.resize(length - 1);  // the count includes the terminating NUL
     return expanded;
-}
-
-WinBool Win32Platform::GetTokenElevation(Handle token, Dword* tokenIsElevated) {
-    TOKEN_ELEVATION elevation{};
-    DWORD length = 0;
-    const BOOL ok = ::GetTokenInformation(ToHandle(token), TokenElevation, &elevation, sizeof(elevation), &length);
-    if (ok && tokenIsElevated) *tokenIsElevated = elevation.TokenIsElevated;
-    return ok;
 }
 
 }  // namespace mjr

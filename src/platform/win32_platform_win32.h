@@ -13,7 +13,6 @@ public:
     Win32Platform() = default;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
-    ~Win32Platform() override;
 
     WinBool EnumProcesses(Dword* processIds, Dword bufferBytes, Dword* bytesReturned) override;
     WinBool EnumProcessModules(Handle process, Handle* modules, Dword bufferBytes,
@@ -47,9 +46,26 @@ public:
 
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
-    bool PreviousInstanceRunning() override;
 
-    std::optional<std::string> ReadWholeFile(const std::wstring& path) override;
+    Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
+                       Dword creationDisposition, Dword flagsAndAttributes) override;
+    Dword GetFileType(Handle file) override;
+    WinBool GetFileSizeEx(Handle file, std::int64_t* fileSize) override;
+    WinBool ReadFile(Handle file, void* buffer, Dword bytesToRead, Dword* bytesRead) override;
+    void SetLastError(Dword errorCode) override;
+
+    Handle CreateMutexW(const std::wstring& name) override;
+    WinBool GetTokenInformation(Handle token, Dword tokenInformationClass, void* tokenInformation,
+                                Dword tokenInformationLength, Dword* returnLength) override;
+    WinBool ProcessIdToSessionId(Dword processId, Dword* sessionId) override;
+    WinBool CreateWellKnownSid(Dword wellKnownSidType, void* sid, Dword* sidSize) override;
+    Handle CreateBoundaryDescriptorW(const std::wstring& name, Dword flags) override;
+    WinBool AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) override;
+    WinBool AddIntegrityLabelToBoundaryDescriptor(Handle* boundaryDescriptor, const void* integrityLabel) override;
+    void DeleteBoundaryDescriptor(Handle boundaryDescriptor) override;
+    Handle CreatePrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) override;
+    Handle OpenPrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) override;
+    WinBool ClosePrivateNamespace(Handle namespaceHandle, Dword flags) override;
 
     Dword GetLastError() override;
     std::wstring GetFullPathNameW(const std::wstring& path) override;
@@ -58,14 +74,12 @@ public:
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
-    WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
-
-private:
-    // The single-instance mutex, held until this object goes away.
-    Handle instanceMutex_ = 0;
-    bool instanceChecked_ = false;
-    bool previousInstance_ = false;
 };
+
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7
+// without KB2533623 does not): DLLs loaded later come from System32 only. The first call of
+// both programs. True when the search was restricted.
+bool RestrictDllSearchToSystem32();
 
 // The argument text of a command line: what follows the program's name (quoted or not)
 // and the blanks after it, otherwise unchanged.

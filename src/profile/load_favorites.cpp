@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/read_whole_file.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
 
@@ -109,7 +110,7 @@ void LoadFavorites(Platform& platform, RunSettings& settings, FavoritesTable& fa
     try {
         if (settings.ProfileName.empty()) settings.ProfileName = kDefaultProfileName;
         favorites.Clear();
-        std::optional<std::string> bytes = platform.ReadWholeFile(ProfilePath(platform, settings.ProfileName));
+        std::optional<std::string> bytes = ReadWholeFile(platform, ProfilePath(platform, settings.ProfileName));
         loaded = bytes && ReadFavorites(platform, *bytes, favorites, nullptr);
     } catch (...) {
         // Any failure, out of memory included, is a failed load.

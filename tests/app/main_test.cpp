@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/fake_platform.h"
 
 namespace mjr {
@@ -21,10 +23,13 @@ struct Host : AppHost {
     void LoadForm1(Module1&) override { events.push_back("LoadForm1"); }
 };
 
+constexpr wchar_t kLocalObject[] = L"Local\\MarrowbineJr.SingleInstance";
+
 struct Startup : ::testing::Test {
     FakePlatform fake;
     Module1 m{fake};
     Host host{fake};
+    SingleInstance instance{fake};
     Startup() {
         fake.AddProcess(0, "");
         fake.AddProcess(4, "");
@@ -35,27 +40,101 @@ struct Startup : ::testing::Test {
 };
 
 TEST_F(Startup, ASecondInstanceEndsAtOnceTouchingNothing) {
-    fake.previousInstance = true;
+    fake.namedObjects[kLocalObject] = 1;
     fake.commandLine = L"/My Favs 2 /exit";
-    Main(m, host);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"PreviousInstanceRunning"}));
+    Main(m, host, instance);
+    for (const char* untouched : {"AdjustTokenPrivileges", "SetPriorityClass", "CommandLineArgs", "CreateFileW",
+                                  "EnumProcesses", "GetSystemInfo"})
+        EXPECT_EQ(fake.CallsNamed(untouched), 0u) << untouched;
     EXPECT_TRUE(host.events.empty());
 }
+
+// Who may stop a start: what the earlier copies and other processes hold, whether this
+// start is elevated, and whether Windows offers private namespaces.
+struct InstanceCase {
+    const char* name;
+    bool elevated;
+    bool localHeld;         // an earlier unelevated copy, or a squatter
+    bool localDenied;       // held by a process this one may not open (an elevated copy, a DACL)
+    Dword earlierElevated;  // session of an earlier elevated copy, 0 for none
+    bool namespacesMissing;
+    const char* failingCall;
+    bool ends;
+    bool heldPrivately;
+};
+
+class InstanceTest : public ::testing::TestWithParam<InstanceCase> {};
+
+TEST_P(InstanceTest, EndsOnlyForACopyThatCounts) {
+    const InstanceCase& c = GetParam();
+    FakePlatform fake;
+    fake.privateNamespaceCallsMissing = c.namespacesMissing;
+    {
+        std::optional<SingleInstance> earlier;
+        if (c.earlierElevated) {
+            fake.elevated = true;
+            fake.sessionId = c.earlierElevated;
+            earlier.emplace(fake);
+            ASSERT_FALSE(earlier->AnotherInstanceRuns());
+            fake.sessionId = 1;
+        }
+        if (c.localHeld) fake.namedObjects[kLocalObject] += 1;
+        if (c.localDenied) fake.deniedObjects.insert(kLocalObject);
+        if (c.failingCall) fake.failingCalls.insert(c.failingCall);
+        fake.elevated = c.elevated;
+        SingleInstance instance(fake);
+        EXPECT_EQ(instance.AnotherInstanceRuns(), c.ends);
+        EXPECT_EQ(instance.AnotherInstanceRuns(), c.ends);  // asked once, answered the same way
+        EXPECT_EQ(instance.HeldInPrivateNamespace(), c.heldPrivately);
+        fake.failingCalls.clear();
+        if (!c.ends) {
+            // While it runs, a later unelevated start in its session ends at once; a later
+            // elevated one gives way only to a copy holding the elevated object (or where
+            // there are no private namespaces at all).
+            for (bool laterElevated : {false, true}) {
+                fake.elevated = laterElevated;
+                EXPECT_EQ(SingleInstance(fake).AnotherInstanceRuns(),
+                          !laterElevated || c.heldPrivately || c.namespacesMissing)
+                    << "later elevated " << laterElevated;
+            }
+        }
+    }
+    // Mutexes, namespaces and boundary descriptors all released, each by its own call.
+    EXPECT_EQ(fake.OpenHandleCount(), 0u);
+    EXPECT_EQ(fake.badCloses, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, InstanceTest, ::testing::Values(
+    InstanceCase{"unelevated_alone", false, false, false, 0, false, nullptr, false, false},
+    InstanceCase{"unelevated_beside_a_copy", false, true, false, 0, false, nullptr, true, false},
+    InstanceCase{"unelevated_beside_an_elevated_copy", false, false, true, 0, false, nullptr, true, false},
+    InstanceCase{"unelevated_after_an_elevated_copy", false, false, false, 1, false, nullptr, true, false},
+    InstanceCase{"elevated_alone", true, false, false, 0, false, nullptr, false, true},
+    InstanceCase{"elevated_beside_a_squatter", true, true, false, 0, false, nullptr, false, true},
+    InstanceCase{"elevated_beside_a_squatter_that_shuts_it_out", true, false, true, 0, false, nullptr, false, true},
+    InstanceCase{"elevated_after_an_elevated_copy", true, false, false, 1, false, nullptr, true, true},
+    InstanceCase{"elevated_beside_an_elevated_copy_of_another_session", true, false, false, 2, false, nullptr, false, true},
+    InstanceCase{"elevated_without_namespaces", true, false, false, 0, true, nullptr, false, false},
+    InstanceCase{"elevated_without_namespaces_beside_a_copy", true, true, false, 0, true, nullptr, true, false},
+    InstanceCase{"elevated_when_the_namespace_fails", true, false, false, 0, false, "CreatePrivateNamespaceW", false, false},
+    InstanceCase{"elevated_when_the_label_fails", true, true, false, 0, false, "AddIntegrityLabelToBoundaryDescriptor", true, false},
+    InstanceCase{"elevation_unreadable_counts_as_unelevated", true, true, false, 0, false, "GetTokenInformation", true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
     fake.commandLine = L"/My Favs 2 /exit";
     fake.numberOfProcessors = 12;
     fake.Find(4000)->priority = 0x20;
-    Main(m, host);
+    Main(m, host, instance);
     std::vector<std::string> firsts;
     for (const std::string& c : fake.calls) {
         for (const char* marker : {"AdjustTokenPrivileges", "SetPriorityClass(0x8000)", "GetWindowsDirectoryW",
-                                   "GetSystemInfo", "CommandLineArgs", "ReadWholeFile", "Yield", "EnumProcesses"})
+                                   "GetSystemInfo", "CommandLineArgs", "CreateFileW", "Yield", "EnumProcesses"})
             if (c.rfind(marker, 0) == 0 && (firsts.empty() || firsts.back() != marker)) firsts.push_back(marker);
     }
     EXPECT_EQ(firsts, (std::vector<std::string>{"AdjustTokenPrivileges", "SetPriorityClass(0x8000)",
                                                 "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
-                                                "ReadWholeFile", "Yield", "EnumProcesses", "Yield"}));
+                                                "CreateFileW", "Yield", "EnumProcesses", "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
     EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 2u);
     EXPECT_EQ(fake.Find(4000)->priority, 0x8000u);
@@ -65,7 +144,7 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
     EXPECT_EQ(m.Cpu.CpuBits, (std::vector<std::int32_t>{1, 2, 4, 8}));
     EXPECT_EQ(m.WindowsDirPrefix, L"C:\\WINDOWS\\");
     EXPECT_EQ(host.events, (std::vector<std::string>{"yield", "yield"}));
-    EXPECT_EQ(fake.OpenHandleCount(), 0u);
+    EXPECT_EQ(fake.OpenHandleCount(), 1u);  // the single-instance object, held for the program's life
 }
 
 TEST_F(Startup, ResidentModeLoadsTheWindowAndNotTheProfile) {
@@ -74,16 +153,17 @@ TEST_F(Startup, ResidentModeLoadsTheWindowAndNotTheProfile) {
         f.commandLine = args;
         Module1 mod{f};
         Host h{f};
-        Main(mod, h);
+        SingleInstance only{f};
+        Main(mod, h, only);
         EXPECT_EQ(h.events, (std::vector<std::string>{"LoadForm1"}));
-        EXPECT_EQ(f.CallsNamed("ReadWholeFile"), 0u);
+        EXPECT_EQ(f.CallsNamed("CreateFileW"), 0u);
         EXPECT_EQ(f.CallsNamed("EnumProcesses"), 0u);
     }
 }
 
 TEST_F(Startup, OneShotWithAFailedLoadStillMakesItsPassAndChangesNothing) {
     fake.commandLine = L"/My Favs 9/exit";
-    Main(m, host);
+    Main(m, host, instance);
     EXPECT_EQ(fake.CallsNamed("EnumProcesses(16)"), 1u);
     EXPECT_EQ(fake.Find(500)->priority, 0x20u);
     EXPECT_EQ(m.Favorites.Count(), 0);
@@ -93,7 +173,7 @@ TEST_F(Startup, OneShotWithAFailedLoadStillMakesItsPassAndChangesNothing) {
 TEST_F(Startup, AFailedOwnPriorityIsCounted) {
     fake.commandLine = L"exit";
     fake.Find(4000)->setPriorityFails = true;
-    Main(m, host);
+    Main(m, host, instance);
     EXPECT_EQ(m.PriorityErrors.Value(), 1);
 }
 

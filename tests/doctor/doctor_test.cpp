@@ -62,6 +62,8 @@ struct VerdictCase {
     Dword readError;                   // why reading fails, 0 for none; 5 with a folder
     int exit;
     const wchar_t* says;
+    Dword fileType = 0;   // a pipe's server or a device answers to the profile's name
+    FakePlatform::FileHolder heldBy{};  // another program's open of the profile
     const wchar_t* savedAs = L"";      // what an editor added to the name
 };
 
@@ -73,7 +75,15 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     if (c.bytes) d.fake.files[kProfile + std::wstring(c.savedAs)] = *c.bytes;
     if (c.readError == kErrorAccessDenied) d.fake.directories.insert(kProfile);
     else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
+    if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
+    if (c.heldBy.access) d.fake.heldFiles[kProfile] = c.heldBy;
     EXPECT_EQ(d.Run(), c.exit) << d.out.All();
+    // Opened once, for reading, sharing read and write, allowing a pipe's server to identify
+    // the reader but never to act as it.
+    EXPECT_EQ(d.fake.CallsNamed("CreateFileW(0x80000000,0x3,0x8110000)"), 1u) << d.out.All();
+    if (c.fileType) {
+        EXPECT_EQ(d.fake.CallsNamed("ReadFile") + d.fake.CallsNamed("GetFileAttributesW"), 0u);
+    }
     EXPECT_TRUE(d.out.Has(L"Profile: C:\\Apps\\Marrowbine\\My Favs 1")) << d.out.All();
     EXPECT_TRUE(d.out.Has(c.says)) << d.out.All();
     EXPECT_EQ(d.out.Has(L"Dry run"), c.exit == 0) << d.out.All();
@@ -84,6 +94,12 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
     VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
     VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
+    VerdictCase{"pipe", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypePipe},
+    VerdictCase{"device", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypeChar},
+    VerdictCase{"held_open_by_an_editor", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads.", 0,
+                {kGenericRead | 0x40000000, kFileShareRead}},
+    VerdictCase{"held_unshared", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"another program holds it locked", 0,
+                {kGenericRead, 0}},
     VerdictCase{"empty", "", 0, 1, L"no favourite loads: the file is empty."},
     VerdictCase{"header_only", "Header\r\n", 0, 1, L"holds its header (line 1) and no favourite"},
     VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
@@ -97,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
                 L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
     VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."},
     VerdictCase{"notepad_added_txt", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"it does not exist; \"My Favs 1.txt\" is "
-                L"there (Notepad adds .txt, and Explorer hides it): rename it to \"My Favs 1\".", L".txt"},
+                L"there (Notepad adds .txt, and Explorer hides it): rename it to \"My Favs 1\".", 0, {}, L".txt"},
     VerdictCase{"no_header", "x\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"no favourite; line 1 looks like a favourite"},
     // Columns count characters: the comma is the 16th character and the 17th byte.
     VerdictCase{"utf8_column_in_characters", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", 0, 1,

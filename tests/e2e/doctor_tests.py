@@ -14,7 +14,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs  # noqa: E402
-from oneshot_tests import HIGH, World, fav, need_cpus  # noqa: E402
+from oneshot_tests import HIGH, World, expect_restricted_dll_search, fav, need_cpus  # noqa: E402
 
 
 class DoctorWorld(World):
@@ -66,8 +66,12 @@ def names_the_failing_line(w):
     w.profile("My Favs 2", [fav("0", "High", tool), ""])
     out = w.run_doctor("--file", f"{w.prog_dir_win}\\My Favs 2", status=1)
     has(out, "Verdict: no favourite loads: line 3: the file ends with an empty line")
+    # A device where the profile should be: refused before a byte is read.
+    out = w.run_doctor("--file", "NUL", status=1)
+    has(out, "the file cannot be read: it is not a file on a disk (a pipe or a device)")
     out = w.run_doctor("--bogus", status=2)
     has(out, 'unknown option "--bogus"')
+    expect_restricted_dll_search(w.s, [w.doctor, "--help"], w.prog_dir)
 
 
 def warns_on_the_described_lines_only(w):

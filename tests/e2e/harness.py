@@ -212,12 +212,12 @@ class WineSession:
         if rc != 0:
             raise HarnessError(f"{' '.join(args)} failed ({rc}): {out}{err}")
 
-    def _run_captured(self, args, cwd, timeout):
+    def _run_captured(self, args, cwd, timeout, debug="-all"):
         # Files, not pipes: Wine's helper processes (explorer, services) outlive the
         # command and would keep a pipe open until the session ends.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             start = time.monotonic()
-            rc = subprocess.run(args, cwd=cwd, env=self.env(), stdin=subprocess.DEVNULL,
+            rc = subprocess.run(args, cwd=cwd, env=dict(self.env(), WINEDEBUG=debug), stdin=subprocess.DEVNULL,
                                 stdout=out, stderr=err, timeout=timeout).returncode
             elapsed = time.monotonic() - start
             out.seek(0)
@@ -260,6 +260,14 @@ class WineSession:
         """Runs `wine args...` to its end; returns (exit code, stdout with CR removed, seconds)."""
         rc, out, _, elapsed = self._run_captured(loader(args) + list(args), cwd, timeout)
         return rc, out, elapsed
+
+    def traced_calls(self, args, functions, cwd=None, timeout=60):
+        """Runs `wine args...` to its end under Wine's relay trace of the named functions only;
+        returns the "Call DLL.Function(arguments)" lines, in order."""
+        self._run(base_loader() + ["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
+                                   "/d", ";".join(functions), "/f"], timeout=60)
+        _, _, err, _ = self._run_captured(loader(args) + list(args), cwd, timeout, debug="-all,+relay")
+        return [line.split(":", 1)[1] for line in err.splitlines() if ":Call " in line]
 
     def wine_bytes(self, args, cwd=None, timeout=60):
         """As wine(), with stdout exactly as the program wrote it."""

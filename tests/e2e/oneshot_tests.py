@@ -189,6 +189,13 @@ def need_cpus(w, n):
         raise Skip(f"needs {n} processors, the machine has {w.ncpu}")
 
 
+def expect_restricted_dll_search(session, args, cwd):
+    """It tells Windows to load DLLs from System32 only (traced by Wine's relay)."""
+    calls = session.traced_calls(args, ["SetDefaultDllDirectories"], cwd=cwd)
+    check(any(c.startswith("Call KERNEL32.SetDefaultDllDirectories(00000800)") for c in calls),
+          f"{os.path.basename(args[0])} never called SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32): {calls}")
+
+
 # ----- the cases -----
 
 def plain_match(w):
@@ -199,6 +206,8 @@ def plain_match(w):
     w.run_program("/My Favs 2 /exit")
     w.expect(a, 0x1, HIGH)
     w.expect(b, 0x2, IDLE)
+    expect_restricted_dll_search(w.s, [os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"],
+                                 w.prog_dir)
 
 
 def non_matching_and_case_different_untouched(w):

@@ -38,6 +38,17 @@ bool IsValidPriorityClass(Dword c) {
 
 FakePlatform::FakePlatform() = default;
 
+FakePlatform::HandleInfo FakePlatform::MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name,
+                                                Dword fileType) {
+    HandleInfo info;
+    info.kind = kind;
+    info.pid = pid;
+    info.access = access;
+    info.name = std::move(name);
+    info.fileType = fileType;
+    return info;
+}
+
 FakeProcess& FakePlatform::AddProcess(Dword pid, std::string path) {
     FakeProcess p;
     p.pid = pid;
@@ -141,17 +152,20 @@ Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dwo
     bool own = processId == currentProcessId && !ownProcessOpenFails;
     if (processId == currentProcessId && ownProcessOpenFails) return 0;
     if (!own && (!p || p->exited || (WithImplied(p->grantedAccess) & desiredAccess) != desiredAccess)) return 0;
-    return NewHandle({HandleInfo::Process, processId, WithImplied(desiredAccess), p ? p->creationTime : 0});
+    HandleInfo info = MakeInfo(HandleInfo::Process, processId, WithImplied(desiredAccess));
+    info.creationTime = p ? p->creationTime : 0;
+    return NewHandle(info);
 }
 
 WinBool FakePlatform::CloseHandle(Handle object) {
     if (recordCalls) Record("CloseHandle");
     closeOrder.push_back(object);
     auto it = handles_.find(object);
-    if (it == handles_.end()) {
+    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace) {
         ++badCloses;
         return 0;
     }
+    if (it->second.kind == HandleInfo::Mutex && --namedObjects[it->second.name] == 0) namedObjects.erase(it->second.name);
     handles_.erase(it);
     ++handlesClosed;
     return 1;
@@ -268,7 +282,7 @@ void FakePlatform::Sleep(Dword milliseconds) {
 WinBool FakePlatform::OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) {
     if (recordCalls) Record("OpenProcessToken(" + Hex(desiredAccess) + ")");
     if (openTokenFails || !Lookup(process, HandleInfo::Process)) return 0;
-    *token = NewHandle({HandleInfo::Token, currentProcessId, desiredAccess});
+    *token = NewHandle(MakeInfo(HandleInfo::Token, currentProcessId, desiredAccess));
     return 1;
 }
 
@@ -320,23 +334,236 @@ std::wstring FakePlatform::CommandLineArgs() {
     if (recordCalls) Record("CommandLineArgs");
     return commandLine;
 }
-bool FakePlatform::PreviousInstanceRunning() {
-    if (recordCalls) Record("PreviousInstanceRunning");
-    return previousInstance;
+bool FakePlatform::Fails(const std::string& call) {
+    if (!failingCalls.count(call)) return false;
+    lastError = kErrorAccessDenied;
+    return true;
 }
 
-std::optional<std::string> FakePlatform::ReadWholeFile(const std::wstring& path) {
-    if (recordCalls) Record("ReadWholeFile");
-    if (auto error = fileReadErrors.find(path); error != fileReadErrors.end()) {
+Handle FakePlatform::CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
+                                 Dword creationDisposition, Dword flagsAndAttributes) {
+    if (recordCalls) Record("CreateFileW(" + Hex(desiredAccess) + "," + Hex(shareMode) + "," + Hex(flagsAndAttributes) + ")");
+    if (auto error = fileReadErrors.find(fileName); error != fileReadErrors.end()) {
         lastError = error->second;
-        return std::nullopt;
+        return kInvalidHandleValue;
     }
-    auto it = files.find(path);
-    if (it == files.end()) {
-        lastError = directories.count(path) ? kErrorAccessDenied : kErrorFileNotFound;
-        return std::nullopt;
+    if (auto type = fileTypes.find(fileName); type != fileTypes.end())
+        return NewHandle(MakeInfo(HandleInfo::File, 0, desiredAccess, fileName, type->second));
+    if (creationDisposition != kOpenExisting || !files.count(fileName)) {
+        lastError = directories.count(fileName) ? kErrorAccessDenied : kErrorFileNotFound;
+        return kInvalidHandleValue;
     }
-    return it->second;
+    if (auto held = heldFiles.find(fileName); held != heldFiles.end()) {
+        // Each open must allow what the other asks: read with FILE_SHARE_READ, write with FILE_SHARE_WRITE.
+        constexpr Dword kWrite = 0x40000000;
+        const FileHolder& h = held->second;
+        const auto clash = [](Dword access, Dword share) {
+            return ((access & kGenericRead) && !(share & kFileShareRead)) || ((access & kWrite) && !(share & kFileShareWrite));
+        };
+        if (clash(desiredAccess, h.shareMode) || clash(h.access, shareMode)) {
+            lastError = kErrorSharingViolation;
+            return kInvalidHandleValue;
+        }
+    }
+    return NewHandle(MakeInfo(HandleInfo::File, 0, desiredAccess, fileName, kFileTypeDisk));
+}
+
+Dword FakePlatform::GetFileType(Handle file) {
+    if (recordCalls) Record("GetFileType");
+    auto it = handles_.find(file);
+    return it != handles_.end() && it->second.kind == HandleInfo::File ? it->second.fileType : kFileTypeUnknown;
+}
+
+WinBool FakePlatform::GetFileSizeEx(Handle file, std::int64_t* fileSize) {
+    if (recordCalls) Record("GetFileSizeEx");
+    const HandleInfo* info = Lookup(file, HandleInfo::File);
+    if (!info || info->fileType != kFileTypeDisk) return 0;
+    *fileSize = static_cast<std::int64_t>(files[info->name].size());
+    return 1;
+}
+
+WinBool FakePlatform::ReadFile(Handle file, void* buffer, Dword bytesToRead, Dword* bytesRead) {
+    if (recordCalls) Record("ReadFile");
+    auto it = handles_.find(file);
+    if (it == handles_.end() || it->second.kind != HandleInfo::File) return 0;
+    const std::string& content = files[it->second.name];
+    const std::size_t n = std::min<std::size_t>(bytesToRead, content.size() - std::min(content.size(), it->second.offset));
+    if (n) std::memcpy(buffer, content.data() + it->second.offset, n);
+    it->second.offset += n;
+    *bytesRead = static_cast<Dword>(n);
+    return 1;
+}
+
+void FakePlatform::SetLastError(Dword errorCode) { lastError = errorCode; }
+
+Handle FakePlatform::CreateMutexW(const std::wstring& name) {
+    if (recordCalls) Record("CreateMutexW");
+    if (Fails("CreateMutexW")) return 0;
+    std::wstring object = name;
+    const std::size_t slash = name.find(L'\\');
+    if (slash != std::wstring::npos && name.compare(0, slash, L"Local") != 0 && name.compare(0, slash, L"Global") != 0) {
+        // A private namespace's alias, known only to the process that opened that namespace.
+        const std::wstring alias = name.substr(0, slash);
+        const auto ns = std::find_if(handles_.begin(), handles_.end(), [&](const auto& h) {
+            return h.second.kind == HandleInfo::Namespace && h.second.alias == alias;
+        });
+        if (ns == handles_.end()) {
+            lastError = kErrorPathNotFound;
+            return 0;
+        }
+        object = ns->second.name + name.substr(slash);
+    }
+    if (deniedObjects.count(object)) {
+        lastError = kErrorAccessDenied;
+        return 0;
+    }
+    int& holders = namedObjects[object];
+    lastError = holders > 0 ? kErrorAlreadyExists : 0;
+    ++holders;
+    return NewHandle(MakeInfo(HandleInfo::Mutex, 0, 0, object));
+}
+
+WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationClass, void* tokenInformation,
+                                          Dword tokenInformationLength, Dword* returnLength) {
+    if (recordCalls) Record("GetTokenInformation(" + std::to_string(tokenInformationClass) + ")");
+    const HandleInfo* info = Lookup(token, HandleInfo::Token);
+    if (Fails("GetTokenInformation") || !info || !(info->access & kTokenQuery) || tokenInformationClass != kTokenElevationClass)
+        return 0;
+    *returnLength = sizeof(Dword);
+    if (tokenInformationLength < sizeof(Dword)) return 0;
+    const Dword isElevated = elevated ? 1 : 0;
+    std::memcpy(tokenInformation, &isElevated, sizeof isElevated);
+    return 1;
+}
+
+WinBool FakePlatform::ProcessIdToSessionId(Dword processId, Dword* session) {
+    if (recordCalls) Record("ProcessIdToSessionId");
+    if (Fails("ProcessIdToSessionId") || processId != currentProcessId) return 0;
+    *session = sessionId;
+    return 1;
+}
+
+WinBool FakePlatform::CreateWellKnownSid(Dword wellKnownSidType, void* sid, Dword* sidSize) {
+    if (recordCalls) Record("CreateWellKnownSid(" + std::to_string(wellKnownSidType) + ")");
+    // S-1-5-32-544 and S-1-16-12288, as Windows lays them out.
+    static const unsigned char admins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    static const unsigned char high[] = {1, 1, 0, 0, 0, 0, 0, 16, 0, 0x30, 0, 0};
+    const unsigned char* bytes = wellKnownSidType == kWinBuiltinAdministratorsSid ? admins
+                                 : wellKnownSidType == kWinHighLabelSid         ? high
+                                                                                 : nullptr;
+    const Dword size = bytes == admins ? sizeof admins : sizeof high;
+    if (Fails("CreateWellKnownSid") || !bytes || *sidSize < size) return 0;
+    std::memcpy(sid, bytes, size);
+    *sidSize = size;
+    return 1;
+}
+
+Handle FakePlatform::CreateBoundaryDescriptorW(const std::wstring& name, Dword) {
+    if (recordCalls) Record("CreateBoundaryDescriptorW");
+    if (privateNamespaceCallsMissing) {
+        lastError = kErrorProcNotFound;
+        return 0;
+    }
+    if (Fails("CreateBoundaryDescriptorW")) return 0;
+    return NewHandle(MakeInfo(HandleInfo::Boundary, 0, 0, name));
+}
+
+namespace {
+// A SID's bytes as text: 8 bytes of header, then 4 per sub-authority.
+std::wstring SidText(const void* sid) {
+    const auto* b = static_cast<const unsigned char*>(sid);
+    std::wstring text;
+    for (std::size_t i = 0; i < 8u + 4u * b[1]; ++i) text += static_cast<wchar_t>(L'A' + b[i] % 26) ;
+    return text;
+}
+}  // namespace
+
+WinBool FakePlatform::AddSIDToBoundaryDescriptor(Handle* boundary, const void* requiredSid) {
+    if (recordCalls) Record("AddSIDToBoundaryDescriptor");
+    auto it = handles_.find(*boundary);
+    if (Fails("AddSIDToBoundaryDescriptor") || it == handles_.end() || it->second.kind != HandleInfo::Boundary) return 0;
+    it->second.name += L"|sid:" + SidText(requiredSid);
+    return 1;
+}
+
+WinBool FakePlatform::AddIntegrityLabelToBoundaryDescriptor(Handle* boundary, const void* integrityLabel) {
+    if (recordCalls) Record("AddIntegrityLabelToBoundaryDescriptor");
+    if (privateNamespaceCallsMissing) {
+        lastError = kErrorProcNotFound;
+        return 0;
+    }
+    auto it = handles_.find(*boundary);
+    if (Fails("AddIntegrityLabelToBoundaryDescriptor") || it == handles_.end() || it->second.kind != HandleInfo::Boundary)
+        return 0;
+    it->second.name += L"|label:" + SidText(integrityLabel);
+    return 1;
+}
+
+void FakePlatform::DeleteBoundaryDescriptor(Handle boundary) {
+    if (recordCalls) Record("DeleteBoundaryDescriptor");
+    auto it = handles_.find(boundary);
+    if (it == handles_.end() || it->second.kind != HandleInfo::Boundary) {
+        ++badCloses;
+        return;
+    }
+    handles_.erase(it);
+    ++handlesClosed;
+}
+
+Handle FakePlatform::OpenNamespace(Handle boundary, const std::wstring& aliasPrefix, bool create) {
+    if (privateNamespaceCallsMissing) {
+        lastError = kErrorProcNotFound;
+        return 0;
+    }
+    const HandleInfo* info = Lookup(boundary, HandleInfo::Boundary);
+    if (!info) {
+        lastError = 6;  // ERROR_INVALID_HANDLE
+        return 0;
+    }
+    // Only a token holding the boundary's SIDs at its integrity level gets in: an elevated one.
+    const bool needsElevation = info->name.find(L"|") != std::wstring::npos;
+    if (needsElevation && !elevated) {
+        lastError = kErrorAccessDenied;
+        return 0;
+    }
+    int& holders = namespaces_[info->name];
+    if (create && holders > 0) {
+        lastError = kErrorAlreadyExists;
+        return 0;
+    }
+    if (!create && holders == 0) {
+        lastError = kErrorFileNotFound;
+        return 0;
+    }
+    ++holders;
+    HandleInfo ns = MakeInfo(HandleInfo::Namespace, 0, 0, L"ns:" + info->name);
+    ns.alias = aliasPrefix;
+    return NewHandle(ns);
+}
+
+Handle FakePlatform::CreatePrivateNamespaceW(Handle boundary, const std::wstring& aliasPrefix) {
+    if (recordCalls) Record("CreatePrivateNamespaceW");
+    if (Fails("CreatePrivateNamespaceW")) return 0;
+    return OpenNamespace(boundary, aliasPrefix, true);
+}
+
+Handle FakePlatform::OpenPrivateNamespaceW(Handle boundary, const std::wstring& aliasPrefix) {
+    if (recordCalls) Record("OpenPrivateNamespaceW");
+    if (Fails("OpenPrivateNamespaceW")) return 0;
+    return OpenNamespace(boundary, aliasPrefix, false);
+}
+
+WinBool FakePlatform::ClosePrivateNamespace(Handle namespaceHandle, Dword) {
+    if (recordCalls) Record("ClosePrivateNamespace");
+    auto it = handles_.find(namespaceHandle);
+    if (it == handles_.end() || it->second.kind != HandleInfo::Namespace) {
+        ++badCloses;
+        return 0;
+    }
+    if (--namespaces_[it->second.name.substr(3)] == 0) namespaces_.erase(it->second.name.substr(3));
+    handles_.erase(it);
+    ++handlesClosed;
+    return 1;
 }
 
 Dword FakePlatform::GetLastError() { return lastError; }
@@ -404,12 +631,5 @@ std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {
     return out;
 }
 
-WinBool FakePlatform::GetTokenElevation(Handle token, Dword* tokenIsElevated) {
-    if (recordCalls) Record("GetTokenElevation");
-    const HandleInfo* info = Lookup(token, HandleInfo::Token);
-    if (!info || (info->access & kTokenQuery) == 0) return 0;
-    *tokenIsElevated = elevated ? 1 : 0;
-    return 1;
-}
 
 }  // namespace mjr::testing

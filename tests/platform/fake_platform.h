@@ -61,16 +61,30 @@ public:
     WinBool adjustTokenResult = 1;
     std::wstring programDirectory = L"C:\\Apps\\Marrowbine";
     std::wstring commandLine;
-    bool previousInstance = false;
     std::map<std::wstring, std::string> files;  // full path -> bytes
-    std::map<std::wstring, Dword> fileReadErrors;  // path -> why ReadWholeFile fails (locked...)
+    std::map<std::wstring, Dword> fileReadErrors;  // path -> why CreateFileW fails on it (locked...)
+    // Paths that open but are no disk file: a pipe's server or a device (FILE_TYPE_*).
+    std::map<std::wstring, Dword> fileTypes;
+    // Another program's open of a file: its access and share mode decide who else may open it.
+    struct FileHolder {
+        Dword access = 0;
+        Dword shareMode = 0;
+    };
+    std::map<std::wstring, FileHolder> heldFiles;
+    // Named objects: holders of each name (another program counts as one), and names this
+    // process may not open (made by an elevated copy, or with a DACL that shuts it out).
+    std::map<std::wstring, int> namedObjects;
+    std::set<std::wstring> deniedObjects;
+    bool elevated = false;                      // the own token's TokenElevation
+    Dword sessionId = 1;
+    bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
+    std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     std::set<std::wstring> directories;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
     std::wstring currentDirectory = L"C:\\Users\\me";
     std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"}};
-    bool elevated = false;             // the own token's elevation
     bool recordCalls = true;                    // benchmarks switch the record off
 
     // A process whose module list and kernel record both name `path`.
@@ -123,8 +137,24 @@ public:
     std::wstring AnsiToWide(std::string_view text) override;
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
-    bool PreviousInstanceRunning() override;
-    std::optional<std::string> ReadWholeFile(const std::wstring& path) override;
+    Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
+                       Dword creationDisposition, Dword flagsAndAttributes) override;
+    Dword GetFileType(Handle file) override;
+    WinBool GetFileSizeEx(Handle file, std::int64_t* fileSize) override;
+    WinBool ReadFile(Handle file, void* buffer, Dword bytesToRead, Dword* bytesRead) override;
+    void SetLastError(Dword errorCode) override;
+    Handle CreateMutexW(const std::wstring& name) override;
+    WinBool GetTokenInformation(Handle token, Dword tokenInformationClass, void* tokenInformation,
+                                Dword tokenInformationLength, Dword* returnLength) override;
+    WinBool ProcessIdToSessionId(Dword processId, Dword* sessionId) override;
+    WinBool CreateWellKnownSid(Dword wellKnownSidType, void* sid, Dword* sidSize) override;
+    Handle CreateBoundaryDescriptorW(const std::wstring& name, Dword flags) override;
+    WinBool AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) override;
+    WinBool AddIntegrityLabelToBoundaryDescriptor(Handle* boundaryDescriptor, const void* integrityLabel) override;
+    void DeleteBoundaryDescriptor(Handle boundaryDescriptor) override;
+    Handle CreatePrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) override;
+    Handle OpenPrivateNamespaceW(Handle boundaryDescriptor, const std::wstring& aliasPrefix) override;
+    WinBool ClosePrivateNamespace(Handle namespaceHandle, Dword flags) override;
     Dword GetLastError() override;
     std::wstring GetFullPathNameW(const std::wstring& path) override;
     Dword GetFileAttributesW(const std::wstring& path) override;
@@ -132,21 +162,29 @@ public:
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
-    WinBool GetTokenElevation(Handle token, Dword* tokenIsElevated) override;
 
 private:
     struct HandleInfo {
-        enum Kind { Process, Token } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
+        std::wstring name;       // file path, object name, boundary or namespace identity
+        Dword fileType = 0;
+        std::size_t offset = 0;  // the file's read position
+        std::wstring alias;      // a namespace's alias prefix
     };
+    static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
+                               Dword fileType = 0);
+    bool Fails(const std::string& call);
+    Handle OpenNamespace(Handle boundary, const std::wstring& aliasPrefix, bool create);
     const HandleInfo* Lookup(Handle h, HandleInfo::Kind kind) const;
     FakeProcess* ProcessFor(Handle h, Dword neededAccess);
     void Record(std::string call);
     Handle NewHandle(HandleInfo info);
 
     std::map<Handle, HandleInfo> handles_;
+    std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
     Handle nextHandle_ = 0x100;
     std::uint64_t nextCreationTime_ = 0x01D0000000000000;
     Dword privilegeAttributes_ = 0;  // the debug privilege's state in the token

@@ -11,6 +11,8 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "app/single_instance.h"
+#include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 
 namespace mjr {
@@ -61,7 +63,7 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     ASSERT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    EXPECT_EQ(platform.ReadWholeFile(path), bytes);
+    EXPECT_EQ(ReadWholeFile(platform, path), bytes);
     // What the doctor asks besides: the file's spelling on disk, and why a read fails.
     std::wstring shouted = path;
     for (wchar_t& c : shouted) c = static_cast<wchar_t>(std::towupper(c));
@@ -72,16 +74,16 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     EXPECT_EQ(final->rfind(L"\\\\?\\", 0), 0u) << *final;
     EXPECT_EQ(final->substr(final->size() - 17), L"mjr-read-test.txt");
     HANDLE locked = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
+    EXPECT_FALSE(ReadWholeFile(platform, path).has_value());
     EXPECT_EQ(platform.GetLastError(), Dword{ERROR_SHARING_VIOLATION});
     ::CloseHandle(locked);
     ::DeleteFileW(path.c_str());
-    EXPECT_FALSE(platform.ReadWholeFile(path).has_value());
+    EXPECT_FALSE(ReadWholeFile(platform, path).has_value());
     EXPECT_EQ(platform.GetLastError(), Dword{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(platform.GetFileAttributesW(path), kInvalidFileAttributes);
     EXPECT_FALSE(platform.FindFirstFileName(path).has_value());
     EXPECT_FALSE(platform.FinalPathName(path).has_value());
-    EXPECT_FALSE(platform.ReadWholeFile(temp).has_value());  // a directory is no file
+    EXPECT_FALSE(ReadWholeFile(platform, temp).has_value());  // a directory is no file
     EXPECT_NE(platform.GetFileAttributesW(temp) & kFileAttributeDirectory, 0u);
     EXPECT_EQ(platform.GetFullPathNameW(L"x.txt").substr(1, 2), L":\\");
 
@@ -147,12 +149,43 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     EXPECT_GE(info.dwNumberOfProcessors, 1u);
 }
 
-TEST(Win32Instance, ASecondHolderOfTheMutexSeesThePrevious) {
-    Win32Platform first;
-    Win32Platform second;
-    EXPECT_FALSE(first.PreviousInstanceRunning());
-    EXPECT_TRUE(second.PreviousInstanceRunning());
-    EXPECT_FALSE(first.PreviousInstanceRunning());  // asked once, answered the same way
+TEST(Win32Instance, ASecondStartSeesTheFirst) {
+    Win32Platform platform;
+    SingleInstance first(platform);
+    SingleInstance second(platform);
+    EXPECT_FALSE(first.AnotherInstanceRuns());
+    EXPECT_TRUE(second.AnotherInstanceRuns());
+    EXPECT_FALSE(first.AnotherInstanceRuns());  // asked once, answered the same way
+}
+
+TEST(Win32Files, APipeIsRefusedBeforeAByteIsReadAndAnEditorsOpenFileStillReads) {
+    Win32Platform platform;
+    const std::wstring pipeName = L"\\\\.\\pipe\\mjr-profile-" + std::to_wstring(::GetCurrentProcessId());
+    HANDLE server = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                       0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(ReadWholeFile(platform, pipeName).has_value());
+    EXPECT_EQ(platform.GetLastError(), Dword{ERROR_BAD_FILE_TYPE});
+    ::CloseHandle(server);
+    EXPECT_FALSE(ReadWholeFile(platform, L"NUL").has_value());
+    EXPECT_EQ(platform.GetLastError(), Dword{ERROR_BAD_FILE_TYPE});
+
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring path = std::wstring(temp) + L"mjr-edited.txt";
+    HANDLE editor = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+    ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(editor, "h\r\n", 3, &written, nullptr);
+    EXPECT_EQ(ReadWholeFile(platform, path), std::string("h\r\n"));
+    ::CloseHandle(editor);
+    ::DeleteFileW(path.c_str());
+}
+
+TEST(Win32Start, RestrictsTheDllSearchWhereWindowsCan) {
+    // Wine and every supported Windows have the call; it must then succeed.
+    EXPECT_TRUE(RestrictDllSearchToSystem32());
 }
 
 }  // namespace

@@ -2,10 +2,11 @@
 """Soak test of the resident program under Wine: churn of short-lived processes, outside
 changes to long-lived favourites, and the program's own cost, measured from outside.
 
-    python3 tests/soak/soak.py --build build/win32-soak --minutes 5
+    python3 tests/soak/soak.py --build build/win64 --minutes 5
 
-Needs the cross build (MarrowbineJr.exe and jr_sleeper.exe in --build), Wine, Xvfb and
-i686-w64-mingw32-g++-posix (it builds its helper, soak_agent.exe, into --build). It uses
+Needs the cross build (MarrowbineJr64.exe, or MarrowbineJr.exe of a 32-bit build, and
+jr_sleeper.exe in --build), Wine, Xvfb and the MinGW-w64 compiler of the same bitness
+(it builds its helper, soak_agent.exe, into --build). It uses
 its own Xvfb display (--display, default 73) and a fresh Wine prefix, and stops only what
 it started. Not part of CI: it runs for --minutes plus about half a minute of Wine start-up.
 
@@ -31,7 +32,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import WineSession  # noqa: E402
+from harness import WineSession, _is_pe32_plus, loader  # noqa: E402
 
 NORMAL, IDLE, HIGH, BELOW, ABOVE = 0x20, 0x40, 0x80, 0x4000, 0x8000
 ENFORCE_S = 10
@@ -61,7 +62,7 @@ class Agent:
     """soak_agent.exe over pipes; events are kept with their arrival order."""
 
     def __init__(self, session, exe):
-        self.p = subprocess.Popen(["wine", exe], env=session.env(), stdin=subprocess.PIPE,
+        self.p = subprocess.Popen(loader([exe]) + [exe], env=session.env(), stdin=subprocess.PIPE,
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                                   bufsize=1)
         self.events = []
@@ -112,13 +113,14 @@ def proc_figures(pid):
             "threads": int(status["Threads"]), "fds": fds}
 
 
-def build_agent(build):
+def build_agent(build, bits64):
     src = os.path.join(HERE, "soak_agent.cpp")
     out_dir = os.path.join(build, "tests", "soak")
     exe = os.path.join(out_dir, "soak_agent.exe")
     if not os.path.exists(exe) or os.path.getmtime(exe) < os.path.getmtime(src):
         os.makedirs(out_dir, exist_ok=True)
-        subprocess.run(["i686-w64-mingw32-g++-posix", "-std=c++17", "-O2", "-Wall", "-static",
+        compiler = "x86_64-w64-mingw32-g++-posix" if bits64 else "i686-w64-mingw32-g++-posix"
+        subprocess.run([compiler, "-std=c++17", "-O2", "-Wall", "-static",
                         "-o", exe, src], check=True)
     return exe
 
@@ -130,21 +132,28 @@ def pct(values, q):
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--build", default="build/win32-soak")
+    ap.add_argument("--build", default="build/win64")
     ap.add_argument("--minutes", type=float, default=5.0)
     ap.add_argument("--processes", type=int, default=1000)
     ap.add_argument("--display", type=int, default=73)
     ap.add_argument("--seed", type=int, default=None)
     a = ap.parse_args(argv)
 
-    program = os.path.join(a.build, "src", "MarrowbineJr.exe")
+    # The 64-bit build names its program MarrowbineJr64.exe; these machines run no 32-bit code.
+    program = os.path.join(a.build, "src", "MarrowbineJr64.exe")
+    if not os.path.exists(program):
+        program = os.path.join(a.build, "src", "MarrowbineJr.exe")
+    program_name = os.path.basename(program)
     sleeper = os.path.join(a.build, "tests", "e2e", "jr_sleeper.exe")
     for f in (program, sleeper):
         if not os.path.exists(f):
             sys.exit(f"missing {f}: build first (cmake --build {a.build})")
     if len(os.sched_getaffinity(0)) < 2:
         sys.exit("needs at least 2 processors")
-    agent_exe = build_agent(a.build)
+    bits64 = _is_pe32_plus(program)
+    agent_exe = build_agent(a.build, bits64)
+    # An agent of the program's bitness: its process list and handle table read like the program's.
+    print(f"program {program_name} ({'64' if bits64 else '32'}-bit)")
     seed = a.seed if a.seed is not None else int(time.time())
     rng = random.Random(seed)
 
@@ -170,7 +179,8 @@ def main(argv=None):
         root = os.path.join(s.drive_c(), "soak")
         jr_dir = os.path.join(root, "jr")
         os.makedirs(jr_dir)
-        shutil.copy(program, os.path.join(jr_dir, "MarrowbineJr.exe"))
+        jr_exe = os.path.join(jr_dir, program_name)
+        shutil.copy(program, jr_exe)
         for rel in [f[0] for f in SHORT_FAVS + LONG_FAVS] + NON_FAVS:
             dst = os.path.join(root, *rel.split("\\"))
             os.makedirs(os.path.dirname(dst), exist_ok=True)
@@ -192,7 +202,7 @@ def main(argv=None):
         long_ids = {spawn(r, total_s + 120, m, c): (r, m, c) for r, _, _, m, c in LONG_FAVS}
         time.sleep(1.0)
 
-        prog_p = subprocess.Popen(["wine", os.path.join(jr_dir, "MarrowbineJr.exe"),
+        prog_p = subprocess.Popen(loader([jr_exe]) + [jr_exe,
                                    f"/My Favs 2 /enforce:{ENFORCE_S}"], cwd=jr_dir, env=s.env(),
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
@@ -207,7 +217,7 @@ def main(argv=None):
         if not win_pid:
             return 1
         argv0 = open(f"/proc/{prog_p.pid}/cmdline", "rb").read().split(b"\0")[0]
-        check(argv0.lower().endswith(b"marrowbinejr.exe"), f"Linux pid {prog_p.pid} is the program ({argv0!r})")
+        check(argv0.lower().endswith(program_name.lower().encode()), f"Linux pid {prog_p.pid} is the program ({argv0!r})")
         while time.monotonic() - t_prog < settle_s or len(agent.of("M")) < len(long_ids):
             if time.monotonic() - t_prog > 30:
                 break

@@ -47,7 +47,7 @@ public:
     void Follow(FakePlatform& platform) {
         platform.onCall = [this](const std::string& call) {
             if (call.rfind("Sleep", 0) == 0) log.push_back(call);
-            for (const char* name : {"ReadWholeFile", "EnumProcesses"})
+            for (const char* name : {"CreateFileW", "EnumProcesses"})
                 if (call.rfind(name, 0) == 0) log.push_back(name);
         };
     }

@@ -60,7 +60,7 @@ TEST_F(Form1Test, LoadWithFavouritesEndsHiddenInTheTrayWithTheTimerRunning) {
     EXPECT_EQ(ui.log, (std::vector<std::string>{
                           "Show", "Yield", "AllowTaskbarCreated", "NIM_ADD", "Sleep(0)", "Minimize", "Hide",
                           "Yield", "StopTimer1", "LblFavsSet: Favorites Hit: 0",
-                          "LblFailed: Affinity Errors: 0", "LblPriFail: Priority Errors: 0", "ReadWholeFile",
+                          "LblFailed: Affinity Errors: 0", "LblPriFail: Priority Errors: 0", "CreateFileW",
                           "LblProfileUsed: Profile:My Favs 1  Enforce:Disabled", "LblFavsLoaded: Favorites: 1",
                           "SetPicMain(PicOK)", "StartTimer1"}));
     EXPECT_EQ(platform.sleeps, 1u);
@@ -88,7 +88,7 @@ TEST_F(Form1Test, LoadWithoutFavouritesBringsTheWindowBackCentredWithTheTimerSto
         f.FormLoad();
         // The trouble picture first, then the window back, centred and drawn.
         const std::vector<std::string> end(t.log.end() - 7, t.log.end());
-        EXPECT_EQ(end, (std::vector<std::string>{"ReadWholeFile", "LblFavsLoaded: Favorites: 0",
+        EXPECT_EQ(end, (std::vector<std::string>{"CreateFileW", "LblFavsLoaded: Favorites: 0",
                                                  "SetPicMain(PictBad)", "Normal", "Show", "Move", "Yield"}));
         EXPECT_EQ(t.filterRequests, 1);
         EXPECT_FALSE(t.timerRunning);
@@ -161,7 +161,7 @@ TEST_F(Form1Test, TickAfterTheMainApplicationClosedResetsAndReloads) {
     EXPECT_EQ(module.AffinityErrors.Value(), 0);
     EXPECT_EQ(module.FavoritesHit.Value(), 0);
     EXPECT_EQ(module.Enforcement.LastProcessCount, 0);
-    EXPECT_EQ(platform.CallsNamed("ReadWholeFile"), 1u);
+    EXPECT_EQ(platform.CallsNamed("CreateFileW"), 1u);
     EXPECT_EQ(platform.enumProcessesCalls, 0u) << "the resuming tick makes no pass";
     EXPECT_EQ(Label(LabelId::LblFavsLoaded), L"Favorites: 2");
     EXPECT_EQ(Label(LabelId::LblFailed), L"Affinity Errors: 0");
@@ -245,14 +245,14 @@ TEST_F(Form1Test, ResetClickedWhilePausedKeepsThePauseAndTheNextTickResetsAgain)
     EXPECT_TRUE(form.Paused());
     EXPECT_TRUE(ui.timerRunning);
     EXPECT_EQ(Label(LabelId::LblFavsLoaded), L"Favorites: 1");
-    EXPECT_EQ(platform.CallsNamed("ReadWholeFile"), 1u);
+    EXPECT_EQ(platform.CallsNamed("CreateFileW"), 1u);
 
     form.Timer1Timer();  // still there
     EXPECT_EQ(Label(LabelId::LblFavsLoaded), L"Paused...");
     ui.mainAppWindowExists = false;
     form.Timer1Timer();
     EXPECT_FALSE(form.Paused());
-    EXPECT_EQ(platform.CallsNamed("ReadWholeFile"), 2u);
+    EXPECT_EQ(platform.CallsNamed("CreateFileW"), 2u);
 }
 
 TEST_F(Form1Test, ResetWithAndWithoutFavourites) {

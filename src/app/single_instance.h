@@ -1,0 +1,64 @@
+#pragma once
+#include "platform/platform.h"
+#include "platform/unique_handle.h"
+
+#include <optional>
+
+namespace mjr {
+
+// A private namespace, closed (not destroyed: another elevated copy may still use it)
+// exactly once.
+class UniquePrivateNamespace {
+public:
+    UniquePrivateNamespace(Platform& platform, Handle handle) noexcept : platform_(&platform), handle_(handle) {}
+    UniquePrivateNamespace(const UniquePrivateNamespace&) = delete;
+    UniquePrivateNamespace& operator=(const UniquePrivateNamespace&) = delete;
+    UniquePrivateNamespace(UniquePrivateNamespace&& other) noexcept
+        : platform_(other.platform_), handle_(other.handle_) {
+        other.handle_ = 0;
+    }
+    UniquePrivateNamespace& operator=(UniquePrivateNamespace&& other) noexcept;
+    ~UniquePrivateNamespace() { reset(); }
+    explicit operator bool() const noexcept { return handle_ != 0; }
+    void reset() noexcept;
+
+private:
+    Platform* platform_;
+    Handle handle_;
+};
+
+// "Is another copy of the program running?", asked once at start; the objects that answer
+// it are then held until this goes away, so later starts see this copy.
+//
+// Unelevated, the answer is the session's Local\ mutex, as it always was. Elevated, it is
+// a mutex in a private namespace that only elevated administrators can create, so nothing
+// an ordinary process holds can stop the elevated program; the elevated copy holds the
+// Local\ mutex too, so a later unelevated start still ends at once. Where Windows (or Wine)
+// lacks private namespaces, or they fail, the elevated copy falls back to the Local\ mutex.
+class SingleInstance {
+public:
+    explicit SingleInstance(Platform& platform) : platform_(platform) {}
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    bool AnotherInstanceRuns();
+
+    // Which object answered: the private namespace's (elevated) or the Local\ one.
+    bool HeldInPrivateNamespace() const { return static_cast<bool>(privateMutex_); }
+
+private:
+    bool ProcessIsElevated();
+    // Nothing when the private namespace cannot be had.
+    std::optional<bool> AnotherElevatedInstanceRuns();
+    bool AnotherLocalInstanceRuns();
+
+    Platform& platform_;
+    bool asked_ = false;
+    bool anotherRuns_ = false;
+    // Declared in this order so the mutex in the namespace is closed before the namespace.
+    UniquePrivateNamespace namespace_{platform_, 0};
+    UniqueHandle privateMutex_{platform_, 0};
+    UniqueHandle localMutex_{platform_, 0};
+};
+
+}  // namespace mjr
