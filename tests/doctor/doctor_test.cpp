@@ -310,23 +310,6 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
-
-    // Redirected into a profile (UTF-8, CR LF), it loads, and a scan changes nothing.
-    std::string saved;
-    for (const std::wstring& line : d.out.lines) {
-        for (wchar_t c : line) saved += c < 0x80 ? std::string(1, static_cast<char>(c))
-                                                 : std::string{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        saved += "\r\n";
-    }
-    d.fake.files[kProfile] = saved;
-    d.out.lines.clear();
-    ASSERT_EQ(d.Run(), 0) << d.out.All();
-    EXPECT_TRUE(d.out.Has(L"Encoding: UTF-8.")) << d.out.All();
-    EXPECT_TRUE(d.out.Has(L"Verdict: 3 favourites load.")) << d.out.All();
-    EXPECT_TRUE(d.out.Has(L"pid 101: C:\\Old, Games\\game.exe (line 4): CPUs \"0123\", priority Normal: a scan changes nothing"))
-        << d.out.All();
-    EXPECT_TRUE(d.out.Has(L"pid 104: C:\\Apps\\Caf\u00E9.exe (line 2): CPUs \"0\", priority Normal: a scan changes nothing"))
-        << d.out.All();
 }
 
 TEST(List, WritesProcessorsAsAFavouriteDoes) {
