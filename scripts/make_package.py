@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Writes the release zip from two finished Release builds.
 
-  make_package.py --win32 build/win32 --win64 build/win64 --version 1.0.0 --out ZIP
+  make_package.py --win32 build/win32 --win64 build/win64 --version 1.1.0 --out ZIP
 
 One folder, MarrowbineJr-VERSION/, holding the four programs, the example profile, a
-README.txt for Windows users (the user's guide of README.md as plain text, CR LF line ends)
-and SHA256SUMS over the other files. Entries carry the last commit's time, so the same
+README.txt for Windows users (the user's guide of README.md as plain text, CR LF line ends),
+CHANGELOG.txt (CHANGELOG.md the same way) and SHA256SUMS over the other files. Entries carry the last commit's time, so the same
 sources give the same zip.
 """
 import argparse
@@ -97,6 +97,11 @@ def windows_readme(version):
     return (head + plain_text(guide)).replace("\n", "\r\n").encode("utf-8")
 
 
+def windows_changelog():
+    with open(os.path.join(ROOT, "CHANGELOG.md"), encoding="utf-8") as f:
+        return plain_text(f.read()).replace("\n", "\r\n").encode("utf-8")
+
+
 def commit_time():
     try:
         out = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], capture_output=True,
@@ -123,6 +128,7 @@ def main():
     with open(os.path.join(ROOT, "examples", "My Favs 1"), "rb") as f:
         files.append(("My Favs 1", f.read()))
     files.append(("README.txt", windows_readme(args.version)))
+    files.append(("CHANGELOG.txt", windows_changelog()))
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
     files.append(("SHA256SUMS", sums.encode("ascii")))
 

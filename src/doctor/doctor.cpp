@@ -8,18 +8,21 @@
 #include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
+#include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "platform/read_whole_file.h"
+#include "platform/unique_handle.h"
 #include "privilege/debug_privilege.h"
 #include "profile/field_reader.h"
 #include "profile/load_favorites.h"
+#include "profile/profile_text.h"
 
 namespace mjr::doctor {
 namespace {
 
 struct Request {
-    enum Kind { Check, Help, Usage } kind = Check;
+    enum Kind { Check, List, Help, Usage } kind = Check;
     bool byFile = false;
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
@@ -34,14 +37,20 @@ Request UsageError(std::wstring problem) {
     return request;
 }
 
-Request ParseArguments(const std::vector<std::wstring>& arguments) {
+Request ParseArguments(Platform& platform, const std::vector<std::wstring>& arguments) {
     Request request;
     std::wstring words;
+    bool options = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
         if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
             request.kind = Request::Help;
             return request;
+        }
+        if (argument.rfind(L"--", 0) == 0) options = true;
+        if (argument == L"--list") {
+            request.kind = Request::List;
+            continue;
         }
         if (argument == L"--file" || argument.rfind(L"--file=", 0) == 0) {
             if (request.byFile) return UsageError(L"--file is given twice");
@@ -57,10 +66,13 @@ Request ParseArguments(const std::vector<std::wstring>& arguments) {
     }
     if (request.byFile && !TrimSpaces(words).empty())
         return UsageError(L"give a profile name or --file PATH, not both");
-    if (words.find(L'/') != std::wstring::npos) {
-        // The program's own argument text: the name is what the program would take from it.
+    if (request.kind == Request::List && (request.byFile || !TrimSpaces(words).empty()))
+        return UsageError(L"--list reads no profile");
+    if (words.find(L'/') != std::wstring::npos && !options) {
+        // The program's own argument text, raw as the program reads it (quotes and all), so
+        // both take the same name from it.
         RunSettings settings;
-        ParseCommandLine(words, settings);
+        ParseCommandLine(platform.CommandLineArgs(), settings);
         request.profileName = settings.ProfileName;
     } else {
         request.profileName = std::wstring(TrimSpaces(words));
@@ -76,6 +88,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"Usage: " + name + L" [PROFILE-NAME]  checks the profile " + program +
              L" in this folder reads for that name (default \"My Favs 1\")");
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
+    out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
+             L"its processors, Default, its path as the program sees it");
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
@@ -101,40 +115,122 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
 
 std::wstring AtLine(const LineIndex& lines, std::size_t offset) { return L"line " + std::to_wstring(lines.LineOf(offset)); }
 
-std::wstring WhyTooFewFields(std::string_view bytes, const LoadTrace& trace, const LineIndex& lines) {
+template <typename CharT>
+std::wstring WhyTooFewFields(std::basic_string_view<CharT> text, const LoadTrace& trace, const LineIndex& lines) {
     const std::size_t start = trace.FailingRecordStart;
     const std::size_t next = trace.FailingRecordNext;
-    const bool quoted = start < bytes.size() && bytes[start] == '"';
+    const bool quoted = start < text.size() && text[start] == CharT('"');
     std::optional<std::size_t> comma;
-    if (start > 0 && bytes[start - 1] == ',') comma = start - 1;
-    else if (!quoted && next > start && bytes[next - 1] == ',') comma = next - 1;
+    if (start > 0 && text[start - 1] == CharT(',')) comma = start - 1;
+    else if (!quoted && next > start && text[next - 1] == CharT(',')) comma = next - 1;
     if (comma)
         return AtLine(lines, *comma) + L": a comma outside double quotes cuts the line at column " +
-               std::to_wstring(lines.ColumnOf(*comma)) + L"; enclose the whole line in double quotes";
+               std::to_wstring(lines.ColumnOf(text, *comma)) + L"; enclose the whole line in double quotes";
     // The failing record again, read by the same reader from where it starts.
-    DelimitedFieldReader reader(bytes.substr(start));
-    const std::string record = reader.ReadRecord().value_or(std::string());
+    BasicDelimitedFieldReader<CharT> reader(text.substr(start));
+    const std::basic_string<CharT> record = reader.ReadRecord().value_or(std::basic_string<CharT>());
     if (record.empty())
-        return next >= bytes.size() ? AtLine(lines, start) + L": the file ends with an empty line; delete it"
-                                    : AtLine(lines, start) + L" is empty; delete it";
-    const auto fields = static_cast<std::size_t>(std::count(record.begin(), record.end(), '\t')) + 1;
+        return next >= text.size() ? AtLine(lines, start) + L": the file ends with an empty line; delete it"
+                                   : AtLine(lines, start) + L" is empty; delete it";
+    const auto fields = static_cast<std::size_t>(std::count(record.begin(), record.end(), CharT('\t'))) + 1;
     std::wstring reason = AtLine(lines, start) + L" has " + std::to_wstring(fields) +
                           (fields == 1 ? L" field" : L" fields") + L" where a favourite needs four, separated by three tabs";
-    if (fields == 1 && record.find(' ') != std::string::npos) reason += L" (blanks do not separate fields)";
+    if (fields == 1 && record.find(CharT(' ')) != std::basic_string<CharT>::npos)
+        reason += L" (blanks do not separate fields)";
     return reason;
 }
 
-std::wstring WhyNothingLoads(std::string_view bytes, const LoadTrace& trace, const LineIndex& lines) {
+template <typename CharT>
+std::wstring WhyNothingLoads(std::basic_string_view<CharT> text, const LoadTrace& trace, const LineIndex& lines) {
     switch (trace.Failure) {
         case LoadFailure::EmptyFile: return L"the file is empty";
         case LoadFailure::HeaderOnly: return L"the file holds its header (line 1) and no favourite";
-        case LoadFailure::TooFewFields: return WhyTooFewFields(bytes, trace, lines);
+        case LoadFailure::TooFewFields: return WhyTooFewFields(text, trace, lines);
         case LoadFailure::TooManyFavorites:
             return AtLine(lines, trace.FailingRecordStart) + L" holds favourite 32768, and a profile holds at most 32767";
         case LoadFailure::OutOfMemory:
         case LoadFailure::None: break;
     }
     return L"out of memory while reading it";
+}
+
+// A first record of four fields or more whose field 3 holds a backslash: a favourite where
+// the header belongs, which the program reads as the header and never applies.
+template <typename CharT>
+bool HeaderLooksLikeFavorite(std::basic_string_view<CharT> text) {
+    BasicDelimitedFieldReader<CharT> reader(text);
+    const auto header = reader.ReadRecord();
+    if (!header) return false;
+    std::size_t start = 0;
+    for (int tab = 0; tab < 3; ++tab) {
+        start = header->find(CharT('\t'), start);
+        if (start == std::basic_string<CharT>::npos) return false;
+        ++start;
+    }
+    const std::size_t end = header->find(CharT('\t'), start);
+    return header->substr(start, end == std::basic_string<CharT>::npos ? end : end - start).find(CharT('\\')) !=
+           std::basic_string<CharT>::npos;
+}
+
+constexpr wchar_t kHeaderAdvice[] =
+    L"line 1 looks like a favourite (three tabs and a path), but the first line is the header, which the program "
+    L"never reads: put a header line (any text without tabs, commas or double quotes) above it";
+
+// What the loader read: its verdict's reason (empty when favourites load) and whether the
+// header is a favourite in disguise, worked out on the text in the encoding the loader used.
+struct Reading {
+    std::wstring whyNothing;
+    bool headerLooksLikeFavorite = false;
+    std::vector<std::size_t> favoriteLines;
+};
+
+template <typename CharT>
+Reading Explain(std::basic_string_view<CharT> text, bool loaded, const LoadTrace& trace) {
+    Reading reading;
+    const LineIndex lines(text);
+    if (!loaded) reading.whyNothing = WhyNothingLoads(text, trace, lines);
+    reading.headerLooksLikeFavorite = HeaderLooksLikeFavorite(text);
+    for (std::size_t start : trace.FavoriteStarts) reading.favoriteLines.push_back(lines.LineOf(start));
+    return reading;
+}
+
+// The profile name as the program builds the file's name from it: a name that holds a
+// folder or ends in a double quote is not what its writer meant.
+void NameNotes(const Request& request, ReportWriter& out) {
+    const std::wstring& name = request.profileName;
+    if (request.byFile) return;
+    if (name.find(L'\\') != std::wstring::npos || (name.size() >= 2 && name[1] == L':'))
+        out.Line(L"Note: " + Quoted(name) + L" is a path, but the program reads its profile only from its own folder "
+                 L"and takes the whole text as a file name there; to check a profile elsewhere, use --file " +
+                 Quoted(name) + L".");
+    if (!name.empty() && name.back() == L'"')
+        out.Line(L"Note: the profile name ends in a double quote, as when \"/My Favs 2\" /exit is written with quotes: "
+                 L"the program splits its command line only at \"/\" and keeps the quotes; write /My Favs 2 /exit "
+                 L"without quotes.");
+}
+
+// Notepad adds ".txt" to a new file and Explorer hides it.
+std::wstring MissingFileAdvice(Platform& platform, const std::wstring& path, Dword error) {
+    if (error != kErrorFileNotFound) return {};
+    const std::wstring withTxt = path + L".txt";
+    const Dword attributes = platform.GetFileAttributesW(withTxt);
+    if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory)) return {};
+    const std::size_t slash = path.find_last_of(L'\\');
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return L"; " + Quoted(name + L".txt") + L" is there (Notepad adds .txt, and Explorer hides it): rename it to " +
+           Quoted(name);
+}
+
+bool CheckerIsElevated(Platform& platform) {
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
+    if (!process) return false;
+    Handle rawToken = 0;
+    if (!platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return false;
+    UniqueHandle token(platform, rawToken);
+    Dword elevated = 0;  // TOKEN_ELEVATION holds one DWORD
+    Dword length = 0;
+    return platform.GetTokenInformation(token.get(), kTokenElevationClass, &elevated, sizeof elevated, &length) &&
+           elevated != 0;
 }
 
 Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
@@ -155,19 +251,28 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     if (request.nameGiven && !ContainsIgnoreCase(request.profileName, L"my fav"))
         out.Line(L"Note: the program takes a profile name from its command line only when the name holds \"my fav\"; "
                  L"it never reads " + Quoted(request.profileName) + L".");
+    NameNotes(request, out);
     const std::optional<std::string> bytes = ReadWholeFile(platform, path);
     const std::wstring nothing = L"The program would show the trouble picture and correct nothing.";
     if (!bytes) {
         const Dword error = platform.GetLastError();
-        out.Line(L"Verdict: no favourite loads: the file cannot be read: " + WhyUnreadable(platform, path, error) + L".");
+        out.Line(L"Verdict: no favourite loads: the file cannot be read: " + WhyUnreadable(platform, path, error) +
+                 MissingFileAdvice(platform, path, error) + L".");
         out.Line(nothing);
         return kExitLoadsNothing;
     }
     FavoritesTable favorites;
     LoadTrace trace;
-    const LineIndex lines(*bytes);
-    if (!ReadFavoritesTraced(platform, *bytes, favorites, trace)) {
-        out.Line(L"Verdict: no favourite loads: " + WhyNothingLoads(*bytes, trace, lines) + L".");
+    const bool loaded = ReadFavoritesTraced(platform, *bytes, favorites, trace);
+    out.Line(L"Encoding: " + std::wstring(EncodingName(trace.Encoding)) + L".");
+    const ProfileText text = DecodeProfile(*bytes);
+    const Reading reading = text.Encoding == ProfileEncoding::Ansi
+                                ? Explain<char>(*bytes, loaded, trace)
+                                : Explain<wchar_t>(text.Wide, loaded, trace);
+    if (!loaded) {
+        std::wstring verdict = L"Verdict: no favourite loads: " + reading.whyNothing;
+        if (reading.headerLooksLikeFavorite) verdict += L"; " + std::wstring(kHeaderAdvice);
+        out.Line(verdict + L".");
         out.Line(nothing);
         return kExitLoadsNothing;
     }
@@ -175,13 +280,14 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     const auto count = static_cast<std::size_t>(favorites.Count());
     out.Line(L"Verdict: " + std::to_wstring(count) + (count == 1 ? L" favourite loads." : L" favourites load."));
 
-    const Machine machine = LookAtMachine(platform, build);
+    Machine machine = LookAtMachine(platform, build);
+    machine.CheckerElevated = CheckerIsElevated(platform);
     out.Line(MachineLine(machine));
-    std::vector<std::size_t> favoriteLines;
-    favoriteLines.reserve(trace.FavoriteStarts.size());
-    for (std::size_t start : trace.FavoriteStarts) favoriteLines.push_back(lines.LineOf(start));
-    for (const std::wstring& line : ListExplanations(favorites, favoriteLines, machine)) out.Line(line);
-    const std::vector<std::wstring> warnings = FavoriteWarnings(platform, favorites, favoriteLines, machine);
+    for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);
+    std::vector<std::wstring> warnings;
+    if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
+    for (std::wstring& warning : FavoriteWarnings(platform, favorites, reading.favoriteLines, machine, trace.Encoding))
+        warnings.push_back(std::move(warning));
     out.Line(warnings.empty() ? std::wstring(L"Warnings: none.") : L"Warnings: " + std::to_wstring(warnings.size()) + L".");
     for (const std::wstring& warning : warnings) out.Line(warning);
 
@@ -190,7 +296,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     SetDebugPrivilege(platform, true);
     out.Line(L"Dry run: what one scan would do now (nothing is changed; a process a scan would change is "
              L"only opened for setting and closed at once):");
-    for (const std::wstring& line : DryRun(platform, favorites, favoriteLines, machine)) out.Line(line);
+    for (const std::wstring& line : DryRun(platform, favorites, reading.favoriteLines, machine)) out.Line(line);
     return kExitLoads;
 }
 
@@ -200,7 +306,7 @@ int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, co
               ReportWriter& out) noexcept {
     int status = kExitLoadsNothing;
     try {
-        const Request request = ParseArguments(arguments);
+        const Request request = ParseArguments(platform, arguments);
         if (request.kind == Request::Help) {
             Usage(build, out);
             return kExitLoads;
@@ -209,6 +315,14 @@ int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, co
             out.Line(build.Name + L": " + request.problem + L".");
             Usage(build, out);
             return kExitUsage;
+        }
+        if (request.kind == Request::List) {
+            // As the program does, so the list holds what the elevated program sees.
+            SetDebugPrivilege(platform, true);
+            for (const std::wstring& line :
+                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name))
+                out.Line(line);
+            return kExitLoads;
         }
         return Check(platform, request, build, out, status);
     } catch (...) {

@@ -62,6 +62,17 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     return outcome;
 }
 
+// The image's file name as the kernel records it, for a process whose full path the program
+// cannot use (its long form cannot be found); empty when even that cannot be read.
+std::wstring KernelImageName(Platform& platform, Handle queried) {
+    if (queried == 0) return {};
+    std::wstring buffer(1024, L'\0');
+    Dword length = 1024;
+    if (!platform.QueryFullProcessImageNameW(queried, 0, buffer.data(), &length) || length > buffer.size()) return {};
+    buffer.resize(length);
+    return buffer.substr(buffer.find_last_of(L'\\') + 1);
+}
+
 }  // namespace
 
 std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favorites,
@@ -80,12 +91,18 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     };
     std::size_t matching = 0;
     std::size_t unreadable = 0;
+    std::wstring unreadableNamed;
     for (std::int32_t i = 1; i <= listed; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
         const UniqueHandle queried = OpenForQuery(platform, pid);
         const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
-        if (scanned && (!path || path->empty())) ++unreadable;
+        if (scanned && (!path || path->empty())) {
+            ++unreadable;
+            const std::wstring image = KernelImageName(platform, queried.get());
+            unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
+                               (image.empty() ? L"" : L" (" + Shown(image) + L")");
+        }
         // A path too long to hold matches nothing, not even an empty Path.
         const FavoriteRecord* favorite = path ? favorites.FindFirst(*path) : nullptr;
         if (!favorite) continue;
@@ -104,9 +121,11 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
                      L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {
-        report.push_back(L"Hint: the program cannot match a process whose path it cannot read; run it (and this "
-                         L"check) as administrator to reach other users' and services' processes; the 32-bit and "
-                         L"the 64-bit program read the same paths.");
+        report.push_back(L"Paths not read: " + unreadableNamed + L".");
+        std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read";
+        if (!machine.CheckerElevated)
+            hint += L"; run it (and this check) as administrator to reach other users' and services' processes";
+        report.push_back(hint + L"; the 32-bit and the 64-bit program read the same paths.");
     }
     return report;
 }

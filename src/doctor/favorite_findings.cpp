@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "doctor/cpu_list_findings.h"
+#include "common/text.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
@@ -92,6 +93,58 @@ std::wstring DiskSpelling(Platform& platform, std::wstring_view path) {
     return spelled;
 }
 
+bool HasBlankAtAnEnd(std::wstring_view text) { return !text.empty() && (text.front() == L' ' || text.back() == L' '); }
+
+// The first %NAME% in a text, or empty.
+std::wstring_view FirstVariable(std::wstring_view text) {
+    const std::size_t open = text.find(L'%');
+    const std::size_t close = open == std::wstring_view::npos ? open : text.find(L'%', open + 1);
+    if (close == std::wstring_view::npos || close == open + 1) return {};
+    return text.substr(open, close - open + 1);
+}
+
+// How people write a path that Windows never gives a running program: blanks at an end, the
+// quotes of Explorer's "Copy as path", an environment variable, forward slashes, and the "?"
+// that an ANSI file keeps of a letter outside its code page. True when one was found.
+bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, ProfileEncoding encoding, const Emit& emit) {
+    const std::wstring shown = L"Path " + Quoted(path);
+    if (HasBlankAtAnEnd(path)) {
+        emit(shown + L" has a blank at its " + (path.front() == L' ' ? L"start" : L"end") + L", which a running "
+             L"program's path never has, so it never matches: write " + Quoted(TrimSpaces(path)));
+        return true;
+    }
+    if (path.size() >= 2 && (path.front() == L'"' || path.back() == L'"')) {
+        std::wstring_view bare = path;
+        if (bare.front() == L'"') bare.remove_prefix(1);
+        if (!bare.empty() && bare.back() == L'"') bare.remove_suffix(1);
+        emit(shown + L" is in double quotes (as Explorer's \"Copy as path\" gives it); the quotes count as part of "
+             L"the path, so it never matches: remove the quotes: " + Quoted(bare));
+        return true;
+    }
+    if (const std::wstring_view variable = FirstVariable(path); !variable.empty()) {
+        const std::wstring expanded = platform.ExpandEnvironmentStringsW(path);
+        emit(shown + L" holds " + Shown(variable) + L", which the program does not expand: " +
+             (expanded != path ? L"write " + Quoted(expanded) : std::wstring(L"no such variable is set here either")));
+        return true;
+    }
+    if (path.find(L'/') != std::wstring::npos) {
+        emit(shown + L" has forward slashes; Windows names running programs with backslashes: write " +
+             Quoted(ReplaceAll(path, L"/", L"\\")));
+        return true;
+    }
+    // "\\?\" opens a path of its own kind; any other "?" is no character of a file name.
+    const std::size_t question = path.find(L'?', path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0);
+    if (question != std::wstring::npos) {
+        emit(shown + L" holds \"?\", which no file name holds" +
+             (encoding == ProfileEncoding::Ansi
+                  ? L": an ANSI profile keeps a \"?\" of each letter its code page cannot hold; save the profile as "
+                    L"UTF-8 (Notepad: Save as, Encoding UTF-8) and write the letters again"
+                  : L": write the file's real name"));
+        return true;
+    }
+    return false;
+}
+
 // The file's own name as Windows gives it, in drive-letter form: "\\?\" dropped, "\\?\UNC\"
 // written as "\\".
 std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstring& path) {
@@ -102,11 +155,12 @@ std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstr
     return name;
 }
 
-void PathWarnings(Platform& platform, const std::wstring& path, const Emit& emit) {
+void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding encoding, const Emit& emit) {
     if (path.empty()) {
         emit(L"the Path is empty: this favourite applies to every running process whose path cannot be read");
         return;
     }
+    if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
     if (!IsPlainFullPath(path)) {
         emit(L"Path " + Quoted(path) + L" is not a plain full path (a drive letter or \\\\server\\share, "
              L"backslashes, no . or .. names); running programs are known only by such paths, so it never matches");
@@ -150,6 +204,13 @@ void PathWarnings(Platform& platform, const std::wstring& path, const Emit& emit
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
     if (CpuTextWarnings(digits, machine, emit)) return;
+    const std::wstring_view trimmed = TrimSpaces(digits);
+    if (HasBlankAtAnEnd(digits) && !trimmed.empty()) {
+        emit(L"CPU digits " + Quoted(digits) + L" have a blank at an end, which is taken as processor 0 and never "
+             L"equals what the program reads back, so it is set again and counted on every scan: write " +
+             Quoted(AffinityMaskToDigits(DigitsToMask(machine.Cpu, trimmed), machine.Cpu.MaxCpuIndex)));
+        return;
+    }
     if (digits.empty()) {
         emit(L"no CPU digits: the program sets processor 0 alone, and since an empty text never equals what it "
              L"reads back, again and counted on every scan: write \"0\"");
@@ -190,6 +251,12 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
 
 void PriorityWarnings(const std::wstring& word, const Emit& emit) {
     if (word == kLeavePriorityWord) return;
+    const std::wstring_view trimmed = TrimSpaces(word);
+    if (HasBlankAtAnEnd(word) && (trimmed == kLeavePriorityWord || PriorityNameToClass(trimmed) != 0)) {
+        emit(L"priority " + Quoted(word) + L" has a blank at an end, and blanks count: Windows refuses it and a "
+             L"failure is counted on every scan: write " + Quoted(trimmed));
+        return;
+    }
     if (word == L"Real") {
         emit(L"priority \"Real\" takes only with the right to raise scheduling priority (an elevated administrator); "
              L"without it Windows gives High instead, and the program asks for Real again on every scan");
@@ -212,7 +279,7 @@ void PriorityWarnings(const std::wstring& word, const Emit& emit) {
 
 std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines,
-                                           const Machine& machine) {
+                                           const Machine& machine, ProfileEncoding encoding) {
     std::vector<std::wstring> warnings;
     const std::vector<FavoriteRecord>& records = favorites.Records();
     for (std::size_t i = 0; i < records.size() && i < favoriteLines.size(); ++i) {
@@ -226,7 +293,7 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTa
                  L"; the program uses only that favourite, so this one is never applied");
             continue;
         }
-        PathWarnings(platform, favorite.Path, emit);
+        PathWarnings(platform, favorite.Path, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

@@ -6,6 +6,7 @@
 #include "engine/affinity.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
+#include "profile/profile_text.h"
 
 namespace mjr::doctor {
 
@@ -15,12 +16,14 @@ struct Machine {
     Dword Processors = 0;
     std::wstring WindowsDirPrefix;
     bool Checker32Bit = false;  // which build is checking
+    bool CheckerElevated = false;
 };
 
 // A statement, "line N: ...", for each thing a favourite will not do as it seems to say;
-// nothing for a favourite that is fine. favoriteLines[i] is the line of favourite i.
+// nothing for a favourite that is fine. favoriteLines[i] is the line of favourite i;
+// `encoding` is the one the profile was read in.
 std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines,
-                                           const Machine& machine);
+                                           const Machine& machine, ProfileEncoding encoding);
 
 }  // namespace mjr::doctor

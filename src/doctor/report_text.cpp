@@ -7,20 +7,21 @@
 
 namespace mjr::doctor {
 
-LineIndex::LineIndex(std::string_view bytes) : starts_{0} {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const bool lineFeed = bytes[i] == '\n';
-        const bool loneReturn = bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n');
-        if (lineFeed || loneReturn) starts_.push_back(i + 1);
-    }
-}
-
 std::size_t LineIndex::LineOf(std::size_t offset) const noexcept {
     return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
 }
 
-std::size_t LineIndex::ColumnOf(std::size_t offset) const noexcept {
+std::size_t LineIndex::ColumnOf(std::string_view /*text*/, std::size_t offset) const noexcept {
     return offset - starts_[LineOf(offset) - 1] + 1;
+}
+
+std::size_t LineIndex::ColumnOf(std::wstring_view text, std::size_t offset) const noexcept {
+    std::size_t column = 1;
+    for (std::size_t i = starts_[LineOf(offset) - 1]; i < offset && i < text.size(); ++i) {
+        // The second half of a surrogate pair is no character of its own.
+        if (!(sizeof(wchar_t) == 2 && text[i] >= 0xDC00 && text[i] <= 0xDFFF)) ++column;
+    }
+    return column;
 }
 
 std::wstring Shown(std::wstring_view text) {

@@ -7,13 +7,22 @@
 
 namespace mjr::doctor {
 
-// Maps byte offsets of a file to 1-based lines and columns; a line ends at CR LF, a lone
-// CR or a lone LF.
+// Maps offsets of a profile's text (ANSI bytes or decoded wide text) to 1-based lines and
+// columns; a line ends at CR LF, a lone CR or a lone LF.
 class LineIndex {
 public:
-    explicit LineIndex(std::string_view bytes);
+    template <typename CharT>
+    explicit LineIndex(std::basic_string_view<CharT> text) : starts_{0} {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const bool lineFeed = text[i] == CharT('\n');
+            const bool loneReturn = text[i] == CharT('\r') && (i + 1 == text.size() || text[i + 1] != CharT('\n'));
+            if (lineFeed || loneReturn) starts_.push_back(i + 1);
+        }
+    }
     std::size_t LineOf(std::size_t offset) const noexcept;
-    std::size_t ColumnOf(std::size_t offset) const noexcept;  // in bytes
+    // In characters: a byte of an ANSI text, a code point of wide text.
+    std::size_t ColumnOf(std::string_view text, std::size_t offset) const noexcept;
+    std::size_t ColumnOf(std::wstring_view text, std::size_t offset) const noexcept;
 
 private:
     std::vector<std::size_t> starts_;

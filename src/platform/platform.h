@@ -254,6 +254,10 @@ public:
     // drive-letter form, CloseHandle: the name Windows gives the file, still with its "\\?\"
     // prefix; nothing when the file cannot be opened or named.
     virtual std::optional<std::wstring> FinalPathName(const std::wstring& path) = 0;
+
+    // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
+    // replaced; the text unchanged when the call fails.
+    virtual std::wstring ExpandEnvironmentStringsW(const std::wstring& text) = 0;
 };
 
 }  // namespace mjr

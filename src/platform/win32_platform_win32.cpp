@@ -478,4 +478,14 @@ std::optional<std::wstring> Win32Platform::FinalPathName(const std::wstring& pat
     return std::nullopt;
 }
 
+std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::wstring expanded(needed, L'\0');
+    const DWORD length = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
+    if (length == 0 || length > needed) return text;
+    expanded.resize(length - 1);  // the count includes the terminating NUL
+    return expanded;
+}
+
 }  // namespace mjr

@@ -77,6 +77,7 @@ public:
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
+    std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 };
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7

@@ -1,37 +1,48 @@
 #include "profile/field_reader.h"
 
 namespace mjr {
+namespace {
 
-void DelimitedFieldReader::SkipDelimiter() noexcept {
+template <typename CharT>
+constexpr CharT kDelimiters[] = {CharT(','), CharT('\r'), CharT('\n'), CharT(0)};
+
+}  // namespace
+
+template <typename CharT>
+void BasicDelimitedFieldReader<CharT>::SkipDelimiter() noexcept {
     if (AtEnd()) return;
-    char c = bytes_[pos_];
-    if (c == ',' || c == '\n') {
+    const CharT c = text_[pos_];
+    if (c == CharT(',') || c == CharT('\n')) {
         ++pos_;
-    } else if (c == '\r') {
+    } else if (c == CharT('\r')) {
         ++pos_;
-        if (!AtEnd() && bytes_[pos_] == '\n') ++pos_;
+        if (!AtEnd() && text_[pos_] == CharT('\n')) ++pos_;
     }
 }
 
-std::optional<std::string> DelimitedFieldReader::ReadRecord() {
+template <typename CharT>
+std::optional<std::basic_string<CharT>> BasicDelimitedFieldReader<CharT>::ReadRecord() {
     if (AtEnd()) return std::nullopt;
-    std::string record;
-    if (bytes_[pos_] == '"') {
-        std::size_t close = bytes_.find('"', pos_ + 1);
-        std::size_t stop = close == std::string_view::npos ? bytes_.size() : close;
-        record.assign(bytes_.substr(pos_ + 1, stop - pos_ - 1));
-        pos_ = close == std::string_view::npos ? bytes_.size() : close + 1;
+    Text record;
+    if (text_[pos_] == CharT('"')) {
+        std::size_t close = text_.find(CharT('"'), pos_ + 1);
+        std::size_t stop = close == View::npos ? text_.size() : close;
+        record.assign(text_.substr(pos_ + 1, stop - pos_ - 1));
+        pos_ = close == View::npos ? text_.size() : close + 1;
         // Anything between the closing quote and the delimiter belongs to no record.
-        std::size_t delimiter = bytes_.find_first_of(",\r\n", pos_);
-        pos_ = delimiter == std::string_view::npos ? bytes_.size() : delimiter;
+        std::size_t delimiter = text_.find_first_of(kDelimiters<CharT>, pos_);
+        pos_ = delimiter == View::npos ? text_.size() : delimiter;
     } else {
-        std::size_t delimiter = bytes_.find_first_of(",\r\n", pos_);
-        std::size_t stop = delimiter == std::string_view::npos ? bytes_.size() : delimiter;
-        record.assign(bytes_.substr(pos_, stop - pos_));
+        std::size_t delimiter = text_.find_first_of(kDelimiters<CharT>, pos_);
+        std::size_t stop = delimiter == View::npos ? text_.size() : delimiter;
+        record.assign(text_.substr(pos_, stop - pos_));
         pos_ = stop;
     }
     SkipDelimiter();
     return record;
 }
+
+template class BasicDelimitedFieldReader<char>;
+template class BasicDelimitedFieldReader<wchar_t>;
 
 }  // namespace mjr

@@ -4,22 +4,25 @@
 
 #include "platform/read_whole_file.h"
 #include "profile/field_reader.h"
+#include "profile/profile_text.h"
 
 namespace mjr {
 namespace {
 
 // Splits a record at its first tabs into fields 0 to 3 (field 3 runs to the next tab or
 // the end). False when the record has fewer than four fields.
-bool SplitFavoriteFields(std::string_view record, std::array<std::string_view, 4>& fields) {
+template <typename CharT>
+bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::basic_string_view<CharT>, 4>& fields) {
+    using View = std::basic_string_view<CharT>;
     std::size_t start = 0;
     for (std::size_t field = 0; field < 3; ++field) {
-        std::size_t tab = record.find('\t', start);
-        if (tab == std::string_view::npos) return false;
+        std::size_t tab = record.find(CharT('\t'), start);
+        if (tab == View::npos) return false;
         fields[field] = record.substr(start, tab - start);
         start = tab + 1;
     }
-    std::size_t tab = record.find('\t', start);
-    fields[3] = record.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+    std::size_t tab = record.find(CharT('\t'), start);
+    fields[3] = record.substr(start, tab == View::npos ? View::npos : tab - start);
     return true;
 }
 
@@ -32,27 +35,40 @@ bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next
     return false;
 }
 
-// The one reading of a profile; the trace, when asked for, says where each record lay.
-bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& favorites, LoadTrace* trace) {
-    DelimitedFieldReader reader(bytes);
+// The one reading of a profile, the same in every encoding; the trace, when asked for, says
+// where each record lay. `toWide` turns a field into the program's wide text.
+template <typename CharT, typename ToWide>
+bool ReadFavorites(std::basic_string_view<CharT> text, FavoritesTable& favorites, LoadTrace* trace,
+                   const ToWide& toWide) {
+    BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
-    std::array<std::string_view, 4> fields;
+    std::array<std::basic_string_view<CharT>, 4> fields;
     while (!reader.AtEnd()) {
         const std::size_t start = reader.Offset();
-        std::optional<std::string> record = reader.ReadRecord();
-        if (!record || !SplitFavoriteFields(*record, fields))
+        const auto record = reader.ReadRecord();
+        if (!record || !SplitFavoriteFields<CharT>(*record, fields))
             return Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        // Tabs are single bytes in every ANSI code page, so splitting before the
-        // conversion gives the same fields as splitting after it.
-        favorites.Append(FavoriteRecord{platform.AnsiToWide(fields[3]), platform.AnsiToWide(fields[1]),
-                                        platform.AnsiToWide(fields[2])});
+        favorites.Append(FavoriteRecord{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])});
         if (trace) trace->FavoriteStarts.push_back(start);
     }
     if (favorites.Records().empty()) return Fail(trace, LoadFailure::HeaderOnly, reader.Offset(), reader.Offset());
     return true;
+}
+
+bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& favorites, LoadTrace* trace) {
+    const ProfileText text = DecodeProfile(bytes);
+    if (trace) trace->Encoding = text.Encoding;
+    if (text.Encoding == ProfileEncoding::Ansi) {
+        // Tabs are single bytes in every ANSI code page, so splitting before the
+        // conversion gives the same fields as splitting after it.
+        return ReadFavorites<char>(bytes, favorites, trace,
+                                   [&](std::string_view field) { return platform.AnsiToWide(field); });
+    }
+    return ReadFavorites<wchar_t>(text.Wide, favorites, trace,
+                                  [](std::wstring_view field) { return std::wstring(field); });
 }
 
 }  // namespace

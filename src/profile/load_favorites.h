@@ -7,6 +7,7 @@
 #include "common/run_settings.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
+#include "profile/profile_text.h"
 
 namespace mjr {
 
@@ -25,13 +26,15 @@ std::wstring ProfilePath(Platform& platform, const std::wstring& profileName);
 // Why a reading of profile bytes loads no favourites.
 enum class LoadFailure { None, EmptyFile, HeaderOnly, TooFewFields, TooManyFavorites, OutOfMemory };
 
-// Where the records of one reading lie in the bytes, for a caller that explains a profile.
-// The program's own loads never ask for it.
+// Where the records of one reading lie in the text, for a caller that explains a profile.
+// The program's own loads never ask for it. Offsets count bytes of an ANSI profile and
+// wide characters of the decoded text (DecodeProfile) of any other.
 struct LoadTrace {
+    ProfileEncoding Encoding = ProfileEncoding::Ansi;
     LoadFailure Failure = LoadFailure::None;
-    std::size_t FailingRecordStart = 0;  // byte offset of the record the load failed on
+    std::size_t FailingRecordStart = 0;  // offset of the record the load failed on
     std::size_t FailingRecordNext = 0;   // offset just past that record and its delimiter
-    std::vector<std::size_t> FavoriteStarts;  // byte offset of each loaded favourite's record
+    std::vector<std::size_t> FavoriteStarts;  // offset of each loaded favourite's record
 };
 
 // The loader's reading of a profile's bytes into the table, with the trace filled in.

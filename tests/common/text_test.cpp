@@ -27,7 +27,7 @@ INSTANTIATE_TEST_SUITE_P(Table, LeadingNumberTest, ::testing::Values(
     NumberCase{L"12.5", 12.5}, NumberCase{L"1.2.3", 1.2}, NumberCase{L".5", 0.5},
     NumberCase{L"3e2", 300}, NumberCase{L"3D2", 300}, NumberCase{L"3E-1", 0.3}, NumberCase{L"3E", 3},
     NumberCase{L"3Ex", 3}, NumberCase{L"12abc", 12}, NumberCase{L"Enforced", 0},
-    NumberCase{L"&H1E", 30}, NumberCase{L"&hff", 255}, NumberCase{L"&O17", 15}, NumberCase{L"&O19", 1},
+    NumberCase{L"&H1E", 30}, NumberCase{L"&hff", 255}, NumberCase{L"&O17", 15}, NumberCase{L"&O19", 1}, NumberCase{L"&O18", 1},
     NumberCase{L"&X12", 0}, NumberCase{L"&", 0}, NumberCase{L"\r5", 0}, NumberCase{L"1,5", 1},
     NumberCase{L"-", 0}, NumberCase{L".", 0}));
 

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/cpu_list.h"
+#include "doctor/profile_lines.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeProcess;
 
 constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
 
@@ -63,6 +65,7 @@ struct VerdictCase {
     const wchar_t* says;
     Dword fileType = 0;   // a pipe's server or a device answers to the profile's name
     FakePlatform::FileHolder heldBy{};  // another program's open of the profile
+    const wchar_t* savedAs = L"";      // what an editor added to the name
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
@@ -70,7 +73,7 @@ class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
 TEST_P(VerdictTest, NamesWhyAndWhere) {
     Doctor d;
     const VerdictCase& c = GetParam();
-    if (c.bytes) d.fake.files[kProfile] = *c.bytes;
+    if (c.bytes) d.fake.files[kProfile + std::wstring(c.savedAs)] = *c.bytes;
     if (c.readError == kErrorAccessDenied) d.fake.directories.insert(kProfile);
     else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
     if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
@@ -109,7 +112,17 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
                 L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
-    VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."}),
+    VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."},
+    VerdictCase{"notepad_added_txt", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"it does not exist; \"My Favs 1.txt\" is "
+                L"there (Notepad adds .txt, and Explorer hides it): rename it to \"My Favs 1\".", 0, {}, L".txt"},
+    VerdictCase{"no_header", "x\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"no favourite; line 1 looks like a favourite"},
+    // Columns count characters: the comma is the 16th character and the 17th byte.
+    VerdictCase{"utf8_column_in_characters", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", 0, 1,
+                L"line 2: a comma outside double quotes cuts the line at column 16;"},
+    VerdictCase{"utf16_lines", std::string("\xFF\xFEh\0\r\0\n\0x\0\t\0" "0\0\t\0L\0o\0w\0\r\0\n\0", 24), 0, 1,
+                L"line 2 has 3 fields where a favourite needs four"},
+    VerdictCase{"says_the_encoding", "\xEF\xBB\xBFh\r\nx\t0\tLow\tC:\\a.exe", 0, 0,
+                L"Encoding: UTF-8 with byte-order mark."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct WarningCase {
@@ -143,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
     WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (3; it has 2): Windows refuses"}},
+    WarningCase{"digit_equal_to_the_count", 2, true, "a\t2\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (2; it has 2)"}},
     WarningCase{"above_what_is_read_back", 10, true, "a\t08\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"above 7 (8)"}},
     WarningCase{"not_digits", 4, true, "a\t1 a\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"not digits (\" a\"), each taken as processor 0"}},
     WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"no CPU digits: the program sets processor 0 alone"}},
@@ -171,6 +185,27 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"junction", 4, false, "a\t0\tLow\tC:\\Link\\Tool.exe\r\n", {L"write \"C:\\Apps\\Tool.exe\""}},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
+    // How people really write them.
+    WarningCase{"blank_before_digits", 4, true, "a\t 1\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPU digits \" 1\" have a blank at an end, which is taken as processor 0 and never equals what the "
+                 L"program reads back, so it is set again and counted on every scan: write \"1\""}},
+    WarningCase{"blank_after_word", 4, true, "a\t0\tHigh \tC:\\Apps\\Tool.exe\r\n",
+                {L"priority \"High \" has a blank at an end, and blanks count: Windows refuses it and a failure is "
+                 L"counted on every scan: write \"High\""}},
+    WarningCase{"blank_after_path", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe \r\n",
+                {L"has a blank at its end, which a running program's path never has, so it never matches: write "
+                 L"\"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"copy_as_path_quotes", 4, true, "a\t0\tLow\t\"C:\\Apps\\Tool.exe\"\r\n",
+                {L"is in double quotes (as Explorer's \"Copy as path\" gives it); the quotes count as part of the path, "
+                 L"so it never matches: remove the quotes: \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
+                {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
+                {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
+                 L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
+    WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
+                {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
+                 L"cannot hold; save the profile as UTF-8"}},
     WarningCase{"lists_that_read", 16, false, "a\t8-15\tLow\tC:\\Apps\\Tool.exe\r\nb\tp;0\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 3: this Path is already named"}},
     WarningCase{"list_backwards", 16, false, "a\t15-8\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -201,6 +236,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.AddProcess(103, "C:\\Apps\\Refused.exe");
     d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
     d.fake.AddProcess(105, "C:\\Apps\\Guarded.exe").grantedAccess = kProcessQueryLimitedInformation;
+    d.fake.AddProcess(106, "C:\\Apps\\Gone.exe");  // its file gone: the kernel still names its image
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -212,7 +248,9 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
-             L"Processes: 8 listed, 5 matching a favourite, 1 whose path could not be read.", L"Hint: "})
+             L"Processes: 9 listed, 5 matching a favourite, 2 whose path could not be read.",
+             L"Paths not read: pid 102, pid 106 (Gone.exe).",
+             L"run it (and this check) as administrator"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
@@ -229,6 +267,14 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
     EXPECT_EQ(d.fake.badCloses, 0u);
+
+    // Elevated already: the processes stay named, the advice to elevate goes.
+    d.fake.elevated = true;
+    d.out.lines.clear();
+    ASSERT_EQ(d.Run(), 0);
+    EXPECT_TRUE(d.out.Has(L"Paths not read: pid 102, pid 106 (Gone.exe).")) << d.out.All();
+    EXPECT_FALSE(d.out.Has(L"as administrator")) << d.out.All();
+    EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
 }
 
 struct MachineCase {
@@ -273,12 +319,14 @@ struct ArgumentsCase {
     std::vector<std::wstring> args;
     int exit;
     const wchar_t* says;
+    const wchar_t* raw = L"";  // the argument text as Windows gives it, quotes and all
 };
 
 class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
 
 TEST_P(ArgumentsTest, ReadsTheCommandLine) {
     Doctor d;
+    d.fake.commandLine = GetParam().raw;
     EXPECT_EQ(d.Run(GetParam().args), GetParam().exit) << d.out.All();
     EXPECT_TRUE(d.out.Has(GetParam().says)) << d.out.All();
 }
@@ -289,10 +337,49 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"name_and_file", {L"--file", L"a", L"b"}, 2, L"not both"},
     ArgumentsCase{"help", {L"x", L"--help"}, 0, L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error."},
     ArgumentsCase{"name_in_words", {L"My", L"Favs", L"2"}, 1, L"Profile: C:\\Apps\\Marrowbine\\My Favs 2"},
-    ArgumentsCase{"programs_own_command_line", {L"/exit /my favs 3 "}, 1, L"Profile: C:\\Apps\\Marrowbine\\my favs 3"},
+    ArgumentsCase{"programs_own_command_line", {L"/exit", L"/my", L"favs", L"3"}, 1,
+                  L"Profile: C:\\Apps\\Marrowbine\\my favs 3", L"/exit /my favs 3 "},
+    // Read raw as the program reads it: the quotes stay, and the note says why.
+    ArgumentsCase{"quoted_like_the_program", {L"/My Favs 2", L"/exit"}, 1,
+                  L"Note: the profile name ends in a double quote", L"\"/My Favs 2\" /exit"},
+    ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
+                  L"--file C:/p/My Favs 2"},
+    ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},
+    ArgumentsCase{"full_path_as_the_name", {L"C:\\Users\\me\\My Favs 2"}, 1,
+                  L"and takes the whole text as a file name there; to check a profile elsewhere, use --file"},
     ArgumentsCase{"relative_file", {L"--file=p.txt"}, 1, L"Profile: C:\\Users\\me\\p.txt"},
     ArgumentsCase{"name_the_program_never_reads", {L"Games"}, 1, L"it never reads \"Games\"."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
+    Doctor d;
+    d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0x2;  // again: one line per path
+    d.fake.AddProcess(101, "C:\\Old, Games\\game.exe").affinity = 0xF;
+    d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
+    d.fake.AddProcess(103, "C:\\Apps\\Calm.exe").getAffinityFails = true;
+    d.fake.AddProcess(104, "C:\\Apps\\Caf\xE9.exe").affinity = 0x1;
+    // The whole mask: on processors 32-63 in the 64-bit program, 16-31 in the 32-bit one.
+    d.fake.numberOfProcessors = 64;
+    const bool wide = kMaskBits == 64;
+    d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
+    ASSERT_EQ(d.Run({L"--list"}), 0);
+    EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
+                               L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
+                               wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
+                               L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
+                               L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
+                               L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
+    for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
+    EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
+    EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
+}
+
+TEST(List, WritesProcessorsAsAFavouriteDoes) {
+    const std::pair<std::uint64_t, const wchar_t*> cases[] = {
+        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
+        {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
+    for (const auto& [mask, text] : cases) EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+}
 
 }  // namespace
 }  // namespace mjr::doctor

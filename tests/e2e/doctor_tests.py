@@ -13,8 +13,8 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SKIP, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs  # noqa: E402
-from oneshot_tests import World, expect_restricted_dll_search, fav, need_cpus  # noqa: E402
+from harness import SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs  # noqa: E402
+from oneshot_tests import HIGH, World, expect_restricted_dll_search, fav, need_cpus  # noqa: E402
 
 
 class DoctorWorld(World):
@@ -23,12 +23,22 @@ class DoctorWorld(World):
         os.makedirs(d)
         self.doctor = os.path.join(d, os.path.basename(self.args.doctor))
         shutil.copy(self.args.doctor, self.doctor)
+        if self.args.program:
+            shutil.copy(self.args.program, os.path.join(d, "MarrowbineJr.exe"))
         return d
 
     def run_doctor(self, *args, status):
-        rc, out, elapsed = self.s.wine([self.doctor] + list(args), cwd=self.prog_dir, timeout=60)
+        rc, raw, elapsed = self.s.wine_bytes([self.doctor] + list(args), cwd=self.prog_dir, timeout=60)
+        out = raw.decode(errors="replace").replace("\r", "")
         check(rc == status, f"the doctor {' '.join(args)} exited with {rc}, expected {status}:\n{out}")
         check(elapsed < 20, f"the doctor took {elapsed:.1f} s")
+        # Redirected, the report is UTF-8 with CR LF line ends: what a file opened in Notepad needs.
+        check(raw.endswith(b"\r\n") and raw.count(b"\n") == raw.count(b"\r\n") == raw.count(b"\r"),
+              f"the report's lines do not all end in CR LF: {raw[:200]!r}")
+        try:
+            raw.decode("utf-8")
+        except UnicodeDecodeError as e:
+            raise Failure(f"the report is not UTF-8: {e}")
         return out
 
     def program_file(self, rel):
@@ -132,8 +142,91 @@ def explains_lists_on_a_machine_of_many_processors(w):
     has(out, f"pid {game.win_pid}: {game.win_path} (line 2): CPUs 8-15, priority Normal: a scan changes nothing\n")
 
 
+def catches_what_people_write(w):
+    tool = w.program_file("Caf\u00e9 \u00dcber\\tool.exe")
+    # Notepad saved "My Favs 2.txt"; Explorer hid the extension.
+    w.profile("My Favs 2.txt", [fav("0", "High", tool)], encoding="utf-8")
+    out = w.run_doctor("My Favs 2", status=1)
+    has(out, 'it does not exist; "My Favs 2.txt" is there (Notepad adds .txt, and Explorer hides it): '
+             'rename it to "My Favs 2".')
+    # The program's own command line, quotes and all, gives the name a trailing quote.
+    out = w.run_doctor("/My Favs 2", "/exit", status=1)
+    has(out, f'Profile: {w.prog_dir_win}\\My Favs 2"\n')
+    has(out, "Note: the profile name ends in a double quote")
+    out = w.run_doctor(f"{w.prog_dir_win}\\My Favs 2", status=1)
+    has(out, "to check a profile elsewhere, use --file")
+
+    tool2, tool3 = w.program_file("Caf\u00e9 \u00dcber\\tool2.exe"), w.program_file("Caf\u00e9 \u00dcber\\tool3.exe")
+    records = [
+        fav(" 0", "High", tool),                                   # 2: a blank before the digits
+        fav("0", "High ", tool2),                                  # 3: a blank after the word
+        fav("0", "Low", tool + " "),                               # 4: a blank after the path
+        fav("0", "Low", f'"{tool}"'),                              # 5: Copy as path
+        fav("0", "Low", tool.replace("\\", "/")),                 # 6: forward slashes
+        fav("0", "Low", "%SystemRoot%\\notepad.exe"),              # 7: a variable
+        fav("0", "Low", tool3),                                    # 8: fine
+    ]
+    for encoding in ("utf-16", "utf-8-sig"):
+        w.profile("My Favs 2", records, encoding=encoding)
+        out = w.run_doctor("My Favs 2", status=0)
+        has(out, "Encoding: UTF-16 little-endian" if encoding == "utf-16" else "Encoding: UTF-8 with byte-order mark")
+        warned = collections.Counter(int(m) for m in re.findall(r"^line (\d+): ", out, re.M))
+        check(warned == collections.Counter(range(2, 8)), f"warned lines {sorted(warned.elements())}:\n{out}")
+        has(out, 'line 2: CPU digits " 0" have a blank at an end')
+        has(out, 'line 3: priority "High " has a blank at an end')
+        has(out, f'line 4: Path "{tool} " has a blank at its end')
+        has(out, f'remove the quotes: "{tool}"')
+        has(out, f'line 6: Path "{tool.replace(chr(92), "/")}" has forward slashes; Windows names running programs '
+                 f'with backslashes: write "{tool}"')
+        has(out, 'line 7: Path "%SystemRoot%\\notepad.exe" holds %SystemRoot%, which the program does not expand: '
+                 'write "C:\\windows\\notepad.exe"')
+    # ANSI keeps a "?" of a letter its code page cannot hold.
+    w.profile("My Favs 2", [fav("0", "Low", w.win("\u0418\\game.exe"))], encoding="cp1252")
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, "Encoding: ANSI")
+    has(out, "save the profile as UTF-8")
+    # No header: the favourite on line 1 is read as the header.
+    w.profile("My Favs 2", [], header=fav("0", "Low", tool))
+    out = w.run_doctor("My Favs 2", status=1)
+    has(out, "the file holds its header (line 1) and no favourite; line 1 looks like a favourite")
+
+
+def list_lines_apply(w):
+    need_cpus(w, 2)
+    h = w.helper("Apps\\Caf\u00e9, \u00dcber\\tool.exe")
+    other = w.helper("Apps\\plain.exe")
+    before = (w.state(h), w.state(other))
+    rc, raw, _ = w.s.wine_bytes([w.doctor, "--list"], cwd=w.prog_dir, timeout=60)
+    check(rc == 0, f"--list exited with {rc}")
+    check(raw.count(b"\n") == raw.count(b"\r\n"), f"--list lines do not end in CR LF: {raw[:200]!r}")
+    lines = raw.decode("utf-8").split("\r\n")
+    full = "".join(str(d) for d in range(w.ncpu)) if w.ncpu <= 8 else None
+    mine = f'"tool.exe\t{full}\tDefault\t{h.win_path}"' if full else None
+    check(mine is None or mine in lines, f"no line {mine!r} in:\n{raw.decode()}")
+    paths = [line.strip('"').split("\t")[3] for line in lines[1:-1]]
+    check(paths == sorted(set(paths)), f"the paths are not sorted, one each: {paths}")
+    check((w.state(h), w.state(other)) == before, "--list changed a process")
+    # Redirected into a profile as it is, it loads, and nothing listed would change.
+    with open(os.path.join(w.prog_dir, "My Favs 2"), "wb") as f:
+        f.write(raw)
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, "Encoding: UTF-8.")
+    has(out, f'pid {h.win_pid}: {h.win_path} (line {lines.index(mine) + 1 if mine else 0}): ')
+    check(not re.search(r"^pid .*: a scan would", out, re.M), f"a listed line would change something:\n{out}")
+    # The helper's line pasted into a profile, with other processors and a priority, applies.
+    line = next(line for line in lines if line.endswith(h.win_path + '"'))
+    fields = line.strip('"').split("\t")
+    w.profile("My Favs 2", ['"' + "\t".join([fields[0], "1", "High", fields[3]]) + '"'], encoding="utf-8")
+    rc, _, _ = w.s.wine([os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"], cwd=w.prog_dir,
+                        timeout=60)
+    check(rc == 0, f"the program ended with {rc}")
+    w.expect(h, 0x2, HIGH)
+    w.expect_untouched(other)
+
+
 CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,
-                                 dry_run_lists_matches_and_changes_nothing,
+                                 dry_run_lists_matches_and_changes_nothing, catches_what_people_write,
+                                 list_lines_apply,
                                  explains_lists_on_a_machine_of_many_processors)}
 
 
@@ -143,6 +236,7 @@ def main():
     ap.add_argument("--doctor", required=True)
     ap.add_argument("--sleeper", required=True)
     ap.add_argument("--probe", required=True)
+    ap.add_argument("--program", help="the program of the same build, for the cases that run it")
     ap.add_argument("case", choices=sorted(CASES))
     a = ap.parse_args()
     if not _is_pe32_plus(a.doctor) and not runs_32bit_programs():

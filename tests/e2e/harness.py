@@ -303,6 +303,16 @@ class WineSession:
         _, _, err, _ = self._run_captured(loader(args) + list(args), cwd, timeout, debug="-all,+relay")
         return [line.split(":", 1)[1] for line in err.splitlines() if ":Call " in line]
 
+    def wine_bytes(self, args, cwd=None, timeout=60):
+        """As wine(), with stdout exactly as the program wrote it."""
+        with tempfile.TemporaryFile() as out:
+            start = time.monotonic()
+            rc = subprocess.run(loader(args) + list(args), cwd=cwd, env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+            elapsed = time.monotonic() - start
+            out.seek(0)
+            return rc, out.read(), elapsed
+
     def spawn(self, args, cwd=None):
         """Starts `wine args...` in the background, holding none of the caller's pipes."""
         return subprocess.Popen(loader(args) + list(args), cwd=cwd, env=self.env(),

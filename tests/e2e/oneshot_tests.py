@@ -139,11 +139,12 @@ class World:
         shutil.rmtree(self.unix_root, ignore_errors=True)
 
     # ----- profile -----
-    def profile(self, name, records, header="Favorites"):
-        """Writes the profile beside the program: ANSI, CRLF, header first."""
+    def profile(self, name, records, header="Favorites", encoding="cp1252"):
+        """Writes the profile beside the program, CRLF, header first: ANSI unless an editor's
+        other encoding is named (utf-8, utf-8-sig, utf-16 with its mark)."""
         text = "".join(r + "\r\n" for r in [header] + list(records))
         with open(os.path.join(self.prog_dir, name), "wb") as f:
-            f.write(text.encode("cp1252"))
+            f.write(text.encode(encoding, errors="replace"))  # ANSI keeps "?", as Notepad does
 
     # ----- what a helper looks like now -----
     def linux_mask(self, h):
@@ -302,6 +303,34 @@ def absent_processor_refused(w):
     w.expect(after, 0x2, BELOW, "(the pass goes on after a refusal)")
 
 
+def saved_in_any_encoding(w):
+    """What Notepad saves loads: each encoding applies to a program in a folder of
+    accented letters, the ANSI profile as before."""
+    need_cpus(w, 2)
+    h = w.helper("Apps\\Caf\u00e9 \u00dcber\\tool.exe")
+    for encoding in ("cp1252", "utf-8", "utf-8-sig", "utf-16", "utf-16-be-marked"):
+        w.probe("setaff", str(h.win_pid), str(w.full_mask))
+        w.probe("setprio", str(h.win_pid), str(NORMAL))
+        record = fav("1", "High", h.win_path)
+        if encoding == "utf-16-be-marked":
+            with open(os.path.join(w.prog_dir, "My Favs 2"), "wb") as f:
+                f.write(b"\xfe\xff" + f"Favorites\r\n{record}\r\n".encode("utf-16-be"))
+        else:
+            w.profile("My Favs 2", [record], encoding=encoding)
+        w.run_program("/My Favs 2 /exit")
+        w.expect(h, 0x2, HIGH, f"(profile saved as {encoding})")
+
+
+def letters_beyond_the_code_page(w):
+    """A UTF-8 profile matches a program in a Cyrillic folder, which the ANSI code page
+    cannot name."""
+    need_cpus(w, 2)
+    h = w.helper("\u0418\u0433\u0440\u044b\\game.exe")
+    w.profile("My Favs 2", [fav("1", "Above", h.win_path)], encoding="utf-8")
+    w.run_program("/My Favs 2 /exit")
+    w.expect(h, 0x2, ABOVE)
+
+
 def profile_fails_to_load(w):
     need_cpus(w, 2)
     h = w.helper("Apps\\Tool.exe")
@@ -379,6 +408,9 @@ def both_bitnesses(w):
     need_cpus(w, 2)
     if not w.args.program32 or not w.args.sleeper32:
         raise Skip("needs the 32-bit program and sleeper beside the 64-bit ones")
+    for built in (w.args.program32, w.args.sleeper32):
+        if not os.path.isfile(built):
+            raise Skip(f"the 32-bit build is absent ({built}): build the win32 preset first")
     h64 = w.helper("Apps64\\tool64.exe")
     h32 = w.helper("Apps32\\tool32.exe", sleeper=w.args.sleeper32)
     w.profile("My Favs 2", [fav("1", "High", h64.win_path), fav("1", "High", h32.win_path)])
@@ -470,8 +502,9 @@ def settled_list_is_not_set_again_while_resident(w):
 CASES = {f.__name__: f for f in (
     plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
-    profile_fails_to_load, second_instance_ends_at_once, forged_module_path_gets_nothing, both_bitnesses,
-    lists_set_exactly_the_named_processors, settled_list_is_not_set_again_while_resident)}
+    saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
+    forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,
+    settled_list_is_not_set_again_while_resident)}
 
 
 def main():

@@ -12,6 +12,7 @@
 #include "platform/fake_platform.h"
 #include "profile/field_reader.h"
 #include "profile/load_favorites.h"
+#include "profile/profile_text.h"
 
 namespace {
 
@@ -34,6 +35,40 @@ void RequireReadable(const Report& report, std::size_t fileLines) {
             if (line.rfind(lead, 0) == 0) Require(std::wcstoul(line.c_str() + lead.size(), nullptr, 10) <= fileLines);
         }
     }
+}
+
+template <typename CharT>
+std::size_t LinesOf(std::basic_string_view<CharT> text) {
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == CharT('\n') || (text[i] == CharT('\r') && (i + 1 == text.size() || text[i + 1] != CharT('\n'))))
+            ++lines;
+    return lines;
+}
+
+// The text saved again by an editor in UTF-16 (little-endian, marked).
+std::string SavedAsUtf16(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        std::u16string units;
+        if (static_cast<std::uint32_t>(c) >= 0x10000 && static_cast<std::uint32_t>(c) <= 0x10FFFF) {
+            const std::uint32_t v = static_cast<std::uint32_t>(c) - 0x10000;
+            units = {static_cast<char16_t>(0xD800 + (v >> 10)), static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
+        } else {
+            units = {static_cast<char16_t>(c)};
+        }
+        for (char16_t u : units) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    }
+    return bytes;
+}
+
+bool SameTable(const mjr::FavoritesTable& a, const mjr::FavoritesTable& b) {
+    if (a.Count() != b.Count() || a.Records().size() != b.Records().size()) return false;
+    for (std::size_t i = 0; i < a.Records().size(); ++i) {
+        const mjr::FavoriteRecord &x = a.Records()[i], &y = b.Records()[i];
+        if (x.Path != y.Path || x.Affinity != y.Affinity || x.Priority != y.Priority) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -64,6 +99,16 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
         Require(first != nullptr && first->Path == r.Path && first <= &r);
     }
 
+    // The same text saved in another encoding loads the same table: the rules do not
+    // depend on the encoding.
+    const mjr::ProfileText text = mjr::DecodeProfile(bytes);
+    const std::wstring wide = text.Encoding == mjr::ProfileEncoding::Ansi ? fake.AnsiToWide(bytes) : text.Wide;
+    mjr::FavoritesTable again;
+    mjr::LoadTrace trace;
+    mjr::ReadFavoritesTraced(fake, SavedAsUtf16(wide), again, trace);
+    Require(trace.Encoding == mjr::ProfileEncoding::Utf16LittleEndian);
+    Require(SameTable(favorites, again));
+
     // The doctor meets the same bytes: its verdict is the loader's, it reads processes only
     // and closes every handle. The first favourite's program runs, and one nobody can open.
     fake.AddProcess(0, "");
@@ -73,10 +118,8 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
     Report report;
     const int status = mjr::doctor::RunDoctor(fake, {}, mjr::doctor::CheckerBuild{}, report);
     Require(status == (favorites.Count() > 0 ? 0 : 1));
-    std::size_t fileLines = 1;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++fileLines;
-    RequireReadable(report, fileLines);
+    RequireReadable(report, text.Encoding == mjr::ProfileEncoding::Ansi ? LinesOf<char>(bytes)
+                                                                        : LinesOf<wchar_t>(text.Wide));
     Require(fake.OpenHandleCount() == 0);
     for (const mjr::testing::FakeProcess& p : fake.processes) Require(p.affinity == 0x3 && p.priority == 0x20);
     return 0;

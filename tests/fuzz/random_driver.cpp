@@ -16,7 +16,8 @@
 namespace {
 
 const char* const kAlphabet[] = {"\r\n", "\n", "\r", "\t", ",", "\"", "/", " ", "my fav", "exit", "enforce",
-                                 ":", "30", "-", ".", "E", "&H", "0123", "High", "Default", "C:\\a.exe"};
+                                 ":", "30", "-", ".", "E", "&H", "0123", "High", "Default", "C:\\a.exe",
+                                 "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF", "\xC3\xA9", "\xF0\x9F\x8E\xAE", "%", "?"};
 
 std::string Mutate(std::string input, std::mt19937& rng) {
     std::uniform_int_distribution<int> op(0, 5);

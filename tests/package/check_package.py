@@ -24,7 +24,7 @@ PROGRAMS = {
     "MarrowbineJrCheck.exe": (MACHINE_I386, CONSOLE, False),
     "MarrowbineJrCheck64.exe": (MACHINE_AMD64, CONSOLE, False),
 }
-OTHER_FILES = ["My Favs 1", "README.txt", "SHA256SUMS"]
+OTHER_FILES = ["My Favs 1", "README.txt", "CHANGELOG.txt", "SHA256SUMS"]
 
 
 class PeFile:
@@ -162,6 +162,9 @@ def main():
     check(readme.count(b"\n") > 20 and readme.count(b"\r\n") == readme.count(b"\n"),
           "README.txt has CR LF line ends throughout")
     check(b"schtasks" in readme and b"Program Files" in readme, "README.txt explains install and start at logon")
+    changelog = files.get("CHANGELOG.txt", b"")
+    check(changelog.count(b"\r\n") == changelog.count(b"\n") and b"\r\n" + version.encode() + b"\r\n" in changelog,
+          f"CHANGELOG.txt has CR LF line ends and says what {version} changed")
     profile = files.get("My Favs 1", b"")
     check(profile.startswith(b"Marrowbine Jr example profile\r\n"), "example profile is the bundled one")
 

@@ -731,4 +731,16 @@ std::optional<std::wstring> FakePlatform::FinalPathName(const std::wstring& path
     return std::nullopt;
 }
 
+std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {
+    if (recordCalls) Record("ExpandEnvironmentStringsW");
+    std::wstring out = text;  // an unset %NAME% stays, as on Windows
+    for (const auto& [name, value] : environment) {
+        for (std::size_t at = out.find(L"%" + name + L"%"); at != std::wstring::npos;
+             at = out.find(L"%" + name + L"%", at + value.size()))
+            out.replace(at, name.size() + 2, value);
+    }
+    return out;
+}
+
+
 }  // namespace mjr::testing

@@ -102,6 +102,7 @@ public:
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
     std::wstring currentDirectory = L"C:\\Users\\me";
+    std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"}};
     bool recordCalls = true;                    // benchmarks switch the record off
 
     // A process whose module list and kernel record both name `path`.
@@ -181,6 +182,7 @@ public:
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
+    std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 
 private:
     struct HandleInfo {

@@ -11,6 +11,17 @@ using testing::FakePlatform;
 
 constexpr wchar_t kDir[] = L"C:\\Apps\\Marrowbine";
 
+// The same text as an editor saves it in UTF-16, with its mark.
+std::string Utf16(std::u16string_view text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
 struct Label : ProfileStatusLabel {
     std::wstring text = L"Favorite Profile: Not Loaded!";
     int writes = 0;
@@ -77,7 +88,14 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
                 LoadFailure::TooFewFields, 23},
     FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n", LoadFailure::TooFewFields, 23},
     FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n", LoadFailure::TooFewFields, 18},
-    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5}),
+    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5},
+    // The same rules in every encoding; offsets count characters of the text, the mark not.
+    FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
+    FailureCase{"utf8_comma_in_path", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", LoadFailure::TooFewFields, 19},
+    FailureCase{"utf16_too_few_fields", Utf16(u"h\r\nx\t01\tHigh\r\n"), LoadFailure::TooFewFields, 3},
+    FailureCase{"utf16_big_endian_ends_with_an_empty_line", Utf16(u"h\r\nx\t0\tLow\tC:\\\u00E9.exe\r\n\r\n", true),
+                LoadFailure::TooFewFields, 21},
+    FailureCase{"utf16_mark_alone", "\xFF\xFE", LoadFailure::EmptyFile, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
@@ -101,13 +119,55 @@ TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
     EXPECT_EQ(l.label.text, L"Profile:My Favs 2  Enforce:Disabled");
 }
 
-TEST(LoadFavorites, AnsiBytesBecomeWideText) {
+struct EncodingCase {
+    const char* name;
+    std::string bytes;
+    ProfileEncoding encoding;
+    std::wstring path;  // of the one favourite
+};
+
+class EncodingTest : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(EncodingTest, ReadsTheTextTheEditorSaved) {
     Loader l;
-    l.Profile("h\r\nx\t0\tNormal\tC:\\Caf\xE9\\t.exe\r\n");
+    l.Profile(GetParam().bytes);
     l.Load();
-    ASSERT_EQ(l.favorites.Count(), 1);
-    EXPECT_EQ(l.favorites.Records()[0].Path, L"C:\\Caf\u00E9\\t.exe");
+    ASSERT_EQ(l.favorites.Count(), 1) << GetParam().name;
+    EXPECT_EQ(l.favorites.Records()[0].Path, GetParam().path);
+    EXPECT_EQ(l.favorites.Records()[0].Priority, L"Normal");
+    FavoritesTable traced;
+    LoadTrace trace;
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, GetParam().bytes, traced, trace));
+    EXPECT_EQ(trace.Encoding, GetParam().encoding);
 }
+
+// The fake's ANSI code page is Latin-1.
+INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
+    EncodingCase{"ansi", "h\r\nx\t0\tNormal\tC:\\Caf\xE9 \xDC" "ber\\t.exe\r\n", ProfileEncoding::Ansi,
+                 L"C:\\Caf\u00E9 \u00DCber\\t.exe"},
+    EncodingCase{"utf8_without_mark", "h\r\nx\t0\tNormal\tC:\\Caf\xC3\xA9 \xC3\x9C" "ber\\t.exe\r\n",
+                 ProfileEncoding::Utf8, L"C:\\Caf\u00E9 \u00DCber\\t.exe"},
+    EncodingCase{"utf8_with_mark", kUtf8Mark + "h\r\nx\t0\tNormal\tC:\\\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B\\t.exe",
+                 ProfileEncoding::Utf8WithMark, L"C:\\\u0418\u0433\u0440\u044B\\t.exe"},
+    // Behind the mark a quoted header still starts with its quote, so its comma stays inside.
+    EncodingCase{"utf8_mark_then_quoted_header", kUtf8Mark + "\"head,er\"\r\nx\t0\tNormal\tC:\\t.exe",
+                 ProfileEncoding::Utf8WithMark, L"C:\\t.exe"},
+    EncodingCase{"utf8_four_bytes", "h\nx\t0\tNormal\tC:\\\xF0\x9F\x8E\xAE.exe\n", ProfileEncoding::Utf8,
+                 std::wstring(L"C:\\") + (sizeof(wchar_t) == 2 ? std::wstring(L"\xD83C\xDFAE") : std::wstring(1, wchar_t(0x1F3AE))) + L".exe"},
+    EncodingCase{"utf16_little_endian", Utf16(u"h\r\nx\t0\tNormal\tC:\\Caf\u00E9 \u00DCber\\t.exe\r\n"),
+                 ProfileEncoding::Utf16LittleEndian, L"C:\\Caf\u00E9 \u00DCber\\t.exe"},
+    EncodingCase{"utf16_big_endian", Utf16(u"h\r\n\"x\t0\tNormal\tC:\\\u0418,\u0433\\t.exe\"\r\n", true),
+                 ProfileEncoding::Utf16BigEndian, L"C:\\\u0418,\u0433\\t.exe"},
+    // Not strictly UTF-8: overlong, a surrogate, beyond U+10FFFF, cut short. Read as ANSI.
+    EncodingCase{"overlong_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xC0\xAF.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00C0\u00AF.exe"},
+    EncodingCase{"surrogate_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xED\xA0\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00ED\u00A0\u0080.exe"},
+    EncodingCase{"beyond_unicode_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xF4\x90\x80\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00F4\u0090\u0080\u0080.exe"},
+    EncodingCase{"cut_short_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xE2\x82", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00E2\u0082"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadFavorites, DefaultNameIsMyFavs1AndStays) {
     Loader l;

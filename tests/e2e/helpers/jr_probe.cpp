@@ -36,13 +36,15 @@ int List() {
         const DWORD pid = pids[k];
         DWORD_PTR mask = 0, system = 0;
         DWORD priority = 0;
-        char path[1024] = "";
+        wchar_t wide[1024] = L"";
+        char path[4096] = "";  // UTF-8, so a path in any language reaches the tests whole
         HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
         if (h) {
             if (!GetProcessAffinityMask(h, &mask, &system)) mask = 0;
             priority = GetPriorityClass(h);
-            DWORD size = sizeof(path);
-            if (!QueryFullProcessImageNameA(h, 0, path, &size)) path[0] = '\0';
+            DWORD size = 1024;
+            if (QueryFullProcessImageNameW(h, 0, wide, &size))
+                WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, sizeof(path), nullptr, nullptr);
             CloseHandle(h);
         }
         std::printf("%lu\t%llu\t%lu\t%s\n", static_cast<unsigned long>(pid),

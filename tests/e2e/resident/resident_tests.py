@@ -25,6 +25,7 @@ CAPTION = "  Marrowbine Jr."
 SCREEN_W, SCREEN_H = 1024, 768
 HELPER_SECONDS = "240"
 CORRECTED_WITHIN_S = 1.5  # two ticks and a pass, with room for a loaded machine
+WM_TIMER, TIMER1 = 0x113, 1  # the window's one timer
 IMAGE1_AT, IMAGE2_AT, IMAGE3_AT = (198, 28), (233, 28), (220, 63)  # client pixels, centres
 PICMAIN = (4, 5, 259, 80)
 LABEL_FAVS_LOADED = (48, 11, 78, 14)
@@ -301,12 +302,19 @@ def no_favourites_comes_back_centred(w):
     check(w.tray_has_icon(), "no tray icon")
 
     # The profile is mended and a match starts; with the timer off nothing notices, not
-    # even the main application coming and going.
+    # even the main application coming and going, nor ticks that were already queued when
+    # the timer stopped (posted here: one while the main application runs, which would
+    # pause, one after it closed, which would reset and so reload and enforce).
     w.write_profile([("0", "High", w.helper_path("target.exe"))])
     w.start_helper("target.exe")
     mainapp = w.start_mainapp()
     time.sleep(1.2)
+    w.post(WM_TIMER, TIMER1, 0)
+    time.sleep(0.3)
     w.post(16, 0, 0, hwnd=mainapp)
+    wait_until("the main application's window to go",
+               lambda: w.window("gone", mainapp, 100, ok=(0, 1))[0] == 0, 10)
+    w.post(WM_TIMER, TIMER1, 0)
     time.sleep(1.5)
     check(w.helper_state("target.exe")[1] == NORMAL, "the timer ran without favourites")
     shot = w.screenshot("no_favourites.png")
@@ -459,10 +467,16 @@ def close_ends_and_removes_icon(w):
 
 def exit_jr_ends_and_removes_icon(w):
     def choose_exit():
-        w.post(512, 1, 517)
-        rc, menu = w.window("popup", 5000, ok=(0, 1))
-        check(rc == 0, "the menu did not open")
-        m = w.info(int(menu))
+        # On a busy machine the menu can close again before it is measured: open it anew.
+        m = None
+        for _ in range(3):
+            w.post(512, 1, 517)
+            rc, menu = w.window("popup", 5000, ok=(0, 1))
+            check(rc == 0, "the menu did not open")
+            m = w.info(int(menu))
+            if m is not None:
+                break
+        check(m is not None, "the menu closed before it could be chosen from")
         w.screenshot("exit_jr_menu.png")
         # The menu's only item fills it: a left click in its middle chooses "Exit Jr".
         w.xdotool("mousemove", str((m.left + m.right) // 2), str((m.top + m.bottom) // 2))

@@ -1,0 +1,23 @@
+#pragma once
+// --list: a ready profile line for each running program, to copy into a profile.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "doctor/favorite_findings.h"
+
+namespace mjr::doctor {
+
+// A header line, then one favourite line per path the program can read: its file name,
+// its current processors as a favourite writes them, "Default", and the path exactly as
+// the program sees it (the whole line in double quotes when the path holds a comma);
+// sorted by path, one per path. Processes whose path or affinity cannot be read are left
+// out. Opens processes for reading only.
+std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
+                                                        const std::wstring& checkerName);
+
+// Processors as a favourite writes them: digits while every one is below 8 ("01"),
+// otherwise a processor list ("0-3;8-15", and "12;" for one processor alone).
+std::wstring ProcessorsAsFavoriteText(std::uint64_t mask);
+
+}  // namespace mjr::doctor
