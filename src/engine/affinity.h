@@ -13,7 +13,7 @@ namespace mjr {
 struct CpuTable {
     std::vector<std::int32_t> CpuBits;  // entry d: the mask of processor d alone
     std::int32_t MaxCpuIndex = 0;        // highest digit AffinityMaskToDigits reports
-    CpuTopology Topology;                // what processor lists name on this machine
+    CpuTopology Topology = {};           // what processor lists name on this machine
 };
 
 // The single-bit values set in the mask, lowest first; empty for 0.

@@ -131,7 +131,7 @@ struct WarningCase {
     bool checker32;
     std::string favourites;               // after the header line
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
-    std::optional<FakePlatform::Machine> machine;  // instead of `processors`
+    std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
 };
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
