@@ -18,9 +18,8 @@ void Main(Module1& m, AppHost& host, SingleInstance& instance) {
     m.Cpu.CpuBits = BuildCpuBits();
     ApplyPriority(platform, platform.GetCurrentProcessId(), kAboveNormalPriorityClass, m.PriorityErrors);
     m.WindowsDirPrefix = GetWindowsDirPrefix(platform);
-    SystemInfo info{};
-    platform.GetSystemInfo(&info);
-    m.Cpu.MaxCpuIndex = MaxCpuIndexFor(info.dwNumberOfProcessors);
+    m.Cpu.Topology = ReadCpuTopology(platform);
+    m.Cpu.MaxCpuIndex = MaxCpuIndexFor(m.Cpu.Topology.Processors);
 
     bool oneShot = false;
     if (!TrimSpaces(platform.CommandLineArgs()).empty())

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/text.h"
+#include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
 #include "doctor/profile_lines.h"
@@ -235,10 +236,9 @@ bool CheckerIsElevated(Platform& platform) {
 Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
     Machine machine;
     machine.Cpu.CpuBits = BuildCpuBits();
-    SystemInfo info{};
-    platform.GetSystemInfo(&info);
-    machine.Processors = info.dwNumberOfProcessors;
-    machine.Cpu.MaxCpuIndex = MaxCpuIndexFor(info.dwNumberOfProcessors);
+    machine.Cpu.Topology = ReadCpuTopology(platform);
+    machine.Processors = machine.Cpu.Topology.Processors;
+    machine.Cpu.MaxCpuIndex = MaxCpuIndexFor(machine.Processors);
     machine.WindowsDirPrefix = GetWindowsDirPrefix(platform);
     machine.Checker32Bit = build.Is32Bit;
     return machine;
@@ -282,8 +282,8 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
 
     Machine machine = LookAtMachine(platform, build);
     machine.CheckerElevated = CheckerIsElevated(platform);
-    out.Line(L"Machine: " + std::to_wstring(machine.Processors) + L" processors; the program reads back CPU digits 0 to " +
-             std::to_wstring(machine.Cpu.MaxCpuIndex) + L".");
+    out.Line(MachineLine(machine));
+    for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
     for (std::wstring& warning : FavoriteWarnings(platform, favorites, reading.favoriteLines, machine, trace.Encoding))

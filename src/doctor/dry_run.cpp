@@ -1,5 +1,6 @@
 #include "doctor/dry_run.h"
 
+#include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
 #include "engine/engine.h"
 #include "engine/image_path.h"
@@ -15,10 +16,8 @@ std::wstring PriorityShown(Dword priorityClass) {
     return word.empty() ? L"class " + std::to_wstring(priorityClass) : std::wstring(word);
 }
 
-bool NamesMissingProcessor(const Machine& machine, std::int32_t mask) {
-    if (machine.Processors >= 32) return false;
-    const std::uint32_t present = (std::uint32_t{1} << machine.Processors) - 1;
-    return (static_cast<std::uint32_t>(mask) & ~present) != 0;
+bool NamesMissingProcessor(const Machine& machine, DwordPtr mask) {
+    return (mask & ~machine.Cpu.Topology.AllMask) != 0;
 }
 
 // What a scan does to one matching process, told instead of done; `current` says how it is now.
@@ -26,19 +25,23 @@ bool NamesMissingProcessor(const Machine& machine, std::int32_t mask) {
 // opening for setting and closing at once, as an open changes nothing.
 std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Handle queried, Dword pid,
                          const Machine& machine, std::wstring& current) {
-    const std::int32_t mask = ReadAffinityMask(platform, queried);
-    const std::wstring digits = AffinityMaskToDigits(mask, machine.Cpu.MaxCpuIndex);
+    const DwordPtr mask = ReadAffinityMask(platform, queried);
     const Dword priorityClass = ReadPriorityClass(platform, queried);
-    current = L"CPUs " + (mask == 0 ? std::wstring(L"unreadable") : Quoted(digits)) + L", priority " +
-              PriorityShown(priorityClass);
+    current = CurrentCpusShown(favorite.Affinity, mask, machine) + L", priority " + PriorityShown(priorityClass);
 
     std::vector<std::wstring> actions;
-    if (favorite.Affinity != digits) {
-        std::wstring action = L"set the affinity to " + Quoted(favorite.Affinity);
-        if (NamesMissingProcessor(machine, DigitsToMask(machine.Cpu, favorite.Affinity)))
-            action += L", which Windows refuses (a failure counted)";
+    const AffinityDecision affinity = DecideAffinity(machine.Cpu, favorite.Affinity, mask);
+    if (affinity.action == AffinityDecision::Action::Fail) {
+        actions.push_back(L"set no affinity, since the list " + Quoted(favorite.Affinity) +
+                          L" names no processor it can set (a failure counted)");
+    } else if (affinity.action == AffinityDecision::Action::Set) {
+        std::wstring action = L"set the affinity to " + (IsCpuList(favorite.Affinity)
+                                                             ? L"processors " + FormatCpuList(affinity.mask)
+                                                             : Quoted(favorite.Affinity));
+        if (NamesMissingProcessor(machine, affinity.mask)) action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
+    const std::size_t affinityActions = actions.size();
     if (favorite.Priority != kLeavePriorityWord) {
         const Dword wanted = PriorityNameToClass(favorite.Priority);
         if (wanted == 0 && priorityClass != 0)
@@ -50,7 +53,9 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     if (actions.empty()) return L"a scan changes nothing";
     std::wstring outcome = L"a scan would " + actions[0];
     if (actions.size() > 1) outcome += (actions[0].back() == L')' ? L", and " : L" and ") + actions[1];
-    if (!OpenSameProcessForSetting(platform, queried, pid)) {
+    // A list that sets nothing needs no open for setting.
+    const bool setDue = affinity.action == AffinityDecision::Action::Set || actions.size() > affinityActions;
+    if (setDue && !OpenSameProcessForSetting(platform, queried, pid)) {
         outcome += queried == 0 ? L"; the process cannot be opened: each counted as a failure"
                                 : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
     }

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "doctor/cpu_list_findings.h"
 #include "common/text.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
@@ -202,6 +203,7 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
+    if (CpuTextWarnings(digits, machine, emit)) return;
     const std::wstring_view trimmed = TrimSpaces(digits);
     if (HasBlankAtAnEnd(digits) && !trimmed.empty()) {
         emit(L"CPU digits " + Quoted(digits) + L" have a blank at an end, which is taken as processor 0 and never "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "engine/cpu_list.h"
 #include "engine/engine.h"
 #include "engine/image_path.h"
 #include "engine/process_handles.h"
@@ -16,22 +17,9 @@ std::wstring ProcessorsAsFavoriteText(std::uint64_t mask) {
             if (mask & (std::uint64_t{1} << cpu)) text += static_cast<wchar_t>(L'0' + cpu);
         return text;
     }
-    int items = 0;
-    for (int cpu = 0; cpu < 64;) {
-        if (!(mask & (std::uint64_t{1} << cpu))) {
-            ++cpu;
-            continue;
-        }
-        int last = cpu;
-        while (last + 1 < 64 && (mask & (std::uint64_t{1} << (last + 1)))) ++last;
-        if (!text.empty()) text += L';';
-        text += std::to_wstring(cpu);
-        if (last > cpu) text += L'-' + std::to_wstring(last);
-        ++items;
-        cpu = last + 1;
-    }
+    text = FormatCpuList(mask);
     // A number alone would be read as digits: "12" is processors 1 and 2.
-    if (items == 1 && text.find(L'-') == std::wstring::npos) text += L';';
+    if (text.find_first_of(L";-") == std::wstring::npos) text += L';';
     return text;
 }
 
@@ -47,7 +35,7 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
         const UniqueHandle queried = OpenForQuery(platform, pid);
         const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         if (!path || path->empty() || byPath.count(*path)) continue;
-        const auto mask = static_cast<std::uint32_t>(ReadAffinityMask(platform, queried.get()));
+        const DwordPtr mask = ReadAffinityMask(platform, queried.get());  // processors 32-63 too
         if (mask == 0) continue;
         const std::size_t slash = path->find_last_of(L'\\');
         const std::wstring name = slash == std::wstring::npos ? *path : path->substr(slash + 1);

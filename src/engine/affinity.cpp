@@ -40,16 +40,17 @@ std::int32_t DigitsToMask(const CpuTable& cpu, std::wstring_view digits) noexcep
     return mask;
 }
 
-std::int32_t ReadAffinityMask(Platform& platform, Handle process) {
+DwordPtr ReadAffinityMask(Platform& platform, Handle process) {
     if (process == 0) return 0;
-    Dword processMask = 0;
-    Dword systemMask = 0;
+    DwordPtr processMask = 0;
+    DwordPtr systemMask = 0;
     if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask)) return 0;
-    return static_cast<std::int32_t>(processMask);
+    return processMask;
 }
 
-std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex) {
+std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex) {
     std::wstring digits;
+    // Digits name processors 0 to 7 at most: the low 32 bits hold all of them.
     const auto unsignedMask = static_cast<std::uint32_t>(mask);
     for (std::int32_t b = 0; b <= maxCpuIndex && b < 32; ++b) {
         const std::uint32_t bit = std::uint32_t{1} << b;
@@ -59,13 +60,34 @@ std::wstring AffinityMaskToDigits(std::int32_t mask, std::int32_t maxCpuIndex) {
     return digits;
 }
 
+AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current) {
+    AffinityDecision decision;
+    if (!IsCpuList(cpuText)) {
+        if (cpuText == AffinityMaskToDigits(current, cpu.MaxCpuIndex)) return decision;
+        decision.action = AffinityDecision::Action::Set;
+        decision.mask = static_cast<std::uint32_t>(DigitsToMask(cpu, cpuText));
+        return decision;
+    }
+    const CpuListMask wanted = CpuListToMask(cpuText, cpu.Topology);
+    if (wanted.problem != CpuMaskProblem::None) {
+        decision.action = AffinityDecision::Action::Fail;
+    } else if (wanted.mask != current) {
+        decision.action = AffinityDecision::Action::Set;
+        decision.mask = wanted.mask;
+    }
+    return decision;
+}
+
 void ApplyAffinity(Platform& platform, const CpuTable& cpu, Handle process, std::wstring_view digits,
                    Counter& affinityErrors) {
+    ApplyAffinityMask(platform, process, static_cast<std::uint32_t>(DigitsToMask(cpu, digits)), affinityErrors);
+}
+
+void ApplyAffinityMask(Platform& platform, Handle process, DwordPtr mask, Counter& affinityErrors) {
     if (process == 0) {
         affinityErrors.Increment();
         return;
     }
-    const auto mask = static_cast<Dword>(DigitsToMask(cpu, digits));
     if (platform.SetProcessAffinityMask(process, mask) == 1) {
         platform.Sleep(0);
     } else {

@@ -41,16 +41,18 @@ void ScanProcess(Module1& m, Dword pid) {
     if (!path) return;
     const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
     if (!favorite) return;
-    const std::wstring digits = AffinityMaskToDigits(ReadAffinityMask(m.platform, queried.get()), m.Cpu.MaxCpuIndex);
-    const bool affinityDue = favorite->Affinity != digits;
+    const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, queried.get()));
+    const bool affinityDue = affinity.action == AffinityDecision::Action::Set;
     const bool priorityApplies = favorite->Priority != kLeavePriorityWord;
     const Dword wantedClass = priorityApplies ? PriorityNameToClass(favorite->Priority) : 0;
     const bool priorityDue = priorityApplies && ReadPriorityClass(m.platform, queried.get()) != wantedClass;
-    if (affinityDue) m.FavoritesHit.Increment();
+    if (affinity.action != AffinityDecision::Action::Keep) m.FavoritesHit.Increment();
+    // A list that cannot be set fails as a refused set does, with no open for it.
+    if (affinity.action == AffinityDecision::Action::Fail) m.AffinityErrors.Increment();
     if (!affinityDue && !priorityDue) return;
     // A failed open, or another process under the same identifier, counts in each due set.
     UniqueHandle setter = OpenSameProcessForSetting(m.platform, queried.get(), pid);
-    if (affinityDue) ApplyAffinity(m.platform, m.Cpu, setter.get(), favorite->Affinity, m.AffinityErrors);
+    if (affinityDue) ApplyAffinityMask(m.platform, setter.get(), affinity.mask, m.AffinityErrors);
     if (priorityDue) SetPriority(m.platform, setter.get(), wantedClass, m.PriorityErrors);
 }
 

@@ -3,6 +3,7 @@
 // Windows call with its Windows semantics: handles are opaque values where
 // only 0 is invalid, results come back exactly as the call returns them, and
 // out-parameters are left untouched when a call fails.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,9 @@ namespace mjr {
 using Dword = std::uint32_t;
 using WinBool = std::int32_t;  // Win32 BOOL: 0 is failure, anything else success
 using Handle = std::uintptr_t; // HANDLE / HMODULE; 0 is "no handle"
+// DWORD_PTR / KAFFINITY: an affinity mask, 64 processors wide in the 64-bit program and 32
+// in the 32-bit one, as Windows has them.
+using DwordPtr = std::uintptr_t;
 
 // Access rights the program asks for (winnt.h values).
 inline constexpr Dword kProcessAllAccessLegacy = 0x1F0FFF;  // PROCESS_ALL_ACCESS before Vista
@@ -96,7 +100,57 @@ static_assert(sizeof(TokenPrivileges) == 16);
 // The part of SYSTEM_INFO the program reads.
 struct SystemInfo {
     Dword dwNumberOfProcessors = 0;
+    DwordPtr dwActiveProcessorMask = 0;
 };
+
+// The processor topology records, as Windows lays them out (MinGW-w64 10's headers lack
+// SYSTEM_CPU_SET_INFORMATION and the CACHE_RELATIONSHIP with GroupCount).
+inline constexpr Dword kCpuSetInformation = 0;   // CPU_SET_INFORMATION_TYPE
+inline constexpr Dword kRelationCache = 2;       // LOGICAL_PROCESSOR_RELATIONSHIP
+
+struct SystemCpuSetInformation {
+    Dword Size = 0;  // of this record; the next one follows it
+    Dword Type = 0;
+    Dword Id = 0;
+    std::uint16_t Group = 0;
+    std::uint8_t LogicalProcessorIndex = 0;  // within the group
+    std::uint8_t CoreIndex = 0;
+    std::uint8_t LastLevelCacheIndex = 0;
+    std::uint8_t NumaNodeIndex = 0;
+    std::uint8_t EfficiencyClass = 0;  // higher is faster; all 0 on a machine of one kind
+    std::uint8_t AllFlags = 0;
+    Dword Reserved = 0;
+    std::uint64_t AllocationTag = 0;
+};
+static_assert(sizeof(SystemCpuSetInformation) == 32);
+
+struct GroupAffinity {
+    DwordPtr Mask = 0;
+    std::uint16_t Group = 0;
+    std::uint16_t Reserved[3] = {};
+};
+
+struct CacheRelationship {
+    std::uint8_t Level = 0;
+    std::uint8_t Associativity = 0;
+    std::uint16_t LineSize = 0;
+    Dword CacheSize = 0;  // bytes
+    Dword Type = 0;
+    std::uint8_t Reserved[18] = {};
+    std::uint16_t GroupCount = 0;  // 0 before Windows 10 21H2-era builds: one mask
+    GroupAffinity GroupMask;       // GroupCount masks in all
+};
+static_assert(sizeof(GroupAffinity) == sizeof(DwordPtr) + 8);
+static_assert(offsetof(CacheRelationship, GroupCount) == 30);
+static_assert(offsetof(CacheRelationship, GroupMask) == 32);
+
+// SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX as RelationCache fills it.
+struct SystemLogicalProcessorInformationEx {
+    Dword Relationship = 0;
+    Dword Size = 0;  // of this record; the next one follows it
+    CacheRelationship Cache;
+};
+static_assert(offsetof(SystemLogicalProcessorInformationEx, Cache) == 8);
 
 class Platform {
 public:
@@ -123,12 +177,21 @@ public:
     virtual Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) = 0;
     virtual Dword GetDriveTypeW(const wchar_t* rootPathName) = 0;
     virtual Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) = 0;
-    // Masks are 32 bits wide as the program reads and writes them.
-    virtual WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) = 0;
-    virtual WinBool SetProcessAffinityMask(Handle process, Dword mask) = 0;
+    virtual WinBool GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) = 0;
+    virtual WinBool SetProcessAffinityMask(Handle process, DwordPtr mask) = 0;
     virtual Dword GetPriorityClass(Handle process) = 0;
     virtual WinBool SetPriorityClass(Handle process, Dword priorityClass) = 0;
     virtual void Sleep(Dword milliseconds) = 0;
+
+    // kernel32, processor topology; looked up at run time, so a system without them gives
+    // FALSE with ERROR_PROC_NOT_FOUND. Both report the bytes they need in returnedLength
+    // (FALSE, ERROR_INSUFFICIENT_BUFFER) when the buffer is too small. Records are of
+    // varying size: each one's Size says where the next begins.
+    virtual WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                               Handle process, Dword flags) = 0;
+    // returnedLength: in, the buffer's bytes; out, the bytes written or needed.
+    virtual WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer,
+                                                     Dword* returnedLength) = 0;
 
     // advapi32
     virtual WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) = 0;

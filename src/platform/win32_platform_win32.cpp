@@ -22,6 +22,20 @@ static_assert(sizeof(Handle) == sizeof(HANDLE));
 static_assert(sizeof(Handle) == sizeof(HMODULE));
 static_assert(sizeof(Dword) == sizeof(DWORD));
 static_assert(sizeof(TokenPrivileges) == sizeof(TOKEN_PRIVILEGES));
+static_assert(sizeof(DwordPtr) == sizeof(DWORD_PTR));
+static_assert(sizeof(GroupAffinity) == sizeof(GROUP_AFFINITY));
+
+// Windows 10's call and Windows 7's, found at run time so the program still starts where
+// they are missing.
+using GetSystemCpuSetInformationFn = BOOL(WINAPI*)(void*, ULONG, PULONG, HANDLE, ULONG);
+using GetLogicalProcessorInformationExFn = BOOL(WINAPI*)(int, void*, PDWORD);
+
+template <typename Fn>
+Fn Kernel32Entry(const char* name) {
+    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    if (!kernel32) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
+}
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
@@ -152,7 +166,10 @@ Dword Win32Platform::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 void Win32Platform::GetSystemInfo(SystemInfo* info) {
     SYSTEM_INFO si{};
     ::GetSystemInfo(&si);
-    if (info) info->dwNumberOfProcessors = si.dwNumberOfProcessors;
+    if (info) {
+        info->dwNumberOfProcessors = si.dwNumberOfProcessors;
+        info->dwActiveProcessorMask = si.dwActiveProcessorMask;
+    }
 }
 
 WinBool Win32Platform::QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) {
@@ -184,19 +201,44 @@ Dword Win32Platform::GetWindowsDirectoryW(wchar_t* buffer, Dword size) {
     return ::GetWindowsDirectoryW(buffer, size);
 }
 
-WinBool Win32Platform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
+WinBool Win32Platform::GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) {
     DWORD_PTR processBits = 0;
     DWORD_PTR systemBits = 0;
     const BOOL ok = ::GetProcessAffinityMask(ToHandle(process), &processBits, &systemBits);
     if (ok) {
-        if (processMask) *processMask = static_cast<Dword>(processBits);
-        if (systemMask) *systemMask = static_cast<Dword>(systemBits);
+        if (processMask) *processMask = processBits;
+        if (systemMask) *systemMask = systemBits;
     }
     return ok;
 }
 
-WinBool Win32Platform::SetProcessAffinityMask(Handle process, Dword mask) {
-    return ::SetProcessAffinityMask(ToHandle(process), static_cast<DWORD_PTR>(mask));
+WinBool Win32Platform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
+    return ::SetProcessAffinityMask(ToHandle(process), mask);
+}
+
+WinBool Win32Platform::GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                                  Handle process, Dword flags) {
+    const auto call = Kernel32Entry<GetSystemCpuSetInformationFn>("GetSystemCpuSetInformation");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    ULONG returned = 0;
+    const BOOL ok = call(information, bufferLength, &returned, ToHandle(process), flags);
+    if (returnedLength && (ok || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)) *returnedLength = returned;
+    return ok;
+}
+
+WinBool Win32Platform::GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) {
+    const auto call = Kernel32Entry<GetLogicalProcessorInformationExFn>("GetLogicalProcessorInformationEx");
+    if (!call || !returnedLength) {
+        ::SetLastError(call ? ERROR_INVALID_PARAMETER : ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    DWORD length = *returnedLength;
+    const BOOL ok = call(static_cast<int>(relationshipType), buffer, &length);
+    if (ok || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) *returnedLength = length;
+    return ok;
 }
 
 Dword Win32Platform::GetPriorityClass(Handle process) { return ::GetPriorityClass(ToHandle(process)); }

@@ -29,11 +29,15 @@ public:
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
-    WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
-    WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
+    WinBool GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) override;
+    WinBool SetProcessAffinityMask(Handle process, DwordPtr mask) override;
     Dword GetPriorityClass(Handle process) override;
     WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
     void Sleep(Dword milliseconds) override;
+
+    WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                       Handle process, Dword flags) override;
+    WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
 
     WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) override;
     WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
 #include "platform/fake_platform.h"
 
@@ -130,6 +131,7 @@ struct WarningCase {
     bool checker32;
     std::string favourites;               // after the header line
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
+    std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
 };
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
@@ -138,6 +140,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     Doctor d;
     const WarningCase& c = GetParam();
     d.fake.numberOfProcessors = c.processors;
+    if (c.machine) d.fake.UseMachine(*c.machine);
     d.build.Is32Bit = c.checker32;
     d.fake.files[kProfile] = "Header\r\n" + c.favourites;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
@@ -202,7 +205,24 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
-                 L"cannot hold; save the profile as UTF-8"}}),
+                 L"cannot hold; save the profile as UTF-8"}},
+    WarningCase{"lists_that_read", 16, false, "a\t8-15\tLow\tC:\\Apps\\Tool.exe\r\nb\tp;0\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"line 3: this Path is already named"}},
+    WarningCase{"list_backwards", 16, false, "a\t15-8\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPUs \"15-8\": the range \"15-8\" is written backwards (write \"8-15\"): the program sets nothing and counts"}},
+    WarningCase{"list_past_63", 16, false, "a\t0-64\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"0-64\" goes past 63"}},
+    WarningCase{"list_unknown_name", 16, false, "a\t1;x\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"x\" is no name the program knows (P, E or C)"}},
+    WarningCase{"list_empty_item", 16, false, "a\t1;;2\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"\" is neither a processor number"}},
+    WarningCase{"list_beyond_the_machine", 16, false, "a\t8-23\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPUs \"8-23\" names processors 16-23, which this machine lacks (it has processors 0-15): Windows refuses"}},
+    WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
+                 L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
+    WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
+    WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
+    WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"for processor 19 alone write \"19;\"", L"above 7 (9)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
@@ -257,6 +277,43 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
 }
 
+struct MachineCase {
+    const char* name;
+    FakePlatform::Machine machine;
+    const char* cpus;                 // the favourite's CPU text
+    Dword processMask;                // the matching process's mask now
+    std::vector<const wchar_t*> says;  // parts of the report's lines
+};
+
+class MachineTest : public ::testing::TestWithParam<MachineCase> {};
+
+TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
+    Doctor d;
+    const MachineCase& c = GetParam();
+    d.fake.UseMachine(c.machine);
+    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\tDefault\tC:\\Apps\\Game.exe\r\n";
+    d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
+    ASSERT_EQ(d.Run(), 0) << d.out.All();
+    for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
+    MachineCase{"one_kind", FakePlatform::Machine::OneKind16, "P", 0xFFFF,
+                {L"Machine: 16 processors; the program reads back CPU digits 0 to 7.", L"  line 2: CPUs \"P\": processors 0-15",
+                 L"CPUs 0-15, priority Normal: a scan changes nothing"}},
+    MachineCase{"hybrid", FakePlatform::Machine::Hybrid28, "P", 0xFFFFFFF,
+                {L"Machine: 28 processors (performance 0-15, efficiency 16-27); the program",
+                 L"  line 2: CPUs \"P\": processors 0-15", L"CPUs 0-27, priority Normal: a scan would set the affinity to processors 0-15"}},
+    MachineCase{"two_dies", FakePlatform::Machine::TwoDie32, "C;24-31", 0x1,
+                {L"Machine: 32 processors (the larger level-3 cache, 96 MB, serves 0-15; 32 MB the others)",
+                 L"CPUs \"C;24-31\": processors 0-15;24-31", L"would set the affinity to processors 0-15;24-31"}},
+    MachineCase{"refused_list", FakePlatform::Machine::OneKind16, "15-8", 0xFFFF,
+                {L"CPUs \"15-8\": no processors: the list does not read", L"a scan would set no affinity, since the list"}},
+    MachineCase{"two_groups", FakePlatform::Machine::TwoGroups128, "C", 0x1,
+                {L"Machine: 2 processor groups, 64 processors in this one",
+                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct ArgumentsCase {
     const char* name;
     std::vector<std::wstring> args;
@@ -301,9 +358,14 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
     d.fake.AddProcess(103, "C:\\Apps\\Calm.exe").getAffinityFails = true;
     d.fake.AddProcess(104, "C:\\Apps\\Caf\xE9.exe").affinity = 0x1;
+    // The whole mask: on processors 32-63 in the 64-bit program, 16-31 in the 32-bit one.
+    d.fake.numberOfProcessors = 64;
+    const bool wide = kMaskBits == 64;
+    d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
+                               wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));

@@ -121,6 +121,27 @@ def dry_run_lists_matches_and_changes_nothing(w):
     w.expect_untouched(b)
 
 
+def explains_lists_on_a_machine_of_many_processors(w):
+    """Under Wine the machine is of one kind: the doctor names the count, P as every
+    processor, E as none, and compares a settled list as the pass does."""
+    if not w.s.cpus:
+        raise Skip("needs a session of many processors (harness.py setup --cpus N)")
+    game = w.helper("Apps\\Game.exe")
+    w.probe("setaff", str(game.win_pid), str(0xFF00))
+    p = [w.program_file(f"Apps\\P{k}.exe") for k in range(4)]
+    w.profile("My Favs 2", [fav("8-15", "Default", game.win_path), fav("P", "Default", p[0]),
+                            fav("E", "Default", p[1]), fav("15-8", "Default", p[2]),
+                            fav("12", "Default", p[3])])
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, f"Machine: {w.ncpu} processors; the program reads back CPU digits 0 to 7.\n")
+    has(out, '  line 2: CPUs "8-15": processors 8-15\n')
+    has(out, f'  line 3: CPUs "P": processors 0-{w.ncpu - 1}\n')
+    has(out, 'line 4: CPUs "E": E names no processor on this machine, which has no efficiency processors')
+    has(out, 'line 5: CPUs "15-8": the range "15-8" is written backwards (write "8-15")')
+    has(out, 'line 6: CPUs "12" are CPU digits, one processor each: processors 1-2; for processor 12 alone write "12;"')
+    has(out, f"pid {game.win_pid}: {game.win_path} (line 2): CPUs 8-15, priority Normal: a scan changes nothing\n")
+
+
 def catches_what_people_write(w):
     tool = w.program_file("Caf\u00e9 \u00dcber\\tool.exe")
     # Notepad saved "My Favs 2.txt"; Explorer hid the extension.
@@ -205,7 +226,8 @@ def list_lines_apply(w):
 
 CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,
                                  dry_run_lists_matches_and_changes_nothing, catches_what_people_write,
-                                 list_lines_apply)}
+                                 list_lines_apply,
+                                 explains_lists_on_a_machine_of_many_processors)}
 
 
 def main():

@@ -6,8 +6,11 @@ As a library: WineSession(display).start() ... stop(), or WineSession.load(state
 in a test process that reuses a session started by `harness.py setup`.
 
 As a program (CTest fixture):
-  harness.py setup --state FILE --display N
+  harness.py setup --state FILE --display N [--cpus N]
   harness.py teardown --state FILE
+
+With --cpus N the session is a machine of N processors: helpers/fake_cpus.c, built here
+with the host's C compiler, is preloaded into every Wine process, wineserver included.
 """
 import argparse
 import json
@@ -30,6 +33,7 @@ WINE32_LOADER = "/usr/lib/wine/wine"
 # Tahoma for the counters, Marlett for the caption buttons.
 WINDOW_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 FONT_SOURCE = "/usr/share/wine/fonts"
+FAKE_CPUS_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers", "fake_cpus.c")
 
 
 class HarnessError(RuntimeError):
@@ -140,11 +144,12 @@ def _cmdline(pid):
 
 
 class WineSession:
-    def __init__(self, display, prefix=None, xvfb_pid=None, owns_prefix=True):
+    def __init__(self, display, prefix=None, xvfb_pid=None, owns_prefix=True, cpus=0):
         self.display = int(display)
         self.prefix = prefix
         self.xvfb_pid = xvfb_pid
         self.owns_prefix = owns_prefix
+        self.cpus = int(cpus or 0)  # 0: the machine's own processors
 
     # ----- environment -----
     def env(self):
@@ -153,7 +158,33 @@ class WineSession:
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=f":{self.display}",
                    WINEDLLOVERRIDES="mscoree,mshtml=")
+        if self.cpus:
+            env.update(LD_PRELOAD=self.fake_cpus_library(), MJR_FAKE_CPUS=str(self.cpus),
+                       MJR_FAKE_CPUS_LOG=self.affinity_log())
         return env
+
+    def fake_cpus_library(self):
+        return os.path.join(self.prefix, "libfakecpus.so")
+
+    def affinity_log(self):
+        """Every mask wineserver gave a Linux thread: "tid mask" lines, mask in hex."""
+        return os.path.join(self.prefix, "affinity.log")
+
+    def affinity_sets(self, linux_pid):
+        """The masks set on a process's main thread so far, in order."""
+        try:
+            with open(self.affinity_log()) as f:
+                rows = [line.split() for line in f]
+        except FileNotFoundError:
+            return []
+        return [int(mask, 16) for tid, mask in rows if int(tid) == linux_pid]
+
+    def _build_fake_cpus(self):
+        compiler = shutil.which("cc") or shutil.which("gcc")
+        if not compiler:
+            raise HarnessError("no host C compiler for the many-processor library")
+        subprocess.run([compiler, "-shared", "-fPIC", "-O2", "-o", self.fake_cpus_library(),
+                        FAKE_CPUS_SOURCE, "-ldl"], check=True, stdin=subprocess.DEVNULL)
 
     def drive_c(self):
         return os.path.join(self.prefix, "drive_c")
@@ -171,6 +202,8 @@ class WineSession:
             self._wait_for_display(xvfb)
             self.prefix = tempfile.mkdtemp(prefix="mjr-wine-")
             self.owns_prefix = True
+            if self.cpus:
+                self._build_fake_cpus()  # before wineboot: wineserver counts processors too
             # The server forks into the background: it must hold none of our pipes.
             subprocess.Popen(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -247,13 +280,14 @@ class WineSession:
     # ----- state shared between the fixture and the tests -----
     def save(self, path):
         with open(path, "w") as f:
-            json.dump({"display": self.display, "prefix": self.prefix, "xvfb_pid": self.xvfb_pid}, f)
+            json.dump({"display": self.display, "prefix": self.prefix, "xvfb_pid": self.xvfb_pid,
+                       "cpus": self.cpus}, f)
 
     @classmethod
     def load(cls, path):
         with open(path) as f:
             s = json.load(f)
-        return cls(s["display"], s["prefix"], s["xvfb_pid"])
+        return cls(s["display"], s["prefix"], s["xvfb_pid"], cpus=s.get("cpus", 0))
 
     # ----- running Windows programs -----
     def wine(self, args, cwd=None, timeout=60):
@@ -291,6 +325,7 @@ def main(argv=None):
     ap.add_argument("action", choices=["setup", "teardown"])
     ap.add_argument("--state", required=True)
     ap.add_argument("--display", type=int, default=41)
+    ap.add_argument("--cpus", type=int, default=0, help="make Wine a machine of this many processors")
     a = ap.parse_args(argv)
     if a.action == "setup":
         if os.path.exists(a.state):
@@ -300,9 +335,10 @@ def main(argv=None):
                 pass
             os.remove(a.state)
         t = time.monotonic()
-        s = WineSession(a.display).start()
+        s = WineSession(a.display, cpus=a.cpus).start()
         s.save(a.state)
-        print(f"wine session on :{s.display}, prefix {s.prefix}, ready in {time.monotonic() - t:.1f} s")
+        cpus = f", {s.cpus} processors" if s.cpus else ""
+        print(f"wine session on :{s.display}, prefix {s.prefix}{cpus}, ready in {time.monotonic() - t:.1f} s")
         return 0
     if os.path.exists(a.state):
         WineSession.load(a.state).stop()

@@ -43,7 +43,7 @@ class World:
         self.helpers = []
         self.spawned = []
         self.ncpu = int(self.probe("ncpu").strip())
-        self.full_mask = (1 << self.ncpu) - 1 if self.ncpu < 32 else 0xFFFFFFFF
+        self.full_mask = (1 << min(self.ncpu, 64)) - 1
         self.prog_dir = self._install_program()
 
     # ----- paths -----
@@ -157,6 +157,18 @@ class World:
         subprocess.run(["taskset", "-a", "-p", format(mask, "x"), str(h.linux_pid)],
                        capture_output=True, check=True)
 
+    def linux_view(self, mask):
+        """Where a mask runs on Linux: in a session of many processors the preloaded library
+        folds processor i onto the (i mod n)-th real one."""
+        if not self.s.cpus:
+            return mask
+        real = sorted(os.sched_getaffinity(0))
+        folded = 0
+        for i in range(64):
+            if mask >> i & 1:
+                folded |= 1 << real[i % len(real)]
+        return folded
+
     def state(self, h):
         row = self.table().get(h.win_path.lower())
         check(row is not None, f"{h.win_path} is no longer listed")
@@ -164,7 +176,7 @@ class World:
 
     def expect(self, h, affinity, priority, what=""):
         got = self.state(h)
-        want = (affinity, priority, affinity)
+        want = (affinity, priority, self.linux_view(affinity))
         check(got == want, f"{h.win_path}{' ' + what if what else ''}: (affinity, class, taskset) "
                            f"is {fmt(got)}, expected {fmt(want)}")
 
@@ -415,11 +427,84 @@ def both_bitnesses(w):
     w.expect(h32, 0x2, HIGH, "(64-bit build, 32-bit process)")
 
 
+def many_processors(w):
+    """The session is the machine the preloaded library makes it, and masks past the real
+    processors are set and read back as Windows programs see them."""
+    if not w.s.cpus:
+        raise Skip("needs a session of many processors (harness.py setup --cpus N)")
+    check(w.ncpu == w.s.cpus, f"GetSystemInfo says {w.ncpu} processors, the session has {w.s.cpus}")
+    h = w.helper("Apps\\Probe.exe")
+    masks = [0xFF00, 0x80000000] + ([1 << 63] if w.ncpu >= 64 else [])
+    for mask in masks:
+        w.probe("setaff", str(h.win_pid), str(mask))
+        w.expect(h, mask, NORMAL, f"(set {mask:#x} from outside)")
+    return h
+
+
+def lists_set_exactly_the_named_processors(w):
+    """Lists set exactly their processors, once; digits beside them keep their meaning."""
+    many_processors(w)
+    # Wine shows the library's processors as of one kind, caches alike: P and C are every
+    # processor, E none.
+    lists = {"8-15": 0xFF00, "0;2;4-6": 0x75, "16-31": 0xFFFF0000, "12;": 0x1000,
+             "P": w.full_mask, "c": w.full_mask, "E; 3": 0x8}
+    if w.ncpu >= 64:
+        lists["32-47; 63"] = 0x8000FFFF00000000
+    helpers = {text: w.helper(f"Apps\\List{k}.exe") for k, text in enumerate(lists)}
+    digits = w.helper("Apps\\Digits.exe")
+    for text in ("P", "c"):
+        w.probe("setaff", str(helpers[text].win_pid), "1")
+    w.profile("My Favs 2", [fav(text, "Normal", h.win_path) for text, h in helpers.items()] +
+              [fav("13", "High", digits.win_path)])
+    before = {text: len(w.s.affinity_sets(h.linux_pid)) for text, h in helpers.items()}
+    for run in (1, 2):
+        w.run_program("/My Favs 2 /exit")
+        for text, h in helpers.items():
+            w.expect(h, lists[text], NORMAL, f"(list {text!r}, run {run})")
+            sets = w.s.affinity_sets(h.linux_pid)[before[text]:]
+            check(sets == [lists[text]], f"list {text!r} after run {run} received the sets "
+                                         f"{[hex(m) for m in sets]}: once, and never again once settled")
+        w.expect(digits, 0xA, HIGH, f"(digits 13, run {run})")
+    # Digits in order read back equal, as ever: set on the first run only.
+    check(w.s.affinity_sets(digits.linux_pid).count(0xA) == 1, "digits 13 were not set exactly once")
+
+
+def settled_list_is_not_set_again_while_resident(w):
+    """The resident program sets a list once; later scans leave it alone until the mask
+    changes from outside."""
+    need_cpus(w, 32)
+    h = w.helper("Apps\\Game.exe")
+    w.profile("My Favs 1", [fav("16-31", "Default", h.win_path)])
+    w.start_program()
+    deadline = time.monotonic() + 15
+    while w.state(h)[0] != 0xFFFF0000:
+        check(time.monotonic() < deadline, f"the list was not applied: {fmt(w.state(h))}")
+        time.sleep(0.2)
+    # Each new process buys four scans of the list, 2 s in all.
+    w.helper("Apps\\Other1.exe")
+    time.sleep(3)
+    sets = w.s.affinity_sets(h.linux_pid)
+    check(sets.count(0xFFFF0000) == 1, f"a settled list was set again while resident: {[hex(m) for m in sets]}")
+    w.probe("setaff", str(h.win_pid), "1")
+    w.helper("Apps\\Other2.exe")
+    deadline = time.monotonic() + 10
+    while w.state(h)[0] != 0xFFFF0000:
+        check(time.monotonic() < deadline, "a list changed from outside was not set back")
+        time.sleep(0.2)
+    time.sleep(2.5)
+    sets = w.s.affinity_sets(h.linux_pid)
+    check(sets.count(0xFFFF0000) == 2, f"the list changed from outside was not set back exactly once: "
+                                       f"{[hex(m) for m in sets]}")
+    for pid in w.instances():
+        w.probe("kill", str(pid))
+
+
 CASES = {f.__name__: f for f in (
     plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
     saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
-    forged_module_path_gets_nothing, both_bitnesses)}
+    forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,
+    settled_list_is_not_set_again_while_resident)}
 
 
 def main():

@@ -104,3 +104,102 @@ TEST_F(Affinity, EachFailureCountsOnceWithoutSleeping) {
 
 }  // namespace
 }  // namespace mjr
+
+namespace mjr {
+namespace {
+
+using testing::FakePlatform;
+using Machine = FakePlatform::Machine;
+
+TEST(CpuList, WhichTextsAreListsAndHowTheyRead) {
+    struct { const wchar_t* text; bool list; CpuListError error; const wchar_t* bad; } cases[] = {
+        {L"01", false, {}, L""}, {L" 0 1", false, {}, L""}, {L"", false, {}, L""}, {L"Px", false, {}, L""},
+        {L"8-15", true, CpuListError::None, L""}, {L"0;2;4-6", true, CpuListError::None, L""},
+        {L"12;", true, CpuListError::None, L""}, {L" p ", true, CpuListError::None, L""},
+        {L"C;24 - 31", true, CpuListError::None, L""}, {L"e; 0 ;63", true, CpuListError::None, L""},
+        {L"15-8", true, CpuListError::Backwards, L"15-8"}, {L"0-64", true, CpuListError::BeyondLimit, L"0-64"},
+        {L"1;x", true, CpuListError::UnknownName, L"x"}, {L"1;;2", true, CpuListError::NotAnItem, L""},
+        {L";", true, CpuListError::NotAnItem, L""}, {L"-", true, CpuListError::NotAnItem, L"-"},
+        {L"8--9", true, CpuListError::NotAnItem, L"8--9"}, {L"P-E", true, CpuListError::NotAnItem, L"P-E"},
+        {L"99999999999;", true, CpuListError::BeyondLimit, L"99999999999"}, {L"1.5;", true, CpuListError::NotAnItem, L"1.5"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsCpuList(c.text), c.list) << c.text;
+        if (!c.list) continue;
+        const CpuList list = ParseCpuList(c.text);
+        EXPECT_EQ(list.error, c.error) << c.text;
+        EXPECT_EQ(list.badItem, c.bad) << c.text;
+    }
+}
+
+TEST(CpuList, MasksOnTheMachinesUsersHave) {
+    constexpr std::uint64_t kAll = ~std::uint64_t{0};
+    struct { Machine machine; bool cpuSetsMissing; const wchar_t* text; std::uint64_t mask; CpuMaskProblem problem; } cases[] = {
+        {Machine::OneKind16, false, L"8-15", 0xFF00, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"0;2;4-6", 0x75, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"P", 0xFFFF, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"C", 0xFFFF, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"E", 0, CpuMaskProblem::Empty},
+        {Machine::OneKind16, false, L"E;3", 0x8, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"16-31", 0xFFFF0000, CpuMaskProblem::None},  // Windows refuses it
+        {Machine::Hybrid28, false, L"P", 0xFFFF, CpuMaskProblem::None},
+        {Machine::Hybrid28, false, L"e", 0xFFF0000, CpuMaskProblem::None},
+        {Machine::Hybrid28, false, L"P;27", 0x800FFFF, CpuMaskProblem::None},
+        {Machine::Hybrid28, false, L"C", 0xFFFFFFF, CpuMaskProblem::None},
+        {Machine::Hybrid28, true, L"P", 0xFFFFFFF, CpuMaskProblem::None},  // Windows 7/8: one kind
+        {Machine::Hybrid28, true, L"E", 0, CpuMaskProblem::Empty},
+        {Machine::TwoDie32, false, L"C", 0xFFFF, CpuMaskProblem::None},
+        {Machine::TwoDie32, false, L"C;24-31", 0xFF00FFFF, CpuMaskProblem::None},
+        {Machine::TwoDie32, false, L"P", 0xFFFFFFFF, CpuMaskProblem::None},
+        {Machine::OneKind64, false, L"63;", 1ull << 63, CpuMaskProblem::None},
+        {Machine::OneKind64, false, L"C", kAll, CpuMaskProblem::None},  // eight dies, caches alike
+        {Machine::TwoGroups128, false, L"C", kAll, CpuMaskProblem::None},  // groups: names fall back
+        {Machine::TwoGroups128, false, L"32-63", 0xFFFFFFFF00000000, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"15-8", 0, CpuMaskProblem::Refused},
+    };
+    // The 32-bit program clips names to processors 0-31 and cannot set a number above.
+    const std::uint64_t expressible = kMaskBits == 64 ? kAll : 0xFFFFFFFFu;
+    for (auto c : cases) {
+        FakePlatform fake;
+        fake.UseMachine(c.machine);
+        fake.cpuSetCallMissing = c.cpuSetsMissing;
+        if ((c.mask & ~expressible) != 0 && std::wstring_view(c.text).find_first_of(L"0123456789") != std::wstring_view::npos) {
+            c.mask = 0;
+            c.problem = CpuMaskProblem::Unexpressible;
+        }
+        const CpuListMask got = CpuListToMask(c.text, ReadCpuTopology(fake));
+        EXPECT_EQ(got.mask, c.mask & expressible) << c.text << " machine " << static_cast<int>(c.machine);
+        EXPECT_EQ(got.problem, c.problem) << c.text << " machine " << static_cast<int>(c.machine);
+    }
+}
+
+TEST(CpuTopology, ReadsOnceFromBothCallsAndFallsBackWhereTheyFail) {
+    FakePlatform fake;
+    fake.UseMachine(Machine::TwoDie32);
+    fake.oldCacheLayout = true;  // Windows 10: GroupCount 0 means one mask
+    CpuTopology t = ReadCpuTopology(fake);
+    EXPECT_EQ(t.Processors, 32u);
+    EXPECT_EQ(t.BigCacheMask, 0xFFFFu);
+    EXPECT_EQ(t.BigCacheBytes, 96u << 20);
+    EXPECT_EQ(fake.CallsNamed("GetSystemCpuSetInformation"), 2u);  // the size, then the records
+    EXPECT_EQ(fake.CallsNamed("GetLogicalProcessorInformationEx(2,"), 2u);
+    fake.processorInfoCallMissing = true;
+    t = ReadCpuTopology(fake);
+    EXPECT_EQ(t.BigCacheMask, 0u);
+    EXPECT_EQ(CpuNameMask(L'C', t), 0xFFFFFFFFu);
+    fake.UseMachine(Machine::TwoGroups128);
+    t = ReadCpuTopology(fake);
+    EXPECT_EQ(t.Groups, 2u);
+    EXPECT_EQ(t.AllMask, ~DwordPtr{0});  // 64 processors, or the 32 a 32-bit program sees
+}
+
+TEST(FormatCpuList, AscendingRunsOfTwoOrMoreAsRanges) {
+    struct { std::uint64_t mask; const wchar_t* text; } cases[] = {
+        {0, L""}, {0x1, L"0"}, {0xD0F, L"0-3;8;10-11"}, {0xFF00, L"8-15"}, {0x75, L"0;2;4-6"},
+        {1ull << 63, L"63"}, {~std::uint64_t{0}, L"0-63"}, {0x8000000000000001, L"0;63"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatCpuList(c.mask), c.text) << c.mask;
+}
+
+}  // namespace
+}  // namespace mjr

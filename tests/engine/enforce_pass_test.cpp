@@ -195,6 +195,7 @@ class HitTest : public Pass, public ::testing::WithParamInterface<HitCase> {};
 TEST_P(HitTest, CountsHitsAndErrorsOnEveryScan) {
     fake.numberOfProcessors = 2;
     m.Cpu.MaxCpuIndex = 1;
+    m.Cpu.Topology = ReadCpuTopology(fake);
     Favourite(L"C:\\t.exe", GetParam().affinity, L"Default");
     auto& p = fake.AddProcess(200, "C:\\t.exe");
     p.affinity = GetParam().mask;
@@ -210,7 +211,14 @@ INSTANTIATE_TEST_SUITE_P(Table, HitTest, ::testing::Values(
     HitCase{"equal_digits_do_nothing", L"01", 0x3, 0, 0, 0x3},
     HitCase{"out_of_order_digits_are_applied_every_time", L"10", 0x3, 1, 0, 0x3},
     HitCase{"empty_affinity_sets_processor_0_every_time", L"", 0x3, 1, 0, 0x1},
-    HitCase{"absent_processor_is_refused_every_time", L"3", 0x3, 1, 1, 0x3}),
+    HitCase{"absent_processor_is_refused_every_time", L"3", 0x3, 1, 1, 0x3},
+    HitCase{"list_on_its_processors_is_left_alone", L"1;", 0x2, 0, 0, 0x2},
+    HitCase{"p_of_one_kind_is_every_processor", L"p", 0x3, 0, 0, 0x3},
+    HitCase{"backwards_list_is_refused_every_time", L"1-0", 0x3, 1, 1, 0x3},
+    HitCase{"list_past_63_is_refused_every_time", L"0-64", 0x3, 1, 1, 0x3},
+    HitCase{"unknown_name_is_refused_every_time", L"1;x", 0x3, 1, 1, 0x3},
+    HitCase{"e_without_efficiency_cores_fails_every_time", L"E", 0x3, 1, 1, 0x3},
+    HitCase{"list_beyond_the_machine_is_refused_every_time", L"8-15", 0x3, 1, 1, 0x3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pass, ADigitAppliedOnceThenComparesEqual) {
@@ -222,6 +230,22 @@ TEST_F(Pass, ADigitAppliedOnceThenComparesEqual) {
     EXPECT_EQ(fake.Find(200)->affinity, 0xF0u);
     EXPECT_EQ(m.FavoritesHit.Value(), 1);
     EXPECT_EQ(m.AffinityErrors.Value(), 0);
+}
+
+TEST_F(Pass, AListIsSetOnceOnTheWholeMaskAndAFailingOneNeverOpensForSetting) {
+    fake.UseMachine(FakePlatform::Machine::OneKind64);
+    m.Cpu.Topology = ReadCpuTopology(fake);
+    const bool wide = kMaskBits == 64;  // the 32-bit program sees processors 0-31
+    Favourite(L"C:\\t.exe", wide ? L"32-47;63" : L"16-23;31", L"Default");
+    Favourite(L"C:\\u.exe", L"15-8", L"Default");
+    fake.AddProcess(200, "C:\\t.exe").affinity = 0x3;
+    fake.AddProcess(201, "C:\\u.exe");
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
+    EXPECT_EQ(fake.Find(200)->affinity, wide ? static_cast<DwordPtr>(0x8000FFFF00000000u) : DwordPtr{0x80FF0000u});
+    EXPECT_EQ(fake.CallsNamed("SetProcessAffinityMask"), 1u);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,201)"), 0u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 1 + 4);
+    EXPECT_EQ(m.AffinityErrors.Value(), 4);
 }
 
 TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {

@@ -1,6 +1,7 @@
 #include "platform/fake_platform.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -9,10 +10,30 @@
 namespace mjr::testing {
 namespace {
 
-std::string Hex(Dword v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(v));
+std::string Hex(std::uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
     return buf;
+}
+
+// Copies the records into the caller's buffer as Windows does: all of them, or none with
+// the size they need.
+WinBool Answer(const std::vector<unsigned char>& records, void* buffer, Dword bufferLength,
+               Dword* returnedLength, Dword& lastError) {
+    *returnedLength = static_cast<Dword>(records.size());
+    if (!buffer || bufferLength < records.size()) {
+        lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    std::memcpy(buffer, records.data(), records.size());
+    return 1;
+}
+
+template <typename Record>
+void Append(std::vector<unsigned char>& records, const Record& record, std::size_t size) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
+    records.insert(records.end(), bytes, bytes + std::min(size, sizeof record));
+    records.resize(records.size() + (size > sizeof record ? size - sizeof record : 0), 0);
 }
 
 // ASCII letters in lower case: how the file system finds a name whatever its case.
@@ -179,6 +200,97 @@ Dword FakePlatform::GetCurrentProcessId() {
 void FakePlatform::GetSystemInfo(SystemInfo* info) {
     if (recordCalls) Record("GetSystemInfo");
     info->dwNumberOfProcessors = numberOfProcessors;
+    info->dwActiveProcessorMask = SystemMask();
+}
+
+DwordPtr FakePlatform::SystemMask() const {
+    // A 32-bit program sees 32 processors at most, as under WOW64.
+    return numberOfProcessors >= sizeof(DwordPtr) * 8 ? ~DwordPtr{0} : (DwordPtr{1} << numberOfProcessors) - 1;
+}
+
+void FakePlatform::UseMachine(Machine machine) {
+    constexpr Dword MB = 1u << 20;
+    efficiencyClasses.clear();
+    level3Caches.clear();
+    processorGroups = 1;
+    switch (machine) {
+        case Machine::OneKind16:
+            numberOfProcessors = 16;
+            level3Caches = {{32 * MB, 0xFFFF}};
+            break;
+        case Machine::Hybrid28:
+            numberOfProcessors = 28;
+            efficiencyClasses.assign(16, 1);
+            efficiencyClasses.resize(28, 0);
+            level3Caches = {{30 * MB, 0xFFFFFFF}};
+            break;
+        case Machine::TwoDie32:
+            numberOfProcessors = 32;
+            level3Caches = {{96 * MB, 0xFFFF}, {32 * MB, 0xFFFF0000}};
+            break;
+        case Machine::OneKind64:
+            numberOfProcessors = 64;
+            for (int die = 0; die < 8; ++die) level3Caches.push_back({32 * MB, 0xFFull << (8 * die)});
+            break;
+        case Machine::TwoGroups128:
+            numberOfProcessors = 64;
+            processorGroups = 2;
+            level3Caches = {{96 * MB, 0xFFFF}, {32 * MB, 0xFFFF0000}, {32 * MB, 0xFFFFFFFF00000000}};
+            level3Caches.push_back({32 * MB, ~std::uint64_t{0}, 1});
+            break;
+    }
+}
+
+WinBool FakePlatform::GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                                 Handle, Dword) {
+    if (recordCalls) Record("GetSystemCpuSetInformation(" + std::to_string(bufferLength) + ")");
+    if (cpuSetCallMissing) {
+        lastError = kErrorProcNotFound;
+        return 0;
+    }
+    std::vector<unsigned char> records;
+    for (Dword group = 0; group < processorGroups; ++group) {
+        for (Dword index = 0; index < numberOfProcessors; ++index) {
+            SystemCpuSetInformation set;
+            set.Size = sizeof set;
+            set.Type = kCpuSetInformation;
+            set.Id = 0x100 + group * 64 + index;
+            set.Group = static_cast<std::uint16_t>(group);
+            set.LogicalProcessorIndex = static_cast<std::uint8_t>(index);
+            set.EfficiencyClass = index < efficiencyClasses.size() ? efficiencyClasses[index] : 0;
+            Append(records, set, sizeof set);
+        }
+    }
+    return Answer(records, information, bufferLength, returnedLength, lastError);
+}
+
+WinBool FakePlatform::GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) {
+    if (recordCalls) Record("GetLogicalProcessorInformationEx(" + std::to_string(relationshipType) + "," +
+                            std::to_string(*returnedLength) + ")");
+    if (processorInfoCallMissing) {
+        lastError = kErrorProcNotFound;
+        return 0;
+    }
+    std::vector<unsigned char> records;
+    std::vector<Cache> caches = level3Caches;
+    if (caches.empty()) caches.push_back({8u << 20, SystemMask()});
+    const std::size_t size = offsetof(SystemLogicalProcessorInformationEx, Cache) + sizeof(CacheRelationship);
+    for (std::size_t k = 0; k < caches.size(); ++k) {
+        // A level-1 cache per level-3 one first: the larger, faster-changing list Windows gives.
+        for (std::uint8_t level : {std::uint8_t{1}, std::uint8_t{3}}) {
+            SystemLogicalProcessorInformationEx info;
+            info.Relationship = kRelationCache;
+            info.Size = static_cast<Dword>(size);
+            info.Cache.Level = level;
+            info.Cache.CacheSize = level == 3 ? caches[k].bytes : 48u << 10;
+            info.Cache.GroupCount = oldCacheLayout ? 0 : 1;
+            info.Cache.GroupMask.Mask = static_cast<DwordPtr>(caches[k].mask);
+            info.Cache.GroupMask.Group = caches[k].group;
+            Append(records, info, size);
+        }
+    }
+    if (relationshipType != kRelationCache) records.clear();
+    return Answer(records, buffer, *returnedLength, returnedLength, lastError);
 }
 
 WinBool FakePlatform::QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) {
@@ -240,21 +352,20 @@ Dword FakePlatform::GetWindowsDirectoryW(wchar_t* buffer, Dword size) {
     return static_cast<Dword>(windowsDirectory.size());
 }
 
-WinBool FakePlatform::GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) {
+WinBool FakePlatform::GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) {
     if (recordCalls) Record("GetProcessAffinityMask");
     FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
     if (!p || p->getAffinityFails) return 0;
     *processMask = p->affinity;
-    *systemMask = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
+    *systemMask = SystemMask();
     return 1;
 }
 
-WinBool FakePlatform::SetProcessAffinityMask(Handle process, Dword mask) {
+WinBool FakePlatform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
     if (recordCalls) Record("SetProcessAffinityMask(" + Hex(mask) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
     if (!p || p->setAffinityFails) return 0;
-    Dword system = numberOfProcessors >= 32 ? 0xFFFFFFFFu : ((1u << numberOfProcessors) - 1);
-    if (mask == 0 || (mask & ~system) != 0) return 0;  // a processor the machine lacks
+    if (mask == 0 || (mask & ~SystemMask()) != 0) return 0;  // a processor the machine lacks
     p->affinity = mask;
     return p->setAffinityResult;
 }

@@ -20,7 +20,7 @@ struct FakeProcess {
     std::string modulePath;       // what the module list claims (GetModuleFileNameExA, ANSI)
     std::wstring imagePath;       // the kernel's record (QueryFullProcessImageNameW)
     std::uint64_t creationTime = 0;  // set when added; a new process under an old identifier gets another
-    Dword affinity = 0x3;
+    DwordPtr affinity = 0x3;
     Dword priority = 0x20;        // NORMAL_PRIORITY_CLASS
     Dword grantedAccess = 0xFFFFFFFF;  // an open succeeds only when every asked right is here
     bool exited = false;          // listed, but gone by the time it is opened
@@ -42,7 +42,25 @@ public:
     std::deque<FakeProcess> processes;  // in listing order; references stay valid as it grows
     Dword currentProcessId = 4000;       // also listed when present in `processes`
     bool ownProcessOpenFails = false;
-    Dword numberOfProcessors = 4;
+    Dword numberOfProcessors = 4;  // of the program's group, 64 at most
+    // The topology the two topology calls report. Efficiency class of each processor of a
+    // group (absent: 0, one kind); level-3 caches (absent: one over every processor).
+    struct Cache {
+        Dword bytes = 0;
+        std::uint64_t mask = 0;
+        std::uint16_t group = 0;
+    };
+    std::vector<std::uint8_t> efficiencyClasses;
+    std::vector<Cache> level3Caches;
+    Dword processorGroups = 1;
+    bool cpuSetCallMissing = false;        // before Windows 10
+    bool processorInfoCallMissing = false;  // before Windows 7
+    bool oldCacheLayout = false;            // GroupCount 0, one mask, as before Windows 11
+    // Machines users have: 16 of one kind; 28 in two classes (8 performance cores of two
+    // threads, then 12 efficiency cores); 32 on two dies, the first with the large cache;
+    // 64 of one kind on eight dies; 128 in two groups of 64.
+    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128 };
+    void UseMachine(Machine machine);
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
     bool enumProcessesFails = false;
@@ -124,8 +142,11 @@ public:
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
-    WinBool GetProcessAffinityMask(Handle process, Dword* processMask, Dword* systemMask) override;
-    WinBool SetProcessAffinityMask(Handle process, Dword mask) override;
+    WinBool GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) override;
+    WinBool SetProcessAffinityMask(Handle process, DwordPtr mask) override;
+    WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
+                                       Handle process, Dword flags) override;
+    WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
     Dword GetPriorityClass(Handle process) override;
     WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
     void Sleep(Dword milliseconds) override;
@@ -182,6 +203,7 @@ private:
     FakeProcess* ProcessFor(Handle h, Dword neededAccess);
     void Record(std::string call);
     Handle NewHandle(HandleInfo info);
+    DwordPtr SystemMask() const;
 
     std::map<Handle, HandleInfo> handles_;
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles

@@ -12,6 +12,7 @@
 #include <cwctype>
 
 #include "app/single_instance.h"
+#include "engine/cpu_list.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 
@@ -120,7 +121,7 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     const wchar_t root[] = {name[0], L':', L'\\', L'\0'};
     EXPECT_EQ(platform.GetDriveTypeW(root), Dword{DRIVE_FIXED});
 
-    Dword mask = 0, system = 0;
+    DwordPtr mask = 0, system = 0;
     ASSERT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
     EXPECT_NE(mask, 0u);
     UniqueHandle setter(platform, platform.OpenProcess(kProcessSetInformation | kProcessQueryLimitedInformation, 0, self));
@@ -134,7 +135,10 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     EXPECT_EQ(platform.SetProcessAffinityMask(setter.get(), 1), 1);
     EXPECT_TRUE(platform.GetProcessAffinityMask(process.get(), &mask, &system));
     EXPECT_EQ(mask, 1u);
-    EXPECT_FALSE(platform.SetProcessAffinityMask(setter.get(), 0x80000000u));  // no such processor here
+    const DwordPtr absent = ~system & (system + 1);  // the lowest processor this machine lacks
+    if (absent != 0) {
+        EXPECT_FALSE(platform.SetProcessAffinityMask(setter.get(), absent));
+    }
     EXPECT_EQ(platform.SetProcessAffinityMask(setter.get(), system), 1);
 
     EXPECT_TRUE(platform.SetPriorityClass(setter.get(), 0x4000));
@@ -147,6 +151,34 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     SystemInfo info;
     platform.GetSystemInfo(&info);
     EXPECT_GE(info.dwNumberOfProcessors, 1u);
+    EXPECT_EQ(info.dwActiveProcessorMask, system);
+}
+
+TEST(Win32Processors, TheTopologyCallsAnswerInTheirDocumentedLayouts) {
+    Win32Platform platform;
+    SystemInfo info;
+    platform.GetSystemInfo(&info);
+    Dword needed = 0;
+    // Windows 10 and Wine answer with one 32-byte record per processor; Windows 7 lacks the call.
+    if (!platform.GetSystemCpuSetInformation(nullptr, 0, &needed, 0, 0) &&
+        platform.GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        EXPECT_EQ(needed, info.dwNumberOfProcessors * sizeof(SystemCpuSetInformation));
+        std::vector<SystemCpuSetInformation> sets(needed / sizeof(SystemCpuSetInformation));
+        ASSERT_TRUE(platform.GetSystemCpuSetInformation(sets.data(), needed, &needed, 0, 0));
+        for (std::size_t k = 0; k < sets.size(); ++k) {
+            EXPECT_EQ(sets[k].Size, sizeof(SystemCpuSetInformation));
+            if (sets.size() <= 64) {
+                EXPECT_EQ(sets[k].LogicalProcessorIndex, k);  // one group, in order
+            }
+        }
+    } else {
+        EXPECT_EQ(platform.GetLastError(), Dword{ERROR_PROC_NOT_FOUND});
+    }
+    const CpuTopology topology = ReadCpuTopology(platform);
+    EXPECT_EQ(topology.Processors, info.dwNumberOfProcessors);
+    EXPECT_EQ(topology.AllMask, info.dwActiveProcessorMask);
+    EXPECT_EQ(topology.Groups, 1u);
+    EXPECT_EQ(CpuNameMask(L'P', topology) & ~topology.AllMask, 0u);
 }
 
 TEST(Win32Instance, ASecondStartSeesTheFirst) {

@@ -20,7 +20,8 @@
 
 namespace {
 
-unsigned long Number(const char* text) { return std::strtoul(text, nullptr, 10); }
+// Masks are pointer-wide: processors 32 to 63 need all 64 bits in the 64-bit probe.
+unsigned long long Number(const char* text) { return std::strtoull(text, nullptr, 10); }
 
 int List() {
     std::vector<DWORD> pids(1024);
@@ -46,8 +47,8 @@ int List() {
                 WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, sizeof(path), nullptr, nullptr);
             CloseHandle(h);
         }
-        std::printf("%lu\t%lu\t%lu\t%s\n", static_cast<unsigned long>(pid),
-                    static_cast<unsigned long>(mask), static_cast<unsigned long>(priority), path);
+        std::printf("%lu\t%llu\t%lu\t%s\n", static_cast<unsigned long>(pid),
+                    static_cast<unsigned long long>(mask), static_cast<unsigned long>(priority), path);
     }
     return 0;
 }
@@ -63,8 +64,8 @@ int ModulePath(const char* pidText) {
     return 0;
 }
 
-int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsigned long),
-                unsigned long value) {
+int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsigned long long),
+                unsigned long long value) {
     HANDLE h = OpenProcess(access, FALSE, static_cast<DWORD>(Number(pidText)));
     if (!h) return 1;
     const BOOL ok = action(h, value);
@@ -72,10 +73,10 @@ int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsign
     return ok ? 0 : 1;
 }
 
-BOOL SetAffinity(HANDLE h, unsigned long mask) { return SetProcessAffinityMask(h, mask); }
-BOOL SetPriority(HANDLE h, unsigned long cls) { return SetPriorityClass(h, cls); }
-BOOL Terminate(HANDLE h, unsigned long code) { return TerminateProcess(h, code); }
-BOOL WaitEnd(HANDLE h, unsigned long ms) { return WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
+BOOL SetAffinity(HANDLE h, unsigned long long mask) { return SetProcessAffinityMask(h, static_cast<DWORD_PTR>(mask)); }
+BOOL SetPriority(HANDLE h, unsigned long long cls) { return SetPriorityClass(h, static_cast<DWORD>(cls)); }
+BOOL Terminate(HANDLE h, unsigned long long code) { return TerminateProcess(h, static_cast<UINT>(code)); }
+BOOL WaitEnd(HANDLE h, unsigned long long ms) { return WaitForSingleObject(h, static_cast<DWORD>(ms)) == WAIT_OBJECT_0; }
 
 }  // namespace
 

@@ -1,0 +1,29 @@
+#pragma once
+// What the program makes of CPU texts on this machine: processor lists, the processor kinds
+// their names stand for, and digits that look meant as one number.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "doctor/favorite_findings.h"
+
+namespace mjr::doctor {
+
+// "Machine: 28 processors (performance 0-15, efficiency 16-27); ...": the count, the kinds
+// and caches the names tell apart, and the groups when there are several.
+std::wstring MachineLine(const Machine& machine);
+
+// For each list favourite, "  line N: CPUs "P": processors 0-15" or why it sets nothing.
+std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
+                                           const std::vector<std::size_t>& favoriteLines, const Machine& machine);
+
+// The warnings about a list, or about digits that look meant as one number. True when the
+// text is one of those, so that the warnings about plain digits do not apply.
+bool CpuTextWarnings(const std::wstring& cpuText, const Machine& machine,
+                     const std::function<void(const std::wstring&)>& emit);
+
+// How a scan reads a process's CPUs: digits for a digit text, processors for a list.
+std::wstring CurrentCpusShown(const std::wstring& cpuText, DwordPtr mask, const Machine& machine);
+
+}  // namespace mjr::doctor

@@ -1,0 +1,261 @@
+#include "engine/cpu_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace mjr {
+namespace {
+
+// A topology answer larger than this is no answer (a few thousand processors fit easily).
+constexpr Dword kMaxTopologyBytes = 1u << 20;
+constexpr Dword kLevel3 = 3;
+
+bool IsBlank(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
+bool IsDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
+bool IsLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+
+std::wstring_view Trimmed(std::wstring_view text) noexcept {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool IsName(std::wstring_view text) noexcept {
+    return text.size() == 1 && (Upper(text[0]) == L'P' || Upper(text[0]) == L'E' || Upper(text[0]) == L'C');
+}
+
+DwordPtr Bit(int processor) noexcept { return DwordPtr{1} << processor; }
+
+// The bits 0 to count-1, as many as a mask holds.
+DwordPtr LowBits(Dword count) noexcept {
+    return count >= static_cast<Dword>(kMaskBits) ? ~DwordPtr{0} : Bit(static_cast<int>(count)) - 1;
+}
+
+// A decimal number of the text; -1 when it is none, a value past the limit when it is larger.
+int NumberOf(std::wstring_view text) noexcept {
+    if (text.empty()) return -1;
+    int value = 0;
+    for (wchar_t c : text) {
+        if (!IsDigit(c)) return -1;
+        value = std::min(value * 10 + (c - L'0'), kHighestListProcessor + 1);
+    }
+    return value;
+}
+
+// Reads one item into `item`; the rule it breaks otherwise.
+CpuListError ReadItem(std::wstring_view text, CpuListItem& item) {
+    item.text = std::wstring(text);
+    if (IsName(text)) {
+        item.kind = CpuListItem::Kind::Name;
+        item.name = Upper(text[0]);
+        return CpuListError::None;
+    }
+    if (!text.empty() && std::all_of(text.begin(), text.end(), IsLetter)) return CpuListError::UnknownName;
+    const std::size_t dash = text.find(L'-');
+    if (dash == std::wstring_view::npos) {
+        const int value = NumberOf(text);
+        if (value < 0) return CpuListError::NotAnItem;
+        if (value > kHighestListProcessor) return CpuListError::BeyondLimit;
+        item.kind = CpuListItem::Kind::Number;
+        item.first = item.last = value;
+        return CpuListError::None;
+    }
+    const int first = NumberOf(Trimmed(text.substr(0, dash)));
+    const int last = NumberOf(Trimmed(text.substr(dash + 1)));
+    if (first < 0 || last < 0) return CpuListError::NotAnItem;
+    if (first > kHighestListProcessor || last > kHighestListProcessor) return CpuListError::BeyondLimit;
+    if (first > last) return CpuListError::Backwards;
+    item.kind = CpuListItem::Kind::Range;
+    item.first = first;
+    item.last = last;
+    return CpuListError::None;
+}
+
+// Copies the records of a topology call into an aligned buffer: asks the size, then reads.
+template <typename Call>
+std::vector<std::uint64_t> ReadRecords(Platform& platform, Call call) {
+    Dword needed = 0;
+    if (call(nullptr, &needed) || platform.GetLastError() != kErrorInsufficientBuffer || needed == 0 ||
+        needed > kMaxTopologyBytes)
+        return {};
+    std::vector<std::uint64_t> buffer((needed + 7) / 8);
+    Dword length = needed;
+    if (!call(buffer.data(), &length) || length > needed) return {};
+    buffer.resize((length + 7) / 8);
+    std::memset(reinterpret_cast<char*>(buffer.data()) + length, 0, buffer.size() * 8 - length);
+    return buffer;
+}
+
+// Walks records of varying size: each starts with its Size at sizeOffset.
+template <typename Record, typename Visit>
+void EachRecord(const std::vector<std::uint64_t>& buffer, std::size_t sizeOffset, Visit visit) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    const std::size_t total = buffer.size() * 8;
+    for (std::size_t at = 0; at + sizeOffset + sizeof(Dword) <= total;) {
+        Dword size = 0;
+        std::memcpy(&size, bytes + at + sizeOffset, sizeof size);
+        if (size < sizeOffset + sizeof(Dword) || size > total - at) return;  // a broken answer ends the walk
+        Record record{};
+        std::memcpy(&record, bytes + at, std::min<std::size_t>(size, sizeof record));
+        visit(record, bytes + at, static_cast<std::size_t>(size));
+        at += size;
+    }
+}
+
+void ReadEfficiencyClasses(Platform& platform, CpuTopology& topology) {
+    const auto call = [&](void* buffer, Dword* length) {
+        return platform.GetSystemCpuSetInformation(buffer, buffer ? *length : 0, length, 0, 0);
+    };
+    const std::vector<std::uint64_t> records = ReadRecords(platform, call);
+    std::map<int, DwordPtr> byClass;
+    EachRecord<SystemCpuSetInformation>(records, 0, [&](const SystemCpuSetInformation& set, const unsigned char*,
+                                                        std::size_t) {
+        if (set.Type != kCpuSetInformation) return;
+        topology.Groups = std::max<Dword>(topology.Groups, Dword{set.Group} + 1);
+        if (set.Group == 0 && set.LogicalProcessorIndex < kMaskBits)
+            byClass[set.EfficiencyClass] |= Bit(set.LogicalProcessorIndex);
+    });
+    if (byClass.size() < 2) return;  // one kind of processor
+    topology.EfficiencyMask = byClass.begin()->second;
+    topology.PerformanceMask = byClass.rbegin()->second;
+}
+
+void ReadLevel3Caches(Platform& platform, CpuTopology& topology) {
+    const auto call = [&](void* buffer, Dword* length) {
+        if (!buffer) *length = 0;
+        return platform.GetLogicalProcessorInformationEx(kRelationCache, buffer, length);
+    };
+    const std::vector<std::uint64_t> records = ReadRecords(platform, call);
+    std::map<Dword, DwordPtr> bySize;  // level-3 size -> the group-0 processors sharing one
+    std::size_t caches = 0;
+    EachRecord<SystemLogicalProcessorInformationEx>(
+        records, offsetof(SystemLogicalProcessorInformationEx, Size),
+        [&](const SystemLogicalProcessorInformationEx& info, const unsigned char* raw, std::size_t size) {
+            if (info.Relationship != kRelationCache || info.Cache.Level != kLevel3) return;
+            ++caches;
+            const std::size_t first = offsetof(SystemLogicalProcessorInformationEx, Cache) +
+                                      offsetof(CacheRelationship, GroupMask);
+            const std::size_t count = std::max<std::size_t>(info.Cache.GroupCount, 1);
+            for (std::size_t k = 0; k < count && first + (k + 1) * sizeof(GroupAffinity) <= size; ++k) {
+                GroupAffinity mask;
+                std::memcpy(&mask, raw + first + k * sizeof(GroupAffinity), sizeof mask);
+                topology.Groups = std::max<Dword>(topology.Groups, Dword{mask.Group} + 1);
+                if (mask.Group == 0) bySize[info.Cache.CacheSize] |= mask.Mask;
+            }
+        });
+    if (caches < 2 || bySize.size() < 2) return;  // one cache, or all of one size
+    topology.SmallCacheBytes = bySize.begin()->first;
+    topology.BigCacheBytes = bySize.rbegin()->first;
+    topology.BigCacheMask = bySize.rbegin()->second;
+}
+
+void AppendRun(std::wstring& text, int first, int last) {
+    if (!text.empty()) text += L';';
+    text += std::to_wstring(first);
+    if (last > first) text += L'-' + std::to_wstring(last);
+}
+
+}  // namespace
+
+CpuTopology ReadCpuTopology(Platform& platform) {
+    CpuTopology topology;
+    SystemInfo info{};
+    platform.GetSystemInfo(&info);
+    topology.Processors = info.dwNumberOfProcessors;
+    topology.AllMask = info.dwActiveProcessorMask != 0 ? info.dwActiveProcessorMask : LowBits(info.dwNumberOfProcessors);
+    ReadEfficiencyClasses(platform, topology);
+    ReadLevel3Caches(platform, topology);
+    topology.PerformanceMask &= topology.AllMask;
+    topology.EfficiencyMask &= topology.AllMask;
+    topology.BigCacheMask &= topology.AllMask;
+    // Past one group the program cannot tell which group a process runs in: the names
+    // fall back as on a machine of one kind.
+    if (topology.Groups > 1 || topology.PerformanceMask == 0 || topology.EfficiencyMask == 0)
+        topology.PerformanceMask = topology.EfficiencyMask = 0;
+    if (topology.Groups > 1 || topology.BigCacheMask == topology.AllMask) {
+        topology.BigCacheMask = 0;
+        topology.BigCacheBytes = topology.SmallCacheBytes = 0;
+    }
+    return topology;
+}
+
+bool IsCpuList(std::wstring_view text) noexcept {
+    return text.find_first_of(L";-") != std::wstring_view::npos || IsName(Trimmed(text));
+}
+
+CpuList ParseCpuList(std::wstring_view text) {
+    CpuList list;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(L';', start);
+        const std::wstring_view piece = Trimmed(text.substr(start, end == std::wstring_view::npos ? text.npos : end - start));
+        // An empty item after the last ';' ends the list: "12;" is processor 12 alone.
+        if (end == std::wstring_view::npos && piece.empty() && start > 0) break;
+        CpuListItem item;
+        const CpuListError error = ReadItem(piece, item);
+        if (error != CpuListError::None) {
+            list.items.clear();
+            list.error = error;
+            list.badItem = std::wstring(piece);
+            return list;
+        }
+        list.items.push_back(std::move(item));
+        if (end == std::wstring_view::npos) break;
+        start = end + 1;
+    }
+    return list;
+}
+
+DwordPtr CpuNameMask(wchar_t name, const CpuTopology& topology) noexcept {
+    switch (Upper(name)) {
+        case L'P': return topology.Hybrid() ? topology.PerformanceMask : topology.AllMask;
+        case L'E': return topology.Hybrid() ? topology.EfficiencyMask : 0;
+        case L'C': return topology.BigCacheMask != 0 ? topology.BigCacheMask : topology.AllMask;
+        default: return 0;
+    }
+}
+
+CpuListMask CpuListToMask(const CpuList& list, const CpuTopology& topology) {
+    CpuListMask result;
+    if (!list.Ok()) {
+        result.problem = CpuMaskProblem::Refused;
+        return result;
+    }
+    for (const CpuListItem& item : list.items) {
+        if (item.kind == CpuListItem::Kind::Name) {
+            result.mask |= CpuNameMask(item.name, topology);
+            continue;
+        }
+        if (item.last >= kMaskBits) {
+            result.mask = 0;
+            result.problem = CpuMaskProblem::Unexpressible;
+            return result;
+        }
+        for (int processor = item.first; processor <= item.last; ++processor) result.mask |= Bit(processor);
+    }
+    if (result.mask == 0) result.problem = CpuMaskProblem::Empty;
+    return result;
+}
+
+CpuListMask CpuListToMask(std::wstring_view text, const CpuTopology& topology) {
+    return CpuListToMask(ParseCpuList(text), topology);
+}
+
+std::wstring FormatCpuList(std::uint64_t mask) {
+    std::wstring text;
+    for (int processor = 0; processor < 64;) {
+        if (!(mask >> processor & 1)) {
+            ++processor;
+            continue;
+        }
+        int last = processor;
+        while (last + 1 < 64 && (mask >> (last + 1) & 1)) ++last;
+        AppendRun(text, processor, last);
+        processor = last + 1;
+    }
+    return text;
+}
+
+}  // namespace mjr

@@ -1,0 +1,87 @@
+#pragma once
+// Processor lists: "8-15", "0;2;4-6", "12;", "P", "C;24-31". A CPU text holding ';' or '-',
+// or a name standing alone, is a list; every other text is CPU digits as ever.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace mjr {
+
+// The highest processor a list can name, and how many processors a mask of this build holds
+// (64 in the 64-bit program, 32 in the 32-bit one).
+inline constexpr int kHighestListProcessor = 63;
+inline constexpr int kMaskBits = static_cast<int>(sizeof(DwordPtr) * 8);
+
+// The machine's processors, read once at start. Masks are within the program's processor
+// group and clipped to what a mask of this build holds.
+struct CpuTopology {
+    Dword Processors = 0;       // as GetSystemInfo counts them
+    DwordPtr AllMask = 0;       // every processor: the system mask
+    DwordPtr PerformanceMask = 0;  // the fastest efficiency class; 0 on a machine of one kind
+    DwordPtr EfficiencyMask = 0;   // the slowest efficiency class; 0 on a machine of one kind
+    DwordPtr BigCacheMask = 0;     // sharing the largest level-3 cache; 0 when the caches are alike
+    Dword BigCacheBytes = 0;
+    Dword SmallCacheBytes = 0;
+    Dword Groups = 1;              // processor groups (more than one past 64 processors)
+
+    bool Hybrid() const noexcept { return PerformanceMask != 0; }
+};
+
+// GetSystemInfo, GetSystemCpuSetInformation and GetLogicalProcessorInformationEx(RelationCache);
+// where a call is missing or fails, the names fall back as on a machine of one kind.
+CpuTopology ReadCpuTopology(Platform& platform);
+
+// Whether a CPU text is read as a processor list rather than as CPU digits.
+bool IsCpuList(std::wstring_view text) noexcept;
+
+enum class CpuListError {
+    None,
+    NotAnItem,    // neither a number, a range nor a name: "x", "", "1-", "8--9"
+    UnknownName,  // letters that name nothing: "Q", "perf"
+    Backwards,    // a range written high to low: "15-8"
+    BeyondLimit,  // a number above 63: "0-64"
+};
+
+struct CpuListItem {
+    enum class Kind { Number, Range, Name } kind = Kind::Number;
+    int first = 0;  // Number and Range
+    int last = 0;
+    wchar_t name = 0;  // Name: L'P', L'E' or L'C'
+    std::wstring text;  // as written, blanks around it removed
+};
+
+struct CpuList {
+    std::vector<CpuListItem> items;
+    CpuListError error = CpuListError::None;
+    std::wstring badItem;  // the first item that breaks a rule
+    bool Ok() const noexcept { return error == CpuListError::None; }
+};
+
+// Reads a list whole; on the first item that breaks a rule, the error and that item.
+CpuList ParseCpuList(std::wstring_view text);
+
+enum class CpuMaskProblem {
+    None,
+    Refused,        // the text does not read as a list
+    Unexpressible,  // names a processor beyond what a mask of this build holds
+    Empty,          // names no processor on this machine ("E" without efficiency cores)
+};
+
+struct CpuListMask {
+    DwordPtr mask = 0;
+    CpuMaskProblem problem = CpuMaskProblem::None;
+};
+
+// The mask of one name on this machine.
+DwordPtr CpuNameMask(wchar_t name, const CpuTopology& topology) noexcept;
+// The mask a list asks for on this machine; a problem instead when it cannot be set.
+CpuListMask CpuListToMask(const CpuList& list, const CpuTopology& topology);
+CpuListMask CpuListToMask(std::wstring_view text, const CpuTopology& topology);
+
+// A mask as list text, ascending, runs of two or more as ranges: "0-3;8;10-11"; "" for 0.
+std::wstring FormatCpuList(std::uint64_t mask);
+
+}  // namespace mjr
