@@ -31,23 +31,6 @@ private:
 
 }  // namespace
 
-UniquePrivateNamespace& UniquePrivateNamespace::operator=(UniquePrivateNamespace&& other) noexcept {
-    if (this != &other) {
-        reset();
-        platform_ = other.platform_;
-        handle_ = other.handle_;
-        other.handle_ = 0;
-    }
-    return *this;
-}
-
-void UniquePrivateNamespace::reset() noexcept {
-    if (handle_ != 0) {
-        platform_->ClosePrivateNamespace(handle_, 0);
-        handle_ = 0;
-    }
-}
-
 bool SingleInstance::AnotherInstanceRuns() {
     if (asked_) return anotherRuns_;
     asked_ = true;

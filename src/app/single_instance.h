@@ -6,26 +6,12 @@
 
 namespace mjr {
 
+struct ClosePrivateNamespaceRelease {
+    void operator()(Platform& platform, Handle handle) const noexcept { platform.ClosePrivateNamespace(handle, 0); }
+};
 // A private namespace, closed (not destroyed: another elevated copy may still use it)
 // exactly once.
-class UniquePrivateNamespace {
-public:
-    UniquePrivateNamespace(Platform& platform, Handle handle) noexcept : platform_(&platform), handle_(handle) {}
-    UniquePrivateNamespace(const UniquePrivateNamespace&) = delete;
-    UniquePrivateNamespace& operator=(const UniquePrivateNamespace&) = delete;
-    UniquePrivateNamespace(UniquePrivateNamespace&& other) noexcept
-        : platform_(other.platform_), handle_(other.handle_) {
-        other.handle_ = 0;
-    }
-    UniquePrivateNamespace& operator=(UniquePrivateNamespace&& other) noexcept;
-    ~UniquePrivateNamespace() { reset(); }
-    explicit operator bool() const noexcept { return handle_ != 0; }
-    void reset() noexcept;
-
-private:
-    Platform* platform_;
-    Handle handle_;
-};
+using UniquePrivateNamespace = UniquePlatformObject<ClosePrivateNamespaceRelease>;
 
 // "Is another copy of the program running?", asked once at start; the objects that answer
 // it are then held until this goes away, so later starts see this copy.

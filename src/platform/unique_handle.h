@@ -3,16 +3,17 @@
 
 namespace mjr {
 
-// Owns one platform handle and closes it exactly once. Only 0 is invalid.
-class UniqueHandle {
+// Owns one platform object and releases it exactly once with Release. Only 0 is invalid.
+template <typename Release>
+class UniquePlatformObject {
 public:
-    UniqueHandle(Platform& platform, Handle handle) noexcept : platform_(&platform), handle_(handle) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : platform_(other.platform_), handle_(other.handle_) {
+    UniquePlatformObject(Platform& platform, Handle handle) noexcept : platform_(&platform), handle_(handle) {}
+    UniquePlatformObject(const UniquePlatformObject&) = delete;
+    UniquePlatformObject& operator=(const UniquePlatformObject&) = delete;
+    UniquePlatformObject(UniquePlatformObject&& other) noexcept : platform_(other.platform_), handle_(other.handle_) {
         other.handle_ = 0;
     }
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    UniquePlatformObject& operator=(UniquePlatformObject&& other) noexcept {
         if (this != &other) {
             reset();
             platform_ = other.platform_;
@@ -21,14 +22,14 @@ public:
         }
         return *this;
     }
-    ~UniqueHandle() { reset(); }
+    ~UniquePlatformObject() { reset(); }
 
     Handle get() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return handle_ != 0; }
 
     void reset() noexcept {
         if (handle_ != 0) {
-            platform_->CloseHandle(handle_);
+            Release{}(*platform_, handle_);
             handle_ = 0;
         }
     }
@@ -37,5 +38,12 @@ private:
     Platform* platform_;
     Handle handle_;
 };
+
+struct CloseHandleRelease {
+    void operator()(Platform& platform, Handle handle) const noexcept { platform.CloseHandle(handle); }
+};
+
+// A process, token, file or mutex handle, closed with CloseHandle.
+using UniqueHandle = UniquePlatformObject<CloseHandleRelease>;
 
 }  // namespace mjr

@@ -391,22 +391,21 @@ Handle Win32Platform::CreateBoundaryDescriptorW(const std::wstring& name, Dword 
     return FromHandle(create(name.c_str(), flags));
 }
 
-WinBool Win32Platform::AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) {
-    const auto add = Namespaces().addSid;
+// Both additions may move the descriptor; the caller's handle follows only on success.
+static BOOL AddToBoundary(NamespaceCalls::AddSid add, Handle* boundaryDescriptor, const void* sid) {
     if (!add || !boundaryDescriptor) return Missing();
     HANDLE boundary = ToHandle(*boundaryDescriptor);
-    const BOOL ok = add(&boundary, const_cast<PSID>(requiredSid));
+    const BOOL ok = add(&boundary, const_cast<PSID>(sid));
     if (ok) *boundaryDescriptor = FromHandle(boundary);
     return ok;
 }
 
+WinBool Win32Platform::AddSIDToBoundaryDescriptor(Handle* boundaryDescriptor, const void* requiredSid) {
+    return AddToBoundary(Namespaces().addSid, boundaryDescriptor, requiredSid);
+}
+
 WinBool Win32Platform::AddIntegrityLabelToBoundaryDescriptor(Handle* boundaryDescriptor, const void* integrityLabel) {
-    const auto add = Namespaces().addIntegrityLabel;
-    if (!add || !boundaryDescriptor) return Missing();
-    HANDLE boundary = ToHandle(*boundaryDescriptor);
-    const BOOL ok = add(&boundary, const_cast<PSID>(integrityLabel));
-    if (ok) *boundaryDescriptor = FromHandle(boundary);
-    return ok;
+    return AddToBoundary(Namespaces().addIntegrityLabel, boundaryDescriptor, integrityLabel);
 }
 
 void Win32Platform::DeleteBoundaryDescriptor(Handle boundaryDescriptor) {
