@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test Marrowbine Jr:
 # the MinGW-w64 cross compilers, Wine (32- and 64-bit), Xvfb and the X tools
-# the end-to-end tests drive the window with. Does nothing when all is there.
+# the end-to-end tests drive the window with, and wixl and msitools for the
+# Windows Installer package. Does nothing when all is there.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb xdotool x11-utils imagemagick
+  wixl msitools
 )
 
 missing=()
