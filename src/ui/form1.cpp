@@ -44,6 +44,10 @@ void Form1::FormUnload() {
     ui_.ShellNotifyIcon(kNimDelete, trayData_);
 }
 
+void Form1::FormEndSession(bool ending) {
+    if (ending) Unload();
+}
+
 void Form1::TaskbarCreated() {
     // Only an icon that was added is put back, with the very same record.
     if (unloaded_ || !trayData_.Filled()) return;

@@ -27,6 +27,10 @@ public:
     void FormResize();
     void FormQueryUnload(bool& cancel);
     void FormUnload();
+    // Logoff, or an installer's Restart Manager closing the program (ENDSESSION_CLOSEAPP):
+    // the query is never refused, and an ending session unloads as "Exit Jr" does.
+    bool FormQueryEndSession() const noexcept { return true; }
+    void FormEndSession(bool ending);
     // The shell re-created the notification area.
     void TaskbarCreated();
 

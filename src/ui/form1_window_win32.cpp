@@ -302,6 +302,11 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // A tick already queued when the timer was stopped does not count.
             if (wParam == kTimer1 && timerRunning_) form_.Timer1Timer();
             return 0;
+        case WM_QUERYENDSESSION:
+            return form_.FormQueryEndSession() ? TRUE : FALSE;
+        case WM_ENDSESSION:
+            form_.FormEndSession(wParam != FALSE);
+            return 0;
         case WM_CLOSE:
             form_.Unload();
             return 0;

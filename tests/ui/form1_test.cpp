@@ -417,6 +417,16 @@ TEST_F(Form1Test, ExitStopsTheTimerRemovesTheIconAndUnloadsOnce) {
     EXPECT_EQ(ui.TrayCalls(kNimAdd), 1u);
 }
 
+TEST_F(Form1Test, AnEndingSessionUnloadsAsExitDoesAndACancelledOneChangesNothing) {
+    LoadRunning();
+    EXPECT_TRUE(form.FormQueryEndSession());
+    form.FormEndSession(false);  // another program refused the logoff
+    EXPECT_TRUE(ui.log.empty());
+    EXPECT_FALSE(form.Unloaded());
+    form.FormEndSession(true);
+    EXPECT_EQ(ui.log, (std::vector<std::string>{"StopTimer1", "NIM_DELETE", "DestroyWindow"}));
+}
+
 TEST_F(Form1Test, TaskbarCreatedAddsTheSameIconAgainAndNothingElse) {
     form.TaskbarCreated();
     EXPECT_TRUE(ui.trayCalls.empty()) << "no icon before the load event added one";
