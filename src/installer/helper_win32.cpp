@@ -9,7 +9,10 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <initguid.h>  // the Task Scheduler's class and interface ids, defined here
+#include <oleauto.h>
 #include <shellapi.h>
+#include <taskschd.h>
 
 #include <string>
 #include <vector>
@@ -96,10 +99,57 @@ DWORD Register(const HelperCommand& command) {
     return result;
 }
 
-// A task that is already gone is no failure.
-DWORD Unregister() {
-    if (RunSchtasks(L"/Delete /TN " + QuotedTaskName() + L" /F") == 0) return ERROR_SUCCESS;
-    return RunSchtasks(L"/Query /TN " + QuotedTaskName()) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+// A COM interface pointer of this program's own, released once.
+template <typename Interface>
+class ComPointer {
+public:
+    ComPointer() = default;
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    ~ComPointer() {
+        if (pointer_ != nullptr) pointer_->Release();
+    }
+    Interface** out() noexcept { return &pointer_; }
+    Interface* operator->() const noexcept { return pointer_; }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const wchar_t* text) : text_(::SysAllocString(text)) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { ::SysFreeString(text_); }
+    BSTR get() const noexcept { return text_; }
+
+private:
+    BSTR text_;
+};
+
+// Through the Task Scheduler itself: schtasks answers a query for a missing task with
+// success on some systems, so its answer cannot tell "gone" from "not deleted". A task that
+// is already gone is no failure.
+HRESULT Unregister() {
+    HRESULT result = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(result)) return result;
+    {
+        ComPointer<ITaskService> service;
+        ComPointer<ITaskFolder> root;
+        VARIANT none;
+        ::VariantInit(&none);
+        const Bstr rootPath(L"\\"), name(mjr::installer::kTaskName);
+        result = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                    reinterpret_cast<void**>(service.out()));
+        if (SUCCEEDED(result)) result = service->Connect(none, none, none, none);
+        if (SUCCEEDED(result)) result = service->GetFolder(rootPath.get(), root.out());
+        if (SUCCEEDED(result)) result = root->DeleteTask(name.get(), 0);
+        if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+            result = S_OK;
+    }
+    ::CoUninitialize();
+    return result;
 }
 
 struct CloseSearch {
@@ -166,7 +216,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             return static_cast<int>(RunSchtasks(L"/Run /TN " + QuotedTaskName()));
         case HelperVerb::Remove:
             CloseRunningCopies(command.installDir);
-            return static_cast<int>(Unregister());
+            return static_cast<int>(Unregister());  // an HRESULT: 0 or a failure the log shows
     }
     return ERROR_BAD_ARGUMENTS;
 }

@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Writes the 64-bit Windows Installer package from a finished 64-bit Release build.
+
+  make_msi.py --win64 build/win64 --version 1.2.0 --out MSI
+
+wixl builds installer/MarrowbineJr.wxs; then the tables wixl 0.101 gets wrong are mended
+with msibuild from msiinfo's exports: it drops a custom action that runs an installed exe,
+a component's NeverOverwrite and Permanent and any launch condition of our own, places
+custom actions where After= does not say, and leaves file versions empty.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_package  # noqa: E402  the README.txt and CHANGELOG.txt of the zip
+
+ROOT = make_package.ROOT
+WXS = os.path.join(ROOT, "installer", "MarrowbineJr.wxs")
+PROGRAMS = ["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.exe"]
+
+# Windows Installer numbers.
+COMPONENT_64BIT, COMPONENT_PERMANENT, COMPONENT_NEVER_OVERWRITE = 256, 16, 128
+CA_EXE_IN_DIRECTORY, CA_SET_PROPERTY = 34, 51
+CA_CONTINUE, CA_DEFERRED, CA_NO_IMPERSONATE = 64, 1024, 2048
+
+HELPER = '"[INSTALLDIR]MarrowbineJrTask.exe"'
+# "[INSTALLDIR]\" ends in two backslashes and a quote: one backslash, then the end of the
+# argument, since INSTALLDIR itself ends in a backslash.
+INSTALL, REMOVE = "NOT Installed AND NOT REMOVE", 'Installed AND REMOVE~="ALL"'
+# name -> (type, source, target, condition, sequence); deferred ones sit inside the script:
+# removal before RemoveFiles (3500), install after InstallFiles (4000) and the registry.
+CUSTOM_ACTIONS = {
+    "RestoreInstallDir": (CA_SET_PROPERTY, "INSTALLDIR", "[SAVEDINSTALLDIR]",
+                          "SAVEDINSTALLDIR AND NOT INSTALLDIR", 51),
+    "RestoreEnforce": (CA_SET_PROPERTY, "ENFORCE", "[SAVEDENFORCE]", "SAVEDENFORCE AND NOT ENFORCE", 52),
+    "RemoveLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR",
+                        HELPER + ' /remove "[INSTALLDIR]\\"', REMOVE, 3490),
+    "RegisterLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR",
+                          HELPER + ' /register "[INSTALLDIR]\\" "[ENFORCE]"', INSTALL, 6500),
+    # A task that cannot start now still starts at the next logon: no reason to roll back.
+    "StartLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE + CA_CONTINUE, "INSTALLDIR",
+                       HELPER + " /start", INSTALL + ' AND NOSTART<>"1"', 6510),
+}
+UI_ACTIONS = ["RestoreInstallDir", "RestoreEnforce"]
+# Inside Program Files only: the logon task runs the program elevated.
+LAUNCH_CONDITION = ('Installed OR NOT INSTALLDIR OR (INSTALLDIR ~<< ProgramFiles64Folder AND NOT INSTALLDIR >< "..")',
+                    "Marrowbine Jr installs only inside the Program Files folder ([ProgramFiles64Folder]): its logon "
+                    "task runs it with administrator rights, so its folder must be one only administrators can "
+                    "change. INSTALLDIR was \"[INSTALLDIR]\".")
+SECURE = ["INSTALLDIR", "ENFORCE", "NOSTART", "SAVEDINSTALLDIR", "SAVEDENFORCE"]
+
+
+def export(msi, table, _folder):
+    """(header lines, rows as lists of fields) of a table."""
+    text = subprocess.run(["msiinfo", "export", msi, table], check=True, capture_output=True).stdout
+    lines = text.decode("utf-8").replace("\r\n", "\n").rstrip("\n").split("\n")
+    return lines[:3], [line.split("\t") for line in lines[3:]]
+
+
+def replace(msi, table, header, rows, folder):
+    path = os.path.join(folder, table + ".idt")
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write("".join(line + "\r\n" for line in header + ["\t".join(r) for r in rows]))
+    subprocess.run(["msibuild", msi, "-i", path], check=True)
+
+
+def mend(msi, version, folder):
+    header, rows = export(msi, "Component", folder)
+    for r in rows:
+        if r[0] == "Profile":
+            r[3] = str(int(r[3]) | COMPONENT_PERMANENT | COMPONENT_NEVER_OVERWRITE)
+    replace(msi, "Component", header, rows, folder)
+
+    header, rows = export(msi, "CustomAction", folder)
+    rows = [r for r in rows if r[0] not in CUSTOM_ACTIONS]
+    rows += [[name, str(t), source, target, ""] for name, (t, source, target, _, _) in CUSTOM_ACTIONS.items()]
+    replace(msi, "CustomAction", header, rows, folder)
+
+    for table, names in (("InstallExecuteSequence", list(CUSTOM_ACTIONS)), ("InstallUISequence", UI_ACTIONS)):
+        header, rows = export(msi, table, folder)
+        rows = [r for r in rows if r[0] not in CUSTOM_ACTIONS]
+        rows += [[n, CUSTOM_ACTIONS[n][3], str(CUSTOM_ACTIONS[n][4])] for n in names]
+        replace(msi, table, header, sorted(rows, key=lambda r: int(r[2])), folder)
+
+    header, rows = export(msi, "LaunchCondition", folder)
+    replace(msi, "LaunchCondition", header, rows + [list(LAUNCH_CONDITION)], folder)
+
+    header, rows = export(msi, "Property", folder)
+    for r in rows:
+        if r[0] == "SecureCustomProperties":
+            r[1] = ";".join(r[1].split(";") + SECURE)
+    replace(msi, "Property", header, rows, folder)
+
+    # The programs are versioned files, so a later package replaces them by version; the
+    # hash table is for unversioned files only.
+    header, rows = export(msi, "File", folder)
+    for r in rows:
+        if r[0] in PROGRAMS:
+            r[4] = version + ".0"
+    replace(msi, "File", header, rows, folder)
+    header, rows = export(msi, "MsiFileHash", folder)
+    replace(msi, "MsiFileHash", header, [r for r in rows if r[0] not in PROGRAMS], folder)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--win64", required=True)
+    ap.add_argument("--version", required=True)
+    ap.add_argument("--out", required=True)
+    args = ap.parse_args()
+
+    bin_dir = os.path.abspath(os.path.join(args.win64, "src"))
+    for name in PROGRAMS:
+        if not os.path.isfile(os.path.join(bin_dir, name)):
+            sys.exit(f"make_msi.py: {bin_dir}/{name} is missing: build the 64-bit Release build first")
+    os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="mjr-msi.") as folder:
+        # wixl reads sources by relative names only: stage everything beside the .wxs.
+        for name in PROGRAMS:
+            shutil.copy(os.path.join(bin_dir, name), folder)
+        shutil.copy(os.path.join(ROOT, "examples", "My Favs 1"), folder)
+        shutil.copy(WXS, folder)
+        with open(os.path.join(folder, "README.txt"), "wb") as f:
+            f.write(make_package.windows_readme(args.version))
+        with open(os.path.join(folder, "CHANGELOG.txt"), "wb") as f:
+            f.write(make_package.windows_changelog())
+        tmp = os.path.abspath(args.out) + ".tmp"
+        wixl = subprocess.run(["wixl", "-a", "x64", "-D", f"Version={args.version}", "-o", tmp, os.path.basename(WXS)],
+                              capture_output=True, text=True, cwd=folder)
+        # wixl warns about each attribute it ignores (the ones mended here): only a missing
+        # package is a failure.
+        if wixl.returncode != 0 or not os.path.isfile(tmp):
+            sys.exit("make_msi.py: wixl failed:\n" + wixl.stderr)
+        tables = os.path.join(folder, "tables")
+        os.makedirs(tables)
+        mend(tmp, args.version, tables)
+    os.replace(tmp, args.out)
+    print(f"wrote {args.out} ({os.path.getsize(args.out)} bytes)")
+
+
+if __name__ == "__main__":
+    main()
