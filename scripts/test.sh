@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the host core and the Windows programs, and runs every
 # test: unit tests and fuzz runs on the host, the unit tests and end-to-end tests of the
-# programs under Wine, and the release zip's checks. The configurations are CMakePresets.json's.
+# programs under Wine, the release zip's and the Windows Installer package's checks, and the
+# package installed, repaired, upgraded and removed by Wine's msiexec. The configurations are CMakePresets.json's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -44,5 +45,13 @@ cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
 ctest --preset win64
 
-echo "== the release zip: build and check"
+echo "== the release zip and the Windows Installer package: build and check"
 bash scripts/package.sh --no-build
+
+echo "== the Windows Installer package under Wine's 64-bit msiexec"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win64/CMakeCache.txt)
+rc=0
+python3 tests/package/wine_msi_test.py --msi "build/package/MarrowbineJr-$version-x64.msi" --version "$version" \
+  --win64 build/win64 --window build/win64/tests/e2e/resident/jr_window.exe \
+  --display "${MJR_PACKAGE_DISPLAY:-43}" || rc=$?
+[ "$rc" -eq 0 ] || [ "$rc" -eq 77 ] || exit "$rc"
