@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/affinity.h"
 #include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
 #include "platform/fake_platform.h"
@@ -53,6 +54,7 @@ struct Doctor {
         fake.finalPaths[L"C:\\Link\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
         fake.programFiles[L"M:\\Tool.exe"] = 0;
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
+        fake.programFiles[L"\\\\?\\C:\\Apps\\Tool.exe"] = 0;
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -66,6 +68,7 @@ struct VerdictCase {
     Dword fileType = 0;   // a pipe's server or a device answers to the profile's name
     FakePlatform::FileHolder heldBy{};  // another program's open of the profile
     const wchar_t* savedAs = L"";      // what an editor added to the name
+    std::int64_t reportedSize = -1;    // the size Windows reports, where not the bytes held
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
@@ -78,6 +81,7 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
     if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
     if (c.heldBy.access) d.fake.heldFiles[kProfile] = c.heldBy;
+    if (c.reportedSize >= 0) d.fake.fileSizes[kProfile] = c.reportedSize;
     EXPECT_EQ(d.Run(), c.exit) << d.out.All();
     // Opened once, for reading, sharing read and write, allowing a pipe's server to identify
     // the reader but never to act as it.
@@ -95,6 +99,8 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
     VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
     VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
+    VerdictCase{"too_large_by_its_size", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"far too large", 0, {}, L"",
+                (256ll << 20) + 1},
     VerdictCase{"pipe", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypePipe},
     VerdictCase{"device", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypeChar},
     VerdictCase{"held_open_by_an_editor", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads.", 0,
@@ -203,6 +209,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
                 {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
+    WarningCase{"long_path_prefix", 4, true, "a\t0\tLow\t\\\\?\\C:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
                  L"cannot hold; save the profile as UTF-8"}},
@@ -215,10 +222,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"list_empty_item", 16, false, "a\t1;;2\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"\" is neither a processor number"}},
     WarningCase{"list_beyond_the_machine", 16, false, "a\t8-23\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"8-23\" names processors 16-23, which this machine lacks (it has processors 0-15): Windows refuses"}},
+    WarningCase{"list_beyond_32_processors", 32, false, "a\t0-63\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {kMaskBits == 64 ? L"names processors 32-63, which this machine lacks (it has processors 0-31)"
+                                 : L"names processors from 32 up"}},
     WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
                  L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
+    WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -229,7 +240,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
                              "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n"
-                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\n";
+                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\nf\t01\tLow\tC:\\Apps\\Slow.exe\r\n"
+                             "g\t9\tDefault\tC:\\Apps\\Nine.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
     d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
@@ -237,6 +249,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
     d.fake.AddProcess(105, "C:\\Apps\\Guarded.exe").grantedAccess = kProcessQueryLimitedInformation;
     d.fake.AddProcess(106, "C:\\Apps\\Gone.exe");  // its file gone: the kernel still names its image
+    d.fake.AddProcess(107, "C:\\Apps\\Slow.exe").grantedAccess = kProcessQueryLimitedInformation;
+    d.fake.AddProcess(108, "C:\\Apps\\Nine.exe");
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -248,7 +262,11 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
-             L"Processes: 9 listed, 5 matching a favourite, 2 whose path could not be read.",
+             L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs \"01\", priority Normal: a scan would set the priority to "
+             L"Low; its path is readable, it cannot be changed (run elevated)",
+             L"pid 108: C:\\Apps\\Nine.exe (line 8): CPUs \"01\", priority Normal: a scan would set the affinity "
+             L"to \"9\", which Windows refuses",
+             L"Processes: 11 listed, 7 matching a favourite, 2 whose path could not be read.",
              L"Paths not read: pid 102, pid 106 (Gone.exe).",
              L"run it (and this check) as administrator"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
@@ -262,7 +280,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
         if (opensAnother) {
             EXPECT_TRUE(call.rfind("OpenProcess(0x1000,", 0) == 0 || call == "OpenProcess(0x1200,0,100)" ||
                         call == "OpenProcess(0x1200,0,103)" || call == "OpenProcess(0x1200,0,104)" ||
-                        call == "OpenProcess(0x1200,0,105)") << call;
+                        call == "OpenProcess(0x1200,0,105)" || call == "OpenProcess(0x1200,0,107)" ||
+                        call == "OpenProcess(0x1200,0,108)") << call;
         }
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -376,9 +395,19 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
 
 TEST(List, WritesProcessorsAsAFavouriteDoes) {
     const std::pair<std::uint64_t, const wchar_t*> cases[] = {
-        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
+        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0x100, L"8;"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
         {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
-    for (const auto& [mask, text] : cases) EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+    CpuTopology machine64;
+    machine64.AllMask = ~DwordPtr{0};
+    for (const auto& [mask, text] : cases) {
+        EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+        // and reads back as those processors, as a list or as CPU digits
+        const std::uint64_t back = IsCpuList(text) ? CpuListToMask(text, machine64).mask
+                                                   : static_cast<std::uint32_t>(DigitsToMask({BuildCpuBits(), 7}, text));
+        if (mask <= ~DwordPtr{0}) {
+            EXPECT_EQ(back, mask) << mask;
+        }
+    }
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ void Append(std::vector<unsigned char>& records, const Record& record, std::size
     records.resize(records.size() + (size > sizeof record ? size - sizeof record : 0), 0);
 }
 
+void BreakFirstRecordSize(std::vector<unsigned char>& records, std::size_t sizeOffset, std::optional<Dword> size) {
+    if (size && records.size() >= sizeOffset + sizeof *size) std::memcpy(records.data() + sizeOffset, &*size, sizeof *size);
+}
+
 // ASCII letters in lower case: how the file system finds a name whatever its case.
 std::wstring Folded(std::wstring text) {
     for (wchar_t& c : text)
@@ -213,6 +217,7 @@ void FakePlatform::UseMachine(Machine machine) {
     efficiencyClasses.clear();
     level3Caches.clear();
     processorGroups = 1;
+    firstTopologyRecordSize.reset();
     switch (machine) {
         case Machine::OneKind16:
             numberOfProcessors = 16;
@@ -238,6 +243,13 @@ void FakePlatform::UseMachine(Machine machine) {
             level3Caches = {{96 * MB, 0xFFFF}, {32 * MB, 0xFFFF0000}, {32 * MB, 0xFFFFFFFF00000000}};
             level3Caches.push_back({32 * MB, ~std::uint64_t{0}, 1});
             break;
+        case Machine::HybridTwoGroups56:
+            numberOfProcessors = 28;
+            processorGroups = 2;
+            efficiencyClasses.assign(16, 1);
+            efficiencyClasses.resize(28, 0);
+            level3Caches = {{30 * MB, 0xFFFFFFF}, {30 * MB, 0xFFFFFFF, 1}};
+            break;
     }
 }
 
@@ -261,6 +273,7 @@ WinBool FakePlatform::GetSystemCpuSetInformation(void* information, Dword buffer
             Append(records, set, sizeof set);
         }
     }
+    BreakFirstRecordSize(records, offsetof(SystemCpuSetInformation, Size), firstTopologyRecordSize);
     return Answer(records, information, bufferLength, returnedLength, lastError);
 }
 
@@ -289,6 +302,7 @@ WinBool FakePlatform::GetLogicalProcessorInformationEx(Dword relationshipType, v
             Append(records, info, size);
         }
     }
+    BreakFirstRecordSize(records, offsetof(SystemLogicalProcessorInformationEx, Size), firstTopologyRecordSize);
     if (relationshipType != kRelationCache) records.clear();
     return Answer(records, buffer, *returnedLength, returnedLength, lastError);
 }
@@ -489,7 +503,8 @@ WinBool FakePlatform::GetFileSizeEx(Handle file, std::int64_t* fileSize) {
     if (recordCalls) Record("GetFileSizeEx");
     const HandleInfo* info = Lookup(file, HandleInfo::File);
     if (!info || info->fileType != kFileTypeDisk) return 0;
-    *fileSize = static_cast<std::int64_t>(files[info->name].size());
+    const auto reported = fileSizes.find(info->name);
+    *fileSize = reported != fileSizes.end() ? reported->second : static_cast<std::int64_t>(files[info->name].size());
     return 1;
 }
 
@@ -524,7 +539,7 @@ Handle FakePlatform::CreateMutexW(const std::wstring& name) {
         }
         object = ns->second.name + name.substr(slash);
     }
-    if (deniedObjects.count(object)) {
+    if (deniedObjects.count(object) || deniedObjects.count(name)) {
         lastError = kErrorAccessDenied;
         return 0;
     }

@@ -56,10 +56,11 @@ public:
     bool cpuSetCallMissing = false;        // before Windows 10
     bool processorInfoCallMissing = false;  // before Windows 7
     bool oldCacheLayout = false;            // GroupCount 0, one mask, as before Windows 11
+    std::optional<Dword> firstTopologyRecordSize;  // a broken answer: the Size both calls give their first record
     // Machines users have: 16 of one kind; 28 in two classes (8 performance cores of two
     // threads, then 12 efficiency cores); 32 on two dies, the first with the large cache;
-    // 64 of one kind on eight dies; 128 in two groups of 64.
-    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128 };
+    // 64 of one kind on eight dies; 128 in two groups of 64; two groups of the hybrid 28.
+    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128, HybridTwoGroups56 };
     void UseMachine(Machine machine);
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
@@ -81,6 +82,7 @@ public:
     std::wstring commandLine;
     std::map<std::wstring, std::string> files;  // full path -> bytes
     std::map<std::wstring, Dword> fileReadErrors;  // path -> why CreateFileW fails on it (locked...)
+    std::map<std::wstring, std::int64_t> fileSizes;  // what GetFileSizeEx reports, where not the bytes held
     // Paths that open but are no disk file: a pipe's server or a device (FILE_TYPE_*).
     std::map<std::wstring, Dword> fileTypes;
     // Another program's open of a file: its access and share mode decide who else may open it.
@@ -92,7 +94,7 @@ public:
     // Named objects: holders of each name (another program counts as one), and names this
     // process may not open (made by an elevated copy, or with a DACL that shuts it out).
     std::map<std::wstring, int> namedObjects;
-    std::set<std::wstring> deniedObjects;
+    std::set<std::wstring> deniedObjects;       // by full name, or by the name asked in a private namespace
     bool elevated = false;                      // the own token's TokenElevation
     Dword sessionId = 1;
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them

@@ -152,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     // Behind the mark a quoted header still starts with its quote, so its comma stays inside.
     EncodingCase{"utf8_mark_then_quoted_header", kUtf8Mark + "\"head,er\"\r\nx\t0\tNormal\tC:\\t.exe",
                  ProfileEncoding::Utf8WithMark, L"C:\\t.exe"},
+    EncodingCase{"utf8_ends_in_a_multi_byte_letter", "h\r\nx\t0\tNormal\tC:\\Caf\xC3\xA9", ProfileEncoding::Utf8,
+                 L"C:\\Caf\u00E9"},
     EncodingCase{"utf8_four_bytes", "h\nx\t0\tNormal\tC:\\\xF0\x9F\x8E\xAE.exe\n", ProfileEncoding::Utf8,
                  std::wstring(L"C:\\") + (sizeof(wchar_t) == 2 ? std::wstring(L"\xD83C\xDFAE") : std::wstring(1, wchar_t(0x1F3AE))) + L".exe"},
     EncodingCase{"utf16_little_endian", Utf16(u"h\r\nx\t0\tNormal\tC:\\Caf\u00E9 \u00DCber\\t.exe\r\n"),
@@ -161,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     // Not strictly UTF-8: overlong, a surrogate, beyond U+10FFFF, cut short. Read as ANSI.
     EncodingCase{"overlong_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xC0\xAF.exe", ProfileEncoding::Ansi,
                  L"C:\\\u00C3\u00A9\u00C0\u00AF.exe"},
+    EncodingCase{"overlong_three_bytes_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xE0\x80\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00E0\u0080\u0080.exe"},
+    EncodingCase{"overlong_four_bytes_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xF0\x80\x80\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00F0\u0080\u0080\u0080.exe"},
     EncodingCase{"surrogate_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xED\xA0\x80.exe", ProfileEncoding::Ansi,
                  L"C:\\\u00ED\u00A0\u0080.exe"},
     EncodingCase{"beyond_unicode_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xF4\x90\x80\x80.exe", ProfileEncoding::Ansi,
