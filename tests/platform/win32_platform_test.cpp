@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 
@@ -173,6 +174,39 @@ TEST(Win32Processors, TheTopologyCallsAnswerInTheirDocumentedLayouts) {
         }
     } else {
         EXPECT_EQ(platform.GetLastError(), Dword{ERROR_PROC_NOT_FOUND});
+    }
+    // Records through the real call, as the topology reads them: only the relationship asked,
+    // each of its stated size. Caches where the machine describes them (Wine reports none where
+    // Linux shows none, and all alike otherwise); processor cores always.
+    for (const Dword relationship : {kRelationCache, Dword{RelationProcessorCore}}) {
+        needed = 0;
+        std::vector<std::uint64_t> records;
+        if (!platform.GetLogicalProcessorInformationEx(relationship, nullptr, &needed)) {
+            ASSERT_EQ(platform.GetLastError(), Dword{ERROR_INSUFFICIENT_BUFFER});
+            records.resize((needed + 7) / 8);
+            ASSERT_TRUE(platform.GetLogicalProcessorInformationEx(relationship, records.data(), &needed));
+        } else {
+            EXPECT_EQ(needed, 0u);
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(records.data());
+        std::size_t count = 0;
+        for (std::size_t at = 0; at < needed; ++count) {
+            SystemLogicalProcessorInformationEx record;
+            std::memcpy(&record, bytes + at, std::min<std::size_t>(needed - at, sizeof record));
+            EXPECT_EQ(record.Relationship, relationship);
+            ASSERT_GE(record.Size, relationship == kRelationCache ? sizeof record : 8 + 24 + sizeof(GroupAffinity));
+            ASSERT_LE(record.Size, needed - at);
+            if (relationship == kRelationCache && record.Cache.Level == 3) {
+                EXPECT_GT(record.Cache.CacheSize, 0u);
+                EXPECT_EQ(record.Cache.GroupMask.Group, 0u);
+                EXPECT_NE(record.Cache.GroupMask.Mask, 0u);
+                EXPECT_EQ(record.Cache.GroupMask.Mask & ~info.dwActiveProcessorMask, 0u);
+            }
+            at += record.Size;
+        }
+        if (relationship == RelationProcessorCore) {
+            EXPECT_GT(count, 0u);
+        }
     }
     const CpuTopology topology = ReadCpuTopology(platform);
     EXPECT_EQ(topology.Processors, info.dwNumberOfProcessors);
