@@ -144,7 +144,7 @@ bool CpuTextWarnings(const std::wstring& cpuText, const Machine& machine,
 
 std::wstring CurrentCpusShown(const std::wstring& cpuText, DwordPtr mask, const Machine& machine) {
     if (mask == 0) return L"CPUs unreadable";
-    if (IsCpuList(cpuText)) return L"CPUs " + FormatCpuList(mask);
+    if (IsCpuList(cpuText) || LeavesProcessors(cpuText)) return L"CPUs " + FormatCpuList(mask);
     return L"CPUs " + Quoted(AffinityMaskToDigits(mask, machine.Cpu.MaxCpuIndex));
 }
 

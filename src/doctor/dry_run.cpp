@@ -42,7 +42,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
         actions.push_back(action);
     }
     const std::size_t affinityActions = actions.size();
-    if (favorite.Priority != kLeavePriorityWord) {
+    if (!LeavesPriority(favorite.Priority)) {
         const Dword wanted = PriorityNameToClass(favorite.Priority);
         if (wanted == 0 && priorityClass != 0)
             actions.push_back(L"ask for priority class 0 (" + Quoted(favorite.Priority) +

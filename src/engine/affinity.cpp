@@ -1,5 +1,7 @@
 #include "engine/affinity.h"
 
+#include "engine/priority.h"
+
 namespace mjr {
 namespace {
 
@@ -17,6 +19,8 @@ std::int32_t EntryFor(const CpuTable& cpu, std::int32_t value) noexcept {
 }
 
 }  // namespace
+
+bool LeavesProcessors(std::wstring_view cpuText) noexcept { return SameWord(cpuText, L"Default"); }
 
 std::vector<std::int32_t> MaskToBitList(std::int32_t mask) {
     std::vector<std::int32_t> bits;
@@ -62,6 +66,7 @@ std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex) {
 
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current) {
     AffinityDecision decision;
+    if (LeavesProcessors(cpuText)) return decision;
     if (!IsCpuList(cpuText)) {
         if (cpuText == AffinityMaskToDigits(current, cpu.MaxCpuIndex)) return decision;
         decision.action = AffinityDecision::Action::Set;

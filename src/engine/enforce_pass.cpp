@@ -41,9 +41,12 @@ void ScanProcess(Module1& m, Dword pid) {
     if (!path) return;
     const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
     if (!favorite) return;
-    const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, queried.get()));
+    // "Default" processors are not even read.
+    const AffinityDecision affinity = LeavesProcessors(favorite->Affinity)
+        ? AffinityDecision{}
+        : DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, queried.get()));
     const bool affinityDue = affinity.action == AffinityDecision::Action::Set;
-    const bool priorityApplies = favorite->Priority != kLeavePriorityWord;
+    const bool priorityApplies = !LeavesPriority(favorite->Priority);
     const Dword wantedClass = priorityApplies ? PriorityNameToClass(favorite->Priority) : 0;
     const bool priorityDue = priorityApplies && ReadPriorityClass(m.platform, queried.get()) != wantedClass;
     if (affinity.action != AffinityDecision::Action::Keep) m.FavoritesHit.Increment();

@@ -4,11 +4,31 @@
 
 namespace mjr {
 
+namespace {
+
+bool IsBlank(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
+wchar_t Lower(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
+
+}  // namespace
+
+bool SameWord(std::wstring_view text, std::wstring_view word) noexcept {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    if (text.size() != word.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (Lower(text[i]) != Lower(word[i])) return false;
+    return true;
+}
+
 Dword PriorityNameToClass(std::wstring_view word) noexcept {
     for (const PriorityWord& entry : kPriorityWords)
-        if (entry.word == word) return entry.priorityClass;
+        if (SameWord(word, entry.word)) return entry.priorityClass;
+    for (const PriorityWord& entry : kPriorityAliases)
+        if (SameWord(word, entry.word)) return entry.priorityClass;
     return 0;
 }
+
+bool LeavesPriority(std::wstring_view word) noexcept { return SameWord(word, kLeavePriorityWord); }
 
 std::wstring_view PriorityClassToName(Dword priorityClass) noexcept {
     for (const PriorityWord& entry : kPriorityWords)

@@ -247,15 +247,23 @@ def quoted_path_with_comma(w):
 
 
 def default_keeps_priority(w):
+    """Default leaves the priority, and as a CPU text the processors; Task Manager's words apply."""
     need_cpus(w, 2)
     kept = w.helper("Apps\\Kept.exe")
     reset = w.helper("Apps\\Reset.exe")
+    words = {"high": HIGH, " Below normal ": BELOW, "Idle": IDLE}
+    worded = {word: w.helper(f"Apps\\Word{k}.exe") for k, word in enumerate(words)}
     for h in (kept, reset):
         w.probe("setprio", str(h.win_pid), str(IDLE))
-    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)])
+    for h in worded.values():
+        w.probe("setaff", str(h.win_pid), "2")
+    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)] +
+              [fav(" default", word, h.win_path) for word, h in worded.items()])
     w.run_program("/My Favs 2 /exit")
     w.expect(kept, 0x1, IDLE, "(Default)")
     w.expect(reset, 0x1, NORMAL, "(Normal)")
+    for word, h in worded.items():
+        w.expect(h, 0x2, words[word], f"(CPUs Default, priority {word!r})")
 
 
 def digits_out_of_order_applied_every_run(w):

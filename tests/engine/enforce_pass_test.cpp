@@ -248,15 +248,22 @@ TEST_F(Pass, AListIsSetOnceOnTheWholeMaskAndAFailingOneNeverOpensForSetting) {
     EXPECT_EQ(m.AffinityErrors.Value(), 4);
 }
 
-TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {
+TEST_F(Pass, DefaultInAnyCaseLeavesPriorityAndProcessorsUnreadAndUnset) {
     Favourite(L"C:\\t.exe", L"01", L"Default");
-    Favourite(L"C:\\u.exe", L"01", L"default");
+    Favourite(L"C:\\u.exe", L" default ", L" DEFAULT");
+    Favourite(L"C:\\v.exe", L"Default", L"Below normal");
     fake.AddProcess(200, "C:\\t.exe").priority = 0x40;
-    fake.AddProcess(201, "C:\\u.exe").priority = 0x40;
-    EnforcePass(m);
+    fake.AddProcess(201, "C:\\u.exe").affinity = 0x4;
+    fake.AddProcess(202, "C:\\v.exe").affinity = 0x4;
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
     EXPECT_EQ(fake.Find(200)->priority, 0x40u);
-    EXPECT_EQ(m.PriorityErrors.Value(), 1);  // class 0 is refused for 201
-    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)"), 0u);  // nothing due: no open for setting
+    EXPECT_EQ(fake.Find(201)->affinity, 0x4u);
+    EXPECT_EQ(fake.Find(202)->affinity, 0x4u);  // today's mended fault: "Default" pinned processor 0
+    EXPECT_EQ(fake.Find(202)->priority, 0x4000u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
+    EXPECT_EQ(m.PriorityErrors.Value(), 0);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)") + fake.CallsNamed("OpenProcess(0x1200,0,201)"), 0u);
+    EXPECT_EQ(fake.CallsNamed("GetProcessAffinityMask"), 4u);  // 200's alone, once a scan
 }
 
 TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {

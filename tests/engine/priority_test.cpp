@@ -9,13 +9,19 @@ namespace {
 
 using testing::FakePlatform;
 
-TEST(PriorityNameToClass, WholeWordsCaseSensitive) {
-    struct { const wchar_t* word; Dword value; } cases[] = {
-        {L"Real", 256}, {L"High", 128}, {L"Above", 32768}, {L"Normal", 32}, {L"Below", 16384}, {L"Low", 64},
-        {L"Default", 0}, {L"default", 0}, {L"above", 0}, {L"High ", 0}, {L" High", 0}, {L"Realtime", 0},
-        {L"", 0},
+TEST(PriorityNameToClass, WordsInAnyCaseWithWindowsNames) {
+    struct { const wchar_t* word; Dword value; bool leaves; } cases[] = {
+        {L"Real", 256, false}, {L"High", 128, false}, {L"Above", 32768, false}, {L"Normal", 32, false},
+        {L"Below", 16384, false}, {L"Low", 64, false}, {L"Default", 0, true}, {L" dEfAuLt\t", 0, true},
+        {L"above", 32768, false}, {L"High ", 128, false}, {L" HIGH", 128, false}, {L"Realtime", 256, false},
+        {L"Above normal", 32768, false}, {L"abovenormal", 32768, false}, {L"Below Normal", 16384, false},
+        {L"BelowNormal", 16384, false}, {L"idle", 64, false}, {L"Above  normal", 0, false}, {L"Hi gh", 0, false},
+        {L"", 0, false}, {L"Defaults", 0, false},
     };
-    for (auto c : cases) EXPECT_EQ(PriorityNameToClass(c.word), c.value) << c.word;
+    for (auto c : cases) {
+        EXPECT_EQ(PriorityNameToClass(c.word), c.value) << c.word;
+        EXPECT_EQ(LeavesPriority(c.word), c.leaves) << c.word;
+    }
 }
 
 struct Priority : ::testing::Test {
