@@ -252,7 +252,20 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     }
 }
 
-void PriorityWarnings(const std::wstring& word, const Emit& emit) {
+void PriorityWarnings(const std::wstring& text, const Emit& emit) {
+    bool joined = false;
+    const std::wstring_view power = PowerPart(text, joined);
+    if (joined && !SameWord(power, L"Eco") && !SameWord(power, L"NoEco")) {
+        emit(L"priority " + Quoted(text) + L": " + Quoted(TrimSpaces(power)) + L" is no power word (Eco or NoEco): "
+             L"Windows refuses the whole text and a failure is counted on every scan");
+        return;
+    }
+    const std::wstring word(PriorityPart(text));
+    const PriorityRequest request = ReadPriorityText(text);
+    if (joined && request.power == PowerWord::Eco && (request.priorityClass == 0x100 || request.priorityClass == 0x80))
+        emit(L"priority " + Quoted(text) + L" asks for speed and for slowness at once: EcoQoS slows the program the "
+             L"class hurries; write " + Quoted(word + L"+NoEco") + L" to keep it fast, or a lower class with +Eco");
+    if (!joined && SameWord(word, L"Eco")) return;
     if (LeavesPriority(word)) return;
     const Dword priorityClass = PriorityNameToClass(word);
     if (priorityClass == 0x100) {

@@ -1,5 +1,6 @@
 #include "engine/affinity.h"
 
+#include "engine/cpu_sets.h"
 #include "engine/priority.h"
 
 namespace mjr {
@@ -66,7 +67,8 @@ std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex) {
 
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current) {
     AffinityDecision decision;
-    if (LeavesProcessors(cpuText)) return decision;
+    // CPU sets leave the hard affinity as it is.
+    if (LeavesProcessors(cpuText) || IsCpuSetText(cpuText)) return decision;
     if (!IsCpuList(cpuText)) {
         if (cpuText == AffinityMaskToDigits(current, cpu.MaxCpuIndex)) return decision;
         decision.action = AffinityDecision::Action::Set;

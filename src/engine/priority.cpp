@@ -30,6 +30,39 @@ Dword PriorityNameToClass(std::wstring_view word) noexcept {
 
 bool LeavesPriority(std::wstring_view word) noexcept { return SameWord(word, kLeavePriorityWord); }
 
+std::wstring_view PriorityPart(std::wstring_view text) noexcept { return text.substr(0, text.find(L'+')); }
+
+std::wstring_view PowerPart(std::wstring_view text, bool& joined) noexcept {
+    const std::size_t plus = text.find(L'+');
+    joined = plus != std::wstring_view::npos;
+    return joined ? text.substr(plus + 1) : std::wstring_view{};
+}
+
+PriorityRequest ReadPriorityText(std::wstring_view text) noexcept {
+    PriorityRequest request;
+    bool joined = false;
+    const std::wstring_view power = PowerPart(text, joined);
+    const std::wstring_view word = PriorityPart(text);
+    if (!joined && SameWord(word, L"Eco")) {
+        request.priorityClass = kIdlePriorityClass;
+        request.power = PowerWord::Eco;
+        return request;
+    }
+    if (joined) {
+        if (SameWord(power, L"Eco")) {
+            request.power = PowerWord::Eco;
+        } else if (SameWord(power, L"NoEco")) {
+            request.power = PowerWord::NoEco;
+        } else {
+            return PriorityRequest{};
+        }
+    }
+    request.leavesClass = LeavesPriority(word);
+    request.priorityClass = PriorityNameToClass(word);
+    if (!request.leavesClass && request.priorityClass == 0) return PriorityRequest{};
+    return request;
+}
+
 std::wstring_view PriorityClassToName(Dword priorityClass) noexcept {
     for (const PriorityWord& entry : kPriorityWords)
         if (entry.priorityClass == priorityClass) return entry.word;

@@ -30,6 +30,22 @@ inline constexpr std::wstring_view kLeavePriorityWord = L"Default";
 // Words compare without regard to letter case, blanks at either end ignored.
 bool SameWord(std::wstring_view text, std::wstring_view word) noexcept;
 
+// A power word joined to the priority word with "+": "High+NoEco", "Below+Eco"; "Eco" alone
+// is Task Manager's Efficiency mode, Low with EcoQoS on.
+enum class PowerWord { None, Eco, NoEco };
+struct PriorityRequest {
+    bool leavesClass = false;  // "Default"
+    Dword priorityClass = 0;   // 0 when the text names no class: asked for, refused, counted
+    PowerWord power = PowerWord::None;
+};
+// A priority field read whole; a power word that is neither "Eco" nor "NoEco" makes the whole
+// text name nothing.
+PriorityRequest ReadPriorityText(std::wstring_view text) noexcept;
+// The priority word and the power word of a text: the parts before and after its first "+"
+// (the second empty and `joined` false without one).
+std::wstring_view PriorityPart(std::wstring_view text) noexcept;
+std::wstring_view PowerPart(std::wstring_view text, bool& joined) noexcept;
+
 // The class a priority word names, aliases included; 0 for "Default" and for no word.
 Dword PriorityNameToClass(std::wstring_view word) noexcept;
 // Whether a priority word is "Default", which leaves the class alone.

@@ -219,6 +219,13 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
                  L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
+    WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
+                {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
+                 L"processors 0-1 write \"~0-1\"",
+                 L"CPUs \"~2-5\" names processors 4-5, which this machine lacks (it has processors 0-3 across its groups)"}},
+    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
+                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -283,6 +290,8 @@ struct MachineCase {
     const char* cpus;                 // the favourite's CPU text
     Dword processMask;                // the matching process's mask now
     std::vector<const wchar_t*> says;  // parts of the report's lines
+    bool noCpuSets = false;            // Windows before 10
+    const char* priority = "Default";
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -291,7 +300,8 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     Doctor d;
     const MachineCase& c = GetParam();
     d.fake.UseMachine(c.machine);
-    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\tDefault\tC:\\Apps\\Game.exe\r\n";
+    d.fake.setCpuSetsCallMissing = c.noCpuSets;
+    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
@@ -311,7 +321,22 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPUs \"15-8\": no processors: the list does not read", L"a scan would set no affinity, since the list"}},
     MachineCase{"two_groups", FakePlatform::Machine::TwoGroups128, "C", 0x1,
                 {L"Machine: 2 processor groups, 64 processors in this one",
-                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}}),
+                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}},
+    MachineCase{"cpu_sets_across_groups", FakePlatform::Machine::TwoGroups128, "~C;100", 0x1,
+                {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
+                 L"numbers them (group 0: 0-63, group 1: 64-127)",
+                 L"  line 2: CPUs \"~C;100\": CPU sets on processors 0-15;100; hard affinity left alone",
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
+    MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
+                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
+                 L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
+    MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
+                {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
+                 L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
+    MachineCase{"efficiency_mode", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"  line 2: priority \"Eco\": Task Manager's Efficiency mode",
+                 L"CPUs 0-15, priority Normal, EcoQoS as Windows decides: a scan would set the priority to Low and switch EcoQoS on"},
+                false, "Eco"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {
