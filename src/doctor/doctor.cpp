@@ -283,7 +283,9 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     Machine machine = LookAtMachine(platform, build);
     machine.CheckerElevated = CheckerIsElevated(platform);
     out.Line(MachineLine(machine));
+    out.Line(CpuSetNumberingLine(machine));
     for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);
+    for (const std::wstring& line : PowerExplanations(favorites, reading.favoriteLines)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
     for (std::wstring& warning : FavoriteWarnings(platform, favorites, reading.favoriteLines, machine, trace.Encoding))

@@ -1,5 +1,6 @@
 #include "doctor/favorite_findings.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "doctor/cpu_list_findings.h"
@@ -29,7 +30,6 @@ std::wstring Folded(std::wstring_view text) {
 std::wstring_view LikelyPriorityWord(std::wstring_view text) {
     const std::wstring folded = Folded(text);
     if (folded.empty()) return {};
-    if (folded == L"idle") return L"Low";
     // The program's own words, "Default" last.
     const auto first = [](auto matches) -> std::wstring_view {
         for (const PriorityWord& entry : kPriorityWords)
@@ -203,17 +203,20 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
+    if (LeavesProcessors(digits)) return;
     if (CpuTextWarnings(digits, machine, emit)) return;
     const std::wstring_view trimmed = TrimSpaces(digits);
-    if (HasBlankAtAnEnd(digits) && !trimmed.empty()) {
+    const bool holdsDigit = std::any_of(digits.begin(), digits.end(), IsDigit);
+    if (!holdsDigit) {
+        emit((digits.empty() ? std::wstring(L"no CPU digits") : L"CPU digits " + Quoted(digits) + L" hold no digit") +
+             L": the program sets processor 0 alone, and since the text never equals what it reads back, again and "
+             L"counted on every scan: write \"Default\" to leave the processors alone");
+        return;
+    }
+    if (HasBlankAtAnEnd(digits)) {
         emit(L"CPU digits " + Quoted(digits) + L" have a blank at an end, which is taken as processor 0 and never "
              L"equals what the program reads back, so it is set again and counted on every scan: write " +
              Quoted(AffinityMaskToDigits(DigitsToMask(machine.Cpu, trimmed), machine.Cpu.MaxCpuIndex)));
-        return;
-    }
-    if (digits.empty()) {
-        emit(L"no CPU digits: the program sets processor 0 alone, and since an empty text never equals what it "
-             L"reads back, again and counted on every scan: write \"0\"");
         return;
     }
     std::wstring nonDigits, lacking, unreported;
@@ -249,30 +252,35 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     }
 }
 
-void PriorityWarnings(const std::wstring& word, const Emit& emit) {
-    if (word == kLeavePriorityWord) return;
-    const std::wstring_view trimmed = TrimSpaces(word);
-    if (HasBlankAtAnEnd(word) && (trimmed == kLeavePriorityWord || PriorityNameToClass(trimmed) != 0)) {
-        emit(L"priority " + Quoted(word) + L" has a blank at an end, and blanks count: Windows refuses it and a "
-             L"failure is counted on every scan: write " + Quoted(trimmed));
+void PriorityWarnings(const std::wstring& text, const Emit& emit) {
+    bool joined = false;
+    const std::wstring_view power = PowerPart(text, joined);
+    if (joined && !SameWord(power, L"Eco") && !SameWord(power, L"NoEco")) {
+        emit(L"priority " + Quoted(text) + L": " + Quoted(TrimSpaces(power)) + L" is no power word (Eco or NoEco): "
+             L"Windows refuses the whole text and a failure is counted on every scan");
         return;
     }
-    if (word == L"Real") {
-        emit(L"priority \"Real\" takes only with the right to raise scheduling priority (an elevated administrator); "
-             L"without it Windows gives High instead, and the program asks for Real again on every scan");
+    const std::wstring word(PriorityPart(text));
+    const PriorityRequest request = ReadPriorityText(text);
+    if (joined && request.power == PowerWord::Eco && (request.priorityClass == 0x100 || request.priorityClass == 0x80))
+        emit(L"priority " + Quoted(text) + L" asks for speed and for slowness at once: EcoQoS slows the program the "
+             L"class hurries; write " + Quoted(word + L"+NoEco") + L" to keep it fast, or a lower class with +Eco");
+    if (!joined && SameWord(word, L"Eco")) return;
+    if (LeavesPriority(word)) return;
+    const Dword priorityClass = PriorityNameToClass(word);
+    if (priorityClass == 0x100) {
+        emit(L"priority " + Quoted(word) + L" (Real) takes only with the right to raise scheduling priority (an "
+             L"elevated administrator); without it Windows gives High instead, and the program asks for Real again "
+             L"on every scan");
         return;
     }
-    if (PriorityNameToClass(word) != 0) return;
+    if (priorityClass != 0) return;
     const std::wstring_view likely = LikelyPriorityWord(word);
-    if (likely == kLeavePriorityWord) {
-        emit(L"priority " + Quoted(word) + L" is not \"Default\" (letter case and blanks count): it is not skipped; "
-             L"the program asks Windows for priority class 0, which is refused and counted on every scan: write \"Default\"");
-        return;
-    }
     std::wstring advice = likely.empty() ? std::wstring(L"none of them is close")
                                          : L"likely meant: " + Quoted(likely);
-    emit(L"priority " + Quoted(word) + L" is not one of Real, High, Above, Normal, Below, Low or Default "
-         L"(letter case and blanks count): Windows refuses it and a failure is counted on every scan; " + advice);
+    emit(L"priority " + Quoted(word) + L" is not one of Real, High, Above, Normal, Below, Low or Default (or "
+         L"Realtime, Above normal, Below normal, Idle): Windows refuses it and a failure is counted on every scan; " +
+         advice);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ inline constexpr Dword kProcessQueryInformation = 0x400;
 inline constexpr Dword kProcessVmRead = 0x10;
 inline constexpr Dword kProcessSetInformation = 0x200;
 inline constexpr Dword kProcessQueryLimitedInformation = 0x1000;
+inline constexpr Dword kProcessSetLimitedInformation = 0x2000;  // what CPU sets need (Windows 10)
 inline constexpr Dword kTokenAdjustPrivileges = 0x20;
 inline constexpr Dword kTokenQuery = 0x08;
 inline constexpr Dword kSePrivilegeEnabled = 2;
@@ -43,6 +44,21 @@ inline constexpr Dword kErrorInsufficientBuffer = 122;
 inline constexpr Dword kErrorProcNotFound = 127;
 inline constexpr Dword kErrorAlreadyExists = 183;
 inline constexpr Dword kErrorBadFileType = 222;
+inline constexpr Dword kErrorInvalidFunction = 1;
+inline constexpr Dword kErrorInvalidParameter = 87;
+
+// Power throttling (EcoQoS), PROCESS_POWER_THROTTLING_STATE as Windows lays it out; MinGW-w64
+// 10's headers lack it.
+inline constexpr Dword kProcessPowerThrottling = 4;  // PROCESS_INFORMATION_CLASS
+inline constexpr Dword kPowerThrottlingCurrentVersion = 1;
+inline constexpr Dword kPowerThrottlingExecutionSpeed = 0x1;
+inline constexpr Dword kPowerThrottlingIgnoreTimerResolution = 0x4;
+struct ProcessPowerThrottlingState {
+    Dword Version = kPowerThrottlingCurrentVersion;
+    Dword ControlMask = 0;  // the bits Windows is told about
+    Dword StateMask = 0;    // of those, the ones switched on
+};
+static_assert(sizeof(ProcessPowerThrottlingState) == 12);
 
 // GetDriveTypeW results (winbase.h values).
 inline constexpr Dword kDriveUnknown = 0;
@@ -192,6 +208,20 @@ public:
     // returnedLength: in, the buffer's bytes; out, the bytes written or needed.
     virtual WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer,
                                                      Dword* returnedLength) = 0;
+
+    // kernel32, a process's CPU sets and power state (Windows 10 and 11); looked up at run time
+    // like the topology calls: FALSE with ERROR_PROC_NOT_FOUND where Windows lacks them.
+    // requiredIdCount: the identifiers the process has (FALSE, ERROR_INSUFFICIENT_BUFFER when
+    // more than cpuSetIdCount); 0 with TRUE when it has no default CPU sets.
+    virtual WinBool GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                             Dword* requiredIdCount) = 0;
+    virtual WinBool SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) = 0;
+    virtual WinBool GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                          Dword processInformationSize) = 0;
+    virtual WinBool SetProcessInformation(Handle process, Dword processInformationClass,
+                                          const void* processInformation, Dword processInformationSize) = 0;
+    // GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name) != NULL: whether Windows has a call.
+    virtual bool Kernel32Exports(const char* name) = 0;
 
     // advapi32
     virtual WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) = 0;

@@ -165,12 +165,15 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"digit_equal_to_the_count", 2, true, "a\t2\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (2; it has 2)"}},
     WarningCase{"above_what_is_read_back", 10, true, "a\t08\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"above 7 (8)"}},
     WarningCase{"not_digits", 4, true, "a\t1 a\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"not digits (\" a\"), each taken as processor 0"}},
-    WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"no CPU digits: the program sets processor 0 alone"}},
-    WarningCase{"word_case_and_blank", 4, true, "a\t0\thigh \tC:\\Apps\\Tool.exe\r\n", {L"\"high \" is not one of Real, High, Above, Normal, Below, Low or Default (letter case and blanks count)"}},
-    WarningCase{"longer_word", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Real\""}},
+    WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\nb\tall\tHigh\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: no CPU digits: the program sets processor 0 alone, and since the text never equals what it "
+                 L"reads back, again and counted on every scan: write \"Default\" to leave the processors alone",
+                 L"line 3: CPU digits \"all\" hold no digit: the program sets processor 0 alone"}},
+    WarningCase{"words_people_write", 4, true, "a\t default\t high \tC:\\Apps\\Tool.exe\r\nb\tDEFAULT\tBelow normal\t"
+                "C:\\Program Files\\Tool.exe\r\nc\t0\tidle\tC:\\Apps\\Big64.exe\r\n", {}},
+    WarningCase{"longer_word", 4, true, "a\t0\tAbovenorm\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Above\""}},
     WarningCase{"unknown_word", 4, true, "a\t0\tTurbo\tC:\\Apps\\Tool.exe\r\n", {L"none of them is close"}},
-    WarningCase{"default_lower_case", 4, true, "a\t0\tdefault\tC:\\Apps\\Tool.exe\r\n", {L"it is not skipped"}},
-    WarningCase{"real_needs_rights", 4, true, "a\t0\tReal\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
+    WarningCase{"real_needs_rights", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
     WarningCase{"same_path_twice", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\r\n\"b\t9\tx\tC:\\Apps\\Tool.exe\"\r\n",
                 {L"line 3: this Path is already named on line 2"}},
     WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\n", {L"differs in letter case from the file on disk, and paths are compared case-sensitively: write \"C:\\Apps\\Tool.exe\""}},
@@ -195,9 +198,6 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"blank_before_digits", 4, true, "a\t 1\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPU digits \" 1\" have a blank at an end, which is taken as processor 0 and never equals what the "
                  L"program reads back, so it is set again and counted on every scan: write \"1\""}},
-    WarningCase{"blank_after_word", 4, true, "a\t0\tHigh \tC:\\Apps\\Tool.exe\r\n",
-                {L"priority \"High \" has a blank at an end, and blanks count: Windows refuses it and a failure is "
-                 L"counted on every scan: write \"High\""}},
     WarningCase{"blank_after_path", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe \r\n",
                 {L"has a blank at its end, which a running program's path never has, so it never matches: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
@@ -230,6 +230,13 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
+    WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
+                {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
+                 L"processors 0-1 write \"~0-1\"",
+                 L"CPUs \"~2-5\" names processors 4-5, which this machine lacks (it has processors 0-3 across its groups)"}},
+    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
+                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -239,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
-                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n"
+                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t default \tTurbo\tC:\\Apps\\Word.exe\r\n"
                              "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\nf\t01\tLow\tC:\\Apps\\Slow.exe\r\n"
                              "g\t9\tDefault\tC:\\Apps\\Nine.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
@@ -259,7 +266,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs \"01\", priority High: a scan changes nothing",
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"7\", which Windows refuses",
-             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
+             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for priority class 0",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
              L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs \"01\", priority Normal: a scan would set the priority to "
@@ -302,6 +309,8 @@ struct MachineCase {
     const char* cpus;                 // the favourite's CPU text
     Dword processMask;                // the matching process's mask now
     std::vector<const wchar_t*> says;  // parts of the report's lines
+    bool noCpuSets = false;            // Windows before 10
+    const char* priority = "Default";
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -310,7 +319,8 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     Doctor d;
     const MachineCase& c = GetParam();
     d.fake.UseMachine(c.machine);
-    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\tDefault\tC:\\Apps\\Game.exe\r\n";
+    d.fake.setCpuSetsCallMissing = c.noCpuSets;
+    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
@@ -330,7 +340,22 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPUs \"15-8\": no processors: the list does not read", L"a scan would set no affinity, since the list"}},
     MachineCase{"two_groups", FakePlatform::Machine::TwoGroups128, "C", 0x1,
                 {L"Machine: 2 processor groups, 64 processors in this one",
-                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}}),
+                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}},
+    MachineCase{"cpu_sets_across_groups", FakePlatform::Machine::TwoGroups128, "~C;100", 0x1,
+                {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
+                 L"numbers them (group 0: 0-63, group 1: 64-127)",
+                 L"  line 2: CPUs \"~C;100\": CPU sets on processors 0-15;100; hard affinity left alone",
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
+    MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
+                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
+                 L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
+    MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
+                {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
+                 L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
+    MachineCase{"efficiency_mode", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"  line 2: priority \"Eco\": Task Manager's Efficiency mode",
+                 L"CPUs 0-15, priority Normal, EcoQoS as Windows decides: a scan would set the priority to Low and switch EcoQoS on"},
+                false, "Eco"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {

@@ -302,13 +302,15 @@ class WineSession:
         rc, out, _, elapsed = self._run_captured(loader(args) + list(args), cwd, timeout)
         return rc, out, elapsed
 
-    def traced_calls(self, args, functions, cwd=None, timeout=60):
+    def traced_calls(self, args, functions, cwd=None, timeout=60, returns=False):
         """Runs `wine args...` to its end under Wine's relay trace of the named functions only;
-        returns the "Call DLL.Function(arguments)" lines, in order."""
+        returns the "Call DLL.Function(arguments)" lines, in order (with returns, each call's
+        "Ret DLL.Function() retval=..." line after it)."""
         self._run(base_loader() + ["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
                                    "/d", ";".join(functions), "/f"], timeout=60)
         _, _, err, _ = self._run_captured(loader(args) + list(args), cwd, timeout, debug="-all,+relay")
-        return [line.split(":", 1)[1] for line in err.splitlines() if ":Call " in line]
+        return [line.split(":", 1)[1] for line in err.splitlines()
+                if ":Call " in line or (returns and ":Ret " in line)]
 
     def wine_bytes(self, args, cwd=None, timeout=60):
         """As wine(), with stdout exactly as the program wrote it."""

@@ -247,15 +247,23 @@ def quoted_path_with_comma(w):
 
 
 def default_keeps_priority(w):
+    """Default leaves the priority, and as a CPU text the processors; Task Manager's words apply."""
     need_cpus(w, 2)
     kept = w.helper("Apps\\Kept.exe")
     reset = w.helper("Apps\\Reset.exe")
+    words = {"high": HIGH, " Below normal ": BELOW, "Idle": IDLE}
+    worded = {word: w.helper(f"Apps\\Word{k}.exe") for k, word in enumerate(words)}
     for h in (kept, reset):
         w.probe("setprio", str(h.win_pid), str(IDLE))
-    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)])
+    for h in worded.values():
+        w.probe("setaff", str(h.win_pid), "2")
+    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)] +
+              [fav(" default", word, h.win_path) for word, h in worded.items()])
     w.run_program("/My Favs 2 /exit")
     w.expect(kept, 0x1, IDLE, "(Default)")
     w.expect(reset, 0x1, NORMAL, "(Normal)")
+    for word, h in worded.items():
+        w.expect(h, 0x2, words[word], f"(CPUs Default, priority {word!r})")
 
 
 def digits_out_of_order_applied_every_run(w):
@@ -479,6 +487,61 @@ def lists_set_exactly_the_named_processors(w):
     check(w.s.affinity_sets(digits.linux_pid).count(0xA) == 1, "digits 13 were not set exactly once")
 
 
+def relay_calls(lines):
+    """(function, arguments, return value) of each traced KERNEL32 call, numbers, in order."""
+    found, pending = [], None
+    for line in lines:
+        if line.startswith("Call KERNEL32."):
+            name, rest = line[len("Call KERNEL32."):].split("(", 1)
+            pending = (name, [int(a, 16) for a in rest.split(")", 1)[0].split(",") if a])
+        elif line.startswith("Ret  KERNEL32.") and pending:
+            found.append(pending + (int(line.split("retval=", 1)[1].split()[0], 16),))
+            pending = None
+    return found
+
+
+def after_open(calls, access, pid):
+    """The handle an open of pid with access gave, and the calls up to the next open."""
+    for k, (name, args, ret) in enumerate(calls):
+        if name == "OpenProcess" and args[0] == access and args[2] == pid and ret:
+            end = next((j for j in range(k + 1, len(calls)) if calls[j][0] == "OpenProcess"), len(calls))
+            return ret, calls[k + 1:end]
+    raise Failure(f"no open of {pid} with {access:#x}: {calls}")
+
+
+def cpu_sets_and_eco_at_the_calls(w):
+    """Wine carries out neither CPU sets nor power throttling, but its relay trace shows the
+    calls: "~32-63" opens with the limited right to set (0x3000) and sets 32 identifiers on that
+    handle, hard affinity untouched; "Eco" sets the idle class, then asks for EcoQoS once, refused.
+    Digits and lists beside them behave as before."""
+    many_processors(w)
+    need_cpus(w, 64)
+    cpu_sets = w.helper("Apps\\Sets.exe")
+    eco = w.helper("Apps\\Eco.exe")
+    digits = w.helper("Apps\\Digits.exe")
+    listed = w.helper("Apps\\List.exe")
+    w.profile("My Favs 2", [fav("~32-63", "Default", cpu_sets.win_path), fav("Default", "Eco", eco.win_path),
+                            fav("13", "High", digits.win_path), fav("8-15", "Normal", listed.win_path)])
+    calls = relay_calls(w.s.traced_calls(
+        [os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"],
+        ["KERNEL32.OpenProcess", "KERNEL32.SetProcessDefaultCpuSets", "KERNEL32.SetProcessInformation",
+         "KERNEL32.SetPriorityClass", "KERNEL32.SetProcessAffinityMask"], cwd=w.prog_dir, returns=True))
+    opened = [args[0] for name, args, _ in calls if name == "OpenProcess" and args[2] == cpu_sets.win_pid]
+    check(opened == [0x1000, 0x3000], f"the CPU-set favourite was opened with {[hex(a) for a in opened]}")
+    handle, then = after_open(calls, 0x3000, cpu_sets.win_pid)
+    check([(name, args[0], args[2]) for name, args, _ in then] == [("SetProcessDefaultCpuSets", handle, 32)],
+          f"expected one SetProcessDefaultCpuSets of 32 identifiers on {handle:#x}: {then}")
+    handle, then = after_open(calls, 0x1200, eco.win_pid)
+    check([name for name, _, _ in then] == ["SetPriorityClass", "SetProcessInformation"] and
+          then[0][1] == [handle, IDLE] and then[1][1][:2] + then[1][1][3:] + [then[1][2]] == [handle, 4, 12, 0],
+          f"expected the idle class, then one refused SetProcessInformation(ProcessPowerThrottling): {then}")
+    w.expect(cpu_sets, w.full_mask, NORMAL, "(CPU sets: hard affinity left alone)")
+    check(not w.s.affinity_sets(cpu_sets.linux_pid), "the CPU-set favourite had its hard affinity set")
+    w.expect(eco, w.full_mask, IDLE, "(Eco)")
+    w.expect(digits, 0xA, HIGH, "(digits 13)")
+    w.expect(listed, 0xFF00, NORMAL, "(list 8-15)")
+
+
 def settled_list_is_not_set_again_while_resident(w):
     """The resident program sets a list once; later scans leave it alone until the mask
     changes from outside."""
@@ -514,7 +577,7 @@ CASES = {f.__name__: f for f in (
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
     saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
     forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,
-    settled_list_is_not_set_again_while_resident)}
+    settled_list_is_not_set_again_while_resident, cpu_sets_and_eco_at_the_calls)}
 
 
 def main():

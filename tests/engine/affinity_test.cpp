@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cpu_sets.h"
 #include "engine/process_handles.h"
 #include "platform/fake_platform.h"
 
@@ -175,6 +176,28 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         EXPECT_EQ(got.mask, c.mask & expressible) << c.text << " machine " << static_cast<int>(c.machine);
         EXPECT_EQ(got.problem, c.problem) << c.text << " machine " << static_cast<int>(c.machine);
     }
+}
+
+TEST(CpuSets, NumbersCountAcrossGroupsAndNamesReachEveryGroup) {
+    using P = CpuMaskProblem;
+    struct { Machine machine; const wchar_t* text; const wchar_t* numbers; P problem; } cases[] = {
+        {Machine::Hybrid28, L"~P", L"0-15", P::None},          {Machine::Hybrid28, L" ~ e ", L"16-27", P::None},
+        {Machine::TwoDie32, L"~C", L"0-15", P::None},          {Machine::OneKind16, L"~12", L"12", P::None},
+        {Machine::TwoGroups128, L"~C;100", L"0-15;100", P::None}, {Machine::TwoGroups128, L"~P", L"0-127", P::None},
+        {Machine::TwoGroups128, L"~E", L"", P::Empty},         {Machine::TwoGroups128, L"~120-130", L"120-127", P::Lacking},
+        {Machine::OneKind16, L"~2048", L"", P::Refused},       {Machine::OneKind16, L"~1;x", L"", P::Refused},
+    };
+    for (auto c : cases) {
+        FakePlatform fake;
+        fake.UseMachine(c.machine);
+        const CpuSetSelection got = SelectCpuSets(c.text, ReadCpuTopology(fake));
+        EXPECT_EQ(FormatProcessorNumbers(got.numbers), c.numbers) << c.text;
+        EXPECT_EQ(got.problem, c.problem) << c.text;
+    }
+    FakePlatform fake;
+    fake.UseMachine(Machine::TwoGroups128);  // the 65th processor is group 1's first
+    EXPECT_EQ(SelectCpuSets(L"~63-64", ReadCpuTopology(fake)).ids, (std::vector<Dword>{0x13F, 0x140}));
+    EXPECT_EQ(SelectCpuSets(L"~64-65", ReadCpuTopology(fake)).lacking, (std::vector<int>{}));
 }
 
 TEST(CpuTopology, ReadsOnceFromBothCallsAndFallsBackWhereTheyFail) {

@@ -248,15 +248,22 @@ TEST_F(Pass, AListIsSetOnceOnTheWholeMaskAndAFailingOneNeverOpensForSetting) {
     EXPECT_EQ(m.AffinityErrors.Value(), 4);
 }
 
-TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {
+TEST_F(Pass, DefaultInAnyCaseLeavesPriorityAndProcessorsUnreadAndUnset) {
     Favourite(L"C:\\t.exe", L"01", L"Default");
-    Favourite(L"C:\\u.exe", L"01", L"default");
+    Favourite(L"C:\\u.exe", L" default ", L" DEFAULT");
+    Favourite(L"C:\\v.exe", L"Default", L"Below normal");
     fake.AddProcess(200, "C:\\t.exe").priority = 0x40;
-    fake.AddProcess(201, "C:\\u.exe").priority = 0x40;
-    EnforcePass(m);
+    fake.AddProcess(201, "C:\\u.exe").affinity = 0x4;
+    fake.AddProcess(202, "C:\\v.exe").affinity = 0x4;
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
     EXPECT_EQ(fake.Find(200)->priority, 0x40u);
-    EXPECT_EQ(m.PriorityErrors.Value(), 1);  // class 0 is refused for 201
-    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)"), 0u);  // nothing due: no open for setting
+    EXPECT_EQ(fake.Find(201)->affinity, 0x4u);
+    EXPECT_EQ(fake.Find(202)->affinity, 0x4u);  // today's mended fault: "Default" pinned processor 0
+    EXPECT_EQ(fake.Find(202)->priority, 0x4000u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
+    EXPECT_EQ(m.PriorityErrors.Value(), 0);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)") + fake.CallsNamed("OpenProcess(0x1200,0,201)"), 0u);
+    EXPECT_EQ(fake.CallsNamed("GetProcessAffinityMask"), 4u);  // 200's alone, once a scan
 }
 
 TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {
@@ -335,6 +342,91 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenTest, ::testing::Values(
              {kQuery, kSet}, 0, 0, 0x2, 0x80},
     // Matched by the empty Path; with no process held, nothing proves what a set would reach.
     OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 1, 1, 0x3, 0x20}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// One scan of process 200 against C:\t.exe with a CPU-set or power text: the opens, the sets in
+// order, the counts and the state after.
+struct PlacementCase {
+    const char* name;
+    const wchar_t* cpus;
+    const wchar_t* priority;
+    std::function<void(FakePlatform&, FakeProcess&)> arrange;
+    std::vector<std::string> opens;  // after the open for querying
+    std::vector<std::string> sets;
+    std::int64_t hits, affinityErrors, priorityErrors;
+    std::vector<Dword> cpuSetsAfter;
+    Dword powerControlAfter, powerStateAfter;
+};
+
+class PlacementTest : public Pass, public ::testing::WithParamInterface<PlacementCase> {};
+
+TEST_P(PlacementTest, OpensSetsAndCounts) {
+    const PlacementCase& c = GetParam();
+    c.arrange(fake, fake.AddProcess(200, "C:\\t.exe"));
+    m.Cpu.Topology = ReadCpuTopology(fake);
+    Favourite(L"C:\\t.exe", c.cpus, c.priority);
+    fake.ClearRecord();
+    EnforcePass(m);
+    std::vector<std::string> opens, sets;
+    for (const std::string& call : fake.calls) {
+        if (call.rfind("OpenProcess", 0) == 0 && call != kQuery && call.find(",0,200)") != std::string::npos)
+            opens.push_back(call);
+        if (call.rfind("Set", 0) == 0) sets.push_back(call);
+    }
+    EXPECT_EQ(opens, c.opens);
+    EXPECT_EQ(sets, c.sets);
+    EXPECT_EQ(m.FavoritesHit.Value(), c.hits);
+    EXPECT_EQ(m.AffinityErrors.Value(), c.affinityErrors);
+    EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
+    const FakeProcess& p = *fake.Find(200);
+    EXPECT_EQ(p.defaultCpuSets, c.cpuSetsAfter);
+    EXPECT_EQ(p.power.ControlMask, c.powerControlAfter);
+    EXPECT_EQ(p.power.StateMask, c.powerStateAfter);
+    EXPECT_EQ(p.affinity, 0x3u);  // CPU sets and power never touch the hard affinity
+}
+
+const std::string kCpuSetOpen = "OpenProcess(0x3000,0,200)";
+const std::string kBothOpen = "OpenProcess(0x3200,0,200)";
+const std::vector<Dword> kOneTwo = {0x101, 0x102};
+const auto kAsIs = [](FakePlatform&, FakeProcess&) {};
+
+INSTANTIATE_TEST_SUITE_P(Table, PlacementTest, ::testing::Values(
+    PlacementCase{"cpu_sets_differ", L"~1-2", L"Default", kAsIs, {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"},
+                  1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"cpu_sets_settled", L" ~ 2;1", L"Default", [](FakePlatform&, FakeProcess& p) { p.defaultCpuSets = {0x102, 0x101}; },
+                  {}, {}, 0, 0, 0, {0x102, 0x101}, 0, 0},
+    PlacementCase{"cpu_sets_and_class_one_open", L"~1-2", L"High", kAsIs, {kBothOpen},
+                  {"SetProcessDefaultCpuSets(2)", "SetPriorityClass(0x80)"}, 1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"higher_right_refused_lower_granted", L"~1-2", L"High",
+                  [](FakePlatform&, FakeProcess& p) { p.grantedAccess = kProcessSetLimitedInformation | kProcessQueryLimitedInformation; },
+                  {kBothOpen, kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 1, kOneTwo, 0, 0},
+    PlacementCase{"cpu_set_open_refused", L"~1-2", L"Default",
+                  [](FakePlatform&, FakeProcess& p) { p.grantedAccess = kProcessQueryLimitedInformation; },
+                  {kCpuSetOpen}, {}, 1, 1, 0, {}, 0, 0},
+    PlacementCase{"read_missing_sets_within_the_budget", L"~1-2", L"Default",
+                  [](FakePlatform& f, FakeProcess& p) { f.getCpuSetsCallMissing = true; p.defaultCpuSets = {0x101, 0x102}; },
+                  {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"set_missing_fails_without_an_open", L"~1-2", L"Default",
+                  [](FakePlatform& f, FakeProcess&) { f.setCpuSetsCallMissing = true; }, {}, {}, 0, 1, 0, {}, 0, 0},
+    PlacementCase{"beyond_the_machine_fails_without_an_open", L"~3-4", L"Default", kAsIs, {}, {}, 1, 1, 0, {}, 0, 0},
+    PlacementCase{"across_groups", L"~63-64", L"Default",
+                  [](FakePlatform& f, FakeProcess&) { f.UseMachine(FakePlatform::Machine::TwoGroups128); },
+                  {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, {0x13F, 0x140}, 0, 0},
+    PlacementCase{"eco_is_efficiency_mode", L"01", L"Eco", kAsIs, {"OpenProcess(0x1200,0,200)"},
+                  {"SetPriorityClass(0x40)", "SetProcessInformation(4,0x1,0x1)"}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"eco_settled", L"01", L"low+eco", [](FakePlatform&, FakeProcess& p) { p.priority = 0x40; p.power = {1, 1, 1}; },
+                  {}, {}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"unreadable_power_is_set", L"01", L"Default+Eco",
+                  [](FakePlatform& f, FakeProcess& p) { f.powerReadRefused = true; p.power = {1, 1, 1}; },
+                  {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x1,0x1)"}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"timer_resolution_refused_then_speed_alone", L"01", L"High+NoEco",
+                  [](FakePlatform& f, FakeProcess& p) { f.timerResolutionRefused = true; p.priority = 0x80; },
+                  {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x5,0x0)", "SetProcessInformation(4,0x1,0x0)"},
+                  0, 0, 0, {}, 1, 0},
+    PlacementCase{"power_refused_as_wine_does", L"~1-2", L"Eco",
+                  [](FakePlatform& f, FakeProcess&) { f.getProcessInformationMissing = true; f.powerSetError = kErrorInvalidFunction; },
+                  {kBothOpen}, {"SetProcessDefaultCpuSets(2)", "SetPriorityClass(0x40)", "SetProcessInformation(4,0x1,0x1)"},
+                  1, 0, 1, kOneTwo, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

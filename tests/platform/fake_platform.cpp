@@ -47,9 +47,11 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-// Like Windows: the right to query implies the limited right to query.
+// Like Windows: each full right implies its limited one.
 Dword WithImplied(Dword access) {
-    return (access & kProcessQueryInformation) ? (access | kProcessQueryLimitedInformation) : access;
+    if (access & kProcessQueryInformation) access |= kProcessQueryLimitedInformation;
+    if (access & kProcessSetInformation) access |= kProcessSetLimitedInformation;
+    return access;
 }
 
 bool IsValidPriorityClass(Dword c) {
@@ -382,6 +384,68 @@ WinBool FakePlatform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
     if (mask == 0 || (mask & ~SystemMask()) != 0) return 0;  // a processor the machine lacks
     p->affinity = mask;
     return p->setAffinityResult;
+}
+
+WinBool FakePlatform::GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                               Dword* requiredIdCount) {
+    if (recordCalls) Record("GetProcessDefaultCpuSets(" + std::to_string(cpuSetIdCount) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    lastError = getCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInsufficientBuffer;
+    if (getCpuSetsCallMissing || !p) return 0;
+    *requiredIdCount = static_cast<Dword>(p->defaultCpuSets.size());
+    if (p->defaultCpuSets.size() > cpuSetIdCount) return 0;
+    std::copy(p->defaultCpuSets.begin(), p->defaultCpuSets.end(), cpuSetIds);
+    return 1;
+}
+
+WinBool FakePlatform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) {
+    if (recordCalls) Record("SetProcessDefaultCpuSets(" + std::to_string(cpuSetIdCount) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetLimitedInformation);
+    lastError = setCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInvalidParameter;
+    if (setCpuSetsCallMissing || !p) return 0;
+    for (Dword k = 0; k < cpuSetIdCount; ++k) {
+        const Dword index = cpuSetIds[k] - 0x100;
+        if (cpuSetIds[k] < 0x100 || index / 64 >= processorGroups || index % 64 >= numberOfProcessors) return 0;
+    }
+    p->defaultCpuSets.assign(cpuSetIds, cpuSetIds + cpuSetIdCount);
+    return 1;
+}
+
+WinBool FakePlatform::GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                            Dword processInformationSize) {
+    if (recordCalls) Record("GetProcessInformation(" + std::to_string(processInformationClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    const bool known = processInformationClass == kProcessPowerThrottling &&
+                       processInformationSize == sizeof(ProcessPowerThrottlingState) && !powerReadRefused;
+    lastError = getProcessInformationMissing ? kErrorProcNotFound : !known ? kErrorInvalidParameter : kErrorAccessDenied;
+    if (getProcessInformationMissing || !known || !p) return 0;
+    std::memcpy(processInformation, &p->power, sizeof p->power);
+    return 1;
+}
+
+WinBool FakePlatform::SetProcessInformation(Handle process, Dword processInformationClass,
+                                            const void* processInformation, Dword processInformationSize) {
+    ProcessPowerThrottlingState state;
+    if (processInformationSize == sizeof state) std::memcpy(&state, processInformation, sizeof state);
+    if (recordCalls) Record("SetProcessInformation(" + std::to_string(processInformationClass) + "," +
+                            Hex(state.ControlMask) + "," + Hex(state.StateMask) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    const bool valid = processInformationClass == kProcessPowerThrottling && processInformationSize == sizeof state &&
+                       state.Version == kPowerThrottlingCurrentVersion &&
+                       !(timerResolutionRefused && (state.ControlMask & kPowerThrottlingIgnoreTimerResolution));
+    lastError = powerSetError ? powerSetError : !valid ? kErrorInvalidParameter : kErrorAccessDenied;
+    if (powerSetError || !valid || !p) return 0;
+    p->power = state;
+    return 1;
+}
+
+bool FakePlatform::Kernel32Exports(const char* name) {
+    const std::string call = name;
+    if (call == "GetSystemCpuSetInformation") return !cpuSetCallMissing;
+    if (call == "GetProcessDefaultCpuSets") return !getCpuSetsCallMissing;
+    if (call == "SetProcessDefaultCpuSets") return !setCpuSetsCallMissing;
+    if (call == "GetProcessInformation") return !getProcessInformationMissing;
+    return true;
 }
 
 Dword FakePlatform::GetPriorityClass(Handle process) {

@@ -32,6 +32,8 @@ struct FakeProcess {
     WinBool setAffinityResult = 1;     // what a successful SetProcessAffinityMask returns
     bool getPriorityFails = false;
     bool setPriorityFails = false;
+    std::vector<Dword> defaultCpuSets;  // CPU-set identifiers; empty: none
+    ProcessPowerThrottlingState power;  // as SetProcessInformation left it
 };
 
 class FakePlatform : public Platform {
@@ -57,6 +59,13 @@ public:
     bool processorInfoCallMissing = false;  // before Windows 7
     bool oldCacheLayout = false;            // GroupCount 0, one mask, as before Windows 11
     std::optional<Dword> firstTopologyRecordSize;  // a broken answer: the Size both calls give their first record
+    // CPU-set identifiers are 0x100 + 64 * group + index, as Wine numbers them.
+    bool getCpuSetsCallMissing = false;     // Wine 8
+    bool setCpuSetsCallMissing = false;     // before Windows 10
+    bool getProcessInformationMissing = false;  // before Windows 8, and Wine 8
+    bool powerReadRefused = false;          // before Windows 11 22H2
+    bool timerResolutionRefused = false;    // before Windows 11
+    Dword powerSetError = 0;                // every power set fails with it (Wine 8: ERROR_INVALID_FUNCTION)
     // Machines users have: 16 of one kind; 28 in two classes (8 performance cores of two
     // threads, then 12 efficiency cores); 32 on two dies, the first with the large cache;
     // 64 of one kind on eight dies; 128 in two groups of 64; two groups of the hybrid 28.
@@ -149,6 +158,14 @@ public:
     WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
                                        Handle process, Dword flags) override;
     WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
+    WinBool GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                     Dword* requiredIdCount) override;
+    WinBool SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) override;
+    WinBool GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                  Dword processInformationSize) override;
+    WinBool SetProcessInformation(Handle process, Dword processInformationClass, const void* processInformation,
+                                  Dword processInformationSize) override;
+    bool Kernel32Exports(const char* name) override;
     Dword GetPriorityClass(Handle process) override;
     WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
     void Sleep(Dword milliseconds) override;
