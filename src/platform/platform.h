@@ -38,6 +38,11 @@ inline constexpr Dword kErrorAccessDenied = 5;
 inline constexpr Dword kErrorSharingViolation = 32;
 inline constexpr Dword kErrorLockViolation = 33;
 inline constexpr Dword kErrorFileTooLarge = 223;
+inline constexpr Dword kErrorNotReady = 21;
+inline constexpr Dword kErrorBadNetPath = 53;
+inline constexpr Dword kErrorBadNetName = 67;
+inline constexpr Dword kErrorInvalidName = 123;
+inline constexpr Dword kErrorFilenameTooLong = 206;
 inline constexpr Dword kScs64BitBinary = 6;
 inline constexpr Dword kErrorInsufficientBuffer = 122;
 inline constexpr Dword kErrorProcNotFound = 127;
@@ -52,6 +57,11 @@ inline constexpr Dword kDriveFixed = 3;
 inline constexpr Dword kDriveRemote = 4;
 inline constexpr Dword kDriveCdrom = 5;
 inline constexpr Dword kDriveRamdisk = 6;
+
+// LCMapStringW: the invariant locale's upper-case mapping, the one Windows compares file
+// names by (winnls.h values).
+inline constexpr Dword kLocaleInvariant = 0x7F;
+inline constexpr Dword kLcmapUppercase = 0x200;
 
 // FILETIME: 100-ns intervals since 1601, as two halves.
 struct FileTime {
@@ -203,6 +213,10 @@ public:
     // Texts are wide inside the program and ANSI (the system code page) at the calls above.
     virtual std::string WideToAnsi(std::wstring_view text) = 0;
     virtual std::wstring AnsiToWide(std::string_view text) = 0;
+    // kernel32 LCMapStringW: the characters written (or, with destinationCount 0, needed),
+    // 0 on failure. A count of -1 reads the source up to its NUL.
+    virtual int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                             wchar_t* destination, int destinationCount) = 0;
 
     // What the runtime provides: the directory holding the executable (ending in "\" only
     // at a drive root) and the text after the program's name on its command line.

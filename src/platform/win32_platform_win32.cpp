@@ -316,6 +316,11 @@ std::wstring Win32Platform::AnsiToWide(std::string_view text) {
     return out;
 }
 
+int Win32Platform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                                wchar_t* destination, int destinationCount) {
+    return ::LCMapStringW(locale, mapFlags, source, sourceCount, destination, destinationCount);
+}
+
 std::wstring Win32Platform::ProgramDirectory() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

@@ -47,6 +47,8 @@ public:
 
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
 
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;

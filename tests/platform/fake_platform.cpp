@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <stdexcept>
 
@@ -36,10 +37,31 @@ void Append(std::vector<unsigned char>& records, const Record& record, std::size
     records.resize(records.size() + (size > sizeof record ? size - sizeof record : 0), 0);
 }
 
-// ASCII letters in lower case: how the file system finds a name whatever its case.
+wchar_t SimpleUpper(wchar_t c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    const auto odd = [&](std::uint32_t from, std::uint32_t to) { return u >= from && u <= to && u % 2 == 1; };
+    const auto even = [&](std::uint32_t from, std::uint32_t to) { return u >= from && u <= to && u % 2 == 0; };
+    std::uint32_t upper = u;
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7) || (u >= 0x3B1 && u <= 0x3CB && u != 0x3C2) ||
+        (u >= 0x430 && u <= 0x44F))
+        upper = u - 0x20;
+    else if (u == 0xFF) upper = 0x178;
+    else if (u == 0x17F) upper = 'S';
+    else if (u == 0x3C2) upper = 0x3A3;
+    else if (u == 0x3AC) upper = 0x386;
+    else if (u >= 0x3AD && u <= 0x3AF) upper = u - 0x25;
+    else if (u == 0x3CC) upper = 0x38C;
+    else if (u == 0x3CD || u == 0x3CE) upper = u - 0x3F;
+    else if (u >= 0x450 && u <= 0x45F) upper = u - 0x50;
+    else if ((odd(0x101, 0x137) && u != 0x131) || odd(0x14B, 0x177) || odd(0x461, 0x481) || odd(0x48B, 0x4BF) || odd(0x4D1, 0x52F) ||
+             even(0x13A, 0x148) || even(0x17A, 0x17E) || even(0x4C2, 0x4CE))
+        upper = u - 1;
+    return static_cast<wchar_t>(upper);
+}
+
+// Upper case, as the file system finds a name whatever its case.
 std::wstring Folded(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    for (wchar_t& c : text) c = SimpleUpper(c);
     return text;
 }
 
@@ -440,6 +462,19 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
     return out;
 }
 
+int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                               wchar_t* destination, int destinationCount) {
+    if (locale != kLocaleInvariant || mapFlags != kLcmapUppercase || !source || sourceCount < -1) return 0;
+    const std::size_t count = sourceCount == -1 ? std::wcslen(source) + 1 : static_cast<std::size_t>(sourceCount);
+    if (destinationCount == 0) return static_cast<int>(count);
+    if (destinationCount < 0 || static_cast<std::size_t>(destinationCount) < count) {
+        lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    for (std::size_t i = 0; i < count; ++i) destination[i] = SimpleUpper(source[i]);
+    return static_cast<int>(count);
+}
+
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 std::wstring FakePlatform::CommandLineArgs() {
     if (recordCalls) Record("CommandLineArgs");
@@ -705,10 +740,7 @@ WinBool FakePlatform::GetBinaryTypeW(const std::wstring& applicationName, Dword*
 std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& path) {
     if (recordCalls) Record("FindFirstFileName");
     // Any program, or any folder above one, whose path equals this one but for letter case.
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-        return t;
-    };
+    const auto fold = Folded;
     for (const auto& entry : programFiles) {
         const std::wstring& full = entry.first;
         if (full.size() < path.size() || fold(full.substr(0, path.size())) != fold(path)) continue;
@@ -722,10 +754,7 @@ std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& 
 std::optional<std::wstring> FakePlatform::FinalPathName(const std::wstring& path) {
     if (recordCalls) Record("FinalPathName");
     if (auto it = finalPaths.find(path); it != finalPaths.end()) return it->second;
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-        return t;
-    };
+    const auto fold = Folded;
     for (const auto& entry : programFiles)
         if (fold(entry.first) == fold(path)) return L"\\\\?\\" + entry.first;
     return std::nullopt;

@@ -156,6 +156,10 @@ public:
                                   Dword bufferLength, TokenPrivileges* previousState, Dword* returnLength) override;
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    // Upper case by a table of Latin-1, Latin Extended-A, Greek and Cyrillic (Windows maps
+    // more); not recorded, as every path lookup folds.
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
     Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,

@@ -13,6 +13,8 @@
 
 #include "app/single_instance.h"
 #include "engine/cpu_list.h"
+#include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 
@@ -31,6 +33,16 @@ TEST(Win32Text, ConvertsThroughTheAnsiCodePage) {
     }
     // A character outside the code page cannot come back as itself.
     EXPECT_NE(platform.AnsiToWide(platform.WideToAnsi(L"\u4E2D")), L"\u4E2D");
+}
+
+// The fold Windows compares file names by, every letter; the fake's table agrees with it.
+TEST(Win32Text, FoldsPathsAsWindowsComparesFileNames) {
+    Win32Platform platform;
+    const std::wstring path = L"c:\\\u0438\u0433\u0440\u044B\\caf\u00E9 \u03B1\u1E9E.exe";
+    const std::wstring folded = FoldPathCase(platform, path);
+    EXPECT_EQ(folded, L"C:\\\u0418\u0413\u0420\u042B\\CAF\u00C9 \u0391\u1E9E.EXE");
+    testing::FakePlatform fake;
+    EXPECT_EQ(FoldPathCase(fake, path), folded);
 }
 
 TEST(Win32CommandLine, ArgumentsFollowTheProgramName) {
