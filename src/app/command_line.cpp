@@ -27,7 +27,7 @@ std::vector<CommandLinePiece> ReadCommandLinePieces(std::wstring_view argumentTe
         if (TrimSpaces(bare).empty()) continue;
         CommandLinePiece read;
         const std::wstring_view trimmed = TrimSpaces(piece);
-        read.text = std::wstring(trimmed);
+        read.text = std::wstring(TrimSpaces(bare));
         if (ContainsIgnoreCase(piece, L"my fav")) read.profileName = std::wstring(TrimSpaces(bare));
         read.oneShot = ContainsIgnoreCase(piece, L"exit");
         if (ContainsIgnoreCase(piece, L"enforce") && trimmed.size() > kEnforceNumberStart) {

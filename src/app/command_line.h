@@ -11,7 +11,7 @@ namespace mjr {
 // One piece of the argument text between "/"s and what it does; a piece may do several
 // things ("/My Favs Exit" names a profile and asks for one pass).
 struct CommandLinePiece {
-    std::wstring text;          // trimmed, as written
+    std::wstring text;          // as written, quotes removed, trimmed
     std::wstring profileName;   // the profile it names, quotes removed; empty when none
     bool oneShot = false;
     bool setsEnforce = false;

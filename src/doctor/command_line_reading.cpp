@@ -46,7 +46,7 @@ std::wstring WhyNothing(const CommandLinePiece& piece) {
         return shown + L" does nothing: \"enforce\" needs a number of seconds after one character, as in /enforce:30";
     if (const std::wstring_view likely = LikelyOption(piece.text); !likely.empty())
         return shown + L" does nothing; likely meant /" + std::wstring(likely);
-    std::wstring name(TrimSpaces(ReplaceAll(piece.text, L"\"", L"")));
+    const std::wstring& name = piece.text;
     return shown + L" does nothing: a profile name must contain \"my fav\"; name the file " +
            Quoted(L"My Favs " + name) + L" and write /My Favs " + name;
 }

@@ -373,7 +373,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"name_without_my_fav", {L"/Gaming /exit"}, 1,
                   L"\"/Gaming\" does nothing: a profile name must contain \"my fav\"; name the file \"My Favs Gaming\" "
                   L"and write /My Favs Gaming", L"\"/Gaming /exit\""},
-    ArgumentsCase{"misspelt_exit", {L"/exti"}, 1, L"\"/exti\" does nothing; likely meant /exit", L"/exti"},
+    ArgumentsCase{"misspelt_exit", {L"/exti /x", L"/enforce"}, 1, L"\"/exti\" does nothing; likely meant /exit",
+                  L"\"/exti /x\" /enforce"},
     ArgumentsCase{"least_period", {L"/enforce:5"}, 1, L"\"/enforce:5\" sets 10 s, the least", L"/enforce:5"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
