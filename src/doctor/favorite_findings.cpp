@@ -4,9 +4,11 @@
 
 #include "doctor/cpu_list_findings.h"
 #include "common/text.h"
+#include "doctor/path_reach.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "platform/read_whole_file.h"
 
 namespace mjr::doctor {
 namespace {
@@ -148,7 +150,7 @@ bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, Profil
 // The file's own name as Windows gives it, in drive-letter form: "\\?\" dropped, "\\?\UNC\"
 // written as "\\".
 std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstring& path) {
-    std::optional<std::wstring> name = platform.FinalPathName(path);
+    std::optional<std::wstring> name = FinalPathName(platform, path);
     if (!name) return name;
     if (name->rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name->substr(8);
     if (name->rfind(L"\\\\?\\", 0) == 0) return name->substr(4);
@@ -164,6 +166,11 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
     if (!IsPlainFullPath(path)) {
         emit(L"Path " + Quoted(path) + L" is not a plain full path (a drive letter or \\\\server\\share, "
              L"backslashes, no . or .. names); running programs are known only by such paths, so it never matches");
+        return;
+    }
+    // Before any file-system call: nothing on a share, a device or a pipe is reached.
+    if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
+        emit(reach.warning);
         return;
     }
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);
