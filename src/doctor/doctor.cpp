@@ -9,6 +9,7 @@
 #include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
+#include "doctor/path_reach.h"
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
@@ -104,7 +105,7 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
 std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword error) {
     // Asking a pipe for its attributes would connect to its server again.
     if (error == kErrorBadFileType) return L"it is not a file on a disk (a pipe or a device), so nothing was read from it";
-    const Dword attributes = platform.GetFileAttributesW(path);
+    const Dword attributes = ReachOf(platform, path).MayTouch() ? platform.GetFileAttributesW(path) : kInvalidFileAttributes;
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory))
         return L"it is a folder, not a file";
     switch (error) {
@@ -218,8 +219,8 @@ void NameNotes(const Request& request, ReportWriter& out) {
 
 // Notepad adds ".txt" to a new file and Explorer hides it.
 std::wstring MissingFileAdvice(Platform& platform, const std::wstring& path, Dword error) {
-    if (error != kErrorFileNotFound) return {};
     const std::wstring withTxt = path + L".txt";
+    if (error != kErrorFileNotFound || !ReachOf(platform, withTxt).MayTouch()) return {};
     const Dword attributes = platform.GetFileAttributesW(withTxt);
     if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory)) return {};
     const std::size_t slash = path.find_last_of(L'\\');

@@ -4,11 +4,13 @@
 
 #include "doctor/cpu_list_findings.h"
 #include "common/text.h"
+#include "doctor/path_reach.h"
 #include "doctor/report_text.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
 #include "profile/path_pattern.h"
+#include "platform/read_whole_file.h"
 
 namespace mjr::doctor {
 namespace {
@@ -154,7 +156,7 @@ bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, Profil
 // The file's own name as Windows gives it, in drive-letter form: "\\?\" dropped, "\\?\UNC\"
 // written as "\\".
 std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstring& path) {
-    std::optional<std::wstring> name = platform.FinalPathName(path);
+    std::optional<std::wstring> name = FinalPathName(platform, path);
     if (!name) return name;
     if (name->rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name->substr(8);
     if (name->rfind(L"\\\\?\\", 0) == 0) return name->substr(4);
@@ -165,21 +167,10 @@ bool EndsWithIgnoringCase(Platform& platform, std::wstring_view path, std::wstri
     return path.size() >= end.size() && SameName(platform, path.substr(path.size() - end.size()), end);
 }
 
-// Attributes of a file on a local drive only: a share, a device or a pipe is never touched
-// by these checks, so nothing reaches a server with this program's credentials.
-Dword LocalFileAttributes(Platform& platform, const std::wstring& path) {
-    const bool driveLetter = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                             path[1] == L':' && path[2] == L'\\';
-    if (!driveLetter) return kInvalidFileAttributes;
-    switch (platform.GetDriveTypeW(path.substr(0, 3).c_str())) {
-        case kDriveRemovable: case kDriveFixed: case kDriveCdrom: case kDriveRamdisk:
-            return platform.GetFileAttributesW(path);
-        default: return kInvalidFileAttributes;
-    }
-}
-
+// Through the one gate for file-system calls: a share, a device or a pipe is never touched.
 bool IsLocalFile(Platform& platform, const std::wstring& path) {
-    const Dword attributes = LocalFileAttributes(platform, path);
+    if (!ReachOf(platform, path).MayTouch()) return false;
+    const Dword attributes = platform.GetFileAttributesW(path);
     return attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory);
 }
 
@@ -215,6 +206,11 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
     if (!IsPlainFullPath(path)) {
         emit(L"Path " + Quoted(path) + L" is not a plain full path (a drive letter or \\\\server\\share, "
              L"backslashes, no . or .. names); running programs are known only by such paths, so it never matches");
+        return;
+    }
+    // Before any file-system call: nothing on a share, a device or a pipe is reached.
+    if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
+        emit(reach.warning);
         return;
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");

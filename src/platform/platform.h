@@ -79,6 +79,9 @@ inline constexpr Dword kOpenExisting = 3;
 inline constexpr Dword kFileFlagSequentialScan = 0x08000000;
 inline constexpr Dword kSecuritySqosPresent = 0x00100000;
 inline constexpr Dword kSecurityIdentification = 0x00010000;
+inline constexpr Dword kFileShareDelete = 0x4;
+inline constexpr Dword kFileFlagBackupSemantics = 0x02000000;
+inline constexpr Dword kFileNameNormalizedDos = 0;  // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS
 inline constexpr Dword kFileTypeUnknown = 0;
 inline constexpr Dword kFileTypeDisk = 1;
 inline constexpr Dword kFileTypeChar = 2;
@@ -264,10 +267,9 @@ public:
     // FindFirstFileW, then FindClose: the name of the first directory entry that matches the
     // path, as the file system spells it; nothing when none does.
     virtual std::optional<std::wstring> FindFirstFileName(const std::wstring& path) = 0;
-    // CreateFileW with no data access and backup semantics, GetFinalPathNameByHandleW in the
-    // drive-letter form, CloseHandle: the name Windows gives the file, still with its "\\?\"
-    // prefix; nothing when the file cannot be opened or named.
-    virtual std::optional<std::wstring> FinalPathName(const std::wstring& path) = 0;
+    // The name Windows gives an open file, as the call returns it: the characters written
+    // without the NUL, or the size needed with it when the buffer is too small; 0 on failure.
+    virtual Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

@@ -78,7 +78,7 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
-    std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
+    Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 };
 

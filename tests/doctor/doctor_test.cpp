@@ -55,6 +55,8 @@ struct Doctor {
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
         fake.directories.insert(L"C:\\Games");
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
+        // N: is a network drive, Q: one Windows has no kind for.
+        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -135,6 +137,7 @@ struct WarningCase {
     std::string favourites;               // after the header line
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
     std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
+    bool touchesNoFile = false;  // no file-system call but the profile's read reaches Windows
 };
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
@@ -151,6 +154,12 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
+    if (c.touchesNoFile) {
+        for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetBinaryTypeW",
+                                 "GetFinalPathNameByHandleW"})
+            EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
+        EXPECT_EQ(d.fake.CallsNamed("CreateFileW"), 1u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
@@ -185,12 +194,31 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"line 2: Path \"C:\\Users\\Public\\Desktop\\Game.lnk\" is a shortcut; name the program it starts, from its Properties, Target",
                  L"line 3: Path \"C:\\Games\" is a folder, not a program; name a program in it, or match them all with \"C:\\Games\\*.exe\"",
                  L"line 4: Path \"C:\\Apps\\readme.txt\" is a file but not a program (.exe)",
-                 L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\" names no file that exists"}},
+                 L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\""}},
     WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
     WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
-    WarningCase{"missing_file_on_a_share", 4, true, "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\n", {L"names no file that exists"}},
+    // Shares, pipes and devices are never reached: a favourite's path is no reason to log on to a
+    // server or to connect to a pipe's server with the checker's identity.
+    WarningCase{"shares_and_network_drives", 4, true,
+                "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\nb\t0\tLow\tN:\\Tool.exe\r\nc\t0\tLow\tQ:\\Tool.exe\r\n"
+                "d\t0\tLow\t\\\\?\\UNC\\server\\share\\Tool.exe\r\n",
+                {L"line 2: Path \"\\\\server\\share\\Gone.exe\" is on a share or a network drive: the doctor does not "
+                 L"look there (it would reach that server with your identity); whoever can write that share decides",
+                 L"line 3: Path \"N:\\Tool.exe\" is on a share or a network drive",
+                 L"line 4: Path \"Q:\\Tool.exe\" is on drive Q:, which Windows reports as no local drive",
+                 L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
+    WarningCase{"pipes_and_devices", 4, true,
+                "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
+                "c\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n",
+                {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
+                 L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}"}, std::nullopt, true},
+    WarningCase{"reserved_device_names", 4, true,
+                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\n"
+                "d\t0\tLow\tC:\\Apps\\lpt1\r\n",
+                {L"line 2: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 3:", L"line 4:", L"line 5:"},
+                std::nullopt, true},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},

@@ -495,6 +495,11 @@ Handle FakePlatform::CreateFileW(const std::wstring& fileName, Dword desiredAcce
     }
     if (auto type = fileTypes.find(fileName); type != fileTypes.end())
         return NewHandle(MakeInfo(HandleInfo::File, 0, desiredAccess, fileName, type->second));
+    // A program, or a name Windows resolves, opens for asking its name.
+    bool program = finalPaths.count(fileName) > 0;
+    for (const auto& entry : programFiles) program = program || Folded(entry.first) == Folded(fileName);
+    if (program && desiredAccess == 0 && creationDisposition == kOpenExisting)
+        return NewHandle(MakeInfo(HandleInfo::File, 0, 0, fileName, kFileTypeDisk));
     if (creationDisposition != kOpenExisting || !files.count(fileName)) {
         lastError = directories.count(fileName) ? kErrorAccessDenied : kErrorFileNotFound;
         return kInvalidHandleValue;
@@ -751,13 +756,18 @@ std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& 
     return std::nullopt;
 }
 
-std::optional<std::wstring> FakePlatform::FinalPathName(const std::wstring& path) {
-    if (recordCalls) Record("FinalPathName");
-    if (auto it = finalPaths.find(path); it != finalPaths.end()) return it->second;
-    const auto fold = Folded;
+Dword FakePlatform::GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) {
+    if (recordCalls) Record("GetFinalPathNameByHandleW(" + std::to_string(flags) + ")");
+    const HandleInfo* info = Lookup(file, HandleInfo::File);
+    if (!info) return 0;
+    std::wstring name;
+    if (auto it = finalPaths.find(info->name); it != finalPaths.end()) name = it->second;
     for (const auto& entry : programFiles)
-        if (fold(entry.first) == fold(path)) return L"\\\\?\\" + entry.first;
-    return std::nullopt;
+        if (name.empty() && Folded(entry.first) == Folded(info->name)) name = L"\\\\?\\" + entry.first;
+    if (name.empty()) return 0;
+    if (name.size() + 1 > size) return static_cast<Dword>(name.size() + 1);
+    std::copy(name.c_str(), name.c_str() + name.size() + 1, buffer);
+    return static_cast<Dword>(name.size());
 }
 
 std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {

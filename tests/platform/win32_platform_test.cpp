@@ -82,7 +82,7 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     for (wchar_t& c : shouted) c = static_cast<wchar_t>(std::towupper(c));
     EXPECT_EQ(platform.FindFirstFileName(shouted), L"mjr-read-test.txt");
     // The name Windows gives the file: its own spelling, behind "\\?\".
-    const std::optional<std::wstring> final = platform.FinalPathName(shouted);
+    const std::optional<std::wstring> final = FinalPathName(platform, shouted);
     ASSERT_TRUE(final.has_value());
     EXPECT_EQ(final->rfind(L"\\\\?\\", 0), 0u) << *final;
     EXPECT_EQ(final->substr(final->size() - 17), L"mjr-read-test.txt");
@@ -95,7 +95,7 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     EXPECT_EQ(platform.GetLastError(), Dword{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(platform.GetFileAttributesW(path), kInvalidFileAttributes);
     EXPECT_FALSE(platform.FindFirstFileName(path).has_value());
-    EXPECT_FALSE(platform.FinalPathName(path).has_value());
+    EXPECT_FALSE(FinalPathName(platform, path).has_value());
     EXPECT_FALSE(ReadWholeFile(platform, temp).has_value());  // a directory is no file
     EXPECT_NE(platform.GetFileAttributesW(temp) & kFileAttributeDirectory, 0u);
     EXPECT_EQ(platform.GetFullPathNameW(L"x.txt").substr(1, 2), L":\\");
