@@ -37,26 +37,24 @@ void Append(std::vector<unsigned char>& records, const Record& record, std::size
     records.resize(records.size() + (size > sizeof record ? size - sizeof record : 0), 0);
 }
 
+// Lower-case letters of Latin-1, Latin Extended-A, Greek and Cyrillic, and how far each one's
+// capital lies (step 2: every other code point of the range).
+struct CaseRange {
+    std::uint32_t first, last, step;
+    std::int32_t delta;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {'a', 'z', 1, -32}, {0xE0, 0xF6, 1, -32}, {0xF8, 0xFE, 1, -32}, {0xFF, 0xFF, 1, 0x79}, {0x101, 0x12F, 2, -1},
+    {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
+    {0x3AC, 0x3AC, 1, -0x26}, {0x3AD, 0x3AF, 1, -0x25}, {0x3B1, 0x3C1, 1, -32}, {0x3C2, 0x3C2, 1, -31},
+    {0x3C3, 0x3CB, 1, -32}, {0x3CC, 0x3CC, 1, -0x40}, {0x3CD, 0x3CE, 1, -0x3F}, {0x430, 0x44F, 1, -32},
+    {0x450, 0x45F, 1, -80}, {0x461, 0x481, 2, -1}, {0x48B, 0x4BF, 2, -1}, {0x4C2, 0x4CE, 2, -1}, {0x4D1, 0x52F, 2, -1}};
+
 wchar_t SimpleUpper(wchar_t c) {
     const auto u = static_cast<std::uint32_t>(c);
-    const auto odd = [&](std::uint32_t from, std::uint32_t to) { return u >= from && u <= to && u % 2 == 1; };
-    const auto even = [&](std::uint32_t from, std::uint32_t to) { return u >= from && u <= to && u % 2 == 0; };
-    std::uint32_t upper = u;
-    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7) || (u >= 0x3B1 && u <= 0x3CB && u != 0x3C2) ||
-        (u >= 0x430 && u <= 0x44F))
-        upper = u - 0x20;
-    else if (u == 0xFF) upper = 0x178;
-    else if (u == 0x17F) upper = 'S';
-    else if (u == 0x3C2) upper = 0x3A3;
-    else if (u == 0x3AC) upper = 0x386;
-    else if (u >= 0x3AD && u <= 0x3AF) upper = u - 0x25;
-    else if (u == 0x3CC) upper = 0x38C;
-    else if (u == 0x3CD || u == 0x3CE) upper = u - 0x3F;
-    else if (u >= 0x450 && u <= 0x45F) upper = u - 0x50;
-    else if ((odd(0x101, 0x137) && u != 0x131) || odd(0x14B, 0x177) || odd(0x461, 0x481) || odd(0x48B, 0x4BF) || odd(0x4D1, 0x52F) ||
-             even(0x13A, 0x148) || even(0x17A, 0x17E) || even(0x4C2, 0x4CE))
-        upper = u - 1;
-    return static_cast<wchar_t>(upper);
+    for (const CaseRange& r : kCaseRanges)
+        if (u >= r.first && u <= r.last && (u - r.first) % r.step == 0) return static_cast<wchar_t>(u + r.delta);
+    return c;
 }
 
 // Upper case, as the file system finds a name whatever its case.
