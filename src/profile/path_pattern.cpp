@@ -1,6 +1,6 @@
 #include "profile/path_pattern.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace mjr {
 namespace {
@@ -66,22 +66,30 @@ PathPattern::PathPattern(std::wstring_view pattern) {
 }
 
 bool PathPattern::Matches(const std::vector<std::wstring_view>& pathNames) const {
-    // reached[j]: the pattern's names so far match the path's first j names.
-    std::vector<char> reached(pathNames.size() + 1, 0), next(pathNames.size() + 1, 0);
+    // reached[j]: the pattern's names so far match the path's first j names; one buffer holds
+    // this row and the next.
+    const std::size_t width = pathNames.size() + 1;
+    std::vector<char> rows(2 * width, 0);
+    char* reached = rows.data();
+    char* next = reached + width;
     reached[0] = 1;
     for (const std::wstring& name : names_) {
-        std::fill(next.begin(), next.end(), 0);
+        bool any = false;
         if (name == kAnyFolders) {
-            char any = 0;
-            for (std::size_t j = 0; j < reached.size(); ++j) next[j] = any = static_cast<char>(any | reached[j]);
+            char before = 0;
+            for (std::size_t j = 0; j < width; ++j) next[j] = before = static_cast<char>(before | reached[j]);
+            any = before != 0;
         } else {
-            for (std::size_t j = 0; j < pathNames.size(); ++j)
+            next[0] = 0;
+            for (std::size_t j = 0; j + 1 < width; ++j) {
                 next[j + 1] = static_cast<char>(reached[j] && NameMatches(name, pathNames[j]));
+                any = any || next[j + 1];
+            }
         }
-        reached.swap(next);
-        if (std::find(reached.begin(), reached.end(), 1) == reached.end()) return false;
+        if (!any) return false;
+        std::swap(reached, next);
     }
-    return reached.back() != 0;
+    return reached[width - 1] != 0;
 }
 
 bool PathPattern::Matches(std::wstring_view path) const {
