@@ -8,6 +8,8 @@
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "engine/process_handles.h"
+#include "platform/fold_case.h"
+#include "profile/path_pattern.h"
 
 namespace mjr::doctor {
 namespace {
@@ -148,6 +150,11 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         const auto index = static_cast<std::size_t>(favorite - favorites.Records().data());
         return index < favoriteLines.size() ? favoriteLines[index] : 0;
     };
+    const std::vector<FavoriteRecord>& records = favorites.Records();
+    std::vector<char> patternMatched(records.size(), 0);
+    std::vector<std::size_t> patterns;  // the usable ones
+    for (std::size_t k = 0; k < records.size(); ++k)
+        if (IsPathPattern(records[k].Path) && RefusalOf(records[k].Path) == PatternRefusal::None) patterns.push_back(k);
     std::size_t matching = 0;
     std::size_t unreadable = 0;
     std::wstring unreadableNamed;
@@ -162,8 +169,11 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
             unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
                                (image.empty() ? L"" : L" (" + Shown(image) + L")");
         }
-        // A path too long to hold matches nothing, not even an empty Path.
-        const FavoriteRecord* favorite = path ? favorites.FindFirst(*path) : nullptr;
+        // A path too long to hold, or unreadable, matches nothing.
+        const std::wstring folded = path ? FoldPathCase(platform, *path) : std::wstring();
+        for (std::size_t k : patterns)
+            if (scanned && !patternMatched[k] && favorites.PatternMatches(k, folded)) patternMatched[k] = 1;
+        const FavoriteRecord* favorite = favorites.FindFirst(folded);
         if (!favorite) continue;
         const std::wstring head = L"pid " + std::to_wstring(pid) + L": " +
                                   (path->empty() ? std::wstring(L"(path unreadable)") : Shown(*path)) +
@@ -177,6 +187,10 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, current);
         report.push_back(head + current + L": " + outcome);
     }
+    for (std::size_t k : patterns)
+        if (!patternMatched[k])
+            report.push_back(L"Pattern " + Quoted(records[k].Path) + L" (line " + std::to_wstring(lineOf(&records[k])) +
+                             L") matches no running program now.");
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
                      L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {

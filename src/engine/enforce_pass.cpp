@@ -8,6 +8,7 @@
 #include "engine/power.h"
 #include "engine/priority.h"
 #include "engine/process_handles.h"
+#include "platform/fold_case.h"
 
 namespace mjr {
 namespace {
@@ -45,8 +46,9 @@ namespace {
 void ScanProcess(Module1& m, Dword pid) {
     UniqueHandle queried = OpenForQuery(m.platform, pid);
     const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
-    if (!path) return;
-    const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
+    // An unreadable path is empty and matches nothing.
+    if (!path || path->empty()) return;
+    const FavoriteRecord* favorite = m.Favorites.FindFirst(FoldPathCase(m.platform, *path));
     if (!favorite) return;
     const Handle q = queried.get();
     const bool cpuSetsAsked = IsCpuSetText(favorite->Affinity);

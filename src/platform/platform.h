@@ -39,6 +39,11 @@ inline constexpr Dword kErrorAccessDenied = 5;
 inline constexpr Dword kErrorSharingViolation = 32;
 inline constexpr Dword kErrorLockViolation = 33;
 inline constexpr Dword kErrorFileTooLarge = 223;
+inline constexpr Dword kErrorNotReady = 21;
+inline constexpr Dword kErrorBadNetPath = 53;
+inline constexpr Dword kErrorBadNetName = 67;
+inline constexpr Dword kErrorInvalidName = 123;
+inline constexpr Dword kErrorFilenameTooLong = 206;
 inline constexpr Dword kScs64BitBinary = 6;
 inline constexpr Dword kErrorInsufficientBuffer = 122;
 inline constexpr Dword kErrorProcNotFound = 127;
@@ -69,6 +74,11 @@ inline constexpr Dword kDriveRemote = 4;
 inline constexpr Dword kDriveCdrom = 5;
 inline constexpr Dword kDriveRamdisk = 6;
 
+// LCMapStringW: the invariant locale's upper-case mapping, the one Windows compares file
+// names by (winnls.h values).
+inline constexpr Dword kLocaleInvariant = 0x7F;
+inline constexpr Dword kLcmapUppercase = 0x200;
+
 // FILETIME: 100-ns intervals since 1601, as two halves.
 struct FileTime {
     Dword dwLowDateTime = 0;
@@ -85,6 +95,9 @@ inline constexpr Dword kOpenExisting = 3;
 inline constexpr Dword kFileFlagSequentialScan = 0x08000000;
 inline constexpr Dword kSecuritySqosPresent = 0x00100000;
 inline constexpr Dword kSecurityIdentification = 0x00010000;
+inline constexpr Dword kFileShareDelete = 0x4;
+inline constexpr Dword kFileFlagBackupSemantics = 0x02000000;
+inline constexpr Dword kFileNameNormalizedDos = 0;  // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS
 inline constexpr Dword kFileTypeUnknown = 0;
 inline constexpr Dword kFileTypeDisk = 1;
 inline constexpr Dword kFileTypeChar = 2;
@@ -233,6 +246,10 @@ public:
     // Texts are wide inside the program and ANSI (the system code page) at the calls above.
     virtual std::string WideToAnsi(std::wstring_view text) = 0;
     virtual std::wstring AnsiToWide(std::string_view text) = 0;
+    // kernel32 LCMapStringW: the characters written (or, with destinationCount 0, needed),
+    // 0 on failure. A count of -1 reads the source up to its NUL.
+    virtual int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                             wchar_t* destination, int destinationCount) = 0;
 
     // What the runtime provides: the directory holding the executable (ending in "\" only
     // at a drive root) and the text after the program's name on its command line.
@@ -280,10 +297,9 @@ public:
     // FindFirstFileW, then FindClose: the name of the first directory entry that matches the
     // path, as the file system spells it; nothing when none does.
     virtual std::optional<std::wstring> FindFirstFileName(const std::wstring& path) = 0;
-    // CreateFileW with no data access and backup semantics, GetFinalPathNameByHandleW in the
-    // drive-letter form, CloseHandle: the name Windows gives the file, still with its "\\?\"
-    // prefix; nothing when the file cannot be opened or named.
-    virtual std::optional<std::wstring> FinalPathName(const std::wstring& path) = 0;
+    // The name Windows gives an open file, as the call returns it: the characters written
+    // without the NUL, or the size needed with it when the buffer is too small; 0 on failure.
+    virtual Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

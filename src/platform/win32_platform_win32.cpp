@@ -46,26 +46,13 @@ Fn Kernel32Entry(const char* name) {
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
+static_assert(kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS && kFileShareDelete == FILE_SHARE_DELETE);
+static_assert(kFileNameNormalizedDos == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
+static_assert(kSecuritySqosPresent == SECURITY_SQOS_PRESENT && kSecurityIdentification == SECURITY_IDENTIFICATION);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
 
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
-
-// Owns a file handle from CreateFileW, which fails with INVALID_HANDLE_VALUE.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (valid()) ::CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
@@ -369,6 +356,11 @@ std::wstring Win32Platform::AnsiToWide(std::string_view text) {
     return out;
 }
 
+int Win32Platform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                                wchar_t* destination, int destinationCount) {
+    return ::LCMapStringW(locale, mapFlags, source, sourceCount, destination, destinationCount);
+}
+
 std::wstring Win32Platform::ProgramDirectory() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -512,22 +504,8 @@ std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring&
     return std::wstring(found.cFileName);
 }
 
-std::optional<std::wstring> Win32Platform::FinalPathName(const std::wstring& path) {
-    // No data access: opening only to ask the name needs no rights on the file's content;
-    // backup semantics let a folder be opened as well.
-    FileHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.valid()) return std::nullopt;
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(), size,
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return std::nullopt;
-        if (length < size) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);  // the size it needs, NUL included
-    }
-    return std::nullopt;
+Dword Win32Platform::GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) {
+    return ::GetFinalPathNameByHandleW(ToHandle(file), buffer, size, flags);
 }
 
 std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {

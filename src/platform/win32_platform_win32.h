@@ -56,6 +56,8 @@ public:
 
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
 
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
@@ -85,7 +87,7 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
-    std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
+    Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 };
 

@@ -55,6 +55,10 @@ struct Doctor {
         fake.programFiles[L"M:\\Tool.exe"] = 0;
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
         fake.programFiles[L"\\\\?\\C:\\Apps\\Tool.exe"] = 0;
+        fake.directories.insert(L"C:\\Games");
+        fake.files[L"C:\\Apps\\readme.txt"] = "x";
+        // N: is a network drive, Q: one Windows has no kind for.
+        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -101,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
     VerdictCase{"too_large_by_its_size", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"far too large", 0, {}, L"",
                 (256ll << 20) + 1},
+    VerdictCase{"invalid_name", std::nullopt, kErrorInvalidName, 1, L"its name holds a character Windows allows in no file name"},
     VerdictCase{"pipe", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypePipe},
     VerdictCase{"device", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypeChar},
     VerdictCase{"held_open_by_an_editor", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads.", 0,
@@ -138,6 +143,7 @@ struct WarningCase {
     std::string favourites;               // after the header line
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
     std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
+    bool touchesNoFile = false;  // no file-system call but the profile's read reaches Windows
 };
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
@@ -154,6 +160,12 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
+    if (c.touchesNoFile) {
+        for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetBinaryTypeW",
+                                 "GetFinalPathNameByHandleW"})
+            EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
+        EXPECT_EQ(d.fake.CallsNamed("CreateFileW"), 1u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
@@ -176,12 +188,46 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"real_needs_rights", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
     WarningCase{"same_path_twice", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\r\n\"b\t9\tx\tC:\\Apps\\Tool.exe\"\r\n",
                 {L"line 3: this Path is already named on line 2"}},
-    WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\n", {L"differs in letter case from the file on disk, and paths are compared case-sensitively: write \"C:\\Apps\\Tool.exe\""}},
+    // Letter case never counts (once warned of as compared case-sensitively: mended), nor makes
+    // a short name or another final name of a path; two lines in other case name one program.
+    WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\nc\t0\tLow\tC:\\APPS\\tool.EXE\r\n",
+                {L"line 3: this Path is already named on line 2 (letter case does not count)"}},
+    WarningCase{"patterns", 4, true, "a\t0\tLow\tC:\\Apps\\*.exe\r\nb\t0\tLow\tC:\\apps\\Tool.exe\r\n"
+                "c\t0\tLow\t**\\obs64.exe\r\nd\t0\tLow\tC:\\*\\x.exe\r\n",
+                {L"line 3: this Path is never used: the pattern on line 2 matches its program first",
+                 L"line 4: Path pattern \"**\\obs64.exe\" is refused and matches nothing: a pattern must start with a drive",
+                 L"line 5: Path pattern \"C:\\*\\x.exe\" is refused"}},
+    WarningCase{"never_a_program", 4, true, "a\t0\tLow\tC:\\Users\\Public\\Desktop\\Game.lnk\r\n"
+                "b\t0\tLow\tC:\\Games\r\nc\t0\tLow\tC:\\Apps\\readme.txt\r\nd\t0\tLow\tC:\\Apps\\Tool\r\n"
+                "e\t0\tLow\t\\\\server\\share\\Tool\r\n",
+                {L"line 2: Path \"C:\\Users\\Public\\Desktop\\Game.lnk\" is a shortcut; name the program it starts, from its Properties, Target",
+                 L"line 3: Path \"C:\\Games\" is a folder, not a program; name a program in it, or match them all with \"C:\\Games\\*.exe\"",
+                 L"line 4: Path \"C:\\Apps\\readme.txt\" is a file but not a program (.exe)",
+                 L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\""}},
     WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
     WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
-    WarningCase{"missing_file_on_a_share", 4, true, "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\n", {L"names no file that exists"}},
+    // Shares, pipes and devices are never reached: a favourite's path is no reason to log on to a
+    // server or to connect to a pipe's server with the checker's identity.
+    WarningCase{"shares_and_network_drives", 4, true,
+                "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\nb\t0\tLow\tN:\\Tool.exe\r\nc\t0\tLow\tQ:\\Tool.exe\r\n"
+                "d\t0\tLow\t\\\\?\\UNC\\server\\share\\Tool.exe\r\n",
+                {L"line 2: Path \"\\\\server\\share\\Gone.exe\" is on a share or a network drive: the doctor does not "
+                 L"look there (it would reach that server with your identity); whoever can write that share decides",
+                 L"line 3: Path \"N:\\Tool.exe\" is on a share or a network drive",
+                 L"line 4: Path \"Q:\\Tool.exe\" is on drive Q:, which Windows reports as no local drive",
+                 L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
+    WarningCase{"pipes_and_devices", 4, true,
+                "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
+                "c\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n",
+                {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
+                 L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}"}, std::nullopt, true},
+    WarningCase{"reserved_device_names", 4, true,
+                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\n"
+                "d\t0\tLow\tC:\\Apps\\lpt1\r\n",
+                {L"line 2: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 3:", L"line 4:", L"line 5:"},
+                std::nullopt, true},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
@@ -248,7 +294,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
                              "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t default \tTurbo\tC:\\Apps\\Word.exe\r\n"
                              "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\nf\t01\tLow\tC:\\Apps\\Slow.exe\r\n"
-                             "g\t9\tDefault\tC:\\Apps\\Nine.exe\r\n";
+                             "g\t9\tDefault\tC:\\Apps\\Nine.exe\r\nh\t01\tHigh\tC:\\Apps\\W*.exe\r\n"
+                             "i\t01\tHigh\tD:\\Games\\**\\*.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
     d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
@@ -258,6 +305,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.AddProcess(106, "C:\\Apps\\Gone.exe");  // its file gone: the kernel still names its image
     d.fake.AddProcess(107, "C:\\Apps\\Slow.exe").grantedAccess = kProcessQueryLimitedInformation;
     d.fake.AddProcess(108, "C:\\Apps\\Nine.exe");
+    d.fake.AddProcess(109, "c:\\apps\\TOOL.exe");  // as a launcher spelt it
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -273,12 +321,15 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"Low; its path is readable, it cannot be changed (run elevated)",
              L"pid 108: C:\\Apps\\Nine.exe (line 8): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"9\", which Windows refuses",
-             L"Processes: 11 listed, 7 matching a favourite, 2 whose path could not be read.",
+             L"pid 109: c:\\apps\\TOOL.exe (line 2): CPUs \"01\", priority Normal: a scan would set the priority to High",
+             L"Pattern \"D:\\Games\\**\\*.exe\" (line 10) matches no running program now.",
+             L"Processes: 12 listed, 8 matching a favourite, 2 whose path could not be read.",
              L"Paths not read: pid 102, pid 106 (Gone.exe).",
              L"run it (and this check) as administrator"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
+    EXPECT_FALSE(d.out.Has(L"Pattern \"C:\\Apps\\W*.exe\"")) << d.out.All();
     for (const std::string& call : d.fake.calls) {
         EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
         // Other processes are opened for querying, and for setting only where a set is due (105 is
@@ -288,7 +339,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
             EXPECT_TRUE(call.rfind("OpenProcess(0x1000,", 0) == 0 || call == "OpenProcess(0x1200,0,100)" ||
                         call == "OpenProcess(0x1200,0,103)" || call == "OpenProcess(0x1200,0,104)" ||
                         call == "OpenProcess(0x1200,0,105)" || call == "OpenProcess(0x1200,0,107)" ||
-                        call == "OpenProcess(0x1200,0,108)") << call;
+                        call == "OpenProcess(0x1200,0,108)" ||
+                        call == "OpenProcess(0x1200,0,109)") << call;
         }
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -383,9 +435,20 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"name_in_words", {L"My", L"Favs", L"2"}, 1, L"Profile: C:\\Apps\\Marrowbine\\My Favs 2"},
     ArgumentsCase{"programs_own_command_line", {L"/exit", L"/my", L"favs", L"3"}, 1,
                   L"Profile: C:\\Apps\\Marrowbine\\my favs 3", L"/exit /my favs 3 "},
-    // Read raw as the program reads it: the quotes stay, and the note says why.
+    // Quoted as people quote: the quotes go (once they stayed in the name: mended).
     ArgumentsCase{"quoted_like_the_program", {L"/My Favs 2", L"/exit"}, 1,
-                  L"Note: the profile name ends in a double quote", L"\"/My Favs 2\" /exit"},
+                  L"Profile: C:\\Apps\\Marrowbine\\My Favs 2", L"\"/My Favs 2\" /exit"},
+    ArgumentsCase{"quoted_name_first", {L"My Favs 2", L"/exit"}, 1,
+                  L"reads: one pass (apply the profile once, then exit), profile \"My Favs 2\", Enforce:Disabled (no periodic",
+                  L"\"My Favs 2\" /exit"},
+    ArgumentsCase{"quoted_name_last", {L"/exit", L"/My Favs 2"}, 1,
+                  L"Profile: C:\\Apps\\Marrowbine\\My Favs 2", L"/exit \"/My Favs 2\""},
+    ArgumentsCase{"name_without_my_fav", {L"/Gaming /exit"}, 1,
+                  L"\"/Gaming\" does nothing: a profile name must contain \"my fav\"; name the file \"My Favs Gaming\" "
+                  L"and write /My Favs Gaming", L"\"/Gaming /exit\""},
+    ArgumentsCase{"misspelt_exit", {L"/exti /x", L"/enforce"}, 1, L"\"/exti\" does nothing; likely meant /exit",
+                  L"\"/exti /x\" /enforce"},
+    ArgumentsCase{"least_period", {L"/enforce:5"}, 1, L"\"/enforce:5\" sets 10 s, the least", L"/enforce:5"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},

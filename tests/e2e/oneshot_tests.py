@@ -222,20 +222,48 @@ def plain_match(w):
                                  w.prog_dir)
 
 
-def non_matching_and_case_different_untouched(w):
+def rules_as_people_write_them(w):
+    """Letter case of any letter, "*" within one name and "**" for any depth, the first
+    matching line across exact and pattern lines, refused patterns, and the profile name
+    quoted as people quote it."""
     need_cpus(w, 2)
-    matched = w.helper("Apps\\Tool.exe")
-    same_name = w.helper("Elsewhere\\Tool.exe")
     cased = w.helper("Cased\\Tool.exe")
+    cyrillic = w.helper("\u0418\u0433\u0440\u044b\\game.exe")
+    one_level = w.helper("Games\\Foo 1.2\\bin\\game.exe")
+    two_levels = w.helper("Games\\a\\b\\bin\\game.exe")
+    deep = w.helper("Deep\\x\\y\\z.exe")
+    top = w.helper("Deep\\top.exe")
+    first = w.helper("Apps\\first.exe")
+    refused = w.helper("Refused\\x.exe")
+    other = w.helper("Elsewhere\\Tool.exe")
+    case_dir = w.win_root.split("\\", 2)[2]  # "<case>" below C:\jr
     w.profile("My Favs 2", [
-        fav("0", "Above", matched.win_path),
-        fav("0", "High", w.win("Cased\\TOOL.EXE")),
-        fav("0", "High", w.win("cased\\Tool.exe")),
-    ])
-    w.run_program("/My Favs 2 /exit")
-    w.expect(matched, 0x1, ABOVE)
-    w.expect_untouched(same_name, "(not in the profile)")
-    w.expect_untouched(cased, "(named in other letter case)")
+        fav("0", "High", w.win("CASED\\tool.EXE")),                           # 2
+        fav("1", "Low", cased.win_path),                                       # 3: the same program: never used
+        fav("1", "Above", w.win("\u0418\u0413\u0420\u042b\\GAME.EXE")),           # 4
+        fav("0", "Below", w.win("Games\\*\\bin\\game.exe")),                    # 5: one folder between
+        fav("1", "High", w.win("Deep\\**\\*.exe")),                             # 6: any depth, none included
+        fav("0", "Above", w.win("Apps\\*.exe")),                                # 7
+        fav("1", "Low", first.win_path),                                       # 8: line 7 wins
+        fav("1", "Low", "**\\x.exe"),                                           # 9: refused
+        fav("1", "Low", f"C:\\*\\{case_dir}\\Refused\\x.exe"),                   # 10: refused
+    ], encoding="utf-8")
+    w.run_program("My Favs 2", "/exit")
+    w.expect(cased, 0x1, HIGH, "(named in other letter case)")
+    w.expect(cyrillic, 0x2, ABOVE, "(Cyrillic in other letter case)")
+    w.expect(one_level, 0x1, BELOW, "(* is one folder)")
+    w.expect_untouched(two_levels, "(* is never two folders)")
+    w.expect(deep, 0x2, HIGH, "(** at depth 2)")
+    w.expect(top, 0x2, HIGH, "(** as no folder)")
+    w.expect(first, 0x1, ABOVE, "(the pattern on line 7 before the exact line 8)")
+    w.expect_untouched(refused, "(refused patterns)")
+    w.expect_untouched(other, "(not in the profile)")
+    # The other two ways people quote the name read it too (no "My Favs 1" exists here).
+    for args in (("/My Favs 2", "/exit"), ("/exit", "/My Favs 2")):
+        w.probe("setaff", str(cased.win_pid), str(w.full_mask))
+        w.probe("setprio", str(cased.win_pid), str(NORMAL))
+        w.run_program(*args)
+        w.expect(cased, 0x1, HIGH, f"(command line {args})")
 
 
 def quoted_path_with_comma(w):
@@ -573,7 +601,7 @@ def settled_list_is_not_set_again_while_resident(w):
 
 
 CASES = {f.__name__: f for f in (
-    plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
+    plain_match, rules_as_people_write_them, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
     saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
     forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 
 namespace mjr {
 namespace {
@@ -25,7 +29,7 @@ struct Pass : ::testing::Test {
         fake.AddProcess(4, "C:\\WINDOWS\\system.exe");
     }
     void Favourite(const wchar_t* path, const wchar_t* affinity, const wchar_t* priority) {
-        m.Favorites.Append(FavoriteRecord{path, affinity, priority});
+        m.Favorites.Append(FavoriteRecord{path, affinity, priority}, FoldPathCase(fake, path));
         m.Favorites.SetCount(static_cast<std::int16_t>(m.Favorites.Records().size()));
     }
     bool Scans() {
@@ -48,8 +52,9 @@ TEST_F(Pass, CorrectsAMatchingProcessAndLeavesOthersAlone) {
     EXPECT_EQ(fake.Find(200)->affinity, 0xAu);
     EXPECT_EQ(fake.Find(200)->priority, 0x80u);
     EXPECT_EQ(other.affinity, 0x3u);
-    EXPECT_EQ(cased.priority, 0x20u);
-    EXPECT_EQ(m.FavoritesHit.Value(), 1);
+    // Windows compares file names without regard to case (once compared case-sensitively: mended).
+    EXPECT_EQ(cased.priority, 0x80u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 2);
     EXPECT_EQ(m.AffinityErrors.Value(), 0);
     EXPECT_EQ(m.PriorityErrors.Value(), 0);
     (void)tool;
@@ -266,18 +271,67 @@ TEST_F(Pass, DefaultInAnyCaseLeavesPriorityAndProcessorsUnreadAndUnset) {
     EXPECT_EQ(fake.CallsNamed("GetProcessAffinityMask"), 4u);  // 200's alone, once a scan
 }
 
-TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {
+// Once an empty Path matched every process whose path could not be read, and the elevated
+// program set that process: mended, an empty Path matches nothing.
+TEST_F(Pass, AnEmptyPathMatchesNoProcess) {
     Favourite(L"", L"0", L"Low");
     fake.AddProcess(200, "C:\\ok.exe");
     fake.AddProcess(201, "C:\\locked.exe").imageNameFails = true;
     fake.AddProcess(202, "C:\\long.exe");
     fake.longPaths[L"C:\\long.exe"] = L"C:\\" + std::wstring(1100, L'x');
     EnforcePass(m);
-    EXPECT_EQ(fake.Find(200)->priority, 0x20u);
-    EXPECT_EQ(fake.Find(201)->priority, 0x40u);
-    EXPECT_EQ(fake.Find(201)->affinity, 0x1u);
-    EXPECT_EQ(fake.Find(202)->priority, 0x20u);  // too long to hold: matches nothing
+    for (Dword pid : {200u, 201u, 202u}) {
+        EXPECT_EQ(fake.Find(pid)->priority, 0x20u) << pid;
+        EXPECT_EQ(fake.Find(pid)->affinity, 0x3u) << pid;
+    }
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
 }
+
+// Which line applies to which process: each favourite k asks for priority class Low, Below,
+// Normal, Above or High by its position; 0 in `applied` means left alone.
+struct MatchCase {
+    const char* name;
+    std::vector<const wchar_t*> favourites;
+    std::vector<std::pair<const wchar_t*, int>> processes;  // path, the line (1-based) that applies
+};
+
+class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {};
+
+TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
+    static constexpr const wchar_t* kWords[] = {L"Low", L"Below", L"Normal", L"Above", L"High"};
+    static constexpr Dword kClasses[] = {0x40, 0x4000, 0x20, 0x8000, 0x80};
+    for (std::size_t k = 0; k < GetParam().favourites.size(); ++k) Favourite(GetParam().favourites[k], L"01", kWords[k]);
+    Dword pid = 200;
+    for (const auto& [path, line] : GetParam().processes) {
+        fake.AddProcess(pid, "x").imagePath = path;
+        fake.Find(pid)->priority = 0x100;  // Realtime: no favourite here asks for it
+        ++pid;
+    }
+    EnforcePass(m);
+    pid = 200;
+    for (const auto& [path, line] : GetParam().processes) {
+        const Dword expected = line == 0 ? 0x100 : kClasses[line - 1];
+        EXPECT_EQ(fake.Find(pid++)->priority, expected) << std::string(path, path + std::wcslen(path));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MatchTest, ::testing::Values(
+    MatchCase{"any_letter_case", {L"C:\\Tools\\Cased\\Tool.exe", L"C:\\Игры\\game.exe", L"C:\\Café\\x.exe"},
+              {{L"c:\\tools\\cased\\tool.exe", 1}, {L"C:\\ИГРЫ\\GAME.EXE", 2}, {L"C:\\CAFÉ\\X.EXE", 3},
+               {L"C:\\CAFE\\X.EXE", 0}}},
+    MatchCase{"case_only_twins_name_one_program", {L"C:\\t.exe", L"C:\\T.EXE"}, {{L"C:\\T.exe", 1}}},
+    MatchCase{"one_level_against_any_depth", {L"C:\\Games\\*\\bin\\game.exe", L"D:\\Games\\**\\*.exe"},
+              {{L"C:\\Games\\Foo 1.2\\bin\\game.exe", 1}, {L"C:\\Games\\bin\\game.exe", 0},
+               {L"C:\\Games\\a\\b\\bin\\game.exe", 0}, {L"d:\\games\\X.exe", 2},
+               {L"D:\\Games\\a\\b\\c.EXE", 2}, {L"D:\\Games\\a\\b\\c.dll", 0}, {L"D:\\Other\\c.exe", 0}}},
+    MatchCase{"first_line_wins_across_exact_and_pattern",
+              {L"C:\\Apps\\one.exe", L"C:\\Apps\\*.exe", L"C:\\Apps\\two.exe", L"C:\\Apps\\one.exe"},
+              {{L"C:\\Apps\\one.exe", 1}, {L"C:\\Apps\\two.exe", 2}, {L"C:\\Apps\\three.exe", 2}}},
+    MatchCase{"refused_patterns_match_nothing", {L"**\\x.exe", L"C:\\*\\x.exe", L"*.exe", L"\\\\srv\\*\\x.exe"},
+              {{L"C:\\A\\x.exe", 0}, {L"\\\\srv\\share\\x.exe", 0}}},
+    MatchCase{"share_pattern", {L"\\\\srv\\share\\Tools\\*.exe"},
+              {{L"\\\\SRV\\Share\\tools\\a.exe", 1}, {L"\\\\srv\\share\\a.exe", 0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pass, AProcessThatEndsBeforeItsTurnIsPassedOver) {
     Favourite(L"C:\\t.exe", L"0", L"Low");
@@ -340,8 +394,9 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenTest, ::testing::Values(
     OpenCase{"path_in_cyrillic",
              [](FakePlatform&, FakeProcess& p) { p.imagePath = L"C:\\\u0418\u0433\u0440\u044B\\game.exe"; },
              {kQuery, kSet}, 0, 0, 0x2, 0x80},
-    // Matched by the empty Path; with no process held, nothing proves what a set would reach.
-    OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 1, 1, 0x3, 0x20}),
+    // Its path unreadable: the empty Path no longer matches it (once it did, and counted a
+    // failure for each set it could not prove: mended), so nothing is opened for setting.
+    OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 0, 0, 0x3, 0x20}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One scan of process 200 against C:\t.exe with a CPU-set or power text: the opens, the sets in

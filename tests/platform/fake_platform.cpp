@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <stdexcept>
 
@@ -40,10 +41,29 @@ void BreakFirstRecordSize(std::vector<unsigned char>& records, std::size_t sizeO
     if (size && records.size() >= sizeOffset + sizeof *size) std::memcpy(records.data() + sizeOffset, &*size, sizeof *size);
 }
 
-// ASCII letters in lower case: how the file system finds a name whatever its case.
+// Lower-case letters of Latin-1, Latin Extended-A, Greek and Cyrillic, and how far each one's
+// capital lies (step 2: every other code point of the range).
+struct CaseRange {
+    std::uint32_t first, last, step;
+    std::int32_t delta;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {'a', 'z', 1, -32}, {0xE0, 0xF6, 1, -32}, {0xF8, 0xFE, 1, -32}, {0xFF, 0xFF, 1, 0x79}, {0x101, 0x12F, 2, -1},
+    {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
+    {0x3AC, 0x3AC, 1, -0x26}, {0x3AD, 0x3AF, 1, -0x25}, {0x3B1, 0x3C1, 1, -32}, {0x3C2, 0x3C2, 1, -31},
+    {0x3C3, 0x3CB, 1, -32}, {0x3CC, 0x3CC, 1, -0x40}, {0x3CD, 0x3CE, 1, -0x3F}, {0x430, 0x44F, 1, -32},
+    {0x450, 0x45F, 1, -80}, {0x461, 0x481, 2, -1}, {0x48B, 0x4BF, 2, -1}, {0x4C2, 0x4CE, 2, -1}, {0x4D1, 0x52F, 2, -1}};
+
+wchar_t SimpleUpper(wchar_t c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    for (const CaseRange& r : kCaseRanges)
+        if (u >= r.first && u <= r.last && (u - r.first) % r.step == 0) return static_cast<wchar_t>(u + r.delta);
+    return c;
+}
+
+// Upper case, as the file system finds a name whatever its case.
 std::wstring Folded(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    for (wchar_t& c : text) c = SimpleUpper(c);
     return text;
 }
 
@@ -518,6 +538,19 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
     return out;
 }
 
+int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                               wchar_t* destination, int destinationCount) {
+    if (locale != kLocaleInvariant || mapFlags != kLcmapUppercase || !source || sourceCount < -1) return 0;
+    const std::size_t count = sourceCount == -1 ? std::wcslen(source) + 1 : static_cast<std::size_t>(sourceCount);
+    if (destinationCount == 0) return static_cast<int>(count);
+    if (destinationCount < 0 || static_cast<std::size_t>(destinationCount) < count) {
+        lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    for (std::size_t i = 0; i < count; ++i) destination[i] = SimpleUpper(source[i]);
+    return static_cast<int>(count);
+}
+
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 std::wstring FakePlatform::CommandLineArgs() {
     if (recordCalls) Record("CommandLineArgs");
@@ -538,6 +571,11 @@ Handle FakePlatform::CreateFileW(const std::wstring& fileName, Dword desiredAcce
     }
     if (auto type = fileTypes.find(fileName); type != fileTypes.end())
         return NewHandle(MakeInfo(HandleInfo::File, 0, desiredAccess, fileName, type->second));
+    // A program, or a name Windows resolves, opens for asking its name.
+    bool program = finalPaths.count(fileName) > 0;
+    for (const auto& entry : programFiles) program = program || Folded(entry.first) == Folded(fileName);
+    if (program && desiredAccess == 0 && creationDisposition == kOpenExisting)
+        return NewHandle(MakeInfo(HandleInfo::File, 0, 0, fileName, kFileTypeDisk));
     if (creationDisposition != kOpenExisting || !files.count(fileName)) {
         lastError = directories.count(fileName) ? kErrorAccessDenied : kErrorFileNotFound;
         return kInvalidHandleValue;
@@ -784,10 +822,7 @@ WinBool FakePlatform::GetBinaryTypeW(const std::wstring& applicationName, Dword*
 std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& path) {
     if (recordCalls) Record("FindFirstFileName");
     // Any program, or any folder above one, whose path equals this one but for letter case.
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-        return t;
-    };
+    const auto fold = Folded;
     for (const auto& entry : programFiles) {
         const std::wstring& full = entry.first;
         if (full.size() < path.size() || fold(full.substr(0, path.size())) != fold(path)) continue;
@@ -798,16 +833,18 @@ std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& 
     return std::nullopt;
 }
 
-std::optional<std::wstring> FakePlatform::FinalPathName(const std::wstring& path) {
-    if (recordCalls) Record("FinalPathName");
-    if (auto it = finalPaths.find(path); it != finalPaths.end()) return it->second;
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-        return t;
-    };
+Dword FakePlatform::GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) {
+    if (recordCalls) Record("GetFinalPathNameByHandleW(" + std::to_string(flags) + ")");
+    const HandleInfo* info = Lookup(file, HandleInfo::File);
+    if (!info) return 0;
+    std::wstring name;
+    if (auto it = finalPaths.find(info->name); it != finalPaths.end()) name = it->second;
     for (const auto& entry : programFiles)
-        if (fold(entry.first) == fold(path)) return L"\\\\?\\" + entry.first;
-    return std::nullopt;
+        if (name.empty() && Folded(entry.first) == Folded(info->name)) name = L"\\\\?\\" + entry.first;
+    if (name.empty()) return 0;
+    if (name.size() + 1 > size) return static_cast<Dword>(name.size() + 1);
+    std::copy(name.c_str(), name.c_str() + name.size() + 1, buffer);
+    return static_cast<Dword>(name.size());
 }
 
 std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {

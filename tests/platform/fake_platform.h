@@ -80,7 +80,7 @@ public:
     bool longPathThrows = false;   // GetLongPathNameW raises a run-time error
     // GetDriveTypeW by root ("C:\\"); absent: a drive letter's root is fixed, anything else has no root.
     std::map<std::wstring, Dword> driveTypes;
-    // The names Windows gives files (FinalPathName), by the path asked; absent: the program's own
+    // The names Windows gives files (GetFinalPathNameByHandleW), by the path opened; absent: the program's own
     // spelling when it is in programFiles, else nothing.
     std::map<std::wstring, std::wstring> finalPaths;
     bool wideToAnsiThrows = false;  // so does the conversion to the ANSI code page
@@ -175,6 +175,10 @@ public:
                                   Dword bufferLength, TokenPrivileges* previousState, Dword* returnLength) override;
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    // Upper case by a table of Latin-1, Latin Extended-A, Greek and Cyrillic (Windows maps
+    // more); not recorded, as every path lookup folds.
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
     Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,
@@ -200,7 +204,7 @@ public:
     Dword GetFileAttributesW(const std::wstring& path) override;
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
-    std::optional<std::wstring> FinalPathName(const std::wstring& path) override;
+    Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 
 private:

@@ -65,7 +65,7 @@ TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 0);
     EXPECT_TRUE(l.favorites.Records().empty());
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\old.exe"), nullptr);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\OLD.EXE"), nullptr);
     EXPECT_EQ(l.label.text, L"before");
 
     if (!GetParam().bytes) return;
@@ -202,17 +202,17 @@ TEST(LoadFavorites, StatusTextShowsTheEnforcePeriod) {
     EXPECT_EQ(ProfileStatusText(s), L"Profile:My Favs 1  Enforce:2147483647");
 }
 
+// Paths that differ only in letter case name one program (once they named two: mended).
 TEST(LoadFavorites, FirstOfSeveralEqualPathsIsFound) {
     Loader l;
     l.Profile("h\r\nx\t0\tLow\tC:\\t.exe\r\ny\t1\tHigh\tC:\\t.exe\r\nz\t2\tHigh\tC:\\T.exe\r\n");
     l.Load();
     ASSERT_EQ(l.favorites.Count(), 3);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.exe"), &l.favorites.Records()[2]);
-    EXPECT_EQ(l.favorites.FindFirst(L"c:\\t.exe"), nullptr);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.EXE"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), nullptr);  // the key is the folded path
     l.Load();  // the same file again gives the same table
     EXPECT_EQ(l.favorites.Count(), 3);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.EXE"), &l.favorites.Records()[0]);
 }
 
 std::string ProfileOf(int favourites) {
@@ -226,7 +226,7 @@ TEST(LoadFavorites, HoldsAtMost32767Favourites) {
     l.Profile(ProfileOf(32767));
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 32767);
-    EXPECT_NE(l.favorites.FindFirst(L"C:\\p32766.exe"), nullptr);
+    EXPECT_NE(l.favorites.FindFirst(L"C:\\P32766.EXE"), nullptr);
     l.Profile(ProfileOf(32768));
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 0);
