@@ -34,7 +34,4 @@ std::wstring Shown(std::wstring_view text);
 // The same in double quotes.
 std::wstring Quoted(std::wstring_view text);
 
-// Equal but for the letter case of A to Z.
-bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept;
-
 }  // namespace mjr::doctor

@@ -10,11 +10,6 @@ constexpr std::int64_t kMaxFileBytes = 256ll * 1024 * 1024;
 constexpr Dword kChunkBytes = 64 * 1024;
 
 std::optional<std::string> ReadOpenFile(Platform& platform, Handle file, Dword& error) {
-    // A pipe's server could feed anything, or wait forever; a device is no profile.
-    if (platform.GetFileType(file) != kFileTypeDisk) {
-        error = kErrorBadFileType;
-        return std::nullopt;
-    }
     std::int64_t size = 0;
     if (!platform.GetFileSizeEx(file, &size)) {
         error = platform.GetLastError();
@@ -45,21 +40,48 @@ std::optional<std::string> ReadOpenFile(Platform& platform, Handle file, Dword& 
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(Platform& platform, const std::wstring& path) {
-    // Sharing write keeps a profile an editor holds open readable. Identification only: a
-    // pipe server named as the profile learns who connects but cannot act as this program.
-    const Handle opened = platform.CreateFileW(path, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting,
-                                               kFileFlagSequentialScan | kSecuritySqosPresent | kSecurityIdentification);
-    if (opened == kInvalidHandleValue || opened == 0) return std::nullopt;  // CreateFileW's own last error stands
-    Dword error = 0;
-    std::optional<std::string> content;
-    {
-        UniqueHandle file(platform, opened);
-        content = ReadOpenFile(platform, file.get(), error);
+UniqueHandle OpenDiskFile(Platform& platform, const std::wstring& path, Dword desiredAccess, Dword shareMode,
+                          Dword flags) {
+    const Handle opened = platform.CreateFileW(path, desiredAccess, shareMode, kOpenExisting,
+                                               flags | kSecuritySqosPresent | kSecurityIdentification);
+    if (opened == kInvalidHandleValue || opened == 0) return UniqueHandle(platform, 0);  // its own last error stands
+    UniqueHandle file(platform, opened);
+    // A pipe's server could feed anything, or wait forever; a device is no file.
+    if (platform.GetFileType(file.get()) != kFileTypeDisk) {
+        file.reset();
+        platform.SetLastError(kErrorBadFileType);
     }
+    return file;
+}
+
+std::optional<std::string> ReadWholeFile(Platform& platform, const std::wstring& path) {
+    // Sharing write keeps a profile an editor holds open readable.
+    UniqueHandle file = OpenDiskFile(platform, path, kGenericRead, kFileShareRead | kFileShareWrite,
+                                     kFileFlagSequentialScan);
+    if (!file) return std::nullopt;
+    Dword error = 0;
+    std::optional<std::string> content = ReadOpenFile(platform, file.get(), error);
+    file.reset();
     // Closing the file must not hide why the read failed.
     if (!content) platform.SetLastError(error);
     return content;
+}
+
+std::optional<std::wstring> FinalPathName(Platform& platform, const std::wstring& path) {
+    // No data access: asking the name needs no right on the content; backup semantics let a
+    // folder be opened as well.
+    const UniqueHandle file = OpenDiskFile(platform, path, 0, kFileShareRead | kFileShareWrite | kFileShareDelete,
+                                           kFileFlagBackupSemantics);
+    if (!file) return std::nullopt;
+    std::wstring buffer(260, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto size = static_cast<Dword>(buffer.size());
+        const Dword length = platform.GetFinalPathNameByHandleW(file.get(), buffer.data(), size, kFileNameNormalizedDos);
+        if (length == 0) return std::nullopt;
+        if (length < size) return buffer.substr(0, length);
+        buffer.assign(length, L'\0');  // the size it needs, NUL included
+    }
+    return std::nullopt;
 }
 
 }  // namespace mjr

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
 
 namespace mjr {
 
@@ -11,5 +12,17 @@ namespace mjr {
 // console or a device (refused before a byte is read), ERROR_FILE_TOO_LARGE for a file far
 // too large to be a profile. A file another program holds open for writing is still read.
 std::optional<std::string> ReadWholeFile(Platform& platform, const std::wstring& path);
+
+// CreateFileW for a file that must be a file on a disk: with identification-level security
+// (a pipe's server answering to the name learns who connects but cannot act as this program)
+// and refused unless GetFileType says FILE_TYPE_DISK. An empty handle when it fails, with the
+// last error saying why (ERROR_BAD_FILE_TYPE for a pipe, a console or a device).
+UniqueHandle OpenDiskFile(Platform& platform, const std::wstring& path, Dword desiredAccess, Dword shareMode,
+                          Dword flags);
+
+// The name Windows gives a file (GetFinalPathNameByHandleW, drive-letter form, on a handle of
+// OpenDiskFile with no data access), still with its "\\?\" prefix; nothing when the file
+// cannot be opened or named.
+std::optional<std::wstring> FinalPathName(Platform& platform, const std::wstring& path);
 
 }  // namespace mjr

@@ -29,6 +29,13 @@ static_assert(sizeof(GroupAffinity) == sizeof(GROUP_AFFINITY));
 // they are missing.
 using GetSystemCpuSetInformationFn = BOOL(WINAPI*)(void*, ULONG, PULONG, HANDLE, ULONG);
 using GetLogicalProcessorInformationExFn = BOOL(WINAPI*)(int, void*, PDWORD);
+// Windows 10's CPU-set calls and Windows 8's process-information calls (MinGW-w64 10 declares
+// neither the CPU-set calls nor ProcessPowerThrottling).
+using GetProcessDefaultCpuSetsFn = BOOL(WINAPI*)(HANDLE, PULONG, ULONG, PULONG);
+using SetProcessDefaultCpuSetsFn = BOOL(WINAPI*)(HANDLE, const ULONG*, ULONG);
+using GetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+static_assert(sizeof(ULONG) == sizeof(Dword));
 
 template <typename Fn>
 Fn Kernel32Entry(const char* name) {
@@ -39,26 +46,13 @@ Fn Kernel32Entry(const char* name) {
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
+static_assert(kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS && kFileShareDelete == FILE_SHARE_DELETE);
+static_assert(kFileNameNormalizedDos == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
+static_assert(kSecuritySqosPresent == SECURITY_SQOS_PRESENT && kSecurityIdentification == SECURITY_IDENTIFICATION);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
 
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
-
-// Owns a file handle from CreateFileW, which fails with INVALID_HANDLE_VALUE.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (valid()) ::CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
@@ -229,6 +223,52 @@ WinBool Win32Platform::GetSystemCpuSetInformation(void* information, Dword buffe
     return ok;
 }
 
+WinBool Win32Platform::GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                                Dword* requiredIdCount) {
+    const auto call = Kernel32Entry<GetProcessDefaultCpuSetsFn>("GetProcessDefaultCpuSets");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    ULONG required = 0;
+    const BOOL ok = call(ToHandle(process), reinterpret_cast<PULONG>(cpuSetIds), cpuSetIdCount, &required);
+    if (requiredIdCount && (ok || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)) *requiredIdCount = required;
+    return ok;
+}
+
+WinBool Win32Platform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) {
+    const auto call = Kernel32Entry<SetProcessDefaultCpuSetsFn>("SetProcessDefaultCpuSets");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), reinterpret_cast<const ULONG*>(cpuSetIds), cpuSetIdCount);
+}
+
+WinBool Win32Platform::GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                             Dword processInformationSize) {
+    const auto call = Kernel32Entry<GetProcessInformationFn>("GetProcessInformation");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), static_cast<int>(processInformationClass), processInformation,
+                processInformationSize);
+}
+
+WinBool Win32Platform::SetProcessInformation(Handle process, Dword processInformationClass,
+                                             const void* processInformation, Dword processInformationSize) {
+    const auto call = Kernel32Entry<SetProcessInformationFn>("SetProcessInformation");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), static_cast<int>(processInformationClass), const_cast<void*>(processInformation),
+                processInformationSize);
+}
+
+bool Win32Platform::Kernel32Exports(const char* name) { return Kernel32Entry<FARPROC>(name) != nullptr; }
+
 WinBool Win32Platform::GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) {
     const auto call = Kernel32Entry<GetLogicalProcessorInformationExFn>("GetLogicalProcessorInformationEx");
     if (!call || !returnedLength) {
@@ -314,6 +354,11 @@ std::wstring Win32Platform::AnsiToWide(std::string_view text) {
     std::wstring out(static_cast<std::size_t>(chars), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), chars);
     return out;
+}
+
+int Win32Platform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                                wchar_t* destination, int destinationCount) {
+    return ::LCMapStringW(locale, mapFlags, source, sourceCount, destination, destinationCount);
 }
 
 std::wstring Win32Platform::ProgramDirectory() {
@@ -459,22 +504,8 @@ std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring&
     return std::wstring(found.cFileName);
 }
 
-std::optional<std::wstring> Win32Platform::FinalPathName(const std::wstring& path) {
-    // No data access: opening only to ask the name needs no rights on the file's content;
-    // backup semantics let a folder be opened as well.
-    FileHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.valid()) return std::nullopt;
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(), size,
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return std::nullopt;
-        if (length < size) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);  // the size it needs, NUL included
-    }
-    return std::nullopt;
+Dword Win32Platform::GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) {
+    return ::GetFinalPathNameByHandleW(ToHandle(file), buffer, size, flags);
 }
 
 std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {
