@@ -124,6 +124,11 @@ def body(w):
     # Wine's installer logs no launch condition's message (check_msi.py reads it).
     check("LaunchConditions. Return value 0." in log, "the launch condition refused it")
 
+    rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1")
+    # Rolled back: no program and no task; the profile's component is permanent.
+    left = os.listdir(w.folder) if os.path.isdir(w.folder) else []
+    check(rc != 0 and set(left) <= {"My Favs 1"} and not w.task_registered(),
+          f"an ENFORCE of more than digits fails the install ({rc}), which leaves no program: {left}")
     rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30", "NOSTART=1")
     check(rc == 0 and sorted(os.listdir(w.folder)) == FILES, f"silent install into INSTALLDIR ({rc})")
     check(w.task_registered(), "the logon task is registered")
