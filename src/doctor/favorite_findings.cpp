@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "doctor/path_reach.h"
 #include "doctor/report_text.h"
+#include "doctor/user_access.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/read_whole_file.h"
@@ -157,7 +158,21 @@ std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstr
     return name;
 }
 
-void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding encoding, const Emit& emit) {
+// What ordinary users who can replace the program gain, by the priority it is given.
+std::wstring WhatReplacingGives(std::wstring_view priority) {
+    if (priority == L"Real")
+        return L"any user can replace this program, and it gets Real from an elevated program, ahead of the "
+               L"system's own work (a busy loop there can freeze the machine): keep it in a folder only "
+               L"administrators can change, such as Program Files, or do not give it Real";
+    const std::wstring gets = PriorityNameToClass(priority) != 0 ? L"gets " + std::wstring(priority)
+                                                                 : std::wstring(L"gets its processors");
+    return L"any user can replace this program; it " + gets + L" from an elevated program: keep favourites in "
+           L"folders only administrators can change, such as Program Files";
+}
+
+void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
+                  const Emit& emit) {
+    const std::wstring& path = favorite.Path;
     if (path.empty()) {
         emit(L"the Path is empty: this favourite applies to every running process whose path cannot be read");
         return;
@@ -207,6 +222,13 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
              L"a junction or a symbolic link is on the way); running programs are known by that name: write " +
              Quoted(*final));
     }
+    if (attributes == kInvalidFileAttributes) return;
+    const UserAccessCheck::Finding open = access.FirstOpen(*longForm, ObjectKind::File);
+    if (open.what == UserAccessCheck::Finding::Unreadable)
+        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": whether ordinary users can "
+             L"replace this program cannot be checked");
+    else if (open.what != UserAccessCheck::Finding::Closed)
+        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": " + WhatReplacingGives(favorite.Priority));
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
@@ -284,7 +306,7 @@ void PriorityWarnings(const std::wstring& word, const Emit& emit) {
 
 }  // namespace
 
-std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
+std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines,
                                            const Machine& machine, ProfileEncoding encoding) {
     std::vector<std::wstring> warnings;
@@ -300,7 +322,7 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTa
                  L"; the program uses only that favourite, so this one is never applied");
             continue;
         }
-        PathWarnings(platform, favorite.Path, encoding, emit);
+        PathWarnings(platform, access, favorite, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

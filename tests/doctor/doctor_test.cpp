@@ -4,13 +4,16 @@
 
 #include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
+#include "doctor/user_access.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeAce;
 using testing::FakeProcess;
+using testing::SecurityDescriptor;
 
 constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
 
@@ -155,6 +158,8 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
         for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetBinaryTypeW",
                                  "GetFinalPathNameByHandleW"})
             EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
+        // Only the profile and the program's folder up to C:\ are asked who can change them.
+        EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW"), 4u);
         EXPECT_EQ(d.fake.CallsNamed("CreateFileW"), 1u);
     }
 }
@@ -407,6 +412,91 @@ TEST(List, WritesProcessorsAsAFavouriteDoes) {
         {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
         {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
     for (const auto& [mask, text] : cases) EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+}
+
+constexpr char kUser[] = "S-1-5-21-1-2-3-1001", kUsers[] = "S-1-5-32-545", kEveryone[] = "S-1-1-0",
+               kAuthenticated[] = "S-1-5-11", kAdmins[] = "S-1-5-32-544",
+               kTrustedInstaller[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+struct AccessCase {
+    const char* name;
+    ObjectKind kind;
+    const char* owner;
+    std::optional<std::vector<FakeAce>> dacl;  // nothing: a NULL DACL
+    std::optional<Dword> rights;               // what ordinary users may do that replaces; nothing: unreadable
+};
+
+class AccessTest : public ::testing::TestWithParam<AccessCase> {};
+
+TEST_P(AccessTest, FindsWhatOrdinaryUsersMayDo) {
+    const AccessCase& c = GetParam();
+    EXPECT_EQ(RightsOrdinaryUsersHold(SecurityDescriptor(c.owner, c.dacl), c.kind), c.rights);
+}
+
+constexpr Dword kModify = 0x1301BF, kReadRun = 0x1200A9, kAddFile = 0x2, kAddFolder = 0x4;
+constexpr std::uint8_t kAllow = 0, kDeny = 1, kInheritedOnly = 0x0B;  // object, container, inherit-only
+
+INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
+    AccessCase{"program_files", ObjectKind::Folder, kTrustedInstaller,
+               std::vector<FakeAce>{{kAllow, 0, 0x1F01FF, kAdmins}, {kAllow, 0, kReadRun, kUsers},
+                                    {kAllow, kInheritedOnly, 0x10000000, "S-1-3-0"}, {kAllow, 0, 0x10000000, "S-1-3-0"}},
+               0u},
+    // C:\ lets users add folders there, and what they make inherits the right to modify.
+    AccessCase{"drive_root", ObjectKind::Folder, kTrustedInstaller,
+               std::vector<FakeAce>{{kAllow, 0, kAddFolder, kAuthenticated}, {kAllow, kInheritedOnly, kModify, kAuthenticated}}, 0u},
+    AccessCase{"folder_made_at_the_root", ObjectKind::Folder, kUser,
+               std::vector<FakeAce>{{kAllow, 0x10, kModify, kAuthenticated}}, kAddFile | kDelete | kWriteDac},
+    AccessCase{"deny_first_holds", ObjectKind::Folder, kAdmins,
+               std::vector<FakeAce>{{kDeny, 0, kAddFile | kFileDeleteChild | kDelete, kEveryone}, {kAllow, 0, 0x10000000, kUsers}},
+               kWriteDac | kWriteOwner},
+    AccessCase{"deny_after_allow_comes_late", ObjectKind::File, kAdmins,
+               std::vector<FakeAce>{{kAllow, 0, kFileWriteData, kUsers}, {kDeny, 0, kFileWriteData, kEveryone}}, kFileWriteData},
+    AccessCase{"deny_of_one_group_leaves_others", ObjectKind::File, kAdmins,
+               std::vector<FakeAce>{{kDeny, 0, kFileWriteData, "S-1-5-32-546"}, {kAllow, 0, kFileWriteData, kUsers}},
+               kFileWriteData},
+    AccessCase{"generic_write_mapped", ObjectKind::File, kAdmins,
+               std::vector<FakeAce>{{kAllow, 0, 0x40000000, kUsers}}, kFileWriteData | kFileAppendData},
+    AccessCase{"owner_rights_speak_for_the_owner", ObjectKind::File, kUser,
+               std::vector<FakeAce>{{kAllow, 0, 0x120089, "S-1-3-4"}}, 0u},
+    AccessCase{"null_dacl", ObjectKind::File, kAdmins, std::nullopt,
+               kFileWriteData | kFileAppendData | kDelete | kWriteDac | kWriteOwner},
+    AccessCase{"empty_dacl", ObjectKind::File, kAdmins, std::vector<FakeAce>{}, 0u}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UserAccess, AMalformedDescriptorIsNotRead) {
+    std::vector<std::uint8_t> bytes = SecurityDescriptor(kAdmins, std::vector<FakeAce>{{kAllow, 0, kModify, kUsers}});
+    bytes.resize(bytes.size() - 3);
+    EXPECT_FALSE(RightsOrdinaryUsersHold(bytes, ObjectKind::File).has_value());
+}
+
+// Where favourites live decides who picks what gets their priority.
+TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
+    Doctor d;
+    d.fake.programFiles[L"C:\\Games\\Game.exe"] = 0;
+    d.fake.programFiles[L"E:\\Tool.exe"] = 0;
+    d.fake.programFiles[L"C:\\Games\\Fast.exe"] = 0;
+    d.fake.volumeFlags[L"E:\\"] = 0x3;  // FAT: no permissions kept
+    d.fake.securityDescriptors[L"C:\\Games"] =
+        SecurityDescriptor(kUser, std::vector<FakeAce>{{kAllow, 0x10, kModify, kAuthenticated}});
+    d.fake.securityDescriptors[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
+        SecurityDescriptor(kAdmins, std::vector<FakeAce>{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
+                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\n";
+    ASSERT_EQ(d.Run(), 0);
+    for (const wchar_t* says : {
+             L"line 2: Path \"C:\\Games\\Game.exe\": the folder \"C:\\Games\" (ordinary users can add files, delete it, "
+             L"change its permissions): any user can replace this program; it gets High from an elevated program",
+             L"line 4: Path \"E:\\Tool.exe\": the drive E:, which keeps no permissions (FAT or exFAT)",
+             L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file \"C:\\Apps\\Marrowbine\\My Favs 1\" (ordinary "
+             L"users can append to it): any user can rewrite it",
+             L"line 3: Path \"C:\\Games\\Fast.exe\": the folder \"C:\\Games\" (ordinary users can add files, delete it, "
+             L"change its permissions): any user can replace this program, and it gets Real from an elevated program, "
+             L"ahead of the system's own work",
+             L"Warnings: 5."})
+        EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    // Each file and folder is asked once: Game.exe, C:\Games, C:\, Fast.exe, E: by its drive alone,
+    // C:\Apps\Tool.exe, C:\Apps, the profile, the program's folder.
+    EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW(5)"), 8u) << d.out.All();
 }
 
 }  // namespace

@@ -34,6 +34,17 @@ struct FakeProcess {
     bool setPriorityFails = false;
 };
 
+// An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID.
+struct FakeAce {
+    std::uint8_t type = 0;
+    std::uint8_t flags = 0;
+    Dword mask = 0;
+    std::string sid;  // "S-1-5-32-544"
+};
+// A self-relative security descriptor holding an owner and a DACL of these entries; no DACL
+// at all is a NULL DACL.
+std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
+
 class FakePlatform : public Platform {
 public:
     FakePlatform();
@@ -98,6 +109,10 @@ public:
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     std::set<std::wstring> directories;
+    // Descriptors of files and folders (absent: owned by Administrators, changed by administrators
+    // only), and file-system flags of drives by root (absent: NTFS, which keeps permissions).
+    std::map<std::wstring, std::vector<std::uint8_t>> securityDescriptors;
+    std::map<std::wstring, Dword> volumeFlags;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
@@ -183,6 +198,9 @@ public:
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
+    Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                std::vector<std::uint8_t>* selfRelativeDescriptor) override;
+    WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
 
 private:
     struct HandleInfo {
