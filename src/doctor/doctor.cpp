@@ -350,9 +350,11 @@ int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, co
         if (request.kind == Request::List) {
             // As the program does, so the list holds what the elevated program sees.
             SetDebugPrivilege(platform, true);
+            std::vector<std::wstring> leftOut;
             for (const std::wstring& line :
-                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name))
+                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name, leftOut))
                 out.Line(line);
+            for (const std::wstring& line : leftOut) out.ErrorLine(line);
             return kExitLoads;
         }
         return Check(platform, request, build, out, status);

@@ -18,8 +18,9 @@ using testing::SecurityDescriptor;
 constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
 
 struct Output : ReportWriter {
-    std::vector<std::wstring> lines;
+    std::vector<std::wstring> lines, errors;
     void Line(std::wstring_view text) override { lines.emplace_back(text); }
+    void ErrorLine(std::wstring_view text) override { errors.emplace_back(text); }
     bool Has(std::wstring_view part) const {
         for (const auto& line : lines)
             if (line.find(part) != std::wstring::npos) return true;
@@ -201,6 +202,11 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 "c\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n",
                 {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
                  L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}"}, std::nullopt, true},
+    // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
+    WarningCase{"invisible_characters", 4, true,
+                "a\t0\tLow\tC:\\Apps\\x\xE2\x80\xAE" "exe.txt\r\nb\t0\tLow\tC:\\Apps\\a\xE2\x80\x8B" "b\xC2\x9B\xE2\x80\x8C.exe\r\n",
+                {L"line 2: Path \"C:\\Apps\\x\\u202Eexe.txt\" names no file",
+                 L"line 3: Path \"C:\\Apps\\a\\u200Bb\\u009B\\u200C.exe\" names no file"}},
     WarningCase{"reserved_device_names", 4, true,
                 "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\n"
                 "d\t0\tLow\tC:\\Apps\\lpt1\r\n",
@@ -395,13 +401,20 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.numberOfProcessors = 64;
     const bool wide = kMaskBits == 64;
     d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
+    // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
+    d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
+    d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
                                wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
+                               L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
+    ASSERT_EQ(d.out.errors.size(), 1u);
+    EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
+              std::wstring::npos);
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
