@@ -54,7 +54,7 @@ def has(out, text):
 
 
 def warned_lines(out):
-    """The lines warned about, but for who can change the program: under Wine the user owns every file."""
+    """Warned lines, but for who can change the program: under Wine the user owns every file."""
     return collections.Counter(int(m.group(1)) for m in re.finditer(r"^line (\d+): (.*)$", out, re.M)
                                if "(ordinary users can " not in m.group(2))
 
@@ -207,13 +207,11 @@ def reaches_no_share_or_pipe(w):
     out = w.run_doctor("My Favs 2", status=0)
     has(out, f'line 2: Path "{share}" is on a share or a network drive: the doctor does not look there')
     has(out, f'line 3: Path "{pipe}" names a device or a pipe, not a file on a drive: refused')
-    calls = w.s.traced_calls([w.doctor, "My Favs 2"],
-                             ["CreateFileW", "GetFileAttributesW", "GetFileAttributesExW", "FindFirstFileW",
-                              "FindFirstFileExW", "GetLongPathNameW", "GetFinalPathNameByHandleW", "GetBinaryTypeW",
-                              "GetNamedSecurityInfoW", "GetVolumeInformationW"], cwd=w.prog_dir)
+    calls = w.s.traced_calls([w.doctor, "My Favs 2"], ("CreateFileW GetFileAttributesW GetFileAttributesExW FindFirstFileW "
+                             "FindFirstFileExW GetLongPathNameW GetFinalPathNameByHandleW GetBinaryTypeW "
+                             "GetNamedSecurityInfoW GetVolumeInformationW").split(), cwd=w.prog_dir)
     trace = "\n".join(calls)
-    # The trace shows the names asked: the profile's, and the fine favourite's final-name lookup with
-    # identification-level security and backup semantics (0x02110000).
+    # The names asked show: the profile's, and Tool.exe's final-name lookup with identification-level security.
     check("My Favs 2" in trace, f"the trace shows no names:\n{trace}")
     check(any("CreateFileW" in c and "Tool.exe" in c and "02110000" in c for c in calls),
           f"no final-name lookup of Tool.exe with its security flags:\n{trace}")

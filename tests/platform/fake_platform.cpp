@@ -751,46 +751,37 @@ std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {
 
 
 std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl) {
-    const auto sidBytes = [](const std::string& text) {
-        std::vector<std::uint8_t> out{1, 0, 0, 0, 0, 0, 0, 0};
-        std::size_t at = 4;  // after "S-1-"
-        const std::size_t dash = text.find('-', at);
-        out[7] = static_cast<std::uint8_t>(std::stoul(text.substr(at, dash - at)));
-        for (at = dash; at != std::string::npos;) {
-            const std::size_t next = text.find('-', at + 1);
-            const auto value = static_cast<std::uint32_t>(std::stoul(text.substr(at + 1, next - at - 1)));
-            for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
-            ++out[1];
-            at = next;
-        }
-        return out;
+    std::vector<std::uint8_t> sd{1, 0, 0, 0};
+    const auto put = [&sd](std::uint32_t value, int width) {
+        for (int k = 0; k < width; ++k) sd.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
     };
-    const auto put = [](std::vector<std::uint8_t>& to, std::size_t at, std::uint32_t value, int width) {
-        for (int k = 0; k < width; ++k) to[at + k] = static_cast<std::uint8_t>(value >> (8 * k));
+    const auto putSid = [&](const std::string& text) {  // "S-1-<authority>-<sub>-<sub>..."
+        const std::size_t authority = text.find('-', 2) + 1, subs = text.find('-', authority);
+        sd.insert(sd.end(), {1, static_cast<std::uint8_t>(std::count(text.begin(), text.end(), '-') - 2), 0, 0, 0, 0, 0,
+                             static_cast<std::uint8_t>(std::stoul(text.substr(authority)))});
+        for (std::size_t at = subs; at != std::string::npos; at = text.find('-', at + 1))
+            put(static_cast<std::uint32_t>(std::stoul(text.substr(at + 1))), 4);
     };
-    std::vector<std::uint8_t> sd(20, 0);
-    sd[0] = 1;
-    put(sd, 2, 0x8000 | (dacl ? 0x4 : 0), 2);  // self-relative, DACL present
-    put(sd, 4, 20, 4);
-    const std::vector<std::uint8_t> owner = sidBytes(ownerSid);
-    sd.insert(sd.end(), owner.begin(), owner.end());
+    const auto patch = [&sd](std::size_t at, std::size_t value, int width) {
+        for (int k = 0; k < width; ++k) sd[at + k] = static_cast<std::uint8_t>(value >> (8 * k));
+    };
+    put(20, 4);  // the owner, right after the header
+    sd.resize(20, 0);  // no group, no SACL, the DACL's place once known
+    putSid(ownerSid);
+    patch(2, 0x8000 | (dacl ? 0x4 : 0), 2);  // self-relative; DACL present
     if (!dacl) return sd;
-    const std::size_t aclAt = sd.size();
-    put(sd, 16, static_cast<std::uint32_t>(aclAt), 4);
-    sd.resize(aclAt + 8, 0);
-    sd[aclAt] = 2;
+    const std::size_t acl = sd.size();
+    patch(16, acl, 4);
+    sd.insert(sd.end(), {2, 0, 0, 0, 0, 0, 0, 0});  // revision; size and count follow
     for (const FakeAce& ace : *dacl) {
-        const std::vector<std::uint8_t> sid = sidBytes(ace.sid);
         const std::size_t at = sd.size();
-        sd.resize(at + 8, 0);
-        sd[at] = ace.type;
-        sd[at + 1] = ace.flags;
-        put(sd, at + 2, static_cast<std::uint32_t>(8 + sid.size()), 2);
-        put(sd, at + 4, ace.mask, 4);
-        sd.insert(sd.end(), sid.begin(), sid.end());
+        sd.insert(sd.end(), {ace.type, ace.flags, 0, 0});
+        put(ace.mask, 4);
+        putSid(ace.sid);
+        patch(at + 2, sd.size() - at, 2);
     }
-    put(sd, aclAt + 2, static_cast<std::uint32_t>(sd.size() - aclAt), 2);
-    put(sd, aclAt + 4, static_cast<std::uint32_t>(dacl->size()), 2);
+    patch(acl + 2, sd.size() - acl, 2);
+    patch(acl + 4, dacl->size(), 2);
     return sd;
 }
 
@@ -798,20 +789,16 @@ Dword FakePlatform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword 
                                           std::vector<std::uint8_t>* selfRelativeDescriptor) {
     if (recordCalls) Record("GetNamedSecurityInfoW(" + std::to_string(securityInformation) + ")");
     if (Fails("GetNamedSecurityInfoW")) return kErrorAccessDenied;
-    if (auto it = securityDescriptors.find(objectName); it != securityDescriptors.end()) {
-        *selfRelativeDescriptor = it->second;
-    } else {
-        // What Program Files has: administrators change it, users read and run.
-        *selfRelativeDescriptor = SecurityDescriptor("S-1-5-32-544", std::vector<FakeAce>{
-            {0, 0, 0x1F01FF, "S-1-5-18"}, {0, 0, 0x1F01FF, "S-1-5-32-544"}, {0, 0, 0x1200A9, "S-1-5-32-545"}});
-    }
+    // Absent: as Program Files, administrators change it, users read and run.
+    const auto it = securityDescriptors.find(objectName);
+    *selfRelativeDescriptor = it != securityDescriptors.end() ? it->second : SecurityDescriptor("S-1-5-32-544",
+        std::vector<FakeAce>{{0, 0, 0x1F01FF, "S-1-5-32-544"}, {0, 0, 0x1200A9, "S-1-5-32-545"}});
     return 0;
 }
 
 WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) {
-    const std::wstring root = rootPathName;
     if (recordCalls) Record("GetVolumeInformationW");
-    const auto it = volumeFlags.find(root);
+    const auto it = volumeFlags.find(rootPathName);
     *fileSystemFlags = it != volumeFlags.end() ? it->second : 0x3E706FF;  // NTFS
     return 1;
 }

@@ -34,15 +34,9 @@ struct FakeProcess {
     bool setPriorityFails = false;
 };
 
-// An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID.
-struct FakeAce {
-    std::uint8_t type = 0;
-    std::uint8_t flags = 0;
-    Dword mask = 0;
-    std::string sid;  // "S-1-5-32-544"
-};
-// A self-relative security descriptor holding an owner and a DACL of these entries; no DACL
-// at all is a NULL DACL.
+// An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID ("S-1-5-32-544").
+struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string sid; };
+// A self-relative security descriptor: an owner and a DACL of these entries (none: a NULL DACL).
 std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
 
 class FakePlatform : public Platform {
@@ -109,8 +103,7 @@ public:
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     std::set<std::wstring> directories;
-    // Descriptors of files and folders (absent: owned by Administrators, changed by administrators
-    // only), and file-system flags of drives by root (absent: NTFS, which keeps permissions).
+    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS).
     std::map<std::wstring, std::vector<std::uint8_t>> securityDescriptors;
     std::map<std::wstring, Dword> volumeFlags;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
