@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  cmake g++ gcc-multilib make clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb xdotool x11-utils imagemagick

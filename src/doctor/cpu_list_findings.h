@@ -14,9 +14,20 @@ namespace mjr::doctor {
 // and caches the names tell apart, and the groups when there are several.
 std::wstring MachineLine(const Machine& machine);
 
+// How "~" lists number the processors across the groups, or that this Windows has no CPU sets.
+std::wstring CpuSetNumberingLine(const Machine& machine);
+
 // For each list favourite, "  line N: CPUs "P": processors 0-15" or why it sets nothing.
 std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines, const Machine& machine);
+
+// For each favourite with a power word, what it asks of Windows.
+std::vector<std::wstring> PowerExplanations(const FavoritesTable& favorites,
+                                            const std::vector<std::size_t>& favoriteLines);
+
+// Processors as "~" numbers them, from CPU-set identifiers; ascending.
+std::vector<int> CpuSetNumbers(const std::vector<Dword>& ids, const Machine& machine);
+std::wstring NumbersShown(const std::vector<int>& numbers);
 
 // The warnings about a list, or about digits that look meant as one number. True when the
 // text is one of those, so that the warnings about plain digits do not apply.

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/text.h"
+#include "doctor/command_line_reading.h"
 #include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
@@ -29,6 +30,8 @@ struct Request {
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
     bool nameGiven = false;
+    bool programForm = false;     // the program's own argument text, read as the program reads it
+    std::wstring argumentText;
     std::wstring problem;
 };
 
@@ -74,7 +77,9 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
         // The program's own argument text, raw as the program reads it (quotes and all), so
         // both take the same name from it.
         RunSettings settings;
-        ParseCommandLine(platform.CommandLineArgs(), settings);
+        request.programForm = true;
+        request.argumentText = platform.CommandLineArgs();
+        ParseCommandLine(request.argumentText, settings);
         request.profileName = settings.ProfileName;
     } else {
         request.profileName = std::wstring(TrimSpaces(words));
@@ -111,6 +116,12 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
         case kErrorLockViolation: return L"another program holds it locked";
         case kErrorAccessDenied: return L"access to it is denied";
         case kErrorFileTooLarge: return L"it is far too large to be a profile";
+        case kErrorInvalidName:
+            return L"its name holds a character Windows allows in no file name (\\ / : * ? \" < > |)";
+        case kErrorFilenameTooLong: return L"its name is too long for Windows";
+        case kErrorNotReady: return L"its drive is not ready (no disc or card in it)";
+        case kErrorBadNetPath:
+        case kErrorBadNetName: return L"its network share cannot be reached";
         default: return L"Windows error " + std::to_wstring(error);
     }
 }
@@ -197,7 +208,7 @@ Reading Explain(std::basic_string_view<CharT> text, bool loaded, const LoadTrace
 }
 
 // The profile name as the program builds the file's name from it: a name that holds a
-// folder or ends in a double quote is not what its writer meant.
+// folder is not what its writer meant.
 void NameNotes(const Request& request, ReportWriter& out) {
     const std::wstring& name = request.profileName;
     if (request.byFile) return;
@@ -205,10 +216,6 @@ void NameNotes(const Request& request, ReportWriter& out) {
         out.Line(L"Note: " + Quoted(name) + L" is a path, but the program reads its profile only from its own folder "
                  L"and takes the whole text as a file name there; to check a profile elsewhere, use --file " +
                  Quoted(name) + L".");
-    if (!name.empty() && name.back() == L'"')
-        out.Line(L"Note: the profile name ends in a double quote, as when \"/My Favs 2\" /exit is written with quotes: "
-                 L"the program splits its command line only at \"/\" and keeps the quotes; write /My Favs 2 /exit "
-                 L"without quotes.");
 }
 
 // Notepad adds ".txt" to a new file and Explorer hides it.
@@ -275,6 +282,8 @@ Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
 int Check(Platform& platform, const Request& request, const CheckerBuild& build, ReportWriter& out, int& status) {
     const std::wstring path =
         request.byFile ? platform.GetFullPathNameW(request.file) : ProfilePath(platform, request.profileName);
+    if (request.programForm)
+        for (const std::wstring& line : CommandLineReading(request.argumentText)) out.Line(line);
     out.Line(L"Profile: " + Shown(path));
     if (request.nameGiven && !ContainsIgnoreCase(request.profileName, L"my fav"))
         out.Line(L"Note: the program takes a profile name from its command line only when the name holds \"my fav\"; "
@@ -311,7 +320,9 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     Machine machine = LookAtMachine(platform, build);
     machine.CheckerElevated = CheckerIsElevated(platform);
     out.Line(MachineLine(machine));
+    out.Line(CpuSetNumberingLine(machine));
     for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);
+    for (const std::wstring& line : PowerExplanations(favorites, reading.favoriteLines)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
     UserAccessCheck access(platform);

@@ -2,10 +2,14 @@
 
 #include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
+#include "engine/cpu_sets.h"
 #include "engine/engine.h"
+#include "engine/power.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "engine/process_handles.h"
+#include "platform/fold_case.h"
+#include "profile/path_pattern.h"
 
 namespace mjr::doctor {
 namespace {
@@ -14,6 +18,46 @@ std::wstring PriorityShown(Dword priorityClass) {
     if (priorityClass == 0) return L"unreadable";
     const std::wstring_view word = PriorityClassToName(priorityClass);
     return word.empty() ? L"class " + std::to_wstring(priorityClass) : std::wstring(word);
+}
+
+std::wstring PowerShown(const std::optional<ProcessPowerThrottlingState>& state) {
+    if (!state) return L"EcoQoS unreadable";
+    if (!(state->ControlMask & kPowerThrottlingExecutionSpeed)) return L"EcoQoS as Windows decides";
+    return (state->StateMask & kPowerThrottlingExecutionSpeed) ? L"EcoQoS on" : L"EcoQoS off";
+}
+
+// What a scan does about CPU sets, with how they are now in `current`; empty when nothing.
+std::wstring CpuSetAction(Platform& platform, const FavoriteRecord& favorite, Handle queried, DwordPtr hardMask,
+                          const Machine& machine, std::wstring& current, bool& due, std::wstring& note) {
+    const std::optional<std::vector<Dword>> now = ReadDefaultCpuSets(platform, queried);
+    current += !now ? L", CPU sets unreadable" : now->empty() ? L", no CPU sets"
+                                                             : L", CPU sets on " + NumbersShown(CpuSetNumbers(*now, machine));
+    const CpuSetDecision decision = DecideCpuSets(platform, machine.Cpu.Topology, favorite.Affinity, queried);
+    due = decision.action == CpuSetDecision::Action::Set;
+    switch (decision.action) {
+        case CpuSetDecision::Action::Keep: break;
+        case CpuSetDecision::Action::Unsupported:
+            return L"set no CPU sets, since this Windows lacks them (a failure counted)";
+        case CpuSetDecision::Action::Fail:
+            return L"set no CPU sets, since the list " + Quoted(favorite.Affinity) +
+                   L" names no processor it can set (a failure counted)";
+        case CpuSetDecision::Action::Set: break;
+    }
+    std::wstring action;
+    const CpuSetSelection selection = SelectCpuSets(favorite.Affinity, machine.Cpu.Topology);
+    if (due)
+        action = L"set the CPU sets to " + NumbersShown(selection.numbers) + L" (" +
+                 std::to_wstring(decision.ids.size()) + L" identifiers" + (now ? L")" : L", as Windows cannot read them back)");
+    // In one group a hard mask names the same processors as the numbers; Windows keeps the mask.
+    if (machine.Cpu.Topology.Groups == 1 && hardMask != 0) {
+        std::vector<int> shut;
+        for (int n : selection.numbers)
+            if (n >= kMaskBits || !(hardMask >> n & 1)) shut.push_back(n);
+        if (!shut.empty())
+            note = L"; its hard affinity shuts out " + NumbersShown(shut) +
+                   L" of the CPU sets, and Windows keeps the hard affinity";
+    }
+    return action;
 }
 
 bool NamesMissingProcessor(const Machine& machine, DwordPtr mask) {
@@ -41,25 +85,42 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
         if (NamesMissingProcessor(machine, affinity.mask)) action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
+    bool cpuSetsDue = false;
+    std::wstring note;
+    if (IsCpuSetText(favorite.Affinity)) {
+        const std::wstring action = CpuSetAction(platform, favorite, queried, mask, machine, current, cpuSetsDue, note);
+        if (!action.empty()) actions.push_back(action);
+    }
     const std::size_t affinityActions = actions.size();
-    if (favorite.Priority != kLeavePriorityWord) {
-        const Dword wanted = PriorityNameToClass(favorite.Priority);
+    const PriorityRequest request = ReadPriorityText(favorite.Priority);
+    if (!request.leavesClass) {
+        const Dword wanted = request.priorityClass;
         if (wanted == 0 && priorityClass != 0)
             actions.push_back(L"ask for priority class 0 (" + Quoted(favorite.Priority) +
                               L"), which Windows refuses (a failure counted)");
         else if (wanted != priorityClass)
             actions.push_back(L"set the priority to " + std::wstring(PriorityClassToName(wanted)));
     }
-    if (actions.empty()) return L"a scan changes nothing";
+    if (request.power != PowerWord::None) {
+        const std::optional<ProcessPowerThrottlingState> power = ReadPowerThrottling(platform, queried);
+        current += L", " + PowerShown(power);
+        if (!PowerSettled(request.power, power))
+            actions.push_back((request.power == PowerWord::Eco ? L"switch EcoQoS on" : L"switch EcoQoS off for good") +
+                              std::wstring(power ? L"" : L" (Windows cannot read it back: set on every scan of a series)"));
+    }
+    if (actions.empty()) return L"a scan changes nothing" + note;
     std::wstring outcome = L"a scan would " + actions[0];
-    if (actions.size() > 1) outcome += (actions[0].back() == L')' ? L", and " : L" and ") + actions[1];
+    for (std::size_t k = 1; k < actions.size(); ++k)
+        outcome += (actions[k - 1].back() == L')' ? L", and " : L" and ") + actions[k];
+    if (cpuSetsDue && !OpenSameProcess(platform, queried, pid, kProcessSetLimitedInformation | kProcessQueryLimitedInformation))
+        outcome += L"; it cannot be opened to set CPU sets: a failure counted";
     // A list that sets nothing needs no open for setting.
     const bool setDue = affinity.action == AffinityDecision::Action::Set || actions.size() > affinityActions;
     if (setDue && !OpenSameProcessForSetting(platform, queried, pid)) {
         outcome += queried == 0 ? L"; the process cannot be opened: each counted as a failure"
                                 : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
     }
-    return outcome;
+    return outcome + note;
 }
 
 // The image's file name as the kernel records it, for a process whose full path the program
@@ -89,6 +150,11 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         const auto index = static_cast<std::size_t>(favorite - favorites.Records().data());
         return index < favoriteLines.size() ? favoriteLines[index] : 0;
     };
+    const std::vector<FavoriteRecord>& records = favorites.Records();
+    std::vector<char> patternMatched(records.size(), 0);
+    std::vector<std::size_t> patterns;  // the usable ones
+    for (std::size_t k = 0; k < records.size(); ++k)
+        if (IsPathPattern(records[k].Path) && RefusalOf(records[k].Path) == PatternRefusal::None) patterns.push_back(k);
     std::size_t matching = 0;
     std::size_t unreadable = 0;
     std::wstring unreadableNamed;
@@ -103,8 +169,11 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
             unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
                                (image.empty() ? L"" : L" (" + Shown(image) + L")");
         }
-        // A path too long to hold matches nothing, not even an empty Path.
-        const FavoriteRecord* favorite = path ? favorites.FindFirst(*path) : nullptr;
+        // A path too long to hold, or unreadable, matches nothing.
+        const std::wstring folded = path ? FoldPathCase(platform, *path) : std::wstring();
+        for (std::size_t k : patterns)
+            if (scanned && !patternMatched[k] && favorites.PatternMatches(k, folded)) patternMatched[k] = 1;
+        const FavoriteRecord* favorite = favorites.FindFirst(folded);
         if (!favorite) continue;
         const std::wstring head = L"pid " + std::to_wstring(pid) + L": " +
                                   (path->empty() ? std::wstring(L"(path unreadable)") : Shown(*path)) +
@@ -118,6 +187,10 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, current);
         report.push_back(head + current + L": " + outcome);
     }
+    for (std::size_t k : patterns)
+        if (!patternMatched[k])
+            report.push_back(L"Pattern " + Quoted(records[k].Path) + L" (line " + std::to_wstring(lineOf(&records[k])) +
+                             L") matches no running program now.");
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
                      L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {

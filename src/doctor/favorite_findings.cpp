@@ -1,5 +1,6 @@
 #include "doctor/favorite_findings.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "doctor/cpu_list_findings.h"
@@ -9,6 +10,8 @@
 #include "doctor/user_access.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
+#include "platform/fold_case.h"
+#include "profile/path_pattern.h"
 #include "platform/read_whole_file.h"
 
 namespace mjr::doctor {
@@ -32,7 +35,6 @@ std::wstring Folded(std::wstring_view text) {
 std::wstring_view LikelyPriorityWord(std::wstring_view text) {
     const std::wstring folded = Folded(text);
     if (folded.empty()) return {};
-    if (folded == L"idle") return L"Low";
     // The program's own words, "Default" last.
     const auto first = [](auto matches) -> std::wstring_view {
         for (const PriorityWord& entry : kPriorityWords)
@@ -67,6 +69,10 @@ bool IsPlainFullPath(std::wstring_view path) {
     return true;
 }
 
+bool SameName(Platform& platform, std::wstring_view a, std::wstring_view b) {
+    return FoldPathCase(platform, a) == FoldPathCase(platform, b);
+}
+
 // The path spelled as the file system spells each of its names (the drive letter upper
 // case); a name that cannot be looked up stays as written.
 std::wstring DiskSpelling(Platform& platform, std::wstring_view path) {
@@ -90,7 +96,7 @@ std::wstring DiskSpelling(Platform& platform, std::wstring_view path) {
         const std::wstring name(path.substr(start, end - start));
         std::optional<std::wstring> found;
         if (name.find_first_of(L"*?") == std::wstring::npos) found = platform.FindFirstFileName(spelled + L"\\" + name);
-        spelled += L"\\" + (found && EqualIgnoringCase(*found, name) ? *found : name);
+        spelled += L"\\" + (found && SameName(platform, *found, name) ? *found : name);
         start = end + 1;
     }
     return spelled;
@@ -158,14 +164,42 @@ std::optional<std::wstring> NameWindowsGives(Platform& platform, const std::wstr
     return name;
 }
 
+bool EndsWithIgnoringCase(Platform& platform, std::wstring_view path, std::wstring_view end) {
+    return path.size() >= end.size() && SameName(platform, path.substr(path.size() - end.size()), end);
+}
+
+// Through the one gate for file-system calls: a share, a device or a pipe is never touched.
+bool IsLocalFile(Platform& platform, const std::wstring& path) {
+    if (!ReachOf(platform, path).MayTouch()) return false;
+    const Dword attributes = platform.GetFileAttributesW(path);
+    return attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory);
+}
+
+void PatternWarnings(const std::wstring& path, const Emit& emit) {
+    switch (RefusalOf(path)) {
+        case PatternRefusal::TooLong:
+            emit(L"Path pattern " + Quoted(path) + L" is longer than any running program's path (" +
+                 std::to_wstring(kMaxPatternChars) + L" characters at most): refused, it matches nothing");
+            return;
+        case PatternRefusal::NoFixedFirstFolder:
+            emit(L"Path pattern " + Quoted(path) + L" is refused and matches nothing: a pattern must start with a drive "
+                 L"and a whole folder name without \"*\" (C:\\Games\\...), or a share and one such folder "
+                 L"(\\\\server\\share\\Games\\...), so it never reaches a folder anyone can write to, such as Downloads");
+            return;
+        case PatternRefusal::None: return;
+    }
+}
+
 // What ordinary users who can replace the program gain, by the priority it is given.
-std::wstring WhatReplacingGives(std::wstring_view priority) {
-    if (priority == L"Real")
+std::wstring WhatReplacingGives(std::wstring_view priorityText) {
+    const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
+    if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
         return L"any user can replace this program, and it gets Real from an elevated program, ahead of the "
                L"system's own work (a busy loop there can freeze the machine): keep it in a folder only "
                L"administrators can change, such as Program Files, or do not give it Real";
-    const std::wstring gets = PriorityNameToClass(priority) != 0 ? L"gets " + std::wstring(priority)
-                                                                 : std::wstring(L"gets its processors");
+    const std::wstring_view word = PriorityClassToName(priorityClass);
+    const std::wstring gets = priorityClass != 0 && !word.empty() ? L"gets " + std::wstring(word)
+                                                                   : std::wstring(L"gets its processors");
     return L"any user can replace this program; it " + gets + L" from an elevated program: keep favourites in "
            L"folders only administrators can change, such as Program Files";
 }
@@ -174,10 +208,18 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
                   const Emit& emit) {
     const std::wstring& path = favorite.Path;
     if (path.empty()) {
-        emit(L"the Path is empty: this favourite applies to every running process whose path cannot be read");
+        emit(L"the Path is empty: it matches no process, so this favourite is never used");
         return;
     }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
+    if (IsPathPattern(path)) {
+        PatternWarnings(path, emit);
+        return;
+    }
+    if (EndsWithIgnoringCase(platform, path, L".lnk")) {
+        emit(L"Path " + Quoted(path) + L" is a shortcut; name the program it starts, from its Properties, Target");
+        return;
+    }
     if (!IsPlainFullPath(path)) {
         emit(L"Path " + Quoted(path) + L" is not a plain full path (a drive letter or \\\\server\\share, "
              L"backslashes, no . or .. names); running programs are known only by such paths, so it never matches");
@@ -188,36 +230,42 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
         emit(reach.warning);
         return;
     }
+    const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);
     if (!longForm) {
         emit(L"Path " + Quoted(path) + L" is too long (1024 characters or more) to match any process");
         return;
     }
-    if (longForm->empty()) {
-        emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
-             L"it matches nothing until a program runs from exactly that path");
-        return;
-    }
-    const Dword attributes = platform.GetFileAttributesW(*longForm);
-    // A share's path has no long form looked up, so a missing file shows only here.
-    const Dword error = attributes == kInvalidFileAttributes ? platform.GetLastError() : 0;
-    if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
-        emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
-             L"it matches nothing until a program runs from exactly that path");
+    // A share's path has no long form looked up, so a missing file shows only in its attributes.
+    const Dword attributes = longForm->empty() ? kInvalidFileAttributes : platform.GetFileAttributesW(*longForm);
+    const Dword error = attributes == kInvalidFileAttributes && !longForm->empty() ? platform.GetLastError() : 0;
+    if (longForm->empty() || error == kErrorFileNotFound || error == kErrorPathNotFound) {
+        // Explorer hides extensions, so "Tool" is often written for "Tool.exe".
+        if (!namesExe && IsLocalFile(platform, path + L".exe"))
+            emit(L"Path " + Quoted(path) + L" names no file, but the program " + Quoted(path + L".exe") +
+                 L" exists (Explorer hides the .exe): write " + Quoted(path + L".exe"));
+        else
+            emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
+                 L"it matches nothing until a program runs from exactly that path");
         return;
     }
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) {
-        emit(L"Path " + Quoted(path) + L" is a folder, not a program");
+        emit(L"Path " + Quoted(path) + L" is a folder, not a program; name a program in it, or match them all with " +
+             Quoted(path + (path.back() == L'\\' ? L"" : L"\\") + L"*.exe"));
         return;
     }
+    if (!namesExe && attributes != kInvalidFileAttributes) {
+        emit(L"Path " + Quoted(path) + L" is a file but not a program (.exe), and only programs run as processes: "
+             L"name the program that opens it");
+        return;
+    }
+    // Letter case never matters: only a difference that remains once case is folded counts.
     const std::wstring spelled = DiskSpelling(platform, *longForm);
-    if (spelled != path && EqualIgnoringCase(spelled, path)) {
-        emit(L"Path " + Quoted(path) + L" differs in letter case from the file on disk, and paths are compared "
-             L"case-sensitively: write " + Quoted(spelled));
-    } else if (spelled != path) {
+    if (!SameName(platform, spelled, path)) {
         emit(L"Path " + Quoted(path) + L" is not the file's long form (a short 8.3 name?); running programs are "
              L"known by the long form: write " + Quoted(spelled));
-    } else if (const std::optional<std::wstring> final = NameWindowsGives(platform, path); final && *final != path) {
+    } else if (const std::optional<std::wstring> final = NameWindowsGives(platform, path);
+               final && !SameName(platform, *final, path)) {
         emit(L"Path " + Quoted(path) + L" is not the name Windows gives that file (a subst or mapped drive letter, "
              L"a junction or a symbolic link is on the way); running programs are known by that name: write " +
              Quoted(*final));
@@ -232,17 +280,20 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
+    if (LeavesProcessors(digits)) return;
     if (CpuTextWarnings(digits, machine, emit)) return;
     const std::wstring_view trimmed = TrimSpaces(digits);
-    if (HasBlankAtAnEnd(digits) && !trimmed.empty()) {
+    const bool holdsDigit = std::any_of(digits.begin(), digits.end(), IsDigit);
+    if (!holdsDigit) {
+        emit((digits.empty() ? std::wstring(L"no CPU digits") : L"CPU digits " + Quoted(digits) + L" hold no digit") +
+             L": the program sets processor 0 alone, and since the text never equals what it reads back, again and "
+             L"counted on every scan: write \"Default\" to leave the processors alone");
+        return;
+    }
+    if (HasBlankAtAnEnd(digits)) {
         emit(L"CPU digits " + Quoted(digits) + L" have a blank at an end, which is taken as processor 0 and never "
              L"equals what the program reads back, so it is set again and counted on every scan: write " +
              Quoted(AffinityMaskToDigits(DigitsToMask(machine.Cpu, trimmed), machine.Cpu.MaxCpuIndex)));
-        return;
-    }
-    if (digits.empty()) {
-        emit(L"no CPU digits: the program sets processor 0 alone, and since an empty text never equals what it "
-             L"reads back, again and counted on every scan: write \"0\"");
         return;
     }
     std::wstring nonDigits, lacking, unreported;
@@ -278,30 +329,35 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     }
 }
 
-void PriorityWarnings(const std::wstring& word, const Emit& emit) {
-    if (word == kLeavePriorityWord) return;
-    const std::wstring_view trimmed = TrimSpaces(word);
-    if (HasBlankAtAnEnd(word) && (trimmed == kLeavePriorityWord || PriorityNameToClass(trimmed) != 0)) {
-        emit(L"priority " + Quoted(word) + L" has a blank at an end, and blanks count: Windows refuses it and a "
-             L"failure is counted on every scan: write " + Quoted(trimmed));
+void PriorityWarnings(const std::wstring& text, const Emit& emit) {
+    bool joined = false;
+    const std::wstring_view power = PowerPart(text, joined);
+    if (joined && !SameWord(power, L"Eco") && !SameWord(power, L"NoEco")) {
+        emit(L"priority " + Quoted(text) + L": " + Quoted(TrimSpaces(power)) + L" is no power word (Eco or NoEco): "
+             L"Windows refuses the whole text and a failure is counted on every scan");
         return;
     }
-    if (word == L"Real") {
-        emit(L"priority \"Real\" takes only with the right to raise scheduling priority (an elevated administrator); "
-             L"without it Windows gives High instead, and the program asks for Real again on every scan");
+    const std::wstring word(PriorityPart(text));
+    const PriorityRequest request = ReadPriorityText(text);
+    if (joined && request.power == PowerWord::Eco && (request.priorityClass == 0x100 || request.priorityClass == 0x80))
+        emit(L"priority " + Quoted(text) + L" asks for speed and for slowness at once: EcoQoS slows the program the "
+             L"class hurries; write " + Quoted(word + L"+NoEco") + L" to keep it fast, or a lower class with +Eco");
+    if (!joined && SameWord(word, L"Eco")) return;
+    if (LeavesPriority(word)) return;
+    const Dword priorityClass = PriorityNameToClass(word);
+    if (priorityClass == 0x100) {
+        emit(L"priority " + Quoted(word) + L" (Real) takes only with the right to raise scheduling priority (an "
+             L"elevated administrator); without it Windows gives High instead, and the program asks for Real again "
+             L"on every scan");
         return;
     }
-    if (PriorityNameToClass(word) != 0) return;
+    if (priorityClass != 0) return;
     const std::wstring_view likely = LikelyPriorityWord(word);
-    if (likely == kLeavePriorityWord) {
-        emit(L"priority " + Quoted(word) + L" is not \"Default\" (letter case and blanks count): it is not skipped; "
-             L"the program asks Windows for priority class 0, which is refused and counted on every scan: write \"Default\"");
-        return;
-    }
     std::wstring advice = likely.empty() ? std::wstring(L"none of them is close")
                                          : L"likely meant: " + Quoted(likely);
-    emit(L"priority " + Quoted(word) + L" is not one of Real, High, Above, Normal, Below, Low or Default "
-         L"(letter case and blanks count): Windows refuses it and a failure is counted on every scan; " + advice);
+    emit(L"priority " + Quoted(word) + L" is not one of Real, High, Above, Normal, Below, Low or Default (or "
+         L"Realtime, Above normal, Below normal, Idle): Windows refuses it and a failure is counted on every scan; " +
+         advice);
 }
 
 }  // namespace
@@ -315,11 +371,16 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
         const FavoriteRecord& favorite = records[i];
         const std::wstring prefix = L"line " + std::to_wstring(favoriteLines[i]) + L": ";
         const Emit emit = [&](const std::wstring& text) { warnings.push_back(prefix + text); };
-        const FavoriteRecord* first = favorites.FindFirst(favorite.Path);
-        if (first != &favorite) {
+        // An exact Path taken by an earlier line: the same path in any letter case, or a pattern.
+        const FavoriteRecord* first =
+            IsPathPattern(favorite.Path) ? nullptr : favorites.FindFirst(FoldPathCase(platform, favorite.Path));
+        if (first && first != &favorite) {
             const auto firstIndex = static_cast<std::size_t>(first - records.data());
-            emit(L"this Path is already named on line " + std::to_wstring(favoriteLines[firstIndex]) +
-                 L"; the program uses only that favourite, so this one is never applied");
+            const std::wstring firstLine = std::to_wstring(favoriteLines[firstIndex]);
+            emit(IsPathPattern(first->Path)
+                     ? L"this Path is never used: the pattern on line " + firstLine + L" matches its program first"
+                     : L"this Path is already named on line " + firstLine +
+                           L" (letter case does not count); the program uses only that favourite, so this one is never applied");
             continue;
         }
         PathWarnings(platform, access, favorite, encoding, emit);

@@ -95,8 +95,4 @@ std::wstring Shown(std::wstring_view text) {
 
 std::wstring Quoted(std::wstring_view text) { return L"\"" + Shown(text) + L"\""; }
 
-bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept {
-    return a.size() == b.size() && ContainsIgnoreCase(a, b);
-}
-
 }  // namespace mjr::doctor

@@ -36,11 +36,8 @@ std::wstring Shown(std::wstring_view text);
 // The same in double quotes.
 std::wstring Quoted(std::wstring_view text);
 
-// The first bidirectional (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069) or C1 control (U+0080-U+009F) of a text: what a line pasted into a
-// profile could not show.
+// The first bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069)
+// or C1 control (U+0080-U+009F) of a text: what a line pasted into a profile could not show.
 std::optional<char32_t> FirstUnpastable(std::wstring_view text);
-
-// Equal but for the letter case of A to Z.
-bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept;
 
 }  // namespace mjr::doctor

@@ -1,5 +1,8 @@
 #include "engine/affinity.h"
 
+#include "engine/cpu_sets.h"
+#include "engine/priority.h"
+
 namespace mjr {
 namespace {
 
@@ -17,6 +20,8 @@ std::int32_t EntryFor(const CpuTable& cpu, std::int32_t value) noexcept {
 }
 
 }  // namespace
+
+bool LeavesProcessors(std::wstring_view cpuText) noexcept { return SameWord(cpuText, L"Default"); }
 
 std::vector<std::int32_t> MaskToBitList(std::int32_t mask) {
     std::vector<std::int32_t> bits;
@@ -62,6 +67,8 @@ std::wstring AffinityMaskToDigits(DwordPtr mask, std::int32_t maxCpuIndex) {
 
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current) {
     AffinityDecision decision;
+    // CPU sets leave the hard affinity as it is.
+    if (LeavesProcessors(cpuText) || IsCpuSetText(cpuText)) return decision;
     if (!IsCpuList(cpuText)) {
         if (cpuText == AffinityMaskToDigits(current, cpu.MaxCpuIndex)) return decision;
         decision.action = AffinityDecision::Action::Set;

@@ -16,6 +16,10 @@ struct CpuTable {
     CpuTopology Topology = {};           // what processor lists name on this machine
 };
 
+// The CPU text that leaves a process's processors alone, as "Default" does its priority:
+// any letter case, blanks at either end ignored.
+bool LeavesProcessors(std::wstring_view cpuText) noexcept;
+
 // The single-bit values set in the mask, lowest first; empty for 0.
 std::vector<std::int32_t> MaskToBitList(std::int32_t mask);
 std::vector<std::int32_t> BuildCpuBits();
@@ -44,6 +48,7 @@ struct AffinityDecision {
 };
 // Digits compare as text and set what the digits build; a list compares masks, and one
 // that cannot be set (refused, beyond this build, naming no processor) fails each time.
+// "Default" keeps whatever the process has.
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current);
 
 // Sets a mask on a handle open for setting, counted as ApplyAffinity counts.

@@ -34,18 +34,18 @@ DwordPtr LowBits(Dword count) noexcept {
 }
 
 // A decimal number of the text; -1 when it is none, a value past the limit when it is larger.
-int NumberOf(std::wstring_view text) noexcept {
+int NumberOf(std::wstring_view text, int highest) noexcept {
     if (text.empty()) return -1;
     int value = 0;
     for (wchar_t c : text) {
         if (!IsDigit(c)) return -1;
-        value = std::min(value * 10 + (c - L'0'), kHighestListProcessor + 1);
+        value = std::min(value * 10 + (c - L'0'), highest + 1);
     }
     return value;
 }
 
 // Reads one item into `item`; the rule it breaks otherwise.
-CpuListError ReadItem(std::wstring_view text, CpuListItem& item) {
+CpuListError ReadItem(std::wstring_view text, CpuListItem& item, int highest) {
     item.text = std::wstring(text);
     if (IsName(text)) {
         item.kind = CpuListItem::Kind::Name;
@@ -55,17 +55,17 @@ CpuListError ReadItem(std::wstring_view text, CpuListItem& item) {
     if (!text.empty() && std::all_of(text.begin(), text.end(), IsLetter)) return CpuListError::UnknownName;
     const std::size_t dash = text.find(L'-');
     if (dash == std::wstring_view::npos) {
-        const int value = NumberOf(text);
+        const int value = NumberOf(text, highest);
         if (value < 0) return CpuListError::NotAnItem;
-        if (value > kHighestListProcessor) return CpuListError::BeyondLimit;
+        if (value > highest) return CpuListError::BeyondLimit;
         item.kind = CpuListItem::Kind::Number;
         item.first = item.last = value;
         return CpuListError::None;
     }
-    const int first = NumberOf(Trimmed(text.substr(0, dash)));
-    const int last = NumberOf(Trimmed(text.substr(dash + 1)));
+    const int first = NumberOf(Trimmed(text.substr(0, dash)), highest);
+    const int last = NumberOf(Trimmed(text.substr(dash + 1)), highest);
     if (first < 0 || last < 0) return CpuListError::NotAnItem;
-    if (first > kHighestListProcessor || last > kHighestListProcessor) return CpuListError::BeyondLimit;
+    if (first > highest || last > highest) return CpuListError::BeyondLimit;
     if (first > last) return CpuListError::Backwards;
     item.kind = CpuListItem::Kind::Range;
     item.first = first;
@@ -110,13 +110,33 @@ void ReadEfficiencyClasses(Platform& platform, CpuTopology& topology) {
     };
     const std::vector<std::uint64_t> records = ReadRecords(platform, call);
     std::map<int, DwordPtr> byClass;
+    std::vector<std::pair<CpuSetProcessor, int>> sets;  // every group's processors and their classes
     EachRecord<SystemCpuSetInformation>(records, 0, [&](const SystemCpuSetInformation& set, const unsigned char*,
                                                         std::size_t) {
-        if (set.Type != kCpuSetInformation) return;
+        if (set.Type != kCpuSetInformation || sets.size() > kHighestCpuSetProcessor) return;
+        CpuSetProcessor processor;
+        processor.Id = set.Id;
+        processor.Group = set.Group;
+        processor.Index = set.LogicalProcessorIndex;
+        sets.emplace_back(processor, set.EfficiencyClass);
         topology.Groups = std::max<Dword>(topology.Groups, Dword{set.Group} + 1);
         if (set.Group == 0 && set.LogicalProcessorIndex < kMaskBits)
             byClass[set.EfficiencyClass] |= Bit(set.LogicalProcessorIndex);
     });
+    // Task Manager's order; the kinds across every group.
+    std::sort(sets.begin(), sets.end(), [](const auto& a, const auto& b) {
+        return a.first.Group != b.first.Group ? a.first.Group < b.first.Group : a.first.Index < b.first.Index;
+    });
+    int slowest = 255, fastest = 0;
+    for (const auto& [processor, efficiencyClass] : sets) {
+        slowest = std::min(slowest, efficiencyClass);
+        fastest = std::max(fastest, efficiencyClass);
+    }
+    for (auto [processor, efficiencyClass] : sets) {
+        processor.Performance = efficiencyClass == fastest;
+        processor.Efficiency = slowest != fastest && efficiencyClass == slowest;
+        topology.CpuSets.push_back(processor);
+    }
     if (byClass.size() < 2) return;  // one kind of processor
     topology.EfficiencyMask = byClass.begin()->second;
     topology.PerformanceMask = byClass.rbegin()->second;
@@ -129,6 +149,7 @@ void ReadLevel3Caches(Platform& platform, CpuTopology& topology) {
     };
     const std::vector<std::uint64_t> records = ReadRecords(platform, call);
     std::map<Dword, DwordPtr> bySize;  // level-3 size -> the group-0 processors sharing one
+    std::map<Dword, std::vector<GroupAffinity>> everyGroupBySize;
     std::size_t caches = 0;
     EachRecord<SystemLogicalProcessorInformationEx>(
         records, offsetof(SystemLogicalProcessorInformationEx, Size),
@@ -143,8 +164,18 @@ void ReadLevel3Caches(Platform& platform, CpuTopology& topology) {
                 std::memcpy(&mask, raw + first + k * sizeof(GroupAffinity), sizeof mask);
                 topology.Groups = std::max<Dword>(topology.Groups, Dword{mask.Group} + 1);
                 if (mask.Group == 0) bySize[info.Cache.CacheSize] |= mask.Mask;
+                everyGroupBySize[info.Cache.CacheSize].push_back(mask);
             }
         });
+    // After "~", C names the processors of the largest caches in every group.
+    const bool cachesDiffer = caches >= 2 && everyGroupBySize.size() >= 2;
+    for (CpuSetProcessor& processor : topology.CpuSets) {
+        processor.BigCache = !cachesDiffer;
+        if (cachesDiffer)
+            for (const GroupAffinity& mask : everyGroupBySize.rbegin()->second)
+                if (mask.Group == processor.Group && processor.Index < kMaskBits && (mask.Mask >> processor.Index & 1))
+                    processor.BigCache = true;
+    }
     if (caches < 2 || bySize.size() < 2) return;  // one cache, or all of one size
     topology.SmallCacheBytes = bySize.begin()->first;
     topology.BigCacheBytes = bySize.rbegin()->first;
@@ -167,6 +198,7 @@ CpuTopology ReadCpuTopology(Platform& platform) {
     topology.AllMask = info.dwActiveProcessorMask != 0 ? info.dwActiveProcessorMask : LowBits(info.dwNumberOfProcessors);
     ReadEfficiencyClasses(platform, topology);
     ReadLevel3Caches(platform, topology);
+    topology.CpuSetsSettable = platform.Kernel32Exports("SetProcessDefaultCpuSets");
     topology.PerformanceMask &= topology.AllMask;
     topology.EfficiencyMask &= topology.AllMask;
     topology.BigCacheMask &= topology.AllMask;
@@ -185,7 +217,7 @@ bool IsCpuList(std::wstring_view text) noexcept {
     return text.find_first_of(L";-") != std::wstring_view::npos || IsName(Trimmed(text));
 }
 
-CpuList ParseCpuList(std::wstring_view text) {
+CpuList ParseCpuList(std::wstring_view text, int highest) {
     CpuList list;
     std::size_t start = 0;
     for (;;) {
@@ -194,7 +226,7 @@ CpuList ParseCpuList(std::wstring_view text) {
         // An empty item after the last ';' ends the list: "12;" is processor 12 alone.
         if (end == std::wstring_view::npos && piece.empty() && start > 0) break;
         CpuListItem item;
-        const CpuListError error = ReadItem(piece, item);
+        const CpuListError error = ReadItem(piece, item, highest);
         if (error != CpuListError::None) {
             list.items.clear();
             list.error = error;
@@ -244,16 +276,19 @@ CpuListMask CpuListToMask(std::wstring_view text, const CpuTopology& topology) {
 }
 
 std::wstring FormatCpuList(std::uint64_t mask) {
+    std::vector<int> numbers;
+    for (int processor = 0; processor < 64; ++processor)
+        if (mask >> processor & 1) numbers.push_back(processor);
+    return FormatProcessorNumbers(numbers);
+}
+
+std::wstring FormatProcessorNumbers(const std::vector<int>& numbers) {
     std::wstring text;
-    for (int processor = 0; processor < 64;) {
-        if (!(mask >> processor & 1)) {
-            ++processor;
-            continue;
-        }
-        int last = processor;
-        while (last + 1 < 64 && (mask >> (last + 1) & 1)) ++last;
-        AppendRun(text, processor, last);
-        processor = last + 1;
+    for (std::size_t k = 0; k < numbers.size();) {
+        std::size_t end = k;
+        while (end + 1 < numbers.size() && numbers[end + 1] == numbers[end] + 1) ++end;
+        AppendRun(text, numbers[k], numbers[end]);
+        k = end + 1;
     }
     return text;
 }

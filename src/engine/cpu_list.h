@@ -14,6 +14,18 @@ namespace mjr {
 // (64 in the 64-bit program, 32 in the 32-bit one).
 inline constexpr int kHighestListProcessor = 63;
 inline constexpr int kMaskBits = static_cast<int>(sizeof(DwordPtr) * 8);
+// The highest processor a "~" list can name: Windows counts 2,048 processors at most.
+inline constexpr int kHighestCpuSetProcessor = 2047;
+
+// One processor as CPU sets name it.
+struct CpuSetProcessor {
+    Dword Id = 0;
+    std::uint16_t Group = 0;
+    std::uint8_t Index = 0;     // within the group
+    bool Performance = false;   // what P names after "~": the fastest kind, or every processor
+    bool Efficiency = false;    // what E names after "~": the slowest kind on a hybrid machine
+    bool BigCache = false;      // what C names after "~": the largest level-3 cache, or every processor
+};
 
 // The machine's processors, read once at start. Masks are within the program's processor
 // group and clipped to what a mask of this build holds.
@@ -26,11 +38,16 @@ struct CpuTopology {
     Dword BigCacheBytes = 0;
     Dword SmallCacheBytes = 0;
     Dword Groups = 1;              // processor groups (more than one past 64 processors)
+    // Every processor of every group in Task Manager's order (group 0 first): "~" numbers
+    // index it. Empty where Windows cannot say (before Windows 10).
+    std::vector<CpuSetProcessor> CpuSets;
+    bool CpuSetsSettable = false;  // SetProcessDefaultCpuSets exists
 
     bool Hybrid() const noexcept { return PerformanceMask != 0; }
 };
 
-// GetSystemInfo, GetSystemCpuSetInformation and GetLogicalProcessorInformationEx(RelationCache);
+// GetSystemInfo, GetSystemCpuSetInformation and GetLogicalProcessorInformationEx(RelationCache),
+// and whether Windows has SetProcessDefaultCpuSets;
 // where a call is missing or fails, the names fall back as on a machine of one kind.
 CpuTopology ReadCpuTopology(Platform& platform);
 
@@ -60,14 +77,16 @@ struct CpuList {
     bool Ok() const noexcept { return error == CpuListError::None; }
 };
 
-// Reads a list whole; on the first item that breaks a rule, the error and that item.
-CpuList ParseCpuList(std::wstring_view text);
+// Reads a list whole; on the first item that breaks a rule, the error and that item. Numbers
+// above `highest` break the limit.
+CpuList ParseCpuList(std::wstring_view text, int highest = kHighestListProcessor);
 
 enum class CpuMaskProblem {
     None,
     Refused,        // the text does not read as a list
     Unexpressible,  // names a processor beyond what a mask of this build holds
     Empty,          // names no processor on this machine ("E" without efficiency cores)
+    Lacking,        // "~" numbers past the machine's last processor
 };
 
 struct CpuListMask {
@@ -83,5 +102,7 @@ CpuListMask CpuListToMask(std::wstring_view text, const CpuTopology& topology);
 
 // A mask as list text, ascending, runs of two or more as ranges: "0-3;8;10-11"; "" for 0.
 std::wstring FormatCpuList(std::uint64_t mask);
+// Ascending processor numbers in the same form.
+std::wstring FormatProcessorNumbers(const std::vector<int>& numbers);
 
 }  // namespace mjr

@@ -3,9 +3,12 @@
 #include <limits>
 
 #include "engine/affinity.h"
+#include "engine/cpu_sets.h"
 #include "engine/image_path.h"
+#include "engine/power.h"
 #include "engine/priority.h"
 #include "engine/process_handles.h"
+#include "platform/fold_case.h"
 
 namespace mjr {
 namespace {
@@ -14,6 +17,10 @@ constexpr std::int32_t kFirstBufferBytes = 8;       // doubled before the first 
 constexpr std::int32_t kEnteringByteCount = 96;     // only serves to enter the loop
 constexpr std::int32_t kMaxBufferBytes = 1 << 26;   // 16M identifiers: far beyond any real list
 constexpr std::int16_t kScansPerChange = 4;
+// CPU sets need the limited right to set, which some anti-cheat drivers allow where they
+// refuse the full one; both read the creation time that proves the process.
+constexpr Dword kCpuSetAccess = kProcessSetLimitedInformation | kProcessQueryLimitedInformation;
+constexpr Dword kCpuSetAndClassAccess = kCpuSetAccess | kProcessSetInformation;
 
 }  // namespace
 
@@ -34,26 +41,53 @@ bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCou
 namespace {
 
 // Reads, compares and sets one process: one open for querying, and only when a set is due a
-// second, for setting, proven to hold the same process.
+// second, for setting, proven to hold the same process; CPU sets ask the limited right, and
+// where the open with both rights is refused, a third open serves the CPU sets alone.
 void ScanProcess(Module1& m, Dword pid) {
     UniqueHandle queried = OpenForQuery(m.platform, pid);
     const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
-    if (!path) return;
-    const FavoriteRecord* favorite = m.Favorites.FindFirst(*path);
+    // An unreadable path is empty and matches nothing.
+    if (!path || path->empty()) return;
+    const FavoriteRecord* favorite = m.Favorites.FindFirst(FoldPathCase(m.platform, *path));
     if (!favorite) return;
-    const AffinityDecision affinity = DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, queried.get()));
+    const Handle q = queried.get();
+    const bool cpuSetsAsked = IsCpuSetText(favorite->Affinity);
+    // "Default" processors are not even read; CPU sets leave the hard affinity alone.
+    const AffinityDecision affinity = LeavesProcessors(favorite->Affinity) || cpuSetsAsked
+        ? AffinityDecision{}
+        : DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, q));
+    const CpuSetDecision cpuSets = cpuSetsAsked ? DecideCpuSets(m.platform, m.Cpu.Topology, favorite->Affinity, q)
+                                                : CpuSetDecision{};
     const bool affinityDue = affinity.action == AffinityDecision::Action::Set;
-    const bool priorityApplies = favorite->Priority != kLeavePriorityWord;
-    const Dword wantedClass = priorityApplies ? PriorityNameToClass(favorite->Priority) : 0;
-    const bool priorityDue = priorityApplies && ReadPriorityClass(m.platform, queried.get()) != wantedClass;
+    const bool cpuSetsDue = cpuSets.action == CpuSetDecision::Action::Set;
+    const PriorityRequest priority = ReadPriorityText(favorite->Priority);
+    const bool priorityDue = !priority.leavesClass && ReadPriorityClass(m.platform, q) != priority.priorityClass;
+    const bool powerDue = !PowerSettled(priority.power, priority.power == PowerWord::None
+                                                            ? std::nullopt : ReadPowerThrottling(m.platform, q));
     if (affinity.action != AffinityDecision::Action::Keep) m.FavoritesHit.Increment();
-    // A list that cannot be set fails as a refused set does, with no open for it.
-    if (affinity.action == AffinityDecision::Action::Fail) m.AffinityErrors.Increment();
-    if (!affinityDue && !priorityDue) return;
+    if (cpuSets.action == CpuSetDecision::Action::Set || cpuSets.action == CpuSetDecision::Action::Fail)
+        m.FavoritesHit.Increment();
+    // A list that cannot be set fails as a refused set does, with no open for it; so do CPU
+    // sets where Windows has no call to set them.
+    if (affinity.action == AffinityDecision::Action::Fail || cpuSets.action == CpuSetDecision::Action::Fail ||
+        cpuSets.action == CpuSetDecision::Action::Unsupported)
+        m.AffinityErrors.Increment();
+    const bool setDue = affinityDue || priorityDue || powerDue;
+    if (!setDue && !cpuSetsDue) return;
     // A failed open, or another process under the same identifier, counts in each due set.
-    UniqueHandle setter = OpenSameProcessForSetting(m.platform, queried.get(), pid);
+    UniqueHandle setter(m.platform, 0);
+    UniqueHandle cpuSetter(m.platform, 0);
+    if (!cpuSetsDue) {
+        setter = OpenSameProcessForSetting(m.platform, q, pid);
+    } else {
+        if (setDue) setter = OpenSameProcess(m.platform, q, pid, kCpuSetAndClassAccess);
+        if (!setter) cpuSetter = OpenSameProcess(m.platform, q, pid, kCpuSetAccess);
+    }
+    if (cpuSetsDue) ApplyCpuSets(m.platform, setter ? setter.get() : cpuSetter.get(), cpuSets.ids, m.AffinityErrors);
     if (affinityDue) ApplyAffinityMask(m.platform, setter.get(), affinity.mask, m.AffinityErrors);
-    if (priorityDue) SetPriority(m.platform, setter.get(), wantedClass, m.PriorityErrors);
+    // The class first: Efficiency mode is the lowest class with EcoQoS on.
+    if (priorityDue) SetPriority(m.platform, setter.get(), priority.priorityClass, m.PriorityErrors);
+    if (powerDue) SetPowerThrottling(m.platform, setter.get(), priority.power, m.PriorityErrors);
 }
 
 void ScanProcesses(Module1& m) {

@@ -15,10 +15,13 @@ UniqueHandle OpenForQuery(Platform& platform, Dword processId) {
 }
 
 UniqueHandle OpenSameProcessForSetting(Platform& platform, Handle queried, Dword processId) {
+    return OpenSameProcess(platform, queried, processId, kProcessSetInformation | kProcessQueryLimitedInformation);
+}
+
+UniqueHandle OpenSameProcess(Platform& platform, Handle queried, Dword processId, Dword access) {
     // Without a held process there is nothing to prove the identifier still names it.
     if (queried == 0) return UniqueHandle(platform, 0);
-    UniqueHandle setter(platform, platform.OpenProcess(kProcessSetInformation | kProcessQueryLimitedInformation,
-                                                       0, processId));
+    UniqueHandle setter(platform, platform.OpenProcess(access, 0, processId));
     if (!setter) return setter;
     FileTime queriedCreation, setterCreation;
     if (!CreationTime(platform, queried, queriedCreation) || !CreationTime(platform, setter.get(), setterCreation) ||

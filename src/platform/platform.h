@@ -25,6 +25,7 @@ inline constexpr Dword kProcessQueryInformation = 0x400;
 inline constexpr Dword kProcessVmRead = 0x10;
 inline constexpr Dword kProcessSetInformation = 0x200;
 inline constexpr Dword kProcessQueryLimitedInformation = 0x1000;
+inline constexpr Dword kProcessSetLimitedInformation = 0x2000;  // what CPU sets need (Windows 10)
 inline constexpr Dword kTokenAdjustPrivileges = 0x20;
 inline constexpr Dword kTokenQuery = 0x08;
 inline constexpr Dword kSePrivilegeEnabled = 2;
@@ -39,11 +40,31 @@ inline constexpr Dword kErrorAccessDenied = 5;
 inline constexpr Dword kErrorSharingViolation = 32;
 inline constexpr Dword kErrorLockViolation = 33;
 inline constexpr Dword kErrorFileTooLarge = 223;
+inline constexpr Dword kErrorNotReady = 21;
+inline constexpr Dword kErrorBadNetPath = 53;
+inline constexpr Dword kErrorBadNetName = 67;
+inline constexpr Dword kErrorInvalidName = 123;
+inline constexpr Dword kErrorFilenameTooLong = 206;
 inline constexpr Dword kScs64BitBinary = 6;
 inline constexpr Dword kErrorInsufficientBuffer = 122;
 inline constexpr Dword kErrorProcNotFound = 127;
 inline constexpr Dword kErrorAlreadyExists = 183;
 inline constexpr Dword kErrorBadFileType = 222;
+inline constexpr Dword kErrorInvalidFunction = 1;
+inline constexpr Dword kErrorInvalidParameter = 87;
+
+// Power throttling (EcoQoS), PROCESS_POWER_THROTTLING_STATE as Windows lays it out; MinGW-w64
+// 10's headers lack it.
+inline constexpr Dword kProcessPowerThrottling = 4;  // PROCESS_INFORMATION_CLASS
+inline constexpr Dword kPowerThrottlingCurrentVersion = 1;
+inline constexpr Dword kPowerThrottlingExecutionSpeed = 0x1;
+inline constexpr Dword kPowerThrottlingIgnoreTimerResolution = 0x4;
+struct ProcessPowerThrottlingState {
+    Dword Version = kPowerThrottlingCurrentVersion;
+    Dword ControlMask = 0;  // the bits Windows is told about
+    Dword StateMask = 0;    // of those, the ones switched on
+};
+static_assert(sizeof(ProcessPowerThrottlingState) == 12);
 
 // Security descriptors (winnt.h values).
 inline constexpr Dword kOwnerSecurityInformation = 0x1;
@@ -58,6 +79,11 @@ inline constexpr Dword kDriveFixed = 3;
 inline constexpr Dword kDriveRemote = 4;
 inline constexpr Dword kDriveCdrom = 5;
 inline constexpr Dword kDriveRamdisk = 6;
+
+// LCMapStringW: the invariant locale's upper-case mapping, the one Windows compares file
+// names by (winnls.h values).
+inline constexpr Dword kLocaleInvariant = 0x7F;
+inline constexpr Dword kLcmapUppercase = 0x200;
 
 // FILETIME: 100-ns intervals since 1601, as two halves.
 struct FileTime {
@@ -202,6 +228,20 @@ public:
     virtual WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer,
                                                      Dword* returnedLength) = 0;
 
+    // kernel32, a process's CPU sets and power state (Windows 10 and 11); looked up at run time
+    // like the topology calls: FALSE with ERROR_PROC_NOT_FOUND where Windows lacks them.
+    // requiredIdCount: the identifiers the process has (FALSE, ERROR_INSUFFICIENT_BUFFER when
+    // more than cpuSetIdCount); 0 with TRUE when it has no default CPU sets.
+    virtual WinBool GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                             Dword* requiredIdCount) = 0;
+    virtual WinBool SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) = 0;
+    virtual WinBool GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                          Dword processInformationSize) = 0;
+    virtual WinBool SetProcessInformation(Handle process, Dword processInformationClass,
+                                          const void* processInformation, Dword processInformationSize) = 0;
+    // GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name) != NULL: whether Windows has a call.
+    virtual bool Kernel32Exports(const char* name) = 0;
+
     // advapi32
     virtual WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) = 0;
     virtual WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) = 0;
@@ -212,6 +252,10 @@ public:
     // Texts are wide inside the program and ANSI (the system code page) at the calls above.
     virtual std::string WideToAnsi(std::wstring_view text) = 0;
     virtual std::wstring AnsiToWide(std::string_view text) = 0;
+    // kernel32 LCMapStringW: the characters written (or, with destinationCount 0, needed),
+    // 0 on failure. A count of -1 reads the source up to its NUL.
+    virtual int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                             wchar_t* destination, int destinationCount) = 0;
 
     // What the runtime provides: the directory holding the executable (ending in "\" only
     // at a drive root) and the text after the program's name on its command line.

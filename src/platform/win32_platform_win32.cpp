@@ -30,6 +30,13 @@ static_assert(sizeof(GroupAffinity) == sizeof(GROUP_AFFINITY));
 // they are missing.
 using GetSystemCpuSetInformationFn = BOOL(WINAPI*)(void*, ULONG, PULONG, HANDLE, ULONG);
 using GetLogicalProcessorInformationExFn = BOOL(WINAPI*)(int, void*, PDWORD);
+// Windows 10's CPU-set calls and Windows 8's process-information calls (MinGW-w64 10 declares
+// neither the CPU-set calls nor ProcessPowerThrottling).
+using GetProcessDefaultCpuSetsFn = BOOL(WINAPI*)(HANDLE, PULONG, ULONG, PULONG);
+using SetProcessDefaultCpuSetsFn = BOOL(WINAPI*)(HANDLE, const ULONG*, ULONG);
+using GetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+static_assert(sizeof(ULONG) == sizeof(Dword));
 
 template <typename Fn>
 Fn Kernel32Entry(const char* name) {
@@ -218,6 +225,52 @@ WinBool Win32Platform::GetSystemCpuSetInformation(void* information, Dword buffe
     return ok;
 }
 
+WinBool Win32Platform::GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                                Dword* requiredIdCount) {
+    const auto call = Kernel32Entry<GetProcessDefaultCpuSetsFn>("GetProcessDefaultCpuSets");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    ULONG required = 0;
+    const BOOL ok = call(ToHandle(process), reinterpret_cast<PULONG>(cpuSetIds), cpuSetIdCount, &required);
+    if (requiredIdCount && (ok || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)) *requiredIdCount = required;
+    return ok;
+}
+
+WinBool Win32Platform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) {
+    const auto call = Kernel32Entry<SetProcessDefaultCpuSetsFn>("SetProcessDefaultCpuSets");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), reinterpret_cast<const ULONG*>(cpuSetIds), cpuSetIdCount);
+}
+
+WinBool Win32Platform::GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                             Dword processInformationSize) {
+    const auto call = Kernel32Entry<GetProcessInformationFn>("GetProcessInformation");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), static_cast<int>(processInformationClass), processInformation,
+                processInformationSize);
+}
+
+WinBool Win32Platform::SetProcessInformation(Handle process, Dword processInformationClass,
+                                             const void* processInformation, Dword processInformationSize) {
+    const auto call = Kernel32Entry<SetProcessInformationFn>("SetProcessInformation");
+    if (!call) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return call(ToHandle(process), static_cast<int>(processInformationClass), const_cast<void*>(processInformation),
+                processInformationSize);
+}
+
+bool Win32Platform::Kernel32Exports(const char* name) { return Kernel32Entry<FARPROC>(name) != nullptr; }
+
 WinBool Win32Platform::GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) {
     const auto call = Kernel32Entry<GetLogicalProcessorInformationExFn>("GetLogicalProcessorInformationEx");
     if (!call || !returnedLength) {
@@ -303,6 +356,11 @@ std::wstring Win32Platform::AnsiToWide(std::string_view text) {
     std::wstring out(static_cast<std::size_t>(chars), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), chars);
     return out;
+}
+
+int Win32Platform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                                wchar_t* destination, int destinationCount) {
+    return ::LCMapStringW(locale, mapFlags, source, sourceCount, destination, destinationCount);
 }
 
 std::wstring Win32Platform::ProgramDirectory() {

@@ -39,6 +39,15 @@ public:
                                        Handle process, Dword flags) override;
     WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
 
+    WinBool GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                     Dword* requiredIdCount) override;
+    WinBool SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) override;
+    WinBool GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                  Dword processInformationSize) override;
+    WinBool SetProcessInformation(Handle process, Dword processInformationClass, const void* processInformation,
+                                  Dword processInformationSize) override;
+    bool Kernel32Exports(const char* name) override;
+
     WinBool OpenProcessToken(Handle process, Dword desiredAccess, Handle* token) override;
     WinBool LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) override;
     WinBool AdjustTokenPrivileges(Handle token, WinBool disableAllPrivileges,
@@ -47,6 +56,8 @@ public:
 
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
 
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;

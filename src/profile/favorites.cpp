@@ -1,21 +1,47 @@
 #include "profile/favorites.h"
 
+#include <algorithm>
+
 namespace mjr {
 
-const FavoriteRecord* FavoritesTable::FindFirst(std::wstring_view path) const {
-    auto it = firstIndexByPath_.find(path);
-    return it == firstIndexByPath_.end() ? nullptr : &records_[it->second];
+const FavoriteRecord* FavoritesTable::FindFirst(std::wstring_view foldedPath) const {
+    if (foldedPath.empty()) return nullptr;
+    const auto exact = firstIndexByPath_.find(foldedPath);
+    std::size_t first = exact == firstIndexByPath_.end() ? records_.size() : exact->second;
+    if (!patterns_.empty() && patterns_.front().index < first) {
+        std::vector<std::wstring_view> names;
+        SplitPathNames(foldedPath, names);
+        for (const Pattern& p : patterns_) {
+            if (p.index >= first) break;
+            if (p.pattern.Matches(names)) {
+                first = p.index;
+                break;
+            }
+        }
+    }
+    return first < records_.size() ? &records_[first] : nullptr;
+}
+
+bool FavoritesTable::PatternMatches(std::size_t index, std::wstring_view foldedPath) const {
+    const auto it = std::lower_bound(patterns_.begin(), patterns_.end(), index,
+                                     [](const Pattern& p, std::size_t i) { return p.index < i; });
+    return it != patterns_.end() && it->index == index && !foldedPath.empty() && it->pattern.Matches(foldedPath);
 }
 
 void FavoritesTable::Clear() noexcept {
     records_.clear();
+    patterns_.clear();
     firstIndexByPath_.clear();
     count_ = 0;
 }
 
-void FavoritesTable::Append(FavoriteRecord record) {
-    // try_emplace keeps an earlier favourite with the same path: the first one wins.
-    firstIndexByPath_.try_emplace(record.Path, records_.size());
+void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
+    if (IsPathPattern(foldedPath)) {
+        if (RefusalOf(foldedPath) == PatternRefusal::None) patterns_.push_back({records_.size(), PathPattern(foldedPath)});
+    } else if (!foldedPath.empty()) {
+        // try_emplace keeps an earlier favourite with the same path: the first one wins.
+        firstIndexByPath_.try_emplace(std::move(foldedPath), records_.size());
+    }
     records_.push_back(std::move(record));
 }
 

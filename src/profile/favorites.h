@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "profile/path_pattern.h"
+
 namespace mjr {
 
 struct FavoriteRecord {
@@ -15,8 +17,9 @@ struct FavoriteRecord {
     std::wstring Priority;
 };
 
-// The favourites in file order, with an index from each path to the first favourite
-// that names it, so a lookup costs the same for ten favourites or thirty thousand.
+// The favourites in file order, with an index from each path (in folded letter case) to the
+// first favourite that names it, so a lookup costs the same for ten exact favourites or
+// thirty thousand; patterns are tried only when they stand before the exact favourite found.
 class FavoritesTable {
 public:
     static constexpr std::size_t kMaxCount = 32767;
@@ -24,11 +27,16 @@ public:
     const std::vector<FavoriteRecord>& Records() const noexcept { return records_; }
     std::int16_t Count() const noexcept { return count_; }
 
-    // The lowest-index favourite whose Path equals the path exactly, or null.
-    const FavoriteRecord* FindFirst(std::wstring_view path) const;
+    // The lowest-index favourite whose Path equals the path or whose pattern matches it, both
+    // given in folded case (FoldPathCase), or null. An empty Path, or a refused pattern,
+    // matches nothing.
+    const FavoriteRecord* FindFirst(std::wstring_view foldedPath) const;
+    // Whether favourite `index` is a usable pattern that matches the folded path.
+    bool PatternMatches(std::size_t index, std::wstring_view foldedPath) const;
 
     void Clear() noexcept;
-    void Append(FavoriteRecord record);
+    // `foldedPath` is the record's Path in folded case.
+    void Append(FavoriteRecord record, std::wstring foldedPath);
     void SetCount(std::int16_t count) noexcept { count_ = count; }
 
 private:
@@ -38,7 +46,12 @@ private:
             return std::hash<std::wstring_view>{}(s);
         }
     };
+    struct Pattern {
+        std::size_t index;
+        PathPattern pattern;
+    };
     std::vector<FavoriteRecord> records_;
+    std::vector<Pattern> patterns_;  // the usable ones, in file order
     std::unordered_map<std::wstring, std::size_t, Hash, std::equal_to<>> firstIndexByPath_;
     std::int16_t count_ = 0;
 };

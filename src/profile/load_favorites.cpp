@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
@@ -38,8 +39,8 @@ bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next
 // The one reading of a profile, the same in every encoding; the trace, when asked for, says
 // where each record lay. `toWide` turns a field into the program's wide text.
 template <typename CharT, typename ToWide>
-bool ReadFavorites(std::basic_string_view<CharT> text, FavoritesTable& favorites, LoadTrace* trace,
-                   const ToWide& toWide) {
+bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, FavoritesTable& favorites,
+                   LoadTrace* trace, const ToWide& toWide) {
     BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
@@ -51,7 +52,9 @@ bool ReadFavorites(std::basic_string_view<CharT> text, FavoritesTable& favorites
             return Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        favorites.Append(FavoriteRecord{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])});
+        FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])};
+        std::wstring folded = FoldPathCase(platform, favorite.Path);
+        favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
     }
     if (favorites.Records().empty()) return Fail(trace, LoadFailure::HeaderOnly, reader.Offset(), reader.Offset());
@@ -64,10 +67,10 @@ bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& f
     if (text.Encoding == ProfileEncoding::Ansi) {
         // Tabs are single bytes in every ANSI code page, so splitting before the
         // conversion gives the same fields as splitting after it.
-        return ReadFavorites<char>(bytes, favorites, trace,
+        return ReadFavorites<char>(platform, bytes, favorites, trace,
                                    [&](std::string_view field) { return platform.AnsiToWide(field); });
     }
-    return ReadFavorites<wchar_t>(text.Wide, favorites, trace,
+    return ReadFavorites<wchar_t>(platform, text.Wide, favorites, trace,
                                   [](std::wstring_view field) { return std::wstring(field); });
 }
 

@@ -13,12 +13,14 @@ namespace mjr {
 void Form1::FormLoad() {
     ui_.Show();
     ui_.YieldToPendingEvents();  // let the window draw before it leaves the screen
+    if (unloaded_) return;       // closed while events ran: the program is ending
     ui_.AllowTaskbarCreated();   // before the icon exists, so no re-creation is missed
     trayData_ = BuildTrayData(ui_.WindowHandle(), ui_.IconHandle(), ui_.TrayRecordLayout());
     ui_.ShellNotifyIcon(kNimAdd, trayData_);
     module_.platform.Sleep(0);
     ui_.SetWindowState(WindowState::Minimized);  // the resize event hides the window
     ui_.YieldToPendingEvents();
+    if (unloaded_) return;
     Reset();
 }
 

@@ -42,7 +42,13 @@ INSTANTIATE_TEST_SUITE_P(RecognitionTable, CommandLineTest, ::testing::Values(
     CommandLineCase{L"/enforce:30 /enforce:60", L"", true, 60, false},
     CommandLineCase{L"/My Favs Exit", L"My Favs Exit", false, 0, true},
     CommandLineCase{L"/My Favs Enforced", L"My Favs Enforced", true, 10, false},
-    CommandLineCase{L"/", L"", false, 0, false}));
+    CommandLineCase{L"/", L"", false, 0, false},
+    // Quoted as people quote: no profile name holds a double quote.
+    CommandLineCase{L"\"My Favs 2\" /exit", L"My Favs 2", false, 0, true},
+    CommandLineCase{L"\"/My Favs 2\" /exit", L"My Favs 2", false, 0, true},
+    CommandLineCase{L"/exit \"/My Favs 2\"", L"My Favs 2", false, 0, true},
+    CommandLineCase{L"\"/Gaming /exit\"", L"", false, 0, true},
+    CommandLineCase{L"/My Favs 2/ \"\" /\"", L"My Favs 2", false, 0, false}));
 
 INSTANTIATE_TEST_SUITE_P(Edges, CommandLineTest, ::testing::Values(
     // The number starts at the 9th character of the trimmed piece, wherever "enforce" stands.

@@ -61,6 +61,7 @@ struct InstanceCase {
     const char* failingCall;
     bool ends;
     bool heldPrivately;
+    bool privateDenied = false;  // the private mutex answers access denied
 };
 
 class InstanceTest : public ::testing::TestWithParam<InstanceCase> {};
@@ -81,6 +82,7 @@ TEST_P(InstanceTest, EndsOnlyForACopyThatCounts) {
         if (c.localHeld) fake.namedObjects[kLocalObject] += 1;
         if (c.localDenied) fake.deniedObjects.insert(kLocalObject);
         if (c.failingCall) fake.failingCalls.insert(c.failingCall);
+        if (c.privateDenied) fake.deniedObjects.insert(L"MarrowbineJr\\SingleInstance.Session1");
         fake.elevated = c.elevated;
         SingleInstance instance(fake);
         EXPECT_EQ(instance.AnotherInstanceRuns(), c.ends);
@@ -113,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Table, InstanceTest, ::testing::Values(
     InstanceCase{"elevated_beside_a_squatter", true, true, false, 0, false, nullptr, false, true},
     InstanceCase{"elevated_beside_a_squatter_that_shuts_it_out", true, false, true, 0, false, nullptr, false, true},
     InstanceCase{"elevated_after_an_elevated_copy", true, false, false, 1, false, nullptr, true, true},
+    InstanceCase{"elevated_when_the_private_mutex_is_denied", true, false, false, 0, false, nullptr, true, false, true},
     InstanceCase{"elevated_beside_an_elevated_copy_of_another_session", true, false, false, 2, false, nullptr, false, true},
     InstanceCase{"elevated_without_namespaces", true, false, false, 0, true, nullptr, false, false},
     InstanceCase{"elevated_without_namespaces_beside_a_copy", true, true, false, 0, true, nullptr, true, false},

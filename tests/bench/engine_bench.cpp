@@ -9,6 +9,7 @@
 
 #include "engine/engine.h"
 #include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 #include "profile/load_favorites.h"
 
 namespace {
@@ -37,8 +38,12 @@ constexpr int kProcesses = 300;
 
 std::string ProcessPath(int i) { return "C:\\Program Files\\Vendor " + std::to_string(i) + "\\tool" + std::to_string(i) + ".exe"; }
 
-std::string ProfileOf(int favourites) {
+// Patterns first, so each one is tried on every process: the most a pass can spend on them.
+std::string ProfileOf(int favourites, int patterns = 0) {
     std::string bytes = "Header\r\n";
+    for (int i = 0; i < patterns; ++i)
+        bytes += "p\t01\tHigh\t" + std::string(i % 2 ? "C:\\Program Files\\**\\tool" : "C:\\Program Files\\*\\tool") +
+                 std::to_string(i * 7 + 1) + "*.exe\r\n";
     for (int i = 0; i < favourites; ++i) bytes += "x\t01\tHigh\t" + ProcessPath(i * 7) + "\r\n";
     return bytes;
 }
@@ -46,14 +51,14 @@ std::string ProfileOf(int favourites) {
 struct World {
     FakePlatform fake;
     mjr::Module1 m{fake};
-    explicit World(int favourites) {
+    explicit World(int favourites, int patterns = 0) {
         fake.recordCalls = false;
         fake.numberOfProcessors = 4;
         m.Cpu = mjr::CpuTable{mjr::BuildCpuBits(), 3};
         fake.AddProcess(0, "");
         fake.AddProcess(4, "");
         for (int i = 0; i < kProcesses - 2; ++i) fake.AddProcess(100 + 4 * i, ProcessPath(i));
-        fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(favourites);
+        fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(favourites, patterns);
         mjr::LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
     }
 };
@@ -72,18 +77,22 @@ void IdlePass(benchmark::State& state) {
 BENCHMARK(IdlePass);
 
 void ScanningPass(benchmark::State& state) {
-    World w(static_cast<int>(state.range(0)));
+    World w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::size_t matched = 0;
     for (auto _ : state) {
         w.m.Enforcement.LastProcessCount = 0;  // as a reset or the enforce period does
         mjr::EnforcePass(w.m);
     }
     for (int i = 0; i < kProcesses - 2; ++i)
-        if (w.m.Favorites.FindFirst(w.fake.AnsiToWide(ProcessPath(i)))) ++matched;
+        if (w.m.Favorites.FindFirst(mjr::FoldPathCase(w.fake, w.fake.AnsiToWide(ProcessPath(i))))) ++matched;
     state.counters["favourites"] = static_cast<double>(w.m.Favorites.Count());
+    state.counters["patterns"] = static_cast<double>(state.range(1));
     state.counters["matching processes"] = static_cast<double>(matched);
 }
-BENCHMARK(ScanningPass)->Arg(10)->Arg(1000)->Arg(32767)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ScanningPass)
+    ->Args({10, 0})->Args({1000, 0})->Args({32767, 0})
+    ->Args({1000, 10})->Args({1000, 100})
+    ->Unit(benchmark::kMicrosecond);
 
 void ProfileLoad(benchmark::State& state) {
     FakePlatform fake;

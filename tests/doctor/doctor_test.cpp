@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/affinity.h"
 #include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
 #include "doctor/user_access.h"
@@ -57,6 +58,9 @@ struct Doctor {
         fake.finalPaths[L"C:\\Link\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
         fake.programFiles[L"M:\\Tool.exe"] = 0;
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
+        fake.programFiles[L"\\\\?\\C:\\Apps\\Tool.exe"] = 0;
+        fake.directories.insert(L"C:\\Games");
+        fake.files[L"C:\\Apps\\readme.txt"] = "x";
         // N: is a network drive, Q: one Windows has no kind for.
         fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
     }
@@ -72,6 +76,7 @@ struct VerdictCase {
     Dword fileType = 0;   // a pipe's server or a device answers to the profile's name
     FakePlatform::FileHolder heldBy{};  // another program's open of the profile
     const wchar_t* savedAs = L"";      // what an editor added to the name
+    std::int64_t reportedSize = -1;    // the size Windows reports, where not the bytes held
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
@@ -84,6 +89,7 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     else if (c.readError) d.fake.fileReadErrors[kProfile] = c.readError;
     if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
     if (c.heldBy.access) d.fake.heldFiles[kProfile] = c.heldBy;
+    if (c.reportedSize >= 0) d.fake.fileSizes[kProfile] = c.reportedSize;
     EXPECT_EQ(d.Run(), c.exit) << d.out.All();
     // Opened once, for reading, sharing read and write, allowing a pipe's server to identify
     // the reader but never to act as it.
@@ -101,6 +107,9 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
     VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
     VerdictCase{"too_large", std::nullopt, kErrorFileTooLarge, 1, L"far too large"},
+    VerdictCase{"too_large_by_its_size", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"far too large", 0, {}, L"",
+                (256ll << 20) + 1},
+    VerdictCase{"invalid_name", std::nullopt, kErrorInvalidName, 1, L"its name holds a character Windows allows in no file name"},
     VerdictCase{"pipe", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypePipe},
     VerdictCase{"device", std::nullopt, 0, 1, L"it is not a file on a disk (a pipe or a device)", kFileTypeChar},
     VerdictCase{"held_open_by_an_editor", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads.", 0,
@@ -172,15 +181,33 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"digit_equal_to_the_count", 2, true, "a\t2\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (2; it has 2)"}},
     WarningCase{"above_what_is_read_back", 10, true, "a\t08\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"above 7 (8)"}},
     WarningCase{"not_digits", 4, true, "a\t1 a\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"not digits (\" a\"), each taken as processor 0"}},
-    WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"no CPU digits: the program sets processor 0 alone"}},
-    WarningCase{"word_case_and_blank", 4, true, "a\t0\thigh \tC:\\Apps\\Tool.exe\r\n", {L"\"high \" is not one of Real, High, Above, Normal, Below, Low or Default (letter case and blanks count)"}},
-    WarningCase{"longer_word", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Real\""}},
+    WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\nb\tall\tHigh\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: no CPU digits: the program sets processor 0 alone, and since the text never equals what it "
+                 L"reads back, again and counted on every scan: write \"Default\" to leave the processors alone",
+                 L"line 3: CPU digits \"all\" hold no digit: the program sets processor 0 alone"}},
+    WarningCase{"words_people_write", 4, true, "a\t default\t high \tC:\\Apps\\Tool.exe\r\nb\tDEFAULT\tBelow normal\t"
+                "C:\\Program Files\\Tool.exe\r\nc\t0\tidle\tC:\\Apps\\Big64.exe\r\n", {}},
+    WarningCase{"longer_word", 4, true, "a\t0\tAbovenorm\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Above\""}},
     WarningCase{"unknown_word", 4, true, "a\t0\tTurbo\tC:\\Apps\\Tool.exe\r\n", {L"none of them is close"}},
-    WarningCase{"default_lower_case", 4, true, "a\t0\tdefault\tC:\\Apps\\Tool.exe\r\n", {L"it is not skipped"}},
-    WarningCase{"real_needs_rights", 4, true, "a\t0\tReal\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
+    WarningCase{"real_needs_rights", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
     WarningCase{"same_path_twice", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\r\n\"b\t9\tx\tC:\\Apps\\Tool.exe\"\r\n",
                 {L"line 3: this Path is already named on line 2"}},
-    WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\n", {L"differs in letter case from the file on disk, and paths are compared case-sensitively: write \"C:\\Apps\\Tool.exe\""}},
+    // Letter case never counts (once warned of as compared case-sensitively: mended), nor makes
+    // a short name or another final name of a path; two lines in other case name one program.
+    WarningCase{"letter_case", 4, true, "a\t0\tLow\tc:\\apps\\TOOL.exe\r\nc\t0\tLow\tC:\\APPS\\tool.EXE\r\n",
+                {L"line 3: this Path is already named on line 2 (letter case does not count)"}},
+    WarningCase{"patterns", 4, true, "a\t0\tLow\tC:\\Apps\\*.exe\r\nb\t0\tLow\tC:\\apps\\Tool.exe\r\n"
+                "c\t0\tLow\t**\\obs64.exe\r\nd\t0\tLow\tC:\\*\\x.exe\r\n",
+                {L"line 3: this Path is never used: the pattern on line 2 matches its program first",
+                 L"line 4: Path pattern \"**\\obs64.exe\" is refused and matches nothing: a pattern must start with a drive",
+                 L"line 5: Path pattern \"C:\\*\\x.exe\" is refused"}},
+    WarningCase{"never_a_program", 4, true, "a\t0\tLow\tC:\\Users\\Public\\Desktop\\Game.lnk\r\n"
+                "b\t0\tLow\tC:\\Games\r\nc\t0\tLow\tC:\\Apps\\readme.txt\r\nd\t0\tLow\tC:\\Apps\\Tool\r\n"
+                "e\t0\tLow\t\\\\server\\share\\Tool\r\n",
+                {L"line 2: Path \"C:\\Users\\Public\\Desktop\\Game.lnk\" is a shortcut; name the program it starts, from its Properties, Target",
+                 L"line 3: Path \"C:\\Games\" is a folder, not a program; name a program in it, or match them all with \"C:\\Games\\*.exe\"",
+                 L"line 4: Path \"C:\\Apps\\readme.txt\" is a file but not a program (.exe)",
+                 L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\""}},
     WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
@@ -221,9 +248,6 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"blank_before_digits", 4, true, "a\t 1\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPU digits \" 1\" have a blank at an end, which is taken as processor 0 and never equals what the "
                  L"program reads back, so it is set again and counted on every scan: write \"1\""}},
-    WarningCase{"blank_after_word", 4, true, "a\t0\tHigh \tC:\\Apps\\Tool.exe\r\n",
-                {L"priority \"High \" has a blank at an end, and blanks count: Windows refuses it and a failure is "
-                 L"counted on every scan: write \"High\""}},
     WarningCase{"blank_after_path", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe \r\n",
                 {L"has a blank at its end, which a running program's path never has, so it never matches: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
@@ -235,6 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
                 {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
+    WarningCase{"long_path_prefix", 4, true, "a\t0\tLow\t\\\\?\\C:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
                  L"cannot hold; save the profile as UTF-8"}},
@@ -247,10 +272,21 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"list_empty_item", 16, false, "a\t1;;2\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"\" is neither a processor number"}},
     WarningCase{"list_beyond_the_machine", 16, false, "a\t8-23\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"8-23\" names processors 16-23, which this machine lacks (it has processors 0-15): Windows refuses"}},
+    WarningCase{"list_beyond_32_processors", 32, false, "a\t0-63\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {kMaskBits == 64 ? L"names processors 32-63, which this machine lacks (it has processors 0-31)"
+                                 : L"names processors from 32 up"}},
     WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
                  L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
+    WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
+    WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
+                {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
+                 L"processors 0-1 write \"~0-1\"",
+                 L"CPUs \"~2-5\" names processors 4-5, which this machine lacks (it has processors 0-3 across its groups)"}},
+    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
+                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -260,8 +296,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
     d.fake.files[kProfile] = "h\r\na\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t01\tHigh\tC:\\Apps\\Calm.exe\r\n"
-                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t01\thigh\tC:\\Apps\\Word.exe\r\n"
-                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\n";
+                             "c\t7\tDefault\tC:\\Apps\\Refused.exe\r\nd\t default \tTurbo\tC:\\Apps\\Word.exe\r\n"
+                             "e\t0\tLow\tC:\\Apps\\Guarded.exe\r\nf\t01\tLow\tC:\\Apps\\Slow.exe\r\n"
+                             "g\t9\tDefault\tC:\\Apps\\Nine.exe\r\nh\t01\tHigh\tC:\\Apps\\W*.exe\r\n"
+                             "i\t01\tHigh\tD:\\Games\\**\\*.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Tool.exe").affinity = 0xF;
     d.fake.AddProcess(101, "C:\\Apps\\Calm.exe").priority = 0x80;
     d.fake.AddProcess(102, "C:\\Apps\\Locked.exe").grantedAccess = 0;
@@ -269,6 +307,9 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     d.fake.AddProcess(104, "C:\\Apps\\Word.exe");
     d.fake.AddProcess(105, "C:\\Apps\\Guarded.exe").grantedAccess = kProcessQueryLimitedInformation;
     d.fake.AddProcess(106, "C:\\Apps\\Gone.exe");  // its file gone: the kernel still names its image
+    d.fake.AddProcess(107, "C:\\Apps\\Slow.exe").grantedAccess = kProcessQueryLimitedInformation;
+    d.fake.AddProcess(108, "C:\\Apps\\Nine.exe");
+    d.fake.AddProcess(109, "c:\\apps\\TOOL.exe");  // as a launcher spelt it
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
@@ -277,15 +318,22 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs \"01\", priority High: a scan changes nothing",
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"7\", which Windows refuses",
-             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs \"01\", priority Normal: a scan would ask for priority class 0",
+             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for priority class 0",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
              L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
-             L"Processes: 9 listed, 5 matching a favourite, 2 whose path could not be read.",
+             L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs \"01\", priority Normal: a scan would set the priority to "
+             L"Low; its path is readable, it cannot be changed (run elevated)",
+             L"pid 108: C:\\Apps\\Nine.exe (line 8): CPUs \"01\", priority Normal: a scan would set the affinity "
+             L"to \"9\", which Windows refuses",
+             L"pid 109: c:\\apps\\TOOL.exe (line 2): CPUs \"01\", priority Normal: a scan would set the priority to High",
+             L"Pattern \"D:\\Games\\**\\*.exe\" (line 10) matches no running program now.",
+             L"Processes: 12 listed, 8 matching a favourite, 2 whose path could not be read.",
              L"Paths not read: pid 102, pid 106 (Gone.exe).",
              L"run it (and this check) as administrator"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
+    EXPECT_FALSE(d.out.Has(L"Pattern \"C:\\Apps\\W*.exe\"")) << d.out.All();
     for (const std::string& call : d.fake.calls) {
         EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
         // Other processes are opened for querying, and for setting only where a set is due (105 is
@@ -294,7 +342,9 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
         if (opensAnother) {
             EXPECT_TRUE(call.rfind("OpenProcess(0x1000,", 0) == 0 || call == "OpenProcess(0x1200,0,100)" ||
                         call == "OpenProcess(0x1200,0,103)" || call == "OpenProcess(0x1200,0,104)" ||
-                        call == "OpenProcess(0x1200,0,105)") << call;
+                        call == "OpenProcess(0x1200,0,105)" || call == "OpenProcess(0x1200,0,107)" ||
+                        call == "OpenProcess(0x1200,0,108)" ||
+                        call == "OpenProcess(0x1200,0,109)") << call;
         }
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -315,6 +365,8 @@ struct MachineCase {
     const char* cpus;                 // the favourite's CPU text
     Dword processMask;                // the matching process's mask now
     std::vector<const wchar_t*> says;  // parts of the report's lines
+    bool noCpuSets = false;            // Windows before 10
+    const char* priority = "Default";
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -323,7 +375,8 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     Doctor d;
     const MachineCase& c = GetParam();
     d.fake.UseMachine(c.machine);
-    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\tDefault\tC:\\Apps\\Game.exe\r\n";
+    d.fake.setCpuSetsCallMissing = c.noCpuSets;
+    d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
     d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
@@ -343,7 +396,22 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPUs \"15-8\": no processors: the list does not read", L"a scan would set no affinity, since the list"}},
     MachineCase{"two_groups", FakePlatform::Machine::TwoGroups128, "C", 0x1,
                 {L"Machine: 2 processor groups, 64 processors in this one",
-                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}}),
+                 kMaskBits == 64 ? L"processors 0-63 of the group the program runs in" : L"processors 0-31 of the group"}},
+    MachineCase{"cpu_sets_across_groups", FakePlatform::Machine::TwoGroups128, "~C;100", 0x1,
+                {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
+                 L"numbers them (group 0: 0-63, group 1: 64-127)",
+                 L"  line 2: CPUs \"~C;100\": CPU sets on processors 0-15;100; hard affinity left alone",
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
+    MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
+                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
+                 L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
+    MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
+                {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
+                 L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
+    MachineCase{"efficiency_mode", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"  line 2: priority \"Eco\": Task Manager's Efficiency mode",
+                 L"CPUs 0-15, priority Normal, EcoQoS as Windows decides: a scan would set the priority to Low and switch EcoQoS on"},
+                false, "Eco"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {
@@ -371,9 +439,20 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"name_in_words", {L"My", L"Favs", L"2"}, 1, L"Profile: C:\\Apps\\Marrowbine\\My Favs 2"},
     ArgumentsCase{"programs_own_command_line", {L"/exit", L"/my", L"favs", L"3"}, 1,
                   L"Profile: C:\\Apps\\Marrowbine\\my favs 3", L"/exit /my favs 3 "},
-    // Read raw as the program reads it: the quotes stay, and the note says why.
+    // Quoted as people quote: the quotes go (once they stayed in the name: mended).
     ArgumentsCase{"quoted_like_the_program", {L"/My Favs 2", L"/exit"}, 1,
-                  L"Note: the profile name ends in a double quote", L"\"/My Favs 2\" /exit"},
+                  L"Profile: C:\\Apps\\Marrowbine\\My Favs 2", L"\"/My Favs 2\" /exit"},
+    ArgumentsCase{"quoted_name_first", {L"My Favs 2", L"/exit"}, 1,
+                  L"reads: one pass (apply the profile once, then exit), profile \"My Favs 2\", Enforce:Disabled (no periodic",
+                  L"\"My Favs 2\" /exit"},
+    ArgumentsCase{"quoted_name_last", {L"/exit", L"/My Favs 2"}, 1,
+                  L"Profile: C:\\Apps\\Marrowbine\\My Favs 2", L"/exit \"/My Favs 2\""},
+    ArgumentsCase{"name_without_my_fav", {L"/Gaming /exit"}, 1,
+                  L"\"/Gaming\" does nothing: a profile name must contain \"my fav\"; name the file \"My Favs Gaming\" "
+                  L"and write /My Favs Gaming", L"\"/Gaming /exit\""},
+    ArgumentsCase{"misspelt_exit", {L"/exti /x", L"/enforce"}, 1, L"\"/exti\" does nothing; likely meant /exit",
+                  L"\"/exti /x\" /enforce"},
+    ArgumentsCase{"least_period", {L"/enforce:5"}, 1, L"\"/enforce:5\" sets 10 s, the least", L"/enforce:5"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},
@@ -415,9 +494,19 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
 
 TEST(List, WritesProcessorsAsAFavouriteDoes) {
     const std::pair<std::uint64_t, const wchar_t*> cases[] = {
-        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
+        {0x3, L"01"}, {0x15, L"024"}, {0x80, L"7"}, {0x100, L"8;"}, {0xFF00, L"8-15"}, {0x1000, L"12;"}, {0x105, L"0;2;8"},
         {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
-    for (const auto& [mask, text] : cases) EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+    CpuTopology machine64;
+    machine64.AllMask = ~DwordPtr{0};
+    for (const auto& [mask, text] : cases) {
+        EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
+        // and reads back as those processors, as a list or as CPU digits
+        const std::uint64_t back = IsCpuList(text) ? CpuListToMask(text, machine64).mask
+                                                   : static_cast<std::uint32_t>(DigitsToMask({BuildCpuBits(), 7}, text));
+        if (mask <= ~DwordPtr{0}) {
+            EXPECT_EQ(back, mask) << mask;
+        }
+    }
 }
 
 constexpr char kUser[] = "S-1-5-21-1-2-3-1001", kUsers[] = "S-1-5-32-545", kEveryone[] = "S-1-1-0",

@@ -86,29 +86,46 @@ def warns_on_the_described_lines_only(w):
         raise Skip(f"every digit names a processor of this {w.ncpu}-processor machine")
     p = [w.program_file(f"Apps\\P{k}.exe") for k in range(8)]
     w.program_file("Cased\\Tool.exe")
+    w.program_file("Pat\\x.exe")
+    with open(w.unix("Apps\\readme.txt"), "w") as f:
+        f.write("not a program")
     records = [
         fav("0", "High", p[0]),                    # 2: fine
         fav("10", "Normal", p[1]),                 # 3: out of order
         fav(str(max(w.ncpu, 3)), "High", p[2]),    # 4: a processor the machine lacks
         fav("0x", "Low", p[3]),                    # 5: not a digit
         fav("", "Low", p[4]),                      # 6: no digits
-        fav("0", "high ", p[5]),                   # 7: priority word in other case, with a blank
+        fav("0", "high ", p[5]),                   # 7: fine: words in any case, blanks at the ends ignored
         fav("0", "Real", p[6]),                    # 8: needs the rights
         fav("1", "Low", p[0]),                     # 9: the Path of line 2 again
-        fav("0", "Low", w.win("Cased\\TOOL.EXE")),  # 10: letter case differs from the disk
+        fav("0", "Low", w.win("Cased\\TOOL.EXE")),  # 10: letter case never counts
         fav("0", "Low", w.win("Apps\\Gone.exe")),   # 11: no such file
         fav("01", "Default", p[7]),                # 12: fine
+        fav("0", "Low", w.win("Pat\\*.exe")),       # 13: a pattern no running program matches
+        fav("0", "Low", w.win("Pat\\x.exe")),       # 14: line 13 takes its program
+        fav("0", "Low", "**\\obs64.exe"),           # 15: refused
+        fav("0", "Low", w.win("Apps\\Game.lnk")),   # 16: a shortcut
+        fav("0", "Low", w.win("Apps")),              # 17: a folder
+        fav("0", "Low", w.win("Apps\\readme.txt")), # 18: no program
+        fav("0", "Low", w.win("Apps\\P7")),         # 19: the .exe left out
     ]
     w.profile("My Favs 2", records)
     out = w.run_doctor("My Favs 2", status=0)
     warned = warned_lines(out)
-    check(warned == collections.Counter(range(3, 12)), f"warned lines {sorted(warned.elements())}:\n{out}")
+    check(warned == collections.Counter([3, 4, 5, 6, 8, 9, 11, *range(14, 20)]),
+          f"warned lines {sorted(warned.elements())}:\n{out}")
     # Wine gives the user every file it owns: the permissions were read, and said so.
     has(out, f'line 2: Path "{p[0]}": the file "{p[0]}" (ordinary users can write it')
     has(out, 'line 3: CPU digits "10" are out of order or repeated')
     has(out, 'line 9: this Path is already named on line 2')
-    has(out, f'line 10: Path "{w.win("Cased")}\\TOOL.EXE" differs in letter case')
-    has(out, "Verdict: 11 favourites load.")
+    has(out, "line 14: this Path is never used: the pattern on line 13 matches its program first")
+    has(out, 'line 15: Path pattern "**\\obs64.exe" is refused and matches nothing')
+    has(out, "line 16: Path \"" + w.win("Apps\\Game.lnk") + "\" is a shortcut; name the program it starts")
+    has(out, "line 17: Path \"" + w.win("Apps") + "\" is a folder, not a program")
+    has(out, "line 18: Path \"" + w.win("Apps\\readme.txt") + "\" is a file but not a program (.exe)")
+    has(out, "line 19: Path \"" + w.win("Apps\\P7") + "\" names no file, but the program")
+    has(out, "Pattern \"" + w.win("Pat\\*.exe") + "\" (line 13) matches no running program now.\n")
+    has(out, "Verdict: 18 favourites load.")
 
 
 def dry_run_lists_matches_and_changes_nothing(w):
@@ -157,17 +174,24 @@ def catches_what_people_write(w):
     out = w.run_doctor("My Favs 2", status=1)
     has(out, 'it does not exist; "My Favs 2.txt" is there (Notepad adds .txt, and Explorer hides it): '
              'rename it to "My Favs 2".')
-    # The program's own command line, quotes and all, gives the name a trailing quote.
-    out = w.run_doctor("/My Favs 2", "/exit", status=1)
-    has(out, f'Profile: {w.prog_dir_win}\\My Favs 2"\n')
-    has(out, "Note: the profile name ends in a double quote")
+    # The program's own command line, quoted as people quote it, read as the program reads it.
+    for args in (("My Favs 2", "/exit"), ("/My Favs 2", "/exit"), ("/exit", "/My Favs 2")):
+        out = w.run_doctor(*args, status=1)
+        has(out, f'Profile: {w.prog_dir_win}\\My Favs 2\n')
+        has(out, '] reads: one pass (apply the profile once, then exit), profile "My Favs 2", Enforce:Disabled '
+                 '(no periodic re-enforcement')
+    out = w.run_doctor("/Gaming /exti", "/enforce:5", status=1)
+    has(out, '"/Gaming" does nothing: a profile name must contain "my fav"; name the file "My Favs Gaming" '
+             'and write /My Favs Gaming\n')
+    has(out, '"/exti" does nothing; likely meant /exit\n')
+    has(out, '"/enforce:5" sets 10 s, the least\n')
     out = w.run_doctor(f"{w.prog_dir_win}\\My Favs 2", status=1)
     has(out, "to check a profile elsewhere, use --file")
 
     tool2, tool3 = w.program_file("Caf\u00e9 \u00dcber\\tool2.exe"), w.program_file("Caf\u00e9 \u00dcber\\tool3.exe")
     records = [
         fav(" 0", "High", tool),                                   # 2: a blank before the digits
-        fav("0", "High ", tool2),                                  # 3: a blank after the word
+        fav("0", "High ", tool2),                                  # 3: fine: blanks around the word are ignored
         fav("0", "Low", tool + " "),                               # 4: a blank after the path
         fav("0", "Low", f'"{tool}"'),                              # 5: Copy as path
         fav("0", "Low", tool.replace("\\", "/")),                 # 6: forward slashes
@@ -179,9 +203,8 @@ def catches_what_people_write(w):
         out = w.run_doctor("My Favs 2", status=0)
         has(out, "Encoding: UTF-16 little-endian" if encoding == "utf-16" else "Encoding: UTF-8 with byte-order mark")
         warned = warned_lines(out)
-        check(warned == collections.Counter(range(2, 8)), f"warned lines {sorted(warned.elements())}:\n{out}")
+        check(warned == collections.Counter([2, 4, 5, 6, 7]), f"warned lines {sorted(warned.elements())}:\n{out}")
         has(out, 'line 2: CPU digits " 0" have a blank at an end')
-        has(out, 'line 3: priority "High " has a blank at an end')
         has(out, f'line 4: Path "{tool} " has a blank at its end')
         has(out, f'remove the quotes: "{tool}"')
         has(out, f'line 6: Path "{tool.replace(chr(92), "/")}" has forward slashes; Windows names running programs '

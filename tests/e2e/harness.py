@@ -10,7 +10,8 @@ As a program (CTest fixture):
   harness.py teardown --state FILE
 
 With --cpus N the session is a machine of N processors: helpers/fake_cpus.c, built here
-with the host's C compiler, is preloaded into every Wine process, wineserver included.
+with the host's C compiler, is preloaded into every Wine process, wineserver included; where
+the machine runs 32-bit code, an i386 build of it too (gcc -m32), for 32-bit Windows programs.
 """
 import argparse
 import json
@@ -159,12 +160,16 @@ class WineSession:
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=f":{self.display}",
                    WINEDLLOVERRIDES="mscoree,mshtml=")
         if self.cpus:
-            env.update(LD_PRELOAD=self.fake_cpus_library(), MJR_FAKE_CPUS=str(self.cpus),
+            env.update(LD_PRELOAD=" ".join(self.fake_cpus_libraries()), MJR_FAKE_CPUS=str(self.cpus),
                        MJR_FAKE_CPUS_LOG=self.affinity_log())
         return env
 
-    def fake_cpus_library(self):
-        return os.path.join(self.prefix, "libfakecpus.so")
+    def fake_cpus_library(self, bits=64):
+        return os.path.join(self.prefix, "libfakecpus.so" if bits == 64 else "libfakecpus32.so")
+
+    def fake_cpus_libraries(self):
+        """Both classes where 32-bit processes run: the loader ignores the one of the other class."""
+        return [self.fake_cpus_library()] + ([self.fake_cpus_library(32)] if runs_32bit_programs() else [])
 
     def affinity_log(self):
         """Every mask wineserver gave a Linux thread: "tid mask" lines, mask in hex."""
@@ -183,8 +188,10 @@ class WineSession:
         compiler = shutil.which("cc") or shutil.which("gcc")
         if not compiler:
             raise HarnessError("no host C compiler for the many-processor library")
-        subprocess.run([compiler, "-shared", "-fPIC", "-O2", "-o", self.fake_cpus_library(),
-                        FAKE_CPUS_SOURCE, "-ldl"], check=True, stdin=subprocess.DEVNULL)
+        for bits in (64, 32) if runs_32bit_programs() else (64,):
+            subprocess.run([compiler, "-shared", "-fPIC", "-O2"] + (["-m32"] if bits == 32 else []) +
+                           ["-o", self.fake_cpus_library(bits), FAKE_CPUS_SOURCE, "-ldl"],
+                           check=True, stdin=subprocess.DEVNULL)
 
     def drive_c(self):
         return os.path.join(self.prefix, "drive_c")
@@ -295,13 +302,15 @@ class WineSession:
         rc, out, _, elapsed = self._run_captured(loader(args) + list(args), cwd, timeout)
         return rc, out, elapsed
 
-    def traced_calls(self, args, functions, cwd=None, timeout=60):
+    def traced_calls(self, args, functions, cwd=None, timeout=60, returns=False):
         """Runs `wine args...` to its end under Wine's relay trace of the named functions only;
-        returns the "Call DLL.Function(arguments)" lines, in order."""
+        returns the "Call DLL.Function(arguments)" lines, in order (with returns, each call's
+        "Ret DLL.Function() retval=..." line after it)."""
         self._run(base_loader() + ["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
                                    "/d", ";".join(functions), "/f"], timeout=60)
         _, _, err, _ = self._run_captured(loader(args) + list(args), cwd, timeout, debug="-all,+relay")
-        return [line.split(":", 1)[1] for line in err.splitlines() if ":Call " in line]
+        return [line.split(":", 1)[1] for line in err.splitlines()
+                if ":Call " in line or (returns and ":Ret " in line)]
 
     def wine_bytes(self, args, cwd=None, timeout=60):
         """As wine(), with stdout exactly as the program wrote it."""

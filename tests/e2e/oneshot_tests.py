@@ -222,20 +222,48 @@ def plain_match(w):
                                  w.prog_dir)
 
 
-def non_matching_and_case_different_untouched(w):
+def rules_as_people_write_them(w):
+    """Letter case of any letter, "*" within one name and "**" for any depth, the first
+    matching line across exact and pattern lines, refused patterns, and the profile name
+    quoted as people quote it."""
     need_cpus(w, 2)
-    matched = w.helper("Apps\\Tool.exe")
-    same_name = w.helper("Elsewhere\\Tool.exe")
     cased = w.helper("Cased\\Tool.exe")
+    cyrillic = w.helper("\u0418\u0433\u0440\u044b\\game.exe")
+    one_level = w.helper("Games\\Foo 1.2\\bin\\game.exe")
+    two_levels = w.helper("Games\\a\\b\\bin\\game.exe")
+    deep = w.helper("Deep\\x\\y\\z.exe")
+    top = w.helper("Deep\\top.exe")
+    first = w.helper("Apps\\first.exe")
+    refused = w.helper("Refused\\x.exe")
+    other = w.helper("Elsewhere\\Tool.exe")
+    case_dir = w.win_root.split("\\", 2)[2]  # "<case>" below C:\jr
     w.profile("My Favs 2", [
-        fav("0", "Above", matched.win_path),
-        fav("0", "High", w.win("Cased\\TOOL.EXE")),
-        fav("0", "High", w.win("cased\\Tool.exe")),
-    ])
-    w.run_program("/My Favs 2 /exit")
-    w.expect(matched, 0x1, ABOVE)
-    w.expect_untouched(same_name, "(not in the profile)")
-    w.expect_untouched(cased, "(named in other letter case)")
+        fav("0", "High", w.win("CASED\\tool.EXE")),                           # 2
+        fav("1", "Low", cased.win_path),                                       # 3: the same program: never used
+        fav("1", "Above", w.win("\u0418\u0413\u0420\u042b\\GAME.EXE")),           # 4
+        fav("0", "Below", w.win("Games\\*\\bin\\game.exe")),                    # 5: one folder between
+        fav("1", "High", w.win("Deep\\**\\*.exe")),                             # 6: any depth, none included
+        fav("0", "Above", w.win("Apps\\*.exe")),                                # 7
+        fav("1", "Low", first.win_path),                                       # 8: line 7 wins
+        fav("1", "Low", "**\\x.exe"),                                           # 9: refused
+        fav("1", "Low", f"C:\\*\\{case_dir}\\Refused\\x.exe"),                   # 10: refused
+    ], encoding="utf-8")
+    w.run_program("My Favs 2", "/exit")
+    w.expect(cased, 0x1, HIGH, "(named in other letter case)")
+    w.expect(cyrillic, 0x2, ABOVE, "(Cyrillic in other letter case)")
+    w.expect(one_level, 0x1, BELOW, "(* is one folder)")
+    w.expect_untouched(two_levels, "(* is never two folders)")
+    w.expect(deep, 0x2, HIGH, "(** at depth 2)")
+    w.expect(top, 0x2, HIGH, "(** as no folder)")
+    w.expect(first, 0x1, ABOVE, "(the pattern on line 7 before the exact line 8)")
+    w.expect_untouched(refused, "(refused patterns)")
+    w.expect_untouched(other, "(not in the profile)")
+    # The other two ways people quote the name read it too (no "My Favs 1" exists here).
+    for args in (("/My Favs 2", "/exit"), ("/exit", "/My Favs 2")):
+        w.probe("setaff", str(cased.win_pid), str(w.full_mask))
+        w.probe("setprio", str(cased.win_pid), str(NORMAL))
+        w.run_program(*args)
+        w.expect(cased, 0x1, HIGH, f"(command line {args})")
 
 
 def quoted_path_with_comma(w):
@@ -247,15 +275,23 @@ def quoted_path_with_comma(w):
 
 
 def default_keeps_priority(w):
+    """Default leaves the priority, and as a CPU text the processors; Task Manager's words apply."""
     need_cpus(w, 2)
     kept = w.helper("Apps\\Kept.exe")
     reset = w.helper("Apps\\Reset.exe")
+    words = {"high": HIGH, " Below normal ": BELOW, "Idle": IDLE}
+    worded = {word: w.helper(f"Apps\\Word{k}.exe") for k, word in enumerate(words)}
     for h in (kept, reset):
         w.probe("setprio", str(h.win_pid), str(IDLE))
-    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)])
+    for h in worded.values():
+        w.probe("setaff", str(h.win_pid), "2")
+    w.profile("My Favs 2", [fav("0", "Default", kept.win_path), fav("0", "Normal", reset.win_path)] +
+              [fav(" default", word, h.win_path) for word, h in worded.items()])
     w.run_program("/My Favs 2 /exit")
     w.expect(kept, 0x1, IDLE, "(Default)")
     w.expect(reset, 0x1, NORMAL, "(Normal)")
+    for word, h in worded.items():
+        w.expect(h, 0x2, words[word], f"(CPUs Default, priority {word!r})")
 
 
 def digits_out_of_order_applied_every_run(w):
@@ -479,6 +515,61 @@ def lists_set_exactly_the_named_processors(w):
     check(w.s.affinity_sets(digits.linux_pid).count(0xA) == 1, "digits 13 were not set exactly once")
 
 
+def relay_calls(lines):
+    """(function, arguments, return value) of each traced KERNEL32 call, numbers, in order."""
+    found, pending = [], None
+    for line in lines:
+        if line.startswith("Call KERNEL32."):
+            name, rest = line[len("Call KERNEL32."):].split("(", 1)
+            pending = (name, [int(a, 16) for a in rest.split(")", 1)[0].split(",") if a])
+        elif line.startswith("Ret  KERNEL32.") and pending:
+            found.append(pending + (int(line.split("retval=", 1)[1].split()[0], 16),))
+            pending = None
+    return found
+
+
+def after_open(calls, access, pid):
+    """The handle an open of pid with access gave, and the calls up to the next open."""
+    for k, (name, args, ret) in enumerate(calls):
+        if name == "OpenProcess" and args[0] == access and args[2] == pid and ret:
+            end = next((j for j in range(k + 1, len(calls)) if calls[j][0] == "OpenProcess"), len(calls))
+            return ret, calls[k + 1:end]
+    raise Failure(f"no open of {pid} with {access:#x}: {calls}")
+
+
+def cpu_sets_and_eco_at_the_calls(w):
+    """Wine carries out neither CPU sets nor power throttling, but its relay trace shows the
+    calls: "~32-63" opens with the limited right to set (0x3000) and sets 32 identifiers on that
+    handle, hard affinity untouched; "Eco" sets the idle class, then asks for EcoQoS once, refused.
+    Digits and lists beside them behave as before."""
+    many_processors(w)
+    need_cpus(w, 64)
+    cpu_sets = w.helper("Apps\\Sets.exe")
+    eco = w.helper("Apps\\Eco.exe")
+    digits = w.helper("Apps\\Digits.exe")
+    listed = w.helper("Apps\\List.exe")
+    w.profile("My Favs 2", [fav("~32-63", "Default", cpu_sets.win_path), fav("Default", "Eco", eco.win_path),
+                            fav("13", "High", digits.win_path), fav("8-15", "Normal", listed.win_path)])
+    calls = relay_calls(w.s.traced_calls(
+        [os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"],
+        ["KERNEL32.OpenProcess", "KERNEL32.SetProcessDefaultCpuSets", "KERNEL32.SetProcessInformation",
+         "KERNEL32.SetPriorityClass", "KERNEL32.SetProcessAffinityMask"], cwd=w.prog_dir, returns=True))
+    opened = [args[0] for name, args, _ in calls if name == "OpenProcess" and args[2] == cpu_sets.win_pid]
+    check(opened == [0x1000, 0x3000], f"the CPU-set favourite was opened with {[hex(a) for a in opened]}")
+    handle, then = after_open(calls, 0x3000, cpu_sets.win_pid)
+    check([(name, args[0], args[2]) for name, args, _ in then] == [("SetProcessDefaultCpuSets", handle, 32)],
+          f"expected one SetProcessDefaultCpuSets of 32 identifiers on {handle:#x}: {then}")
+    handle, then = after_open(calls, 0x1200, eco.win_pid)
+    check([name for name, _, _ in then] == ["SetPriorityClass", "SetProcessInformation"] and
+          then[0][1] == [handle, IDLE] and then[1][1][:2] + then[1][1][3:] + [then[1][2]] == [handle, 4, 12, 0],
+          f"expected the idle class, then one refused SetProcessInformation(ProcessPowerThrottling): {then}")
+    w.expect(cpu_sets, w.full_mask, NORMAL, "(CPU sets: hard affinity left alone)")
+    check(not w.s.affinity_sets(cpu_sets.linux_pid), "the CPU-set favourite had its hard affinity set")
+    w.expect(eco, w.full_mask, IDLE, "(Eco)")
+    w.expect(digits, 0xA, HIGH, "(digits 13)")
+    w.expect(listed, 0xFF00, NORMAL, "(list 8-15)")
+
+
 def settled_list_is_not_set_again_while_resident(w):
     """The resident program sets a list once; later scans leave it alone until the mask
     changes from outside."""
@@ -510,11 +601,11 @@ def settled_list_is_not_set_again_while_resident(w):
 
 
 CASES = {f.__name__: f for f in (
-    plain_match, non_matching_and_case_different_untouched, quoted_path_with_comma,
+    plain_match, rules_as_people_write_them, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
     saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
     forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,
-    settled_list_is_not_set_again_while_resident)}
+    settled_list_is_not_set_again_while_resident, cpu_sets_and_eco_at_the_calls)}
 
 
 def main():

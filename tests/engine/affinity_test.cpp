@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cpu_sets.h"
 #include "engine/process_handles.h"
 #include "platform/fake_platform.h"
 
@@ -115,6 +116,7 @@ TEST(CpuList, WhichTextsAreListsAndHowTheyRead) {
     struct { const wchar_t* text; bool list; CpuListError error; const wchar_t* bad; } cases[] = {
         {L"01", false, {}, L""}, {L" 0 1", false, {}, L""}, {L"", false, {}, L""}, {L"Px", false, {}, L""},
         {L"8-15", true, CpuListError::None, L""}, {L"0;2;4-6", true, CpuListError::None, L""},
+        {L"5-5", true, CpuListError::None, L""},
         {L"12;", true, CpuListError::None, L""}, {L" p ", true, CpuListError::None, L""},
         {L"C;24 - 31", true, CpuListError::None, L""}, {L"e; 0 ;63", true, CpuListError::None, L""},
         {L"15-8", true, CpuListError::Backwards, L"15-8"}, {L"0-64", true, CpuListError::BeyondLimit, L"0-64"},
@@ -137,6 +139,7 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
     struct { Machine machine; bool cpuSetsMissing; const wchar_t* text; std::uint64_t mask; CpuMaskProblem problem; } cases[] = {
         {Machine::OneKind16, false, L"8-15", 0xFF00, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"0;2;4-6", 0x75, CpuMaskProblem::None},
+        {Machine::OneKind16, false, L"5-5", 0x20, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"P", 0xFFFF, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"C", 0xFFFF, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"E", 0, CpuMaskProblem::Empty},
@@ -155,6 +158,8 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         {Machine::OneKind64, false, L"C", kAll, CpuMaskProblem::None},  // eight dies, caches alike
         {Machine::TwoGroups128, false, L"C", kAll, CpuMaskProblem::None},  // groups: names fall back
         {Machine::TwoGroups128, false, L"32-63", 0xFFFFFFFF00000000, CpuMaskProblem::None},
+        {Machine::HybridTwoGroups56, false, L"P", 0xFFFFFFF, CpuMaskProblem::None},  // groups: names fall back
+        {Machine::HybridTwoGroups56, false, L"E", 0, CpuMaskProblem::Empty},
         {Machine::OneKind16, false, L"15-8", 0, CpuMaskProblem::Refused},
     };
     // The 32-bit program clips names to processors 0-31 and cannot set a number above.
@@ -171,6 +176,28 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         EXPECT_EQ(got.mask, c.mask & expressible) << c.text << " machine " << static_cast<int>(c.machine);
         EXPECT_EQ(got.problem, c.problem) << c.text << " machine " << static_cast<int>(c.machine);
     }
+}
+
+TEST(CpuSets, NumbersCountAcrossGroupsAndNamesReachEveryGroup) {
+    using P = CpuMaskProblem;
+    struct { Machine machine; const wchar_t* text; const wchar_t* numbers; P problem; } cases[] = {
+        {Machine::Hybrid28, L"~P", L"0-15", P::None},          {Machine::Hybrid28, L" ~ e ", L"16-27", P::None},
+        {Machine::TwoDie32, L"~C", L"0-15", P::None},          {Machine::OneKind16, L"~12", L"12", P::None},
+        {Machine::TwoGroups128, L"~C;100", L"0-15;100", P::None}, {Machine::TwoGroups128, L"~P", L"0-127", P::None},
+        {Machine::TwoGroups128, L"~E", L"", P::Empty},         {Machine::TwoGroups128, L"~120-130", L"120-127", P::Lacking},
+        {Machine::OneKind16, L"~2048", L"", P::Refused},       {Machine::OneKind16, L"~1;x", L"", P::Refused},
+    };
+    for (auto c : cases) {
+        FakePlatform fake;
+        fake.UseMachine(c.machine);
+        const CpuSetSelection got = SelectCpuSets(c.text, ReadCpuTopology(fake));
+        EXPECT_EQ(FormatProcessorNumbers(got.numbers), c.numbers) << c.text;
+        EXPECT_EQ(got.problem, c.problem) << c.text;
+    }
+    FakePlatform fake;
+    fake.UseMachine(Machine::TwoGroups128);  // the 65th processor is group 1's first
+    EXPECT_EQ(SelectCpuSets(L"~63-64", ReadCpuTopology(fake)).ids, (std::vector<Dword>{0x13F, 0x140}));
+    EXPECT_EQ(SelectCpuSets(L"~64-65", ReadCpuTopology(fake)).lacking, (std::vector<int>{}));
 }
 
 TEST(CpuTopology, ReadsOnceFromBothCallsAndFallsBackWhereTheyFail) {
@@ -191,6 +218,17 @@ TEST(CpuTopology, ReadsOnceFromBothCallsAndFallsBackWhereTheyFail) {
     t = ReadCpuTopology(fake);
     EXPECT_EQ(t.Groups, 2u);
     EXPECT_EQ(t.AllMask, ~DwordPtr{0});  // 64 processors, or the 32 a 32-bit program sees
+    // A broken answer (a record of size 0, or smaller than its header) ends the walk: no kinds, no caches.
+    for (Dword size : {0u, 4u}) {
+        for (Machine machine : {Machine::Hybrid28, Machine::TwoDie32}) {
+            fake.UseMachine(machine);
+            fake.firstTopologyRecordSize = size;
+            t = ReadCpuTopology(fake);
+            EXPECT_FALSE(t.Hybrid()) << size;
+            EXPECT_EQ(t.BigCacheMask, 0u) << size;
+            EXPECT_EQ(t.Processors, machine == Machine::Hybrid28 ? 28u : 32u);
+        }
+    }
 }
 
 TEST(FormatCpuList, AscendingRunsOfTwoOrMoreAsRanges) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 
 namespace mjr {
 namespace {
@@ -25,7 +29,7 @@ struct Pass : ::testing::Test {
         fake.AddProcess(4, "C:\\WINDOWS\\system.exe");
     }
     void Favourite(const wchar_t* path, const wchar_t* affinity, const wchar_t* priority) {
-        m.Favorites.Append(FavoriteRecord{path, affinity, priority});
+        m.Favorites.Append(FavoriteRecord{path, affinity, priority}, FoldPathCase(fake, path));
         m.Favorites.SetCount(static_cast<std::int16_t>(m.Favorites.Records().size()));
     }
     bool Scans() {
@@ -48,8 +52,9 @@ TEST_F(Pass, CorrectsAMatchingProcessAndLeavesOthersAlone) {
     EXPECT_EQ(fake.Find(200)->affinity, 0xAu);
     EXPECT_EQ(fake.Find(200)->priority, 0x80u);
     EXPECT_EQ(other.affinity, 0x3u);
-    EXPECT_EQ(cased.priority, 0x20u);
-    EXPECT_EQ(m.FavoritesHit.Value(), 1);
+    // Windows compares file names without regard to case (once compared case-sensitively: mended).
+    EXPECT_EQ(cased.priority, 0x80u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 2);
     EXPECT_EQ(m.AffinityErrors.Value(), 0);
     EXPECT_EQ(m.PriorityErrors.Value(), 0);
     (void)tool;
@@ -248,29 +253,85 @@ TEST_F(Pass, AListIsSetOnceOnTheWholeMaskAndAFailingOneNeverOpensForSetting) {
     EXPECT_EQ(m.AffinityErrors.Value(), 4);
 }
 
-TEST_F(Pass, DefaultSkipsPriorityButLowerCaseDefaultDoesNot) {
+TEST_F(Pass, DefaultInAnyCaseLeavesPriorityAndProcessorsUnreadAndUnset) {
     Favourite(L"C:\\t.exe", L"01", L"Default");
-    Favourite(L"C:\\u.exe", L"01", L"default");
+    Favourite(L"C:\\u.exe", L" default ", L" DEFAULT");
+    Favourite(L"C:\\v.exe", L"Default", L"Below normal");
     fake.AddProcess(200, "C:\\t.exe").priority = 0x40;
-    fake.AddProcess(201, "C:\\u.exe").priority = 0x40;
-    EnforcePass(m);
+    fake.AddProcess(201, "C:\\u.exe").affinity = 0x4;
+    fake.AddProcess(202, "C:\\v.exe").affinity = 0x4;
+    for (int i = 0; i < 4; ++i) EnforcePass(m);
     EXPECT_EQ(fake.Find(200)->priority, 0x40u);
-    EXPECT_EQ(m.PriorityErrors.Value(), 1);  // class 0 is refused for 201
-    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)"), 0u);  // nothing due: no open for setting
+    EXPECT_EQ(fake.Find(201)->affinity, 0x4u);
+    EXPECT_EQ(fake.Find(202)->affinity, 0x4u);  // today's mended fault: "Default" pinned processor 0
+    EXPECT_EQ(fake.Find(202)->priority, 0x4000u);
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
+    EXPECT_EQ(m.PriorityErrors.Value(), 0);
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1200,0,200)") + fake.CallsNamed("OpenProcess(0x1200,0,201)"), 0u);
+    EXPECT_EQ(fake.CallsNamed("GetProcessAffinityMask"), 4u);  // 200's alone, once a scan
 }
 
-TEST_F(Pass, AnEmptyPathMatchesOnlyUnresolvableProcesses) {
+// Once an empty Path matched every process whose path could not be read, and the elevated
+// program set that process: mended, an empty Path matches nothing.
+TEST_F(Pass, AnEmptyPathMatchesNoProcess) {
     Favourite(L"", L"0", L"Low");
     fake.AddProcess(200, "C:\\ok.exe");
     fake.AddProcess(201, "C:\\locked.exe").imageNameFails = true;
     fake.AddProcess(202, "C:\\long.exe");
     fake.longPaths[L"C:\\long.exe"] = L"C:\\" + std::wstring(1100, L'x');
     EnforcePass(m);
-    EXPECT_EQ(fake.Find(200)->priority, 0x20u);
-    EXPECT_EQ(fake.Find(201)->priority, 0x40u);
-    EXPECT_EQ(fake.Find(201)->affinity, 0x1u);
-    EXPECT_EQ(fake.Find(202)->priority, 0x20u);  // too long to hold: matches nothing
+    for (Dword pid : {200u, 201u, 202u}) {
+        EXPECT_EQ(fake.Find(pid)->priority, 0x20u) << pid;
+        EXPECT_EQ(fake.Find(pid)->affinity, 0x3u) << pid;
+    }
+    EXPECT_EQ(m.FavoritesHit.Value(), 0);
 }
+
+// Which line applies to which process: each favourite k asks for priority class Low, Below,
+// Normal, Above or High by its position; 0 in `applied` means left alone.
+struct MatchCase {
+    const char* name;
+    std::vector<const wchar_t*> favourites;
+    std::vector<std::pair<const wchar_t*, int>> processes;  // path, the line (1-based) that applies
+};
+
+class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {};
+
+TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
+    static constexpr const wchar_t* kWords[] = {L"Low", L"Below", L"Normal", L"Above", L"High"};
+    static constexpr Dword kClasses[] = {0x40, 0x4000, 0x20, 0x8000, 0x80};
+    for (std::size_t k = 0; k < GetParam().favourites.size(); ++k) Favourite(GetParam().favourites[k], L"01", kWords[k]);
+    Dword pid = 200;
+    for (const auto& [path, line] : GetParam().processes) {
+        fake.AddProcess(pid, "x").imagePath = path;
+        fake.Find(pid)->priority = 0x100;  // Realtime: no favourite here asks for it
+        ++pid;
+    }
+    EnforcePass(m);
+    pid = 200;
+    for (const auto& [path, line] : GetParam().processes) {
+        const Dword expected = line == 0 ? 0x100 : kClasses[line - 1];
+        EXPECT_EQ(fake.Find(pid++)->priority, expected) << std::string(path, path + std::wcslen(path));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MatchTest, ::testing::Values(
+    MatchCase{"any_letter_case", {L"C:\\Tools\\Cased\\Tool.exe", L"C:\\Игры\\game.exe", L"C:\\Café\\x.exe"},
+              {{L"c:\\tools\\cased\\tool.exe", 1}, {L"C:\\ИГРЫ\\GAME.EXE", 2}, {L"C:\\CAFÉ\\X.EXE", 3},
+               {L"C:\\CAFE\\X.EXE", 0}}},
+    MatchCase{"case_only_twins_name_one_program", {L"C:\\t.exe", L"C:\\T.EXE"}, {{L"C:\\T.exe", 1}}},
+    MatchCase{"one_level_against_any_depth", {L"C:\\Games\\*\\bin\\game.exe", L"D:\\Games\\**\\*.exe"},
+              {{L"C:\\Games\\Foo 1.2\\bin\\game.exe", 1}, {L"C:\\Games\\bin\\game.exe", 0},
+               {L"C:\\Games\\a\\b\\bin\\game.exe", 0}, {L"d:\\games\\X.exe", 2},
+               {L"D:\\Games\\a\\b\\c.EXE", 2}, {L"D:\\Games\\a\\b\\c.dll", 0}, {L"D:\\Other\\c.exe", 0}}},
+    MatchCase{"first_line_wins_across_exact_and_pattern",
+              {L"C:\\Apps\\one.exe", L"C:\\Apps\\*.exe", L"C:\\Apps\\two.exe", L"C:\\Apps\\one.exe"},
+              {{L"C:\\Apps\\one.exe", 1}, {L"C:\\Apps\\two.exe", 2}, {L"C:\\Apps\\three.exe", 2}}},
+    MatchCase{"refused_patterns_match_nothing", {L"**\\x.exe", L"C:\\*\\x.exe", L"*.exe", L"\\\\srv\\*\\x.exe"},
+              {{L"C:\\A\\x.exe", 0}, {L"\\\\srv\\share\\x.exe", 0}}},
+    MatchCase{"share_pattern", {L"\\\\srv\\share\\Tools\\*.exe"},
+              {{L"\\\\SRV\\Share\\tools\\a.exe", 1}, {L"\\\\srv\\share\\a.exe", 0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pass, AProcessThatEndsBeforeItsTurnIsPassedOver) {
     Favourite(L"C:\\t.exe", L"0", L"Low");
@@ -333,8 +394,94 @@ INSTANTIATE_TEST_SUITE_P(Table, OpenTest, ::testing::Values(
     OpenCase{"path_in_cyrillic",
              [](FakePlatform&, FakeProcess& p) { p.imagePath = L"C:\\\u0418\u0433\u0440\u044B\\game.exe"; },
              {kQuery, kSet}, 0, 0, 0x2, 0x80},
-    // Matched by the empty Path; with no process held, nothing proves what a set would reach.
-    OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 1, 1, 0x3, 0x20}),
+    // Its path unreadable: the empty Path no longer matches it (once it did, and counted a
+    // failure for each set it could not prove: mended), so nothing is opened for setting.
+    OpenCase{"not_even_queryable", [](FakePlatform&, FakeProcess& p) { p.grantedAccess = 0; }, {kQuery}, 0, 0, 0x3, 0x20}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// One scan of process 200 against C:\t.exe with a CPU-set or power text: the opens, the sets in
+// order, the counts and the state after.
+struct PlacementCase {
+    const char* name;
+    const wchar_t* cpus;
+    const wchar_t* priority;
+    std::function<void(FakePlatform&, FakeProcess&)> arrange;
+    std::vector<std::string> opens;  // after the open for querying
+    std::vector<std::string> sets;
+    std::int64_t hits, affinityErrors, priorityErrors;
+    std::vector<Dword> cpuSetsAfter;
+    Dword powerControlAfter, powerStateAfter;
+};
+
+class PlacementTest : public Pass, public ::testing::WithParamInterface<PlacementCase> {};
+
+TEST_P(PlacementTest, OpensSetsAndCounts) {
+    const PlacementCase& c = GetParam();
+    c.arrange(fake, fake.AddProcess(200, "C:\\t.exe"));
+    m.Cpu.Topology = ReadCpuTopology(fake);
+    Favourite(L"C:\\t.exe", c.cpus, c.priority);
+    fake.ClearRecord();
+    EnforcePass(m);
+    std::vector<std::string> opens, sets;
+    for (const std::string& call : fake.calls) {
+        if (call.rfind("OpenProcess", 0) == 0 && call != kQuery && call.find(",0,200)") != std::string::npos)
+            opens.push_back(call);
+        if (call.rfind("Set", 0) == 0) sets.push_back(call);
+    }
+    EXPECT_EQ(opens, c.opens);
+    EXPECT_EQ(sets, c.sets);
+    EXPECT_EQ(m.FavoritesHit.Value(), c.hits);
+    EXPECT_EQ(m.AffinityErrors.Value(), c.affinityErrors);
+    EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
+    const FakeProcess& p = *fake.Find(200);
+    EXPECT_EQ(p.defaultCpuSets, c.cpuSetsAfter);
+    EXPECT_EQ(p.power.ControlMask, c.powerControlAfter);
+    EXPECT_EQ(p.power.StateMask, c.powerStateAfter);
+    EXPECT_EQ(p.affinity, 0x3u);  // CPU sets and power never touch the hard affinity
+}
+
+const std::string kCpuSetOpen = "OpenProcess(0x3000,0,200)";
+const std::string kBothOpen = "OpenProcess(0x3200,0,200)";
+const std::vector<Dword> kOneTwo = {0x101, 0x102};
+const auto kAsIs = [](FakePlatform&, FakeProcess&) {};
+
+INSTANTIATE_TEST_SUITE_P(Table, PlacementTest, ::testing::Values(
+    PlacementCase{"cpu_sets_differ", L"~1-2", L"Default", kAsIs, {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"},
+                  1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"cpu_sets_settled", L" ~ 2;1", L"Default", [](FakePlatform&, FakeProcess& p) { p.defaultCpuSets = {0x102, 0x101}; },
+                  {}, {}, 0, 0, 0, {0x102, 0x101}, 0, 0},
+    PlacementCase{"cpu_sets_and_class_one_open", L"~1-2", L"High", kAsIs, {kBothOpen},
+                  {"SetProcessDefaultCpuSets(2)", "SetPriorityClass(0x80)"}, 1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"higher_right_refused_lower_granted", L"~1-2", L"High",
+                  [](FakePlatform&, FakeProcess& p) { p.grantedAccess = kProcessSetLimitedInformation | kProcessQueryLimitedInformation; },
+                  {kBothOpen, kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 1, kOneTwo, 0, 0},
+    PlacementCase{"cpu_set_open_refused", L"~1-2", L"Default",
+                  [](FakePlatform&, FakeProcess& p) { p.grantedAccess = kProcessQueryLimitedInformation; },
+                  {kCpuSetOpen}, {}, 1, 1, 0, {}, 0, 0},
+    PlacementCase{"read_missing_sets_within_the_budget", L"~1-2", L"Default",
+                  [](FakePlatform& f, FakeProcess& p) { f.getCpuSetsCallMissing = true; p.defaultCpuSets = {0x101, 0x102}; },
+                  {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, kOneTwo, 0, 0},
+    PlacementCase{"set_missing_fails_without_an_open", L"~1-2", L"Default",
+                  [](FakePlatform& f, FakeProcess&) { f.setCpuSetsCallMissing = true; }, {}, {}, 0, 1, 0, {}, 0, 0},
+    PlacementCase{"beyond_the_machine_fails_without_an_open", L"~3-4", L"Default", kAsIs, {}, {}, 1, 1, 0, {}, 0, 0},
+    PlacementCase{"across_groups", L"~63-64", L"Default",
+                  [](FakePlatform& f, FakeProcess&) { f.UseMachine(FakePlatform::Machine::TwoGroups128); },
+                  {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, {0x13F, 0x140}, 0, 0},
+    PlacementCase{"eco_is_efficiency_mode", L"01", L"Eco", kAsIs, {"OpenProcess(0x1200,0,200)"},
+                  {"SetPriorityClass(0x40)", "SetProcessInformation(4,0x1,0x1)"}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"eco_settled", L"01", L"low+eco", [](FakePlatform&, FakeProcess& p) { p.priority = 0x40; p.power = {1, 1, 1}; },
+                  {}, {}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"unreadable_power_is_set", L"01", L"Default+Eco",
+                  [](FakePlatform& f, FakeProcess& p) { f.powerReadRefused = true; p.power = {1, 1, 1}; },
+                  {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x1,0x1)"}, 0, 0, 0, {}, 1, 1},
+    PlacementCase{"timer_resolution_refused_then_speed_alone", L"01", L"High+NoEco",
+                  [](FakePlatform& f, FakeProcess& p) { f.timerResolutionRefused = true; p.priority = 0x80; },
+                  {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x5,0x0)", "SetProcessInformation(4,0x1,0x0)"},
+                  0, 0, 0, {}, 1, 0},
+    PlacementCase{"power_refused_as_wine_does", L"~1-2", L"Eco",
+                  [](FakePlatform& f, FakeProcess&) { f.getProcessInformationMissing = true; f.powerSetError = kErrorInvalidFunction; },
+                  {kBothOpen}, {"SetProcessDefaultCpuSets(2)", "SetPriorityClass(0x40)", "SetProcessInformation(4,0x1,0x1)"},
+                  1, 0, 1, kOneTwo, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

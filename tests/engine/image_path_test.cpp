@@ -30,6 +30,8 @@ TEST_P(PathRewriteTest, RewritesNativePrefixes) {
     fake.driveTypes[L"Y:\\"] = kDriveRemote;
     fake.driveTypes[L"X:\\"] = kDriveUnknown;
     fake.driveTypes[L"R:\\"] = kDriveRamdisk;
+    fake.driveTypes[L"E:\\"] = kDriveRemovable;
+    fake.driveTypes[L"D:\\"] = kDriveCdrom;
     fake.AddProcess(100, "").imagePath = GetParam().reported;
     EXPECT_EQ(PathOf(fake, 100, GetParam().prefix), std::wstring(GetParam().path));
     EXPECT_EQ(fake.CallsNamed("GetLongPathNameW"), GetParam().longFormAsked ? 1u : 0u);
@@ -49,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(Table, PathRewriteTest, ::testing::Values(
     // Wide from end to end: letters outside any ANSI code page survive.
     RewriteCase{L"C:\\\u0418\u0433\u0440\u044B\\game.exe", L"", L"C:\\\u0418\u0433\u0440\u044B\\game.exe"},
     RewriteCase{L"R:\\ram.exe", L"", L"R:\\ram.exe"},
+    RewriteCase{L"E:\\stick.exe", L"", L"E:\\stick.exe"},
+    RewriteCase{L"D:\\disc.exe", L"", L"D:\\disc.exe"},
     // Shares, network and unknown drives, "\\?\" and device paths: as the kernel gives them,
     // with no call that could reach for a server.
     RewriteCase{L"\\\\server\\share\\x.exe", L"", L"\\\\server\\share\\x.exe", false},
@@ -100,6 +104,8 @@ TEST(ImagePath, APathThatDoesNotFitIsNoPathAtAll) {
     fake.AddProcess(102, "").imagePath = L"\\\\s\\" + std::wstring(1100, L'z');
     EXPECT_FALSE(PathOf(fake, 101, L"").has_value());
     EXPECT_FALSE(PathOf(fake, 102, L"").has_value());
+    EXPECT_FALSE(ToLongPath(fake, L"\\\\s\\" + std::wstring(1020, L'z')).has_value());  // 1024 characters
+    EXPECT_EQ(ToLongPath(fake, L"\\\\s\\" + std::wstring(1019, L'z'))->size(), 1023u);
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 

@@ -9,13 +9,37 @@ namespace {
 
 using testing::FakePlatform;
 
-TEST(PriorityNameToClass, WholeWordsCaseSensitive) {
-    struct { const wchar_t* word; Dword value; } cases[] = {
-        {L"Real", 256}, {L"High", 128}, {L"Above", 32768}, {L"Normal", 32}, {L"Below", 16384}, {L"Low", 64},
-        {L"Default", 0}, {L"default", 0}, {L"above", 0}, {L"High ", 0}, {L" High", 0}, {L"Realtime", 0},
-        {L"", 0},
+TEST(PriorityNameToClass, WordsInAnyCaseWithWindowsNames) {
+    struct { const wchar_t* word; Dword value; bool leaves; } cases[] = {
+        {L"Real", 256, false}, {L"High", 128, false}, {L"Above", 32768, false}, {L"Normal", 32, false},
+        {L"Below", 16384, false}, {L"Low", 64, false}, {L"Default", 0, true}, {L" dEfAuLt\t", 0, true},
+        {L"above", 32768, false}, {L"High ", 128, false}, {L" HIGH", 128, false}, {L"Realtime", 256, false},
+        {L"Above normal", 32768, false}, {L"abovenormal", 32768, false}, {L"Below Normal", 16384, false},
+        {L"BelowNormal", 16384, false}, {L"idle", 64, false}, {L"Above  normal", 0, false}, {L"Hi gh", 0, false},
+        {L"", 0, false}, {L"Defaults", 0, false},
     };
-    for (auto c : cases) EXPECT_EQ(PriorityNameToClass(c.word), c.value) << c.word;
+    for (auto c : cases) {
+        EXPECT_EQ(PriorityNameToClass(c.word), c.value) << c.word;
+        EXPECT_EQ(LeavesPriority(c.word), c.leaves) << c.word;
+    }
+}
+
+TEST(ReadPriorityText, PowerWordsJoinedWithPlus) {
+    constexpr auto N = PowerWord::None;
+    constexpr auto E = PowerWord::Eco;
+    constexpr auto O = PowerWord::NoEco;
+    struct { const wchar_t* text; bool leaves; Dword value; PowerWord power; } cases[] = {
+        {L"High+NoEco", false, 0x80, O}, {L"Below+Eco", false, 0x4000, E}, {L"Default+NoEco", true, 0, O},
+        {L"Eco", false, 0x40, E},        {L" eco ", false, 0x40, E},        {L" high + noeco ", false, 0x80, O},
+        {L"Idle", false, 0x40, N},       {L"High+Turbo", false, 0, N},      {L"Eco+Eco", false, 0, N},
+        {L"+Eco", false, 0, N},          {L"High+", false, 0, N},           {L"Default", true, 0, N},
+    };
+    for (auto c : cases) {
+        const PriorityRequest r = ReadPriorityText(c.text);
+        EXPECT_EQ(r.leavesClass, c.leaves) << c.text;
+        EXPECT_EQ(r.priorityClass, c.value) << c.text;
+        EXPECT_EQ(r.power, c.power) << c.text;
+    }
 }
 
 struct Priority : ::testing::Test {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <stdexcept>
 
@@ -36,16 +37,41 @@ void Append(std::vector<unsigned char>& records, const Record& record, std::size
     records.resize(records.size() + (size > sizeof record ? size - sizeof record : 0), 0);
 }
 
-// ASCII letters in lower case: how the file system finds a name whatever its case.
+void BreakFirstRecordSize(std::vector<unsigned char>& records, std::size_t sizeOffset, std::optional<Dword> size) {
+    if (size && records.size() >= sizeOffset + sizeof *size) std::memcpy(records.data() + sizeOffset, &*size, sizeof *size);
+}
+
+// Lower-case letters of Latin-1, Latin Extended-A, Greek and Cyrillic, and how far each one's
+// capital lies (step 2: every other code point of the range).
+struct CaseRange {
+    std::uint32_t first, last, step;
+    std::int32_t delta;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {'a', 'z', 1, -32}, {0xE0, 0xF6, 1, -32}, {0xF8, 0xFE, 1, -32}, {0xFF, 0xFF, 1, 0x79}, {0x101, 0x12F, 2, -1},
+    {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
+    {0x3AC, 0x3AC, 1, -0x26}, {0x3AD, 0x3AF, 1, -0x25}, {0x3B1, 0x3C1, 1, -32}, {0x3C2, 0x3C2, 1, -31},
+    {0x3C3, 0x3CB, 1, -32}, {0x3CC, 0x3CC, 1, -0x40}, {0x3CD, 0x3CE, 1, -0x3F}, {0x430, 0x44F, 1, -32},
+    {0x450, 0x45F, 1, -80}, {0x461, 0x481, 2, -1}, {0x48B, 0x4BF, 2, -1}, {0x4C2, 0x4CE, 2, -1}, {0x4D1, 0x52F, 2, -1}};
+
+wchar_t SimpleUpper(wchar_t c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    for (const CaseRange& r : kCaseRanges)
+        if (u >= r.first && u <= r.last && (u - r.first) % r.step == 0) return static_cast<wchar_t>(u + r.delta);
+    return c;
+}
+
+// Upper case, as the file system finds a name whatever its case.
 std::wstring Folded(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    for (wchar_t& c : text) c = SimpleUpper(c);
     return text;
 }
 
-// Like Windows: the right to query implies the limited right to query.
+// Like Windows: each full right implies its limited one.
 Dword WithImplied(Dword access) {
-    return (access & kProcessQueryInformation) ? (access | kProcessQueryLimitedInformation) : access;
+    if (access & kProcessQueryInformation) access |= kProcessQueryLimitedInformation;
+    if (access & kProcessSetInformation) access |= kProcessSetLimitedInformation;
+    return access;
 }
 
 bool IsValidPriorityClass(Dword c) {
@@ -213,6 +239,7 @@ void FakePlatform::UseMachine(Machine machine) {
     efficiencyClasses.clear();
     level3Caches.clear();
     processorGroups = 1;
+    firstTopologyRecordSize.reset();
     switch (machine) {
         case Machine::OneKind16:
             numberOfProcessors = 16;
@@ -238,6 +265,13 @@ void FakePlatform::UseMachine(Machine machine) {
             level3Caches = {{96 * MB, 0xFFFF}, {32 * MB, 0xFFFF0000}, {32 * MB, 0xFFFFFFFF00000000}};
             level3Caches.push_back({32 * MB, ~std::uint64_t{0}, 1});
             break;
+        case Machine::HybridTwoGroups56:
+            numberOfProcessors = 28;
+            processorGroups = 2;
+            efficiencyClasses.assign(16, 1);
+            efficiencyClasses.resize(28, 0);
+            level3Caches = {{30 * MB, 0xFFFFFFF}, {30 * MB, 0xFFFFFFF, 1}};
+            break;
     }
 }
 
@@ -261,6 +295,7 @@ WinBool FakePlatform::GetSystemCpuSetInformation(void* information, Dword buffer
             Append(records, set, sizeof set);
         }
     }
+    BreakFirstRecordSize(records, offsetof(SystemCpuSetInformation, Size), firstTopologyRecordSize);
     return Answer(records, information, bufferLength, returnedLength, lastError);
 }
 
@@ -289,6 +324,7 @@ WinBool FakePlatform::GetLogicalProcessorInformationEx(Dword relationshipType, v
             Append(records, info, size);
         }
     }
+    BreakFirstRecordSize(records, offsetof(SystemLogicalProcessorInformationEx, Size), firstTopologyRecordSize);
     if (relationshipType != kRelationCache) records.clear();
     return Answer(records, buffer, *returnedLength, returnedLength, lastError);
 }
@@ -370,6 +406,68 @@ WinBool FakePlatform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
     return p->setAffinityResult;
 }
 
+WinBool FakePlatform::GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                               Dword* requiredIdCount) {
+    if (recordCalls) Record("GetProcessDefaultCpuSets(" + std::to_string(cpuSetIdCount) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    lastError = getCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInsufficientBuffer;
+    if (getCpuSetsCallMissing || !p) return 0;
+    *requiredIdCount = static_cast<Dword>(p->defaultCpuSets.size());
+    if (p->defaultCpuSets.size() > cpuSetIdCount) return 0;
+    std::copy(p->defaultCpuSets.begin(), p->defaultCpuSets.end(), cpuSetIds);
+    return 1;
+}
+
+WinBool FakePlatform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) {
+    if (recordCalls) Record("SetProcessDefaultCpuSets(" + std::to_string(cpuSetIdCount) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetLimitedInformation);
+    lastError = setCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInvalidParameter;
+    if (setCpuSetsCallMissing || !p) return 0;
+    for (Dword k = 0; k < cpuSetIdCount; ++k) {
+        const Dword index = cpuSetIds[k] - 0x100;
+        if (cpuSetIds[k] < 0x100 || index / 64 >= processorGroups || index % 64 >= numberOfProcessors) return 0;
+    }
+    p->defaultCpuSets.assign(cpuSetIds, cpuSetIds + cpuSetIdCount);
+    return 1;
+}
+
+WinBool FakePlatform::GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                            Dword processInformationSize) {
+    if (recordCalls) Record("GetProcessInformation(" + std::to_string(processInformationClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    const bool known = processInformationClass == kProcessPowerThrottling &&
+                       processInformationSize == sizeof(ProcessPowerThrottlingState) && !powerReadRefused;
+    lastError = getProcessInformationMissing ? kErrorProcNotFound : !known ? kErrorInvalidParameter : kErrorAccessDenied;
+    if (getProcessInformationMissing || !known || !p) return 0;
+    std::memcpy(processInformation, &p->power, sizeof p->power);
+    return 1;
+}
+
+WinBool FakePlatform::SetProcessInformation(Handle process, Dword processInformationClass,
+                                            const void* processInformation, Dword processInformationSize) {
+    ProcessPowerThrottlingState state;
+    if (processInformationSize == sizeof state) std::memcpy(&state, processInformation, sizeof state);
+    if (recordCalls) Record("SetProcessInformation(" + std::to_string(processInformationClass) + "," +
+                            Hex(state.ControlMask) + "," + Hex(state.StateMask) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    const bool valid = processInformationClass == kProcessPowerThrottling && processInformationSize == sizeof state &&
+                       state.Version == kPowerThrottlingCurrentVersion &&
+                       !(timerResolutionRefused && (state.ControlMask & kPowerThrottlingIgnoreTimerResolution));
+    lastError = powerSetError ? powerSetError : !valid ? kErrorInvalidParameter : kErrorAccessDenied;
+    if (powerSetError || !valid || !p) return 0;
+    p->power = state;
+    return 1;
+}
+
+bool FakePlatform::Kernel32Exports(const char* name) {
+    const std::string call = name;
+    if (call == "GetSystemCpuSetInformation") return !cpuSetCallMissing;
+    if (call == "GetProcessDefaultCpuSets") return !getCpuSetsCallMissing;
+    if (call == "SetProcessDefaultCpuSets") return !setCpuSetsCallMissing;
+    if (call == "GetProcessInformation") return !getProcessInformationMissing;
+    return true;
+}
+
 Dword FakePlatform::GetPriorityClass(Handle process) {
     if (recordCalls) Record("GetPriorityClass");
     FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
@@ -440,6 +538,19 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
     return out;
 }
 
+int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
+                               wchar_t* destination, int destinationCount) {
+    if (locale != kLocaleInvariant || mapFlags != kLcmapUppercase || !source || sourceCount < -1) return 0;
+    const std::size_t count = sourceCount == -1 ? std::wcslen(source) + 1 : static_cast<std::size_t>(sourceCount);
+    if (destinationCount == 0) return static_cast<int>(count);
+    if (destinationCount < 0 || static_cast<std::size_t>(destinationCount) < count) {
+        lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    for (std::size_t i = 0; i < count; ++i) destination[i] = SimpleUpper(source[i]);
+    return static_cast<int>(count);
+}
+
 std::wstring FakePlatform::ProgramDirectory() { return programDirectory; }
 std::wstring FakePlatform::CommandLineArgs() {
     if (recordCalls) Record("CommandLineArgs");
@@ -494,7 +605,8 @@ WinBool FakePlatform::GetFileSizeEx(Handle file, std::int64_t* fileSize) {
     if (recordCalls) Record("GetFileSizeEx");
     const HandleInfo* info = Lookup(file, HandleInfo::File);
     if (!info || info->fileType != kFileTypeDisk) return 0;
-    *fileSize = static_cast<std::int64_t>(files[info->name].size());
+    const auto reported = fileSizes.find(info->name);
+    *fileSize = reported != fileSizes.end() ? reported->second : static_cast<std::int64_t>(files[info->name].size());
     return 1;
 }
 
@@ -529,7 +641,7 @@ Handle FakePlatform::CreateMutexW(const std::wstring& name) {
         }
         object = ns->second.name + name.substr(slash);
     }
-    if (deniedObjects.count(object)) {
+    if (deniedObjects.count(object) || deniedObjects.count(name)) {
         lastError = kErrorAccessDenied;
         return 0;
     }
@@ -710,10 +822,7 @@ WinBool FakePlatform::GetBinaryTypeW(const std::wstring& applicationName, Dword*
 std::optional<std::wstring> FakePlatform::FindFirstFileName(const std::wstring& path) {
     if (recordCalls) Record("FindFirstFileName");
     // Any program, or any folder above one, whose path equals this one but for letter case.
-    const auto fold = [](std::wstring t) {
-        for (wchar_t& c : t) if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-        return t;
-    };
+    const auto fold = Folded;
     for (const auto& entry : programFiles) {
         const std::wstring& full = entry.first;
         if (full.size() < path.size() || fold(full.substr(0, path.size())) != fold(path)) continue;

@@ -32,6 +32,8 @@ struct FakeProcess {
     WinBool setAffinityResult = 1;     // what a successful SetProcessAffinityMask returns
     bool getPriorityFails = false;
     bool setPriorityFails = false;
+    std::vector<Dword> defaultCpuSets;  // CPU-set identifiers; empty: none
+    ProcessPowerThrottlingState power;  // as SetProcessInformation left it
 };
 
 // An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID ("S-1-5-32-544").
@@ -61,10 +63,18 @@ public:
     bool cpuSetCallMissing = false;        // before Windows 10
     bool processorInfoCallMissing = false;  // before Windows 7
     bool oldCacheLayout = false;            // GroupCount 0, one mask, as before Windows 11
+    std::optional<Dword> firstTopologyRecordSize;  // a broken answer: the Size both calls give their first record
+    // CPU-set identifiers are 0x100 + 64 * group + index, as Wine numbers them.
+    bool getCpuSetsCallMissing = false;     // Wine 8
+    bool setCpuSetsCallMissing = false;     // before Windows 10
+    bool getProcessInformationMissing = false;  // before Windows 8, and Wine 8
+    bool powerReadRefused = false;          // before Windows 11 22H2
+    bool timerResolutionRefused = false;    // before Windows 11
+    Dword powerSetError = 0;                // every power set fails with it (Wine 8: ERROR_INVALID_FUNCTION)
     // Machines users have: 16 of one kind; 28 in two classes (8 performance cores of two
     // threads, then 12 efficiency cores); 32 on two dies, the first with the large cache;
-    // 64 of one kind on eight dies; 128 in two groups of 64.
-    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128 };
+    // 64 of one kind on eight dies; 128 in two groups of 64; two groups of the hybrid 28.
+    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128, HybridTwoGroups56 };
     void UseMachine(Machine machine);
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
@@ -86,6 +96,7 @@ public:
     std::wstring commandLine;
     std::map<std::wstring, std::string> files;  // full path -> bytes
     std::map<std::wstring, Dword> fileReadErrors;  // path -> why CreateFileW fails on it (locked...)
+    std::map<std::wstring, std::int64_t> fileSizes;  // what GetFileSizeEx reports, where not the bytes held
     // Paths that open but are no disk file: a pipe's server or a device (FILE_TYPE_*).
     std::map<std::wstring, Dword> fileTypes;
     // Another program's open of a file: its access and share mode decide who else may open it.
@@ -97,7 +108,7 @@ public:
     // Named objects: holders of each name (another program counts as one), and names this
     // process may not open (made by an elevated copy, or with a DACL that shuts it out).
     std::map<std::wstring, int> namedObjects;
-    std::set<std::wstring> deniedObjects;
+    std::set<std::wstring> deniedObjects;       // by full name, or by the name asked in a private namespace
     bool elevated = false;                      // the own token's TokenElevation
     Dword sessionId = 1;
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
@@ -155,6 +166,14 @@ public:
     WinBool GetSystemCpuSetInformation(void* information, Dword bufferLength, Dword* returnedLength,
                                        Handle process, Dword flags) override;
     WinBool GetLogicalProcessorInformationEx(Dword relationshipType, void* buffer, Dword* returnedLength) override;
+    WinBool GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds, Dword cpuSetIdCount,
+                                     Dword* requiredIdCount) override;
+    WinBool SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) override;
+    WinBool GetProcessInformation(Handle process, Dword processInformationClass, void* processInformation,
+                                  Dword processInformationSize) override;
+    WinBool SetProcessInformation(Handle process, Dword processInformationClass, const void* processInformation,
+                                  Dword processInformationSize) override;
+    bool Kernel32Exports(const char* name) override;
     Dword GetPriorityClass(Handle process) override;
     WinBool SetPriorityClass(Handle process, Dword priorityClass) override;
     void Sleep(Dword milliseconds) override;
@@ -164,6 +183,10 @@ public:
                                   Dword bufferLength, TokenPrivileges* previousState, Dword* returnLength) override;
     std::string WideToAnsi(std::wstring_view text) override;
     std::wstring AnsiToWide(std::string_view text) override;
+    // Upper case by a table of Latin-1, Latin Extended-A, Greek and Cyrillic (Windows maps
+    // more); not recorded, as every path lookup folds.
+    int LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount, wchar_t* destination,
+                     int destinationCount) override;
     std::wstring ProgramDirectory() override;
     std::wstring CommandLineArgs() override;
     Handle CreateFileW(const std::wstring& fileName, Dword desiredAccess, Dword shareMode,

@@ -8,11 +8,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 
 #include "app/single_instance.h"
 #include "engine/cpu_list.h"
+#include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 
@@ -31,6 +34,16 @@ TEST(Win32Text, ConvertsThroughTheAnsiCodePage) {
     }
     // A character outside the code page cannot come back as itself.
     EXPECT_NE(platform.AnsiToWide(platform.WideToAnsi(L"\u4E2D")), L"\u4E2D");
+}
+
+// The fold Windows compares file names by, every letter; the fake's table agrees with it.
+TEST(Win32Text, FoldsPathsAsWindowsComparesFileNames) {
+    Win32Platform platform;
+    const std::wstring path = L"c:\\\u0438\u0433\u0440\u044B\\caf\u00E9 \u03B1\u1E9E.exe";
+    const std::wstring folded = FoldPathCase(platform, path);
+    EXPECT_EQ(folded, L"C:\\\u0418\u0413\u0420\u042B\\CAF\u00C9 \u0391\u1E9E.EXE");
+    testing::FakePlatform fake;
+    EXPECT_EQ(FoldPathCase(fake, path), folded);
 }
 
 TEST(Win32CommandLine, ArgumentsFollowTheProgramName) {
@@ -173,6 +186,39 @@ TEST(Win32Processors, TheTopologyCallsAnswerInTheirDocumentedLayouts) {
         }
     } else {
         EXPECT_EQ(platform.GetLastError(), Dword{ERROR_PROC_NOT_FOUND});
+    }
+    // Records through the real call, as the topology reads them: only the relationship asked,
+    // each of its stated size. Caches where the machine describes them (Wine reports none where
+    // Linux shows none, and all alike otherwise); processor cores always.
+    for (const Dword relationship : {kRelationCache, Dword{RelationProcessorCore}}) {
+        needed = 0;
+        std::vector<std::uint64_t> records;
+        if (!platform.GetLogicalProcessorInformationEx(relationship, nullptr, &needed)) {
+            ASSERT_EQ(platform.GetLastError(), Dword{ERROR_INSUFFICIENT_BUFFER});
+            records.resize((needed + 7) / 8);
+            ASSERT_TRUE(platform.GetLogicalProcessorInformationEx(relationship, records.data(), &needed));
+        } else {
+            EXPECT_EQ(needed, 0u);
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(records.data());
+        std::size_t count = 0;
+        for (std::size_t at = 0; at < needed; ++count) {
+            SystemLogicalProcessorInformationEx record;
+            std::memcpy(&record, bytes + at, std::min<std::size_t>(needed - at, sizeof record));
+            EXPECT_EQ(record.Relationship, relationship);
+            ASSERT_GE(record.Size, relationship == kRelationCache ? sizeof record : 8 + 24 + sizeof(GroupAffinity));
+            ASSERT_LE(record.Size, needed - at);
+            if (relationship == kRelationCache && record.Cache.Level == 3) {
+                EXPECT_GT(record.Cache.CacheSize, 0u);
+                EXPECT_EQ(record.Cache.GroupMask.Group, 0u);
+                EXPECT_NE(record.Cache.GroupMask.Mask, 0u);
+                EXPECT_EQ(record.Cache.GroupMask.Mask & ~info.dwActiveProcessorMask, 0u);
+            }
+            at += record.Size;
+        }
+        if (relationship == RelationProcessorCore) {
+            EXPECT_GT(count, 0u);
+        }
     }
     const CpuTopology topology = ReadCpuTopology(platform);
     EXPECT_EQ(topology.Processors, info.dwNumberOfProcessors);

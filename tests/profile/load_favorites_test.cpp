@@ -65,7 +65,7 @@ TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 0);
     EXPECT_TRUE(l.favorites.Records().empty());
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\old.exe"), nullptr);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\OLD.EXE"), nullptr);
     EXPECT_EQ(l.label.text, L"before");
 
     if (!GetParam().bytes) return;
@@ -152,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     // Behind the mark a quoted header still starts with its quote, so its comma stays inside.
     EncodingCase{"utf8_mark_then_quoted_header", kUtf8Mark + "\"head,er\"\r\nx\t0\tNormal\tC:\\t.exe",
                  ProfileEncoding::Utf8WithMark, L"C:\\t.exe"},
+    EncodingCase{"utf8_ends_in_a_multi_byte_letter", "h\r\nx\t0\tNormal\tC:\\Caf\xC3\xA9", ProfileEncoding::Utf8,
+                 L"C:\\Caf\u00E9"},
     EncodingCase{"utf8_four_bytes", "h\nx\t0\tNormal\tC:\\\xF0\x9F\x8E\xAE.exe\n", ProfileEncoding::Utf8,
                  std::wstring(L"C:\\") + (sizeof(wchar_t) == 2 ? std::wstring(L"\xD83C\xDFAE") : std::wstring(1, wchar_t(0x1F3AE))) + L".exe"},
     EncodingCase{"utf16_little_endian", Utf16(u"h\r\nx\t0\tNormal\tC:\\Caf\u00E9 \u00DCber\\t.exe\r\n"),
@@ -161,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     // Not strictly UTF-8: overlong, a surrogate, beyond U+10FFFF, cut short. Read as ANSI.
     EncodingCase{"overlong_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xC0\xAF.exe", ProfileEncoding::Ansi,
                  L"C:\\\u00C3\u00A9\u00C0\u00AF.exe"},
+    EncodingCase{"overlong_three_bytes_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xE0\x80\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00E0\u0080\u0080.exe"},
+    EncodingCase{"overlong_four_bytes_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xF0\x80\x80\x80.exe", ProfileEncoding::Ansi,
+                 L"C:\\\u00C3\u00A9\u00F0\u0080\u0080\u0080.exe"},
     EncodingCase{"surrogate_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xED\xA0\x80.exe", ProfileEncoding::Ansi,
                  L"C:\\\u00ED\u00A0\u0080.exe"},
     EncodingCase{"beyond_unicode_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xF4\x90\x80\x80.exe", ProfileEncoding::Ansi,
@@ -196,17 +202,17 @@ TEST(LoadFavorites, StatusTextShowsTheEnforcePeriod) {
     EXPECT_EQ(ProfileStatusText(s), L"Profile:My Favs 1  Enforce:2147483647");
 }
 
+// Paths that differ only in letter case name one program (once they named two: mended).
 TEST(LoadFavorites, FirstOfSeveralEqualPathsIsFound) {
     Loader l;
     l.Profile("h\r\nx\t0\tLow\tC:\\t.exe\r\ny\t1\tHigh\tC:\\t.exe\r\nz\t2\tHigh\tC:\\T.exe\r\n");
     l.Load();
     ASSERT_EQ(l.favorites.Count(), 3);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.exe"), &l.favorites.Records()[2]);
-    EXPECT_EQ(l.favorites.FindFirst(L"c:\\t.exe"), nullptr);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.EXE"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), nullptr);  // the key is the folded path
     l.Load();  // the same file again gives the same table
     EXPECT_EQ(l.favorites.Count(), 3);
-    EXPECT_EQ(l.favorites.FindFirst(L"C:\\t.exe"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.EXE"), &l.favorites.Records()[0]);
 }
 
 std::string ProfileOf(int favourites) {
@@ -220,7 +226,7 @@ TEST(LoadFavorites, HoldsAtMost32767Favourites) {
     l.Profile(ProfileOf(32767));
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 32767);
-    EXPECT_NE(l.favorites.FindFirst(L"C:\\p32766.exe"), nullptr);
+    EXPECT_NE(l.favorites.FindFirst(L"C:\\P32766.EXE"), nullptr);
     l.Profile(ProfileOf(32768));
     l.Load();
     EXPECT_EQ(l.favorites.Count(), 0);

@@ -417,6 +417,32 @@ TEST_F(Form1Test, ExitStopsTheTimerRemovesTheIconAndUnloadsOnce) {
     EXPECT_EQ(ui.TrayCalls(kNimAdd), 1u);
 }
 
+TEST_F(Form1Test, ACloseHandledWhileTheLoadLetsEventsRunEndsIt) {
+    // Each yield of a load with favourites, and the restore's of one without.
+    for (const char* favourites : {"a\t0\tHigh\tC:\\Apps\\tool.exe\r\n", ""}) {
+        for (int closeAt : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(favourites) + " closed at yield " + std::to_string(closeAt));
+            FakePlatform p;
+            p.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = std::string("Favourites\r\n") + favourites;
+            Module1 m{p};
+            FakeToolkit t;
+            Form1 f{m, t};
+            t.form = &f;
+            t.Follow(p);
+            int yields = 0;
+            t.onYield = [&] {
+                if (++yields == closeAt) f.Unload();
+            };
+            f.FormLoad();
+            if (yields < closeAt) continue;
+            const auto destroyed = std::find(t.log.begin(), t.log.end(), "DestroyWindow");
+            ASSERT_NE(destroyed, t.log.end());
+            EXPECT_EQ(std::vector<std::string>(std::next(destroyed), t.log.end()), std::vector<std::string>{});
+            EXPECT_FALSE(t.timerRunning);
+        }
+    }
+}
+
 TEST_F(Form1Test, TaskbarCreatedAddsTheSameIconAgainAndNothingElse) {
     form.TaskbarCreated();
     EXPECT_TRUE(ui.trayCalls.empty()) << "no icon before the load event added one";

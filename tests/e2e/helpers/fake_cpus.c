@@ -4,7 +4,8 @@
  * processors, so that a mask of processors 8-15 or 63 is taken where only two exist.
  * With MJR_FAKE_CPUS_LOG set, each mask asked for is appended there as "tid mask" (hex,
  * before folding): the tests count the sets a process received.
- * Built by the test harness: cc -shared -fPIC -o libfakecpus.so fake_cpus.c -ldl */
+ * Built by the test harness: cc -shared -fPIC -o libfakecpus.so fake_cpus.c -ldl, and with
+ * -m32 as libfakecpus32.so for 32-bit Wine processes where the machine runs them. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>

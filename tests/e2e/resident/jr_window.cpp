@@ -3,7 +3,7 @@
 //   jr_window find <class|-> <title|-> [ms]  hwnd of a top-level window (waits up to ms)
 //   jr_window gone <hwnd> <ms>              0 once the window no longer exists
 //   jr_window info <hwnd>                   visible iconic left top right bottom clientX clientY clientW clientH pid
-//   jr_window post <hwnd> <msg> <wparam> <lparam>
+//   jr_window post <hwnd> <msg> <wparam> <lparam> [<msg> <wparam> <lparam>]...  posted back to back
 //   jr_window click <hwnd> <x> <y>          left button down and up at a client point
 //   jr_window move <hwnd> <x> <y>           moves the window's top-left corner to a screen point
 //   jr_window taskbar-created               broadcasts the shell's "TaskbarCreated"
@@ -119,8 +119,11 @@ int main(int argc, char** argv) {
     if (!std::strcmp(cmd, "find") && argc >= 4) return Find(argv[2], argv[3], argc > 4 ? Number(argv[4]) : 0);
     if (!std::strcmp(cmd, "gone") && argc == 4) return Gone(Hwnd(argv[2]), Number(argv[3]));
     if (!std::strcmp(cmd, "info") && argc == 3) return Info(Hwnd(argv[2]));
-    if (!std::strcmp(cmd, "post") && argc == 6)
-        return PostMessageA(Hwnd(argv[2]), Number(argv[3]), Number(argv[4]), Number(argv[5])) ? 0 : 1;
+    if (!std::strcmp(cmd, "post") && argc >= 6 && (argc - 3) % 3 == 0) {
+        for (int k = 3; k < argc; k += 3)
+            if (!PostMessageA(Hwnd(argv[2]), Number(argv[k]), Number(argv[k + 1]), Number(argv[k + 2]))) return 1;
+        return 0;
+    }
     if (!std::strcmp(cmd, "click") && argc == 5) {
         const LPARAM at = MAKELPARAM(Number(argv[3]), Number(argv[4]));
         HWND w = Hwnd(argv[2]);

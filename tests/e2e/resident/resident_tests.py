@@ -374,6 +374,16 @@ def tray_double_click_restores_centred(w):
     check(win.centred(), f"not centred after the real double-click: {win}")
 
 
+def close_while_restoring_ends(w):
+    # The double-click's restore lets pending events run; the close queued behind it runs there.
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    w.window("post", w.hwnd, 512, 1, 515, 16, 0, 0)
+    w.wait_program_end()
+    check(not w.tray_has_icon(), "the icon stayed")
+
+
 def taskbar_created_adds_icon_again(w):
     w.write_profile([("0", "High", w.helper_path("target.exe"))])
     w.start_program()
@@ -592,7 +602,7 @@ def crop(shot, rect, out):
 CASES = {f.__name__: f for f in (
     good_profile_hides_and_enforces, no_favourites_comes_back_centred,
     main_application_pauses_and_resumes, tray_double_click_restores_centred,
-    taskbar_created_adds_icon_again, close_ends_and_removes_icon, exit_jr_ends_and_removes_icon,
+    taskbar_created_adds_icon_again, close_ends_and_removes_icon, close_while_restoring_ends, exit_jr_ends_and_removes_icon,
     hand_over_launches_and_ends, tooltip_over_image2, screenshots, tray_codes_at_168_dpi,
     drag_from_image_button_is_no_tray_event)}
 

@@ -1,0 +1,101 @@
+#include "profile/path_pattern.h"
+
+#include <utility>
+
+namespace mjr {
+namespace {
+
+constexpr std::wstring_view kAnyFolders = L"**";
+
+bool IsFixedName(std::wstring_view name) { return !name.empty() && name.find(L'*') == std::wstring_view::npos; }
+
+// "*" within one name: the classic two-pointer match, which returns to the last "*" only,
+// so it costs at most the pattern's length times the name's.
+bool NameMatches(std::wstring_view pattern, std::wstring_view name) {
+    std::size_t p = 0, n = 0, star = std::wstring_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
+            ++p;
+            ++n;
+        } else if (star != std::wstring_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+PatternRefusal RefusalOf(std::wstring_view pattern) noexcept {
+    if (pattern.size() > kMaxPatternChars) return PatternRefusal::TooLong;
+    try {
+        std::vector<std::wstring_view> names;
+        SplitPathNames(pattern, names);
+        const bool drive = names.size() >= 3 && names[0].size() == 2 && names[0][1] == L':' &&
+                           ((names[0][0] >= L'A' && names[0][0] <= L'Z') || (names[0][0] >= L'a' && names[0][0] <= L'z')) &&
+                           IsFixedName(names[1]);
+        const bool share = names.size() >= 6 && names[0].empty() && names[1].empty() && IsFixedName(names[2]) &&
+                           IsFixedName(names[3]) && IsFixedName(names[4]);
+        return drive || share ? PatternRefusal::None : PatternRefusal::NoFixedFirstFolder;
+    } catch (...) {
+        return PatternRefusal::TooLong;
+    }
+}
+
+void SplitPathNames(std::wstring_view path, std::vector<std::wstring_view>& names) {
+    names.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = path.find(L'\\', start);
+        names.push_back(path.substr(start, end == std::wstring_view::npos ? end : end - start));
+        if (end == std::wstring_view::npos) return;
+        start = end + 1;
+    }
+}
+
+PathPattern::PathPattern(std::wstring_view pattern) {
+    std::vector<std::wstring_view> names;
+    SplitPathNames(pattern, names);
+    names_.assign(names.begin(), names.end());
+}
+
+bool PathPattern::Matches(const std::vector<std::wstring_view>& pathNames) const {
+    // reached[j]: the pattern's names so far match the path's first j names; one buffer holds
+    // this row and the next.
+    const std::size_t width = pathNames.size() + 1;
+    std::vector<char> rows(2 * width, 0);
+    char* reached = rows.data();
+    char* next = reached + width;
+    reached[0] = 1;
+    for (const std::wstring& name : names_) {
+        bool any = false;
+        if (name == kAnyFolders) {
+            char before = 0;
+            for (std::size_t j = 0; j < width; ++j) next[j] = before = static_cast<char>(before | reached[j]);
+            any = before != 0;
+        } else {
+            next[0] = 0;
+            for (std::size_t j = 0; j + 1 < width; ++j) {
+                next[j + 1] = static_cast<char>(reached[j] && NameMatches(name, pathNames[j]));
+                any = any || next[j + 1];
+            }
+        }
+        if (!any) return false;
+        std::swap(reached, next);
+    }
+    return reached[width - 1] != 0;
+}
+
+bool PathPattern::Matches(std::wstring_view path) const {
+    std::vector<std::wstring_view> names;
+    SplitPathNames(path, names);
+    return Matches(names);
+}
+
+}  // namespace mjr

@@ -1,0 +1,47 @@
+#include "profile/path_pattern.h"
+
+#include <gtest/gtest.h>
+
+namespace mjr {
+namespace {
+
+struct PatternCase {
+    const wchar_t* pattern;
+    const wchar_t* path;
+    bool matches;
+};
+
+class PatternTest : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(PatternTest, MatchesTheWholePath) {
+    EXPECT_EQ(PathPattern(GetParam().pattern).Matches(GetParam().path), GetParam().matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PatternTest, ::testing::Values(
+    PatternCase{L"C:\\G\\*.exe", L"C:\\G\\.exe", true}, PatternCase{L"C:\\G\\*.exe", L"C:\\G\\a.exe.bak", false},
+    PatternCase{L"C:\\G\\*.exe", L"C:\\G\\sub\\a.exe", false},  // "*" stays within one name
+    PatternCase{L"C:\\G\\a*b*c.exe", L"C:\\G\\aXbYbZc.exe", true}, PatternCase{L"C:\\G\\a*b*c.exe", L"C:\\G\\aXcYb.exe", false},
+    PatternCase{L"C:\\G\\**\\*.exe", L"C:\\G\\x.exe", true}, PatternCase{L"C:\\G\\**\\*.exe", L"C:\\G\\a\\b\\x.exe", true},
+    PatternCase{L"C:\\G\\**\\g.exe", L"C:\\Gx\\g.exe", false},
+    PatternCase{L"C:\\G\\**\\bin\\**\\g.exe", L"C:\\G\\bin\\bin\\g.exe", true},
+    PatternCase{L"C:\\G\\**\\bin\\**\\g.exe", L"C:\\G\\x\\y\\g.exe", false},
+    PatternCase{L"C:\\G\\a**b.exe", L"C:\\G\\aXb.exe", true},  // "**" inside a name is "*"
+    PatternCase{L"\\\\S\\T\\F\\*.exe", L"C:\\S\\T\\F\\a.exe", false}));
+
+// Many "**" and "*" against a path of many names: no backtracking blow-up.
+TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTaken) {
+    std::wstring pattern = L"C:\\G", path = L"C:\\G";
+    for (int i = 0; i < 100; ++i) pattern += L"\\**\\*a*a*a*";
+    for (int i = 0; i < 300; ++i) path += L"\\" + std::wstring(20, L'a');
+    EXPECT_FALSE(PathPattern(pattern + L"\\b.exe").Matches(path + L"\\c.exe"));
+
+    for (const wchar_t* taken : {L"C:\\Games\\*.exe", L"c:\\Games\\**\\*.exe", L"\\\\server\\share\\Games\\*.exe"})
+        EXPECT_EQ(RefusalOf(taken), PatternRefusal::None) << taken;
+    for (const wchar_t* refused : {L"**\\obs64.exe", L"C:\\*\\game.exe", L"C:\\G*s\\g.exe", L"C:\\*.exe", L"*.exe",
+                                   L"1:\\Games\\*.exe", L"\\\\server\\*\\Games\\*.exe", L"\\\\server\\share\\*.exe"})
+        EXPECT_EQ(RefusalOf(refused), PatternRefusal::NoFixedFirstFolder) << refused;
+    EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1015, L'*')), PatternRefusal::TooLong);
+}
+
+}  // namespace
+}  // namespace mjr
