@@ -39,7 +39,10 @@ std::string SidText(Bytes& bytes, std::size_t offset) {
     std::uint64_t authority = 0;
     for (std::size_t i = 0; i < 6; ++i) authority = (authority << 8) | bytes.At(offset + 2 + i, 1);
     std::string text = "S-1-" + std::to_string(authority);
-    for (std::uint32_t i = 0; i < count; ++i) text += "-" + std::to_string(bytes.At(offset + 8 + 4 * i, 4));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        text += '-';
+        text += std::to_string(bytes.At(offset + 8 + 4 * i, 4));
+    }
     return bytes.ok ? text : std::string();
 }
 
