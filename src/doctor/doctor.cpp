@@ -12,6 +12,7 @@
 #include "doctor/path_reach.h"
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
+#include "doctor/user_access.h"
 #include "engine/image_path.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
@@ -229,6 +230,32 @@ std::wstring MissingFileAdvice(Platform& platform, const std::wstring& path, Dwo
            Quoted(name);
 }
 
+// Whoever can change the profile, or the folder the program runs from, decides what an
+// elevated copy does.
+void OwnFileWarnings(Platform& platform, UserAccessCheck& access, const std::wstring& profile,
+                     std::vector<std::wstring>& warnings) {
+    std::wstring saidOf;
+    const auto check = [&](const std::wstring& path, ObjectKind kind, const wchar_t* what, const wchar_t* meaning) {
+        const PathReach reach = ReachOf(platform, path);
+        if (reach.reach == Reach::Network) {
+            warnings.push_back(what + Quoted(path) + L" is on a share or a network drive: who can change it cannot be "
+                               L"checked, and whoever can write there decides what the elevated program does");
+            return;
+        }
+        if (!reach.MayTouch()) return;
+        const UserAccessCheck::Finding found = access.FirstOpen(path, kind);
+        if (found.what == UserAccessCheck::Finding::Closed || found.path == saidOf) return;
+        saidOf = found.path;
+        warnings.push_back(what + Quoted(path) + L": " + UserAccessCheck::Describe(found) + L": " +
+                           (found.what == UserAccessCheck::Finding::Unreadable ? L"who can change it cannot be checked"
+                                                                               : meaning));
+    };
+    check(profile, ObjectKind::File, L"the profile ",
+          L"any user can rewrite it, and so choose which programs the elevated program raises, and how far");
+    check(platform.ProgramDirectory(), ObjectKind::Folder, L"the program's folder ",
+          L"any user can replace Marrowbine Jr there and act with the rights of whoever starts it elevated");
+}
+
 bool CheckerIsElevated(Platform& platform) {
     UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
     if (!process) return false;
@@ -298,8 +325,11 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     for (const std::wstring& line : PowerExplanations(favorites, reading.favoriteLines)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
-    for (std::wstring& warning : FavoriteWarnings(platform, favorites, reading.favoriteLines, machine, trace.Encoding))
+    UserAccessCheck access(platform);
+    for (std::wstring& warning :
+         FavoriteWarnings(platform, access, favorites, reading.favoriteLines, machine, trace.Encoding))
         warnings.push_back(std::move(warning));
+    OwnFileWarnings(platform, access, path, warnings);
     out.Line(warnings.empty() ? std::wstring(L"Warnings: none.") : L"Warnings: " + std::to_wstring(warnings.size()) + L".");
     for (const std::wstring& warning : warnings) out.Line(warning);
 
@@ -331,9 +361,11 @@ int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, co
         if (request.kind == Request::List) {
             // As the program does, so the list holds what the elevated program sees.
             SetDebugPrivilege(platform, true);
+            std::vector<std::wstring> leftOut;
             for (const std::wstring& line :
-                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name))
+                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name, leftOut))
                 out.Line(line);
+            for (const std::wstring& line : leftOut) out.ErrorLine(line);
             return kExitLoads;
         }
         return Check(platform, request, build, out, status);

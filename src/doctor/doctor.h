@@ -17,6 +17,8 @@ class ReportWriter {
 public:
     virtual ~ReportWriter() = default;
     virtual void Line(std::wstring_view text) = 0;
+    // To the error stream: what must not mix with lines meant to be copied.
+    virtual void ErrorLine(std::wstring_view text) = 0;
 };
 
 struct CheckerBuild {

@@ -20,14 +20,15 @@
 
 namespace {
 
-class StandardOutput : public mjr::doctor::ReportWriter {
+// One of the standard streams.
+class StandardStream {
 public:
-    StandardOutput() : handle_(::GetStdHandle(STD_OUTPUT_HANDLE)) {
+    explicit StandardStream(DWORD which) : handle_(::GetStdHandle(which)) {
         DWORD mode = 0;
         console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle_, &mode);
     }
 
-    void Line(std::wstring_view text) override {
+    void Line(std::wstring_view text) {
         if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE) return;
         std::wstring line(text);
         line += L"\r\n";
@@ -70,6 +71,16 @@ private:
 
     HANDLE handle_;
     bool console_ = false;
+};
+
+class StandardOutput : public mjr::doctor::ReportWriter {
+public:
+    void Line(std::wstring_view text) override { out_.Line(text); }
+    void ErrorLine(std::wstring_view text) override { error_.Line(text); }
+
+private:
+    StandardStream out_{STD_OUTPUT_HANDLE};
+    StandardStream error_{STD_ERROR_HANDLE};
 };
 
 std::vector<std::wstring> Arguments() {

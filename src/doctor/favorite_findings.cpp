@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "doctor/path_reach.h"
 #include "doctor/report_text.h"
+#include "doctor/user_access.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
@@ -189,7 +190,23 @@ void PatternWarnings(const std::wstring& path, const Emit& emit) {
     }
 }
 
-void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding encoding, const Emit& emit) {
+// What ordinary users who can replace the program gain, by the priority it is given.
+std::wstring WhatReplacingGives(std::wstring_view priorityText) {
+    const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
+    if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
+        return L"any user can replace this program, and it gets Real from an elevated program, ahead of the "
+               L"system's own work (a busy loop there can freeze the machine): keep it in a folder only "
+               L"administrators can change, such as Program Files, or do not give it Real";
+    const std::wstring_view word = PriorityClassToName(priorityClass);
+    const std::wstring gets = priorityClass != 0 && !word.empty() ? L"gets " + std::wstring(word)
+                                                                   : std::wstring(L"gets its processors");
+    return L"any user can replace this program; it " + gets + L" from an elevated program: keep favourites in "
+           L"folders only administrators can change, such as Program Files";
+}
+
+void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
+                  const Emit& emit) {
+    const std::wstring& path = favorite.Path;
     if (path.empty()) {
         emit(L"the Path is empty: it matches no process, so this favourite is never used");
         return;
@@ -253,6 +270,13 @@ void PathWarnings(Platform& platform, const std::wstring& path, ProfileEncoding 
              L"a junction or a symbolic link is on the way); running programs are known by that name: write " +
              Quoted(*final));
     }
+    if (attributes == kInvalidFileAttributes) return;
+    const UserAccessCheck::Finding open = access.FirstOpen(*longForm, ObjectKind::File);
+    if (open.what == UserAccessCheck::Finding::Unreadable)
+        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": whether ordinary users can "
+             L"replace this program cannot be checked");
+    else if (open.what != UserAccessCheck::Finding::Closed)
+        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": " + WhatReplacingGives(favorite.Priority));
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
@@ -338,7 +362,7 @@ void PriorityWarnings(const std::wstring& text, const Emit& emit) {
 
 }  // namespace
 
-std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
+std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines,
                                            const Machine& machine, ProfileEncoding encoding) {
     std::vector<std::wstring> warnings;
@@ -359,7 +383,7 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTa
                            L" (letter case does not count); the program uses only that favourite, so this one is never applied");
             continue;
         }
-        PathWarnings(platform, favorite.Path, encoding, emit);
+        PathWarnings(platform, access, favorite, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "doctor/user_access.h"
 #include "engine/affinity.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
@@ -21,8 +22,8 @@ struct Machine {
 
 // A statement, "line N: ...", for each thing a favourite will not do as it seems to say;
 // nothing for a favourite that is fine. favoriteLines[i] is the line of favourite i;
-// `encoding` is the one the profile was read in.
-std::vector<std::wstring> FavoriteWarnings(Platform& platform, const FavoritesTable& favorites,
+// `encoding` is the one the profile was read in; `access` asks who can change a program's file.
+std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines,
                                            const Machine& machine, ProfileEncoding encoding);
 

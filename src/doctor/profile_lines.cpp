@@ -1,8 +1,10 @@
 #include "doctor/profile_lines.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
+#include "doctor/report_text.h"
 #include "engine/cpu_list.h"
 #include "engine/engine.h"
 #include "engine/image_path.h"
@@ -24,7 +26,8 @@ std::wstring ProcessorsAsFavoriteText(std::uint64_t mask) {
 }
 
 std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
-                                                        const std::wstring& checkerName) {
+                                                        const std::wstring& checkerName,
+                                                        std::vector<std::wstring>& leftOut) {
     std::vector<std::wstring> lines{L"Favourites listed by " + checkerName + L" --list (keep the lines you want)"};
     EnforcementState snapshot;
     std::int32_t byteCount = 0;
@@ -35,6 +38,15 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
         const UniqueHandle queried = OpenForQuery(platform, pid);
         const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         if (!path || path->empty() || byPath.count(*path)) continue;
+        if (const std::optional<char32_t> hidden = FirstUnpastable(*path)) {
+            wchar_t code[16];
+            std::swprintf(code, 16, L"U+%04X", static_cast<unsigned>(*hidden));
+            leftOut.push_back(L"Left out: pid " + std::to_wstring(pid) + L", " + Quoted(*path) + L": its path holds " +
+                              code + L", a character that reorders or hides text, so a pasted line could not show "
+                              L"what it names");
+            byPath.emplace(*path, std::wstring());
+            continue;
+        }
         const DwordPtr mask = ReadAffinityMask(platform, queried.get());  // processors 32-63 too
         if (mask == 0) continue;
         const std::size_t slash = path->find_last_of(L'\\');
@@ -43,7 +55,8 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
         if (path->find(L',') != std::wstring::npos) line = L'"' + line + L'"';
         byPath.emplace(*path, std::move(line));
     }
-    for (auto& entry : byPath) lines.push_back(std::move(entry.second));
+    for (auto& entry : byPath)
+        if (!entry.second.empty()) lines.push_back(std::move(entry.second));
     return lines;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "common/text.h"
 
@@ -24,20 +25,70 @@ std::size_t LineIndex::ColumnOf(std::wstring_view text, std::size_t offset) cons
     return column;
 }
 
+namespace {
+
+// Unicode's format characters (category Cf): invisible, and some turn the text around them.
+bool IsFormatCharacter(char32_t c) {
+    constexpr std::pair<char32_t, char32_t> kRanges[] = {
+        {0xAD, 0xAD},         {0x600, 0x605},       {0x61C, 0x61C},       {0x6DD, 0x6DD},
+        {0x70F, 0x70F},       {0x890, 0x891},       {0x8E2, 0x8E2},       {0x180E, 0x180E},
+        {0x200B, 0x200F},     {0x202A, 0x202E},     {0x2060, 0x2064},     {0x2066, 0x206F},
+        {0xFEFF, 0xFEFF},     {0xFFF9, 0xFFFB},     {0x110BD, 0x110BD},   {0x110CD, 0x110CD},
+        {0x13430, 0x1343F},   {0x1BCA0, 0x1BCA3},   {0x1D173, 0x1D17A},   {0xE0001, 0xE0001},
+        {0xE0020, 0xE007F}};
+    for (const auto& [first, last] : kRanges)
+        if (c >= first && c <= last) return true;
+    return false;
+}
+
+bool IsC1Control(char32_t c) { return c >= 0x80 && c <= 0x9F; }
+
+// The code point at text[i], and how many wchar_t it takes (a surrogate pair in UTF-16).
+std::pair<char32_t, std::size_t> CodePointAt(std::wstring_view text, std::size_t i) {
+    const auto c = static_cast<char32_t>(text[i]);
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+        const auto low = static_cast<char32_t>(text[i + 1]);
+        if (low >= 0xDC00 && low <= 0xDFFF) return {0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), 2};
+    }
+    return {c, 1};
+}
+
+bool IsBidiControl(char32_t c) {
+    return c == 0x61C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::optional<char32_t> FirstUnpastable(std::wstring_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [c, width] = CodePointAt(text, i);
+        if (IsBidiControl(c) || IsC1Control(c)) return c;
+        i += width;
+    }
+    return std::nullopt;
+}
+
 std::wstring Shown(std::wstring_view text) {
     std::wstring shown;
     shown.reserve(text.size());
-    for (wchar_t c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [c, width] = CodePointAt(text, i);
         if (c == L'\r') shown += L"<CR>";
         else if (c == L'\n') shown += L"<LF>";
         else if (c == L'\t') shown += L"<TAB>";
-        else if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029 || c == 0x85) {
+        else if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029) {
             wchar_t code[16];
             std::swprintf(code, 16, L"<0x%02X>", static_cast<unsigned>(c));
             shown += code;
+        } else if (IsC1Control(c) || IsFormatCharacter(c)) {
+            // Spelled out, so a path cannot read as another one or hide a character.
+            wchar_t code[16];
+            std::swprintf(code, 16, c > 0xFFFF ? L"\\U%08X" : L"\\u%04X", static_cast<unsigned>(c));
+            shown += code;
         } else {
-            shown += c;
+            shown.append(text.substr(i, width));
         }
+        i += width;
     }
     return shown;
 }

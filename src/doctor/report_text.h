@@ -1,6 +1,7 @@
 #pragma once
 // Small pieces of the doctor's report: lines of a file, texts shown safely on one line.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,14 @@ private:
 };
 
 // A text as the report shows it: control characters spelled out (<CR>, <LF>, <TAB>,
-// <0x01>), so a statement never spills onto a second line.
+// <0x01>), so a statement never spills onto a second line; C1 controls and format
+// characters (bidirectional controls, zero-width characters) as \u202E.
 std::wstring Shown(std::wstring_view text);
 // The same in double quotes.
 std::wstring Quoted(std::wstring_view text);
+
+// The first bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069)
+// or C1 control (U+0080-U+009F) of a text: what a line pasted into a profile could not show.
+std::optional<char32_t> FirstUnpastable(std::wstring_view text);
 
 }  // namespace mjr::doctor

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mjr {
 
@@ -64,6 +65,11 @@ struct ProcessPowerThrottlingState {
     Dword StateMask = 0;    // of those, the ones switched on
 };
 static_assert(sizeof(ProcessPowerThrottlingState) == 12);
+
+// Security descriptors (winnt.h values).
+inline constexpr Dword kOwnerSecurityInformation = 0x1;
+inline constexpr Dword kDaclSecurityInformation = 0x4;
+inline constexpr Dword kFilePersistentAcls = 0x8;
 
 // GetDriveTypeW results (winbase.h values).
 inline constexpr Dword kDriveUnknown = 0;
@@ -300,6 +306,14 @@ public:
     // The name Windows gives an open file, as the call returns it: the characters written
     // without the NUL, or the size needed with it when the buffer is too small; 0 on failure.
     virtual Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) = 0;
+
+    // advapi32 GetNamedSecurityInfoW on a file or folder (SE_FILE_OBJECT) for the parts in
+    // securityInformation, the descriptor copied out in self-relative form and freed. Returns
+    // the call's error code (0 on success); the descriptor is untouched on failure.
+    virtual Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                        std::vector<std::uint8_t>* selfRelativeDescriptor) = 0;
+    // GetVolumeInformationW asking only the file system's flags (FILE_PERSISTENT_ACLS...).
+    virtual WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

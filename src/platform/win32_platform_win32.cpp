@@ -9,6 +9,7 @@
 #endif
 #include <windows.h>
 #include <psapi.h>
+#include <aclapi.h>
 
 #include "platform/win32_platform_win32.h"
 
@@ -47,6 +48,7 @@ static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
 static_assert(kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS && kFileShareDelete == FILE_SHARE_DELETE);
+static_assert(kFilePersistentAcls == FILE_PERSISTENT_ACLS && kDaclSecurityInformation == DACL_SECURITY_INFORMATION);
 static_assert(kFileNameNormalizedDos == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
 static_assert(kSecuritySqosPresent == SECURITY_SQOS_PRESENT && kSecurityIdentification == SECURITY_IDENTIFICATION);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
@@ -506,6 +508,39 @@ std::optional<std::wstring> Win32Platform::FindFirstFileName(const std::wstring&
 
 Dword Win32Platform::GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) {
     return ::GetFinalPathNameByHandleW(ToHandle(file), buffer, size, flags);
+}
+
+Dword Win32Platform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                          std::vector<std::uint8_t>* selfRelativeDescriptor) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = ::GetNamedSecurityInfoW(const_cast<LPWSTR>(objectName.c_str()), SE_FILE_OBJECT,
+                                                securityInformation, nullptr, nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) return error;
+    std::vector<std::uint8_t> bytes;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    DWORD result = ERROR_SUCCESS;
+    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+        result = ::GetLastError();
+    } else if (control & SE_SELF_RELATIVE) {
+        const auto* start = static_cast<const std::uint8_t*>(descriptor);
+        bytes.assign(start, start + ::GetSecurityDescriptorLength(descriptor));
+    } else {
+        DWORD length = 0;
+        ::MakeSelfRelativeSD(descriptor, nullptr, &length);
+        bytes.resize(length);
+        if (length == 0 || !::MakeSelfRelativeSD(descriptor, bytes.data(), &length)) result = ::GetLastError();
+    }
+    ::LocalFree(descriptor);
+    if (result == ERROR_SUCCESS && selfRelativeDescriptor) *selfRelativeDescriptor = std::move(bytes);
+    return result;
+}
+
+WinBool Win32Platform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) {
+    DWORD flags = 0;
+    const BOOL ok = ::GetVolumeInformationW(rootPathName, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+    if (ok && fileSystemFlags) *fileSystemFlags = flags;
+    return ok;
 }
 
 std::wstring Win32Platform::ExpandEnvironmentStringsW(const std::wstring& text) {

@@ -88,6 +88,9 @@ public:
     WinBool GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) override;
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
+    Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                std::vector<std::uint8_t>* selfRelativeDescriptor) override;
+    WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
 };
 

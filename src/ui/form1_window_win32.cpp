@@ -526,14 +526,25 @@ void Form1Window::PopupMenuFile() {
 }
 
 bool Form1Window::Launch(const std::wstring& file, int showState) {
-    // No error box of the shell's own: a failed hand-over ends without a message.
-    SHELLEXECUTEINFOW run{};
-    run.cbSize = sizeof run;
-    run.fMask = SEE_MASK_FLAG_NO_UI;
-    run.hwnd = hwnd_;
-    run.lpFile = file.c_str();
-    run.nShow = showState;
-    return ShellExecuteExW(&run) != FALSE;
+    // Straight to the file, never through the shell: its per-user file associations are
+    // what any process of the user can rewrite, and the command would run with our rights.
+    // Started in its own folder; a failure (ERROR_ELEVATION_REQUIRED included) shows nothing.
+    const std::size_t slash = file.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    std::wstring folder = file.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+    std::wstring commandLine = L"\"" + file + L"\"";  // CreateProcessW may write to it
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
 }
 
 void Form1Window::YieldToPendingEvents() { PumpPendingMessages(); }

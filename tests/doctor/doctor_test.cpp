@@ -5,19 +5,23 @@
 #include "engine/affinity.h"
 #include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
+#include "doctor/user_access.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeAce;
 using testing::FakeProcess;
+using testing::SecurityDescriptor;
 
 constexpr wchar_t kProfile[] = L"C:\\Apps\\Marrowbine\\My Favs 1";
 
 struct Output : ReportWriter {
-    std::vector<std::wstring> lines;
+    std::vector<std::wstring> lines, errors;
     void Line(std::wstring_view text) override { lines.emplace_back(text); }
+    void ErrorLine(std::wstring_view text) override { errors.emplace_back(text); }
     bool Has(std::wstring_view part) const {
         for (const auto& line : lines)
             if (line.find(part) != std::wstring::npos) return true;
@@ -161,9 +165,9 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
     if (c.touchesNoFile) {
-        for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetBinaryTypeW",
-                                 "GetFinalPathNameByHandleW"})
+        for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetFinalPathNameByHandleW"})
             EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
+        EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW"), 4u);  // the profile, its folders
         EXPECT_EQ(d.fake.CallsNamed("CreateFileW"), 1u);
     }
 }
@@ -208,26 +212,26 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
     WarningCase{"missing_file", 4, true, "a\t0\tLow\tC:\\Apps\\Gone.exe\r\n", {L"names no file that exists"}},
-    // Shares, pipes and devices are never reached: a favourite's path is no reason to log on to a
-    // server or to connect to a pipe's server with the checker's identity.
+    // Never reached: a favourite is no reason to log on to a server or connect to a pipe as the checker.
     WarningCase{"shares_and_network_drives", 4, true,
                 "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\nb\t0\tLow\tN:\\Tool.exe\r\nc\t0\tLow\tQ:\\Tool.exe\r\n"
                 "d\t0\tLow\t\\\\?\\UNC\\server\\share\\Tool.exe\r\n",
-                {L"line 2: Path \"\\\\server\\share\\Gone.exe\" is on a share or a network drive: the doctor does not "
-                 L"look there (it would reach that server with your identity); whoever can write that share decides",
+                {L"line 2: Path \"\\\\server\\share\\Gone.exe\" is on a share or a network drive: the doctor does not look",
                  L"line 3: Path \"N:\\Tool.exe\" is on a share or a network drive",
                  L"line 4: Path \"Q:\\Tool.exe\" is on drive Q:, which Windows reports as no local drive",
                  L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
-    WarningCase{"pipes_and_devices", 4, true,
-                "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
-                "c\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n",
+    WarningCase{"pipes_devices_and_reserved_names", 4, true,
+                "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\nc\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n"
+                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\nd\t0\tLow\tC:\\Apps\\lpt1\r\n",
                 {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
-                 L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}"}, std::nullopt, true},
-    WarningCase{"reserved_device_names", 4, true,
-                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\n"
-                "d\t0\tLow\tC:\\Apps\\lpt1\r\n",
-                {L"line 2: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 3:", L"line 4:", L"line 5:"},
+                 L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}",
+                 L"line 5: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 6:", L"line 7:", L"line 8:"},
                 std::nullopt, true},
+    // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
+    WarningCase{"invisible_characters", 4, true,
+                "a\t0\tLow\tC:\\Apps\\x\xE2\x80\xAE" "exe.txt\r\nb\t0\tLow\tC:\\Apps\\a\xE2\x80\x8B" "b\xC2\x9B\xE2\x80\x8C.exe\r\n",
+                {L"line 2: Path \"C:\\Apps\\x\\u202Eexe.txt\" names no file",
+                 L"line 3: Path \"C:\\Apps\\a\\u200Bb\\u009B\\u200C.exe\" names no file"}},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
@@ -469,13 +473,20 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.numberOfProcessors = 64;
     const bool wide = kMaskBits == 64;
     d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
+    // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
+    d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
+    d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
                                wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
+                               L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
+    ASSERT_EQ(d.out.errors.size(), 1u);
+    EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
+              std::wstring::npos);
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -496,6 +507,79 @@ TEST(List, WritesProcessorsAsAFavouriteDoes) {
             EXPECT_EQ(back, mask) << mask;
         }
     }
+}
+
+constexpr char kUser[] = "S-1-5-21-1-2-3-1001", kUsers[] = "S-1-5-32-545", kEveryone[] = "S-1-1-0",
+               kAuthenticated[] = "S-1-5-11", kAdmins[] = "S-1-5-32-544";
+constexpr Dword kModify = 0x1301BF, kAll = 0x10000000;
+constexpr std::uint8_t kAllow = 0, kDeny = 1, kInheritedOnly = 0x0B;  // object, container, inherit-only
+using Aces = std::vector<FakeAce>;
+
+struct AccessCase {
+    const char* name;
+    ObjectKind kind;
+    const char* owner;
+    std::optional<Aces> dacl;      // nothing: a NULL DACL
+    std::optional<Dword> rights;   // what ordinary users may do that replaces; nothing: not read
+    std::size_t cut = 0;           // bytes missing at the end
+};
+
+class AccessTest : public ::testing::TestWithParam<AccessCase> {};
+
+TEST_P(AccessTest, FindsWhatOrdinaryUsersMayDo) {
+    const AccessCase& c = GetParam();
+    std::vector<std::uint8_t> bytes = SecurityDescriptor(c.owner, c.dacl);
+    bytes.resize(bytes.size() - c.cut);
+    EXPECT_EQ(RightsOrdinaryUsersHold(bytes, c.kind), c.rights);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
+    AccessCase{"program_files", ObjectKind::Folder, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+               Aces{{kAllow, 0, 0x1F01FF, kAdmins}, {kAllow, 0, 0x1200A9, kUsers}, {kAllow, 0, kAll, "S-1-3-0"}}, 0u},
+    // C:\ lets users add folders there, and what they make inherits the right to modify.
+    AccessCase{"drive_root", ObjectKind::Folder, kAdmins,
+               Aces{{kAllow, 0, kFileAppendData, kAuthenticated}, {kAllow, kInheritedOnly, kModify, kAuthenticated}}, 0u},
+    AccessCase{"folder_made_at_the_root", ObjectKind::Folder, kUser, Aces{{kAllow, 0x10, kModify, kAuthenticated}},
+               kFileWriteData | kDelete | kWriteDac},
+    AccessCase{"deny_first_holds", ObjectKind::Folder, kAdmins,
+               Aces{{kDeny, 0, kFileWriteData | kFileDeleteChild | kDelete, kEveryone}, {kAllow, 0, kAll, kUsers}},
+               kWriteDac | kWriteOwner},
+    AccessCase{"deny_after_allow_comes_late", ObjectKind::File, kAdmins,
+               Aces{{kAllow, 0, kFileWriteData, kUsers}, {kDeny, 0, kFileWriteData, kEveryone}}, kFileWriteData},
+    AccessCase{"deny_of_one_group_leaves_others", ObjectKind::File, kAdmins,
+               Aces{{kDeny, 0, kFileWriteData, "S-1-5-32-546"}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
+    AccessCase{"generic_write_mapped", ObjectKind::File, kAdmins, Aces{{kAllow, 0, 0x40000000, kUsers}},
+               kFileWriteData | kFileAppendData},
+    AccessCase{"owner_rights_speak_for_the_owner", ObjectKind::File, kUser, Aces{{kAllow, 0, 0x120089, "S-1-3-4"}}, 0u},
+    AccessCase{"null_dacl", ObjectKind::File, kAdmins, std::nullopt, RightsThatReplace(ObjectKind::File)},
+    AccessCase{"empty_dacl", ObjectKind::File, kAdmins, Aces{}, 0u},
+    AccessCase{"cut_short", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Where favourites live decides who picks what gets their priority.
+TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
+    Doctor d;
+    d.fake.programFiles[L"C:\\Games\\Game.exe"] = 0;
+    d.fake.programFiles[L"E:\\Tool.exe"] = 0;
+    d.fake.programFiles[L"C:\\Games\\Fast.exe"] = 0;
+    d.fake.volumeFlags[L"E:\\"] = 0x3;  // FAT: no permissions kept
+    d.fake.securityDescriptors[L"C:\\Games"] = SecurityDescriptor(kUser, Aces{{kAllow, 0x10, kModify, kAuthenticated}});
+    d.fake.securityDescriptors[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
+        SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
+                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\n";
+    ASSERT_EQ(d.Run(), 0);
+    for (const wchar_t* says : {
+             L"line 2: Path \"C:\\Games\\Game.exe\": the folder \"C:\\Games\" (ordinary users can add files, delete it, "
+             L"change its permissions): any user can replace this program; it gets High from an elevated program",
+             L"line 3: Path \"C:\\Games\\Fast.exe\": the folder \"C:\\Games\" (", L"it gets Real from an elevated program, ahead",
+             L"line 4: Path \"E:\\Tool.exe\": the drive E:, which keeps no permissions (FAT or exFAT)",
+             L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file", L"(ordinary users can append to it): any user can rewrite it",
+             L"Warnings: 5."})
+        EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    // Each file and folder is asked once: Game.exe, C:\Games, C:\, Fast.exe, E: by its drive alone,
+    // C:\Apps\Tool.exe, C:\Apps, the profile, the program's folder.
+    EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW(5)"), 8u) << d.out.All();
 }
 
 }  // namespace

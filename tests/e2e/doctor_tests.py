@@ -53,6 +53,12 @@ def has(out, text):
     check(text in out, f"expected {text!r} in:\n{out}")
 
 
+def warned_lines(out):
+    """Warned lines, but for who can change the program: under Wine the user owns every file."""
+    return collections.Counter(int(m.group(1)) for m in re.finditer(r"^line (\d+): (.*)$", out, re.M)
+                               if "(ordinary users can " not in m.group(2))
+
+
 # ----- the cases -----
 
 def names_the_failing_line(w):
@@ -105,9 +111,11 @@ def warns_on_the_described_lines_only(w):
     ]
     w.profile("My Favs 2", records)
     out = w.run_doctor("My Favs 2", status=0)
-    warned = collections.Counter(int(m) for m in re.findall(r"^line (\d+): ", out, re.M))
+    warned = warned_lines(out)
     check(warned == collections.Counter([3, 4, 5, 6, 8, 9, 11, *range(14, 20)]),
           f"warned lines {sorted(warned.elements())}:\n{out}")
+    # Wine gives the user every file it owns: the permissions were read, and said so.
+    has(out, f'line 2: Path "{p[0]}": the file "{p[0]}" (ordinary users can write it')
     has(out, 'line 3: CPU digits "10" are out of order or repeated')
     has(out, 'line 9: this Path is already named on line 2')
     has(out, "line 14: this Path is never used: the pattern on line 13 matches its program first")
@@ -194,7 +202,7 @@ def catches_what_people_write(w):
         w.profile("My Favs 2", records, encoding=encoding)
         out = w.run_doctor("My Favs 2", status=0)
         has(out, "Encoding: UTF-16 little-endian" if encoding == "utf-16" else "Encoding: UTF-8 with byte-order mark")
-        warned = collections.Counter(int(m) for m in re.findall(r"^line (\d+): ", out, re.M))
+        warned = warned_lines(out)
         check(warned == collections.Counter([2, 4, 5, 6, 7]), f"warned lines {sorted(warned.elements())}:\n{out}")
         has(out, 'line 2: CPU digits " 0" have a blank at an end')
         has(out, f'line 4: Path "{tool} " has a blank at its end')
@@ -212,6 +220,26 @@ def catches_what_people_write(w):
     w.profile("My Favs 2", [], header=fav("0", "Low", tool))
     out = w.run_doctor("My Favs 2", status=1)
     has(out, "the file holds its header (line 1) and no favourite; line 1 looks like a favourite")
+
+
+def reaches_no_share_or_pipe(w):
+    """A favourite on a share or a pipe gets a warning and no file-system call (Wine's relay trace)."""
+    tool = w.program_file("Apps\\Tool.exe")
+    share, pipe = "\\\\jrserver\\jrshare\\tool.exe", "\\\\?\\pipe\\jr_doctor_pipe"
+    w.profile("My Favs 2", [fav("0", "High", share), fav("0", "High", pipe), fav("0", "Low", tool)])
+    out = w.run_doctor("My Favs 2", status=0)
+    has(out, f'line 2: Path "{share}" is on a share or a network drive: the doctor does not look there')
+    has(out, f'line 3: Path "{pipe}" names a device or a pipe, not a file on a drive: refused')
+    calls = w.s.traced_calls([w.doctor, "My Favs 2"], ("CreateFileW GetFileAttributesW GetFileAttributesExW FindFirstFileW "
+                             "FindFirstFileExW GetLongPathNameW GetFinalPathNameByHandleW GetBinaryTypeW "
+                             "GetNamedSecurityInfoW GetVolumeInformationW").split(), cwd=w.prog_dir)
+    trace = "\n".join(calls)
+    # The names asked show: the profile's, and Tool.exe's final-name lookup with identification-level security.
+    check("My Favs 2" in trace, f"the trace shows no names:\n{trace}")
+    check(any("CreateFileW" in c and "Tool.exe" in c and "02110000" in c for c in calls),
+          f"no final-name lookup of Tool.exe with its security flags:\n{trace}")
+    for name in ("jrserver", "jr_doctor_pipe"):
+        check(name not in trace.lower(), f"a file-system call reached {name}:\n{trace}")
 
 
 def list_lines_apply(w):
@@ -249,7 +277,7 @@ def list_lines_apply(w):
 
 CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,
                                  dry_run_lists_matches_and_changes_nothing, catches_what_people_write,
-                                 list_lines_apply,
+                                 list_lines_apply, reaches_no_share_or_pipe,
                                  explains_lists_on_a_machine_of_many_processors)}
 
 

@@ -24,6 +24,7 @@ void Require(bool condition) {
 struct Report : mjr::doctor::ReportWriter {
     std::vector<std::wstring> lines;
     void Line(std::wstring_view text) override { lines.emplace_back(text); }
+    void ErrorLine(std::wstring_view text) override { lines.emplace_back(text); }
 };
 
 // Every statement stays on one line, and the line a warning or the verdict names lies in

@@ -859,4 +859,57 @@ std::wstring FakePlatform::ExpandEnvironmentStringsW(const std::wstring& text) {
 }
 
 
+std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl) {
+    std::vector<std::uint8_t> sd{1, 0, 0, 0};
+    const auto put = [&sd](std::uint32_t value, int width) {
+        for (int k = 0; k < width; ++k) sd.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+    };
+    const auto putSid = [&](const std::string& text) {  // "S-1-<authority>-<sub>-<sub>..."
+        const std::size_t authority = text.find('-', 2) + 1, subs = text.find('-', authority);
+        sd.insert(sd.end(), {1, static_cast<std::uint8_t>(std::count(text.begin(), text.end(), '-') - 2), 0, 0, 0, 0, 0,
+                             static_cast<std::uint8_t>(std::stoul(text.substr(authority)))});
+        for (std::size_t at = subs; at != std::string::npos; at = text.find('-', at + 1))
+            put(static_cast<std::uint32_t>(std::stoul(text.substr(at + 1))), 4);
+    };
+    const auto patch = [&sd](std::size_t at, std::size_t value, int width) {
+        for (int k = 0; k < width; ++k) sd[at + k] = static_cast<std::uint8_t>(value >> (8 * k));
+    };
+    put(20, 4);  // the owner, right after the header
+    sd.resize(20, 0);  // no group, no SACL, the DACL's place once known
+    putSid(ownerSid);
+    patch(2, 0x8000 | (dacl ? 0x4 : 0), 2);  // self-relative; DACL present
+    if (!dacl) return sd;
+    const std::size_t acl = sd.size();
+    patch(16, acl, 4);
+    sd.insert(sd.end(), {2, 0, 0, 0, 0, 0, 0, 0});  // revision; size and count follow
+    for (const FakeAce& ace : *dacl) {
+        const std::size_t at = sd.size();
+        sd.insert(sd.end(), {ace.type, ace.flags, 0, 0});
+        put(ace.mask, 4);
+        putSid(ace.sid);
+        patch(at + 2, sd.size() - at, 2);
+    }
+    patch(acl + 2, sd.size() - acl, 2);
+    patch(acl + 4, dacl->size(), 2);
+    return sd;
+}
+
+Dword FakePlatform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                          std::vector<std::uint8_t>* selfRelativeDescriptor) {
+    if (recordCalls) Record("GetNamedSecurityInfoW(" + std::to_string(securityInformation) + ")");
+    if (Fails("GetNamedSecurityInfoW")) return kErrorAccessDenied;
+    // Absent: as Program Files, administrators change it, users read and run.
+    const auto it = securityDescriptors.find(objectName);
+    *selfRelativeDescriptor = it != securityDescriptors.end() ? it->second : SecurityDescriptor("S-1-5-32-544",
+        std::vector<FakeAce>{{0, 0, 0x1F01FF, "S-1-5-32-544"}, {0, 0, 0x1200A9, "S-1-5-32-545"}});
+    return 0;
+}
+
+WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) {
+    if (recordCalls) Record("GetVolumeInformationW");
+    const auto it = volumeFlags.find(rootPathName);
+    *fileSystemFlags = it != volumeFlags.end() ? it->second : 0x3E706FF;  // NTFS
+    return 1;
+}
+
 }  // namespace mjr::testing

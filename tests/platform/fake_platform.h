@@ -36,6 +36,11 @@ struct FakeProcess {
     ProcessPowerThrottlingState power;  // as SetProcessInformation left it
 };
 
+// An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID ("S-1-5-32-544").
+struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string sid; };
+// A self-relative security descriptor: an owner and a DACL of these entries (none: a NULL DACL).
+std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
+
 class FakePlatform : public Platform {
 public:
     FakePlatform();
@@ -109,6 +114,9 @@ public:
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     std::set<std::wstring> directories;
+    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS).
+    std::map<std::wstring, std::vector<std::uint8_t>> securityDescriptors;
+    std::map<std::wstring, Dword> volumeFlags;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
@@ -206,6 +214,9 @@ public:
     std::optional<std::wstring> FindFirstFileName(const std::wstring& path) override;
     Dword GetFinalPathNameByHandleW(Handle file, wchar_t* buffer, Dword size, Dword flags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
+    Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
+                                std::vector<std::uint8_t>* selfRelativeDescriptor) override;
+    WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
 
 private:
     struct HandleInfo {

@@ -1,0 +1,65 @@
+#pragma once
+// Who besides the administrators can change a file or a folder: a security descriptor's DACL
+// evaluated as an access check does, for "ordinary users", meaning any account but SYSTEM,
+// Administrators and TrustedInstaller. Portable: it walks the descriptor's bytes.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace mjr::doctor {
+
+enum class ObjectKind { File, Folder };
+
+// Rights that let their holder replace a program: on a file, write or append to it, delete it,
+// change its permissions or owner; on a folder, add files, delete what it holds, delete it,
+// change its permissions or owner (adding a subfolder replaces nothing).
+inline constexpr Dword kFileWriteData = 0x2;      // FILE_ADD_FILE on a folder
+inline constexpr Dword kFileAppendData = 0x4;     // FILE_ADD_SUBDIRECTORY on a folder
+inline constexpr Dword kFileDeleteChild = 0x40;
+inline constexpr Dword kDelete = 0x10000;
+inline constexpr Dword kWriteDac = 0x40000;
+inline constexpr Dword kWriteOwner = 0x80000;
+Dword RightsThatReplace(ObjectKind kind) noexcept;
+
+// Of RightsThatReplace(kind), those some ordinary user holds under a self-relative security
+// descriptor holding the owner and the DACL. A NULL DACL gives them all. Nothing when the
+// bytes are no well-formed descriptor.
+std::optional<Dword> RightsOrdinaryUsersHold(std::span<const std::uint8_t> descriptor, ObjectKind kind) noexcept;
+
+}  // namespace mjr::doctor
+
+namespace mjr::doctor {
+
+// Asks Windows who can change files and folders, once a path per run. Give it only paths the
+// gate (path_reach.h) lets the doctor touch.
+class UserAccessCheck {
+public:
+    struct Finding {
+        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable } what = Closed;
+        std::wstring path;
+        ObjectKind kind = ObjectKind::File;
+        Dword rights = 0;  // Changeable: what ordinary users may do
+        Dword error = 0;   // Unreadable: GetNamedSecurityInfoW's answer
+    };
+
+    explicit UserAccessCheck(Platform& platform) : platform_(platform) {}
+
+    // One file or folder.
+    Finding Check(const std::wstring& path, ObjectKind kind);
+    // The object at `path`, then each folder above it up to its drive's root: the first that
+    // ordinary users can change or whose permissions cannot be read; Closed when none.
+    Finding FirstOpen(const std::wstring& path, ObjectKind kind);
+    // "the folder "C:\Games" (ordinary users can add files, delete it)", for a report.
+    static std::wstring Describe(const Finding& finding);
+
+private:
+    Platform& platform_;
+    std::map<std::wstring, Finding> checked_;
+    std::map<std::wstring, bool> keepsPermissions_;  // by drive root
+};
+
+}  // namespace mjr::doctor
