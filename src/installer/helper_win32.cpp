@@ -20,6 +20,7 @@
 #include "installer/helper_command_line.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
+#include "platform/win32_platform_win32.h"
 
 namespace {
 
@@ -200,6 +201,8 @@ void CloseRunningCopies(const std::wstring& installDir) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // It runs as SYSTEM: DLLs it loads later (COM, the Task Scheduler) come from System32 only.
+    mjr::RestrictDllSearchToSystem32();
     int count = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (argv == nullptr) return static_cast<int>(::GetLastError());

@@ -96,7 +96,7 @@ public:
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7
 // without KB2533623 does not): DLLs loaded later come from System32 only. The first call of
-// both programs. True when the search was restricted.
+// every program of ours. True when the search was restricted.
 bool RestrictDllSearchToSystem32();
 
 // The argument text of a command line: what follows the program's name (quoted or not)
