@@ -26,9 +26,17 @@ unsigned long long Number(const char* text) { return std::strtoull(text, nullptr
 int List() {
     std::vector<DWORD> pids(1024);
     DWORD bytes = 0;
-    for (;;) {
+    // Wine's snapshot has been seen to fail once while a process ended beside it: a few tries.
+    for (int failures = 0;;) {
         const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
-        if (!EnumProcesses(pids.data(), size, &bytes)) return 1;
+        if (!EnumProcesses(pids.data(), size, &bytes)) {
+            if (++failures == 3) {
+                std::fprintf(stderr, "EnumProcesses failed: %lu\n", GetLastError());
+                return 1;
+            }
+            Sleep(50);
+            continue;
+        }
         if (bytes < size) break;
         pids.resize(pids.size() * 2);
     }
