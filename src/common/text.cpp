@@ -35,6 +35,12 @@ std::wstring_view TrimSpaces(std::wstring_view text) noexcept {
     return text.substr(first, last - first + 1);
 }
 
+std::wstring_view TrimBlanks(std::wstring_view text) noexcept {
+    const std::size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
 bool ContainsIgnoreCase(std::wstring_view haystack, std::wstring_view needle) noexcept {
     if (needle.empty()) return true;
     if (needle.size() > haystack.size()) return false;

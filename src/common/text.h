@@ -8,6 +8,8 @@ namespace mjr {
 
 // Removes the space character (only) from both ends; tabs stay.
 std::wstring_view TrimSpaces(std::wstring_view text) noexcept;
+// Removes spaces and tabs from both ends: how the words and lists of a favourite are read.
+std::wstring_view TrimBlanks(std::wstring_view text) noexcept;
 
 // Substring search that ignores letter case of both texts.
 bool ContainsIgnoreCase(std::wstring_view haystack, std::wstring_view needle) noexcept;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <map>
 
+#include "common/text.h"
+
 namespace mjr {
 namespace {
 
@@ -11,16 +13,9 @@ namespace {
 constexpr Dword kMaxTopologyBytes = 1u << 20;
 constexpr Dword kLevel3 = 3;
 
-bool IsBlank(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
 bool IsDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
 bool IsLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
-std::wstring_view Trimmed(std::wstring_view text) noexcept {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 bool IsName(std::wstring_view text) noexcept {
     return text.size() == 1 && (Upper(text[0]) == L'P' || Upper(text[0]) == L'E' || Upper(text[0]) == L'C');
@@ -62,8 +57,8 @@ CpuListError ReadItem(std::wstring_view text, CpuListItem& item, int highest) {
         item.first = item.last = value;
         return CpuListError::None;
     }
-    const int first = NumberOf(Trimmed(text.substr(0, dash)), highest);
-    const int last = NumberOf(Trimmed(text.substr(dash + 1)), highest);
+    const int first = NumberOf(TrimBlanks(text.substr(0, dash)), highest);
+    const int last = NumberOf(TrimBlanks(text.substr(dash + 1)), highest);
     if (first < 0 || last < 0) return CpuListError::NotAnItem;
     if (first > highest || last > highest) return CpuListError::BeyondLimit;
     if (first > last) return CpuListError::Backwards;
@@ -214,7 +209,7 @@ CpuTopology ReadCpuTopology(Platform& platform) {
 }
 
 bool IsCpuList(std::wstring_view text) noexcept {
-    return text.find_first_of(L";-") != std::wstring_view::npos || IsName(Trimmed(text));
+    return text.find_first_of(L";-") != std::wstring_view::npos || IsName(TrimBlanks(text));
 }
 
 CpuList ParseCpuList(std::wstring_view text, int highest) {
@@ -222,7 +217,7 @@ CpuList ParseCpuList(std::wstring_view text, int highest) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find(L';', start);
-        const std::wstring_view piece = Trimmed(text.substr(start, end == std::wstring_view::npos ? text.npos : end - start));
+        const std::wstring_view piece = TrimBlanks(text.substr(start, end == std::wstring_view::npos ? text.npos : end - start));
         // An empty item after the last ';' ends the list: "12;" is processor 12 alone.
         if (end == std::wstring_view::npos && piece.empty() && start > 0) break;
         CpuListItem item;

@@ -2,17 +2,13 @@
 
 #include <algorithm>
 
+#include "common/text.h"
+
 namespace mjr {
 namespace {
 
 // More identifiers than Windows counts processors is no answer.
 constexpr Dword kMostCpuSets = kHighestCpuSetProcessor + 1;
-
-std::wstring_view TrimBlanks(std::wstring_view text) noexcept {
-    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
-    return text;
-}
 
 bool NamedBy(wchar_t name, const CpuSetProcessor& processor) noexcept {
     switch (name) {

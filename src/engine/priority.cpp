@@ -1,19 +1,18 @@
 #include "engine/priority.h"
 
+#include "common/text.h"
 #include "engine/process_handles.h"
 
 namespace mjr {
 
 namespace {
 
-bool IsBlank(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
 wchar_t Lower(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
 
 }  // namespace
 
 bool SameWord(std::wstring_view text, std::wstring_view word) noexcept {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    text = TrimBlanks(text);
     if (text.size() != word.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i)
         if (Lower(text[i]) != Lower(word[i])) return false;
