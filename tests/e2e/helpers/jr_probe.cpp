@@ -81,6 +81,19 @@ int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsign
     return ok ? 0 : 1;
 }
 
+// A set is asked up to three times: Wine has been seen to refuse one, now and then, for a
+// process it had just changed for another; a set that is truly refused fails all three.
+int Setting(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsigned long long), unsigned long long value) {
+    for (int tries = 1;; ++tries) {
+        if (WithProcess(access, pidText, action, value) == 0) return 0;
+        if (tries == 3) {
+            std::fprintf(stderr, "set failed: %lu\n", GetLastError());
+            return 1;
+        }
+        Sleep(50);
+    }
+}
+
 BOOL SetAffinity(HANDLE h, unsigned long long mask) { return SetProcessAffinityMask(h, static_cast<DWORD_PTR>(mask)); }
 BOOL SetPriority(HANDLE h, unsigned long long cls) { return SetPriorityClass(h, static_cast<DWORD>(cls)); }
 BOOL Terminate(HANDLE h, unsigned long long code) { return TerminateProcess(h, static_cast<UINT>(code)); }
@@ -98,10 +111,9 @@ int main(int argc, char** argv) {
     }
     if (argc >= 3 && std::strcmp(argv[1], "modpath") == 0) return ModulePath(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "setaff") == 0)
-        return WithProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, argv[2], SetAffinity,
-                           Number(argv[3]));
+        return Setting(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, argv[2], SetAffinity, Number(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "setprio") == 0)
-        return WithProcess(PROCESS_SET_INFORMATION, argv[2], SetPriority, Number(argv[3]));
+        return Setting(PROCESS_SET_INFORMATION, argv[2], SetPriority, Number(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "kill") == 0)
         return WithProcess(PROCESS_TERMINATE, argv[2], Terminate, 9);
     if (argc >= 4 && std::strcmp(argv[1], "wait") == 0)
