@@ -7,7 +7,12 @@ in a test process that reuses a session started by `harness.py setup`.
 
 As a program (CTest fixture):
   harness.py setup --state FILE --display N [--cpus N]
+  harness.py setup --state FILE --native
   harness.py teardown --state FILE
+
+With --native (on Windows itself) there is no Wine, no prefix and no display: the cases run the
+programs directly, under C:\, and a case that needs what only Wine gives (its relay trace, the
+Linux view of its threads, a desktop with a notification area) says so and is skipped.
 
 With --cpus N the session is a machine of N processors: helpers/fake_cpus.c, built here
 with the host's C compiler, is preloaded into every Wine process, wineserver included; where
@@ -99,6 +104,8 @@ def runs_32bit_programs():
     """False on a machine whose kernel runs 64-bit code only: there Wine's 32-bit loader
     cannot start, and with it no 32-bit Windows program."""
     global _runs_32bit
+    if os.name == "nt":
+        return True  # WoW64
     if _runs_32bit is None:
         try:
             _runs_32bit = subprocess.run([WINE32_LOADER, "--version"], stdin=subprocess.DEVNULL,
@@ -145,6 +152,8 @@ def _cmdline(pid):
 
 
 class WineSession:
+    under_wine = True
+
     def __init__(self, display, prefix=None, xvfb_pid=None, owns_prefix=True, cpus=0):
         self.display = int(display)
         self.prefix = prefix
@@ -284,6 +293,12 @@ class WineSession:
                     time.sleep(0.1)
         self.xvfb_pid = None
 
+    def started_as(self, popen, path, win_pid):
+        """True when a started `wine path` is the Windows process win_pid: the wine command's
+        pid is that process's Linux pid."""
+        argv0 = _cmdline(popen.pid)[:1] or [b""]
+        return argv0[0].decode(errors="replace").lower().endswith(os.path.basename(path).lower())
+
     # ----- state shared between the fixture and the tests -----
     def save(self, path):
         with open(path, "w") as f:
@@ -294,6 +309,8 @@ class WineSession:
     def load(cls, path):
         with open(path) as f:
             s = json.load(f)
+        if s.get("native"):
+            return NativeSession()
         return cls(s["display"], s["prefix"], s["xvfb_pid"], cpus=s.get("cpus", 0))
 
     # ----- running Windows programs -----
@@ -329,13 +346,54 @@ class WineSession:
                                 stderr=subprocess.DEVNULL)
 
 
+class NativeSession:
+    """Windows itself: the same calls as a WineSession, the programs started directly."""
+    under_wine = False
+    cpus = 0
+
+    def drive_c(self):
+        return "C:\\"
+
+    def stop(self):
+        pass
+
+    def wine(self, args, cwd=None, timeout=60):
+        rc, out, elapsed = self.wine_bytes(args, cwd, timeout)
+        return rc, out.decode(errors="replace").replace("\r", ""), elapsed
+
+    def wine_bytes(self, args, cwd=None, timeout=60):
+        start = time.monotonic()
+        done = subprocess.run(list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, timeout=timeout)
+        return done.returncode, done.stdout, time.monotonic() - start
+
+    def spawn(self, args, cwd=None):
+        return subprocess.Popen(list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def started_as(self, popen, path, win_pid):
+        return popen.pid == win_pid
+
+    def traced_calls(self, *args, **kwargs):
+        raise Skip("needs Wine's relay trace of the calls")
+
+    def affinity_sets(self, linux_pid):
+        raise Skip("needs the masks Wine gave each Linux thread")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser()
     ap.add_argument("action", choices=["setup", "teardown"])
     ap.add_argument("--state", required=True)
     ap.add_argument("--display", type=int, default=41)
     ap.add_argument("--cpus", type=int, default=0, help="make Wine a machine of this many processors")
+    ap.add_argument("--native", action="store_true", help="on Windows: no Wine, the programs run directly")
     a = ap.parse_args(argv)
+    if a.action == "setup" and a.native:
+        with open(a.state, "w") as f:
+            json.dump({"native": True}, f)
+        print("native session: the programs run on this Windows directly")
+        return 0
     if a.action == "setup":
         if os.path.exists(a.state):
             try:
