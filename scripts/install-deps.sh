@@ -2,7 +2,8 @@
 # Installs what a fresh Debian machine lacks to build and test Marrowbine Jr:
 # the MinGW-w64 cross compilers, Wine (32- and 64-bit), Xvfb and the X tools
 # the end-to-end tests drive the window with, and wixl and msitools for the
-# Windows Installer package. Does nothing when all is there.
+# Windows Installer package, and Node.js with npm for the workflow's linter. Does nothing when
+# all is there.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,10 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   wixl msitools
 )
+# Debian's nodejs and npm, unless the commands are there already: a Node.js package of another
+# source holds npm and conflicts with Debian's.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

