@@ -41,7 +41,9 @@ Claim ($saved.InstallDir -eq "$dir\" -and $saved.Enforce -eq '30') 'Install: HKL
 [xml]$definition = Export-ScheduledTask -TaskName $task
 $t = $definition.Task
 $exec = $t.Actions.Exec
-Claim ($t.Principals.Principal.GroupId -eq 'S-1-5-32-545' -and $t.Principals.Principal.RunLevel -eq 'HighestAvailable') `
+$group = $t.Principals.Principal.GroupId  # a SID, or a name where the Task Scheduler stored one
+if ($group -notmatch '^S-1-') { $group = ([Security.Principal.NTAccount]$group).Translate([Security.Principal.SecurityIdentifier]).Value }
+Claim ($group -eq 'S-1-5-32-545' -and $t.Principals.Principal.RunLevel -eq 'HighestAvailable') `
     'Install: the logon task runs for every user (Users), with the highest rights that user has' $t.Principals.OuterXml
 Claim ($t.Settings.ExecutionTimeLimit -eq 'PT0S' -and $t.Settings.Priority -eq '4') `
     'Start at logon: no time limit, and the program starts at normal priority (task priority 4)' $t.Settings.OuterXml
@@ -80,7 +82,7 @@ $password = 'Jr-' + [guid]::NewGuid().ToString('N') + '-a1!'
 New-LocalUser -Name $user -Password (ConvertTo-SecureString $password -AsPlainText -Force) | Out-Null
 Add-LocalGroupMember -SID 'S-1-5-32-559' -Member $user
 icacls $work /grant "${user}:(OI)(CI)M" | Out-Null
-$code = (Get-ChildItem 'HKLM:\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' | Get-ItemProperty |
+$code = (Get-ChildItem 'HKLM:\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' | Get-ItemProperty -ErrorAction SilentlyContinue |
     Where-Object { $_.PSObject.Properties['DisplayName'] -and $_.DisplayName -eq 'Marrowbine Jr' }).PSChildName
 $before = Saved
 $action = New-ScheduledTaskAction -Execute 'msiexec.exe' -Argument "/i $code REINSTALL=ALL ENFORCE=7 /qn /l*v `"$work\standard-user.log`""
@@ -103,5 +105,5 @@ Invoke-Msi 'uninstall.log' @('/x', "`"$Msi`"")
 $left = @(Get-ChildItem $dir -Force | ForEach-Object Name)
 Claim (($left -join ',') -eq 'My Favs 1' -and (Get-FileHash "$dir\My Favs 1").Hash -eq $edited.Hash) `
     'Stop, update, uninstall: uninstalling leaves your profile and nothing else in the folder' ($left -join ', ')
-schtasks /Query /TN $task 2>$null | Out-Null
-Claim ($LASTEXITCODE -ne 0 -and -not (Test-Path $key)) 'Stop, update, uninstall: uninstalling deletes the task and the registry key' "schtasks exit $LASTEXITCODE"
+$gone = -not (Get-ScheduledTask -TaskName $task -ErrorAction SilentlyContinue)
+Claim ($gone -and -not (Test-Path $key)) 'Stop, update, uninstall: uninstalling deletes the task and the registry key' "task gone: $gone"
