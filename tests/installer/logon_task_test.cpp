@@ -45,8 +45,8 @@ TEST(LogonTaskTest, FolderAndEnforceValuesGiveTheDefinitionOrARefusal) {
         {L"C:\\Program Files\\a\nb\\", L"", nullptr, nullptr, 161},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "folder " << testing::PrintToString(std::wstring(row.installDir))
-                                        << ", enforce " << testing::PrintToString(std::wstring(row.enforce)));
+        SCOPED_TRACE(::testing::Message() << "folder " << ::testing::PrintToString(std::wstring(row.installDir))
+                                        << ", enforce " << ::testing::PrintToString(std::wstring(row.enforce)));
         const LogonTask task = FillLogonTask(kLogonTaskTemplate, row.installDir, row.enforce);
         if (row.command == nullptr) {
             EXPECT_FALSE(task.ok);
@@ -55,7 +55,7 @@ TEST(LogonTaskTest, FolderAndEnforceValuesGiveTheDefinitionOrARefusal) {
             EXPECT_EQ(task.refusal, row.refusal);
             continue;
         }
-        ASSERT_TRUE(task.ok) << testing::PrintToString(task.error);
+        ASSERT_TRUE(task.ok) << ::testing::PrintToString(task.error);
         EXPECT_EQ(Between(task.xml, L"<Command>", L"</Command>"), row.command);
         EXPECT_EQ(Between(task.xml, L"<Arguments>", L"</Arguments>"), row.arguments);
         EXPECT_EQ(task.xml.find(L"@PROGRAM@"), std::wstring::npos);
@@ -71,7 +71,7 @@ TEST(LogonTaskTest, HelperCommandLinesAreOneVerbAndNothingElse) {
     for (const Args& refused : {Args{}, Args{L"/registerX"}, Args{L"/starter"}, Args{L"/remov"}, Args{L"register"},
                                 Args{L"/register", L"C:\\P\\", L"30"}, Args{L"/remove", L"C:\\P\\"},
                                 Args{L"/start", L"/start"}, Args{L"/definition"}})
-        EXPECT_FALSE(ParseHelperCommandLine(refused)) << testing::PrintToString(refused);
+        EXPECT_FALSE(ParseHelperCommandLine(refused)) << ::testing::PrintToString(refused);
 }
 
 TEST(LogonTaskTest, RunningCopiesAreTheInstalledProgramInAnyLetterCase) {
@@ -92,7 +92,7 @@ TEST(LogonTaskTest, RunningCopiesAreTheInstalledProgramInAnyLetterCase) {
     };
     for (const Row& row : rows)
         EXPECT_EQ(IsInstalledProgram(fake, row.image, InstallDirOfHelper(row.helper)), row.installed)
-            << testing::PrintToString(std::wstring(row.image));
+            << ::testing::PrintToString(std::wstring(row.image));
     EXPECT_EQ(InstallDirOfHelper(L"C:\\Program Files\\Jr & Co\\MarrowbineJrTask.exe"), L"C:\\Program Files\\Jr & Co\\");
     EXPECT_TRUE(IsInstalledProgram(fake, L"C:\\P\\MarrowbineJr64.exe", L"C:\\p"));
 }
@@ -123,7 +123,7 @@ TEST(LogonTaskTest, OnlyADescriptorOfAdministratorsAloneIsAccepted) {
         {L"O:SYD:P(A;;FA;;;SY", false},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(OnlyAdministratorsMayChange(row.sddl), row.accepted) << testing::PrintToString(std::wstring(row.sddl));
+        EXPECT_EQ(OnlyAdministratorsMayChange(row.sddl), row.accepted) << ::testing::PrintToString(std::wstring(row.sddl));
 }
 
 }  // namespace
