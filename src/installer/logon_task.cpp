@@ -110,7 +110,6 @@ std::uint32_t RightsOf(std::wstring_view text) {
         }
         return mask;
     }
-    if (text.empty() || text.size() % 2 != 0) return kAll;
     std::uint32_t mask = 0;
     for (std::size_t i = 0; i < text.size(); i += 2) {
         std::uint32_t right = kAll;
@@ -130,11 +129,11 @@ bool IsAdministrator(std::wstring_view sid) {
 std::optional<std::wstring_view> Component(std::wstring_view sddl, wchar_t letter) {
     int depth = 0;
     std::optional<std::size_t> start;
-    for (std::size_t i = 0; i < sddl.size(); ++i) {
+    for (std::size_t i = 0; i + 1 < sddl.size(); ++i) {
         const wchar_t c = sddl[i];
         if (c == L'(') ++depth;
         if (c == L')') --depth;
-        if (depth != 0 || i + 1 >= sddl.size() || sddl[i + 1] != L':' || (c != L'O' && c != L'G' && c != L'D' && c != L'S'))
+        if (depth != 0 || sddl[i + 1] != L':' || (c != L'O' && c != L'G' && c != L'D' && c != L'S'))
             continue;
         if (start) return sddl.substr(*start, i - *start);
         if (c == letter) start = i + 2;

@@ -105,7 +105,8 @@ TEST(LogonTaskTest, OnlyADescriptorOfAdministratorsAloneIsAccepted) {
     const Row rows[] = {
         {kTaskSecurity, false},  // no owner: the Task Scheduler always names one
         {L"O:SYG:SYD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;AU)", true},
-        {L"O:S-1-5-32-544D:PAI(A;;0x1f01ff;;;S-1-5-18)(A;;0x1200A9;;;S-1-5-11)S:(ML;;NW;;;LW)", true},
+        {L"O:S-1-5-32-544D:PAI(A;;0x1f01ff;;;S-1-5-18)(A;;0x1200a9;;;S-1-5-11)(A;;0X1200A9;;;AU)(A;;GXGR;;;WD)"
+         L"(A;;;;;BU)S:(ML;;NW;;;LW)", true},
         {L"O:BAD:P", true},
         {L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;SY)", false},
         {L"O:SYD:P(A;;FA;;;SY)(A;;FRFW;;;AU)", false},
@@ -124,6 +125,9 @@ TEST(LogonTaskTest, OnlyADescriptorOfAdministratorsAloneIsAccepted) {
     };
     for (const Row& row : rows)
         EXPECT_EQ(OnlyAdministratorsMayChange(row.sddl), row.accepted) << ::testing::PrintToString(std::wstring(row.sddl));
+    // Each right that lets a user change, delete or take the task, alone.
+    for (const wchar_t* right : {L"DC", L"LC", L"RP", L"DT", L"CR", L"SD", L"WD", L"WO", L"AS", L"0x2000000", L"GA", L"GW"})
+        EXPECT_FALSE(OnlyAdministratorsMayChange(std::wstring(L"O:SYD:(A;;") + right + L";;;AU)")) << right;
 }
 
 }  // namespace
