@@ -28,19 +28,26 @@ CA_EXE_IN_DIRECTORY, CA_SET_PROPERTY = 34, 51
 CA_CONTINUE, CA_DEFERRED, CA_NO_IMPERSONATE = 64, 1024, 2048
 
 HELPER = '"[INSTALLDIR]MarrowbineJrTask.exe"'
-# "[INSTALLDIR]\" ends in two backslashes and a quote: one backslash, then the end of the
-# argument, since INSTALLDIR itself ends in a backslash.
+CA_ROLLBACK = 256
+UPGRADE_VERSION_MAX_INCLUSIVE = 512
 INSTALL, REMOVE = "NOT Installed AND NOT REMOVE", 'Installed AND REMOVE~="ALL"'
 # name -> (type, source, target, condition, sequence); deferred ones sit inside the script:
-# removal before RemoveFiles (3500), install after InstallFiles (4000) and the registry.
+# removal before RemoveFiles (3500), install after InstallFiles (4000) and the registry
+# (5000), which the helper reads ENFORCE from. The helper runs as SYSTEM, so no command line
+# holds a property's value: it knows its folder from its own path. In maintenance the folder
+# and ENFORCE are the saved ones whatever the command line says, so a repair writes back what
+# it read.
 CUSTOM_ACTIONS = {
     "RestoreInstallDir": (CA_SET_PROPERTY, "INSTALLDIR", "[SAVEDINSTALLDIR]",
-                          "SAVEDINSTALLDIR AND NOT INSTALLDIR", 51),
-    "RestoreEnforce": (CA_SET_PROPERTY, "ENFORCE", "[SAVEDENFORCE]", "SAVEDENFORCE AND NOT ENFORCE", 52),
-    "RemoveLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR",
-                        HELPER + ' /remove "[INSTALLDIR]\\"', REMOVE, 3490),
-    "RegisterLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR",
-                          HELPER + ' /register "[INSTALLDIR]\\" "[ENFORCE]"', INSTALL, 6500),
+                          "Installed OR (SAVEDINSTALLDIR AND NOT INSTALLDIR)", 51),
+    "RestoreEnforce": (CA_SET_PROPERTY, "ENFORCE", "[SAVEDENFORCE]", "Installed OR (SAVEDENFORCE AND NOT ENFORCE)", 52),
+    "RemoveLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR", HELPER + " /remove",
+                        REMOVE, 3490),
+    # A failed install leaves no task pointing into the folder it removes.
+    "RollbackLogonTask": (CA_EXE_IN_DIRECTORY + CA_ROLLBACK + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR",
+                          HELPER + " /remove", INSTALL, 6499),
+    "RegisterLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE, "INSTALLDIR", HELPER + " /register",
+                          INSTALL, 6500),
     # A task that cannot start now still starts at the next logon: no reason to roll back.
     "StartLogonTask": (CA_EXE_IN_DIRECTORY + CA_DEFERRED + CA_NO_IMPERSONATE + CA_CONTINUE, "INSTALLDIR",
                        HELPER + " /start", INSTALL + ' AND NOSTART<>"1"', 6510),
@@ -51,7 +58,9 @@ LAUNCH_CONDITION = ('Installed OR NOT INSTALLDIR OR (INSTALLDIR ~<< ProgramFiles
                     "Marrowbine Jr installs only inside the Program Files folder ([ProgramFiles64Folder]): its logon "
                     "task runs it with administrator rights, so its folder must be one only administrators can "
                     "change. INSTALLDIR was \"[INSTALLDIR]\".")
-SECURE = ["INSTALLDIR", "ENFORCE", "NOSTART", "SAVEDINSTALLDIR", "SAVEDENFORCE"]
+# Only what may come from a prompt that is not elevated: the folder and ENFORCE reach SYSTEM.
+SECURE = ["NOSTART"]
+EXAMPLES = ["My Favs Hybrid", "My Favs Two Dies"]
 
 
 def export(msi, table, _folder):
@@ -85,6 +94,13 @@ def mend(msi, version, folder):
         rows = [r for r in rows if r[0] not in CUSTOM_ACTIONS]
         rows += [[n, CUSTOM_ACTIONS[n][3], str(CUSTOM_ACTIONS[n][4])] for n in names]
         replace(msi, table, header, sorted(rows, key=lambda r: int(r[2])), folder)
+
+    # A rebuild of the installed version replaces it too, instead of installing beside it.
+    header, rows = export(msi, "Upgrade", folder)
+    for r in rows:
+        if r[6] == "WIX_UPGRADE_DETECTED":
+            r[4] = str(int(r[4]) | UPGRADE_VERSION_MAX_INCLUSIVE)
+    replace(msi, "Upgrade", header, rows, folder)
 
     header, rows = export(msi, "LaunchCondition", folder)
     replace(msi, "LaunchCondition", header, rows + [list(LAUNCH_CONDITION)], folder)
@@ -123,6 +139,9 @@ def main():
         for name in PROGRAMS:
             shutil.copy(os.path.join(bin_dir, name), folder)
         shutil.copy(os.path.join(ROOT, "examples", "My Favs 1"), folder)
+        os.makedirs(os.path.join(folder, "examples"))
+        for name in EXAMPLES:
+            shutil.copy(os.path.join(ROOT, "examples", name), os.path.join(folder, "examples"))
         shutil.copy(WXS, folder)
         with open(os.path.join(folder, "README.txt"), "wb") as f:
             f.write(make_package.windows_readme(args.version))

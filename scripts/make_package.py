@@ -3,7 +3,8 @@
 
   make_package.py --win32 build/win32 --win64 build/win64 --version 1.3.0 --out ZIP
 
-One folder, MarrowbineJr-VERSION/, holding the four programs, the example profile, a
+One folder, MarrowbineJr-VERSION/, holding the four programs, the example profile (and
+two more examples in examples/), a
 README.txt for Windows users (the user's guide of README.md as plain text, CR LF line ends),
 CHANGELOG.txt (CHANGELOG.md the same way) and SHA256SUMS over the other files. Entries carry the last commit's time, so the same
 sources give the same zip.
@@ -19,6 +20,7 @@ import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+EXAMPLES = ["My Favs Hybrid", "My Favs Two Dies"]
 GUIDE_START, GUIDE_END = "<!-- windows-guide:start -->", "<!-- windows-guide:end -->"
 # What only the web page shows (the screenshots) stands between these.
 NOT_IN_TEXT, END_NOT_IN_TEXT = "<!-- not-in-text -->", "<!-- /not-in-text -->"
@@ -127,6 +129,9 @@ def main():
             files.append((name, f.read()))
     with open(os.path.join(ROOT, "examples", "My Favs 1"), "rb") as f:
         files.append(("My Favs 1", f.read()))
+    for name in EXAMPLES:
+        with open(os.path.join(ROOT, "examples", name), "rb") as f:
+            files.append(("examples/" + name, f.read()))
     files.append(("README.txt", windows_readme(args.version)))
     files.append(("CHANGELOG.txt", windows_changelog()))
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)

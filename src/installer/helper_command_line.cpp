@@ -4,42 +4,16 @@
 
 namespace mjr::installer {
 
-namespace {
-
-bool Is(const std::wstring& arg, std::wstring_view name) {
-    return arg.size() == name.size() && ContainsIgnoreCase(arg, name);
-}
-
-ParsedHelperCommand Refuse(std::wstring why) {
-    ParsedHelperCommand parsed;
-    parsed.error = std::move(why);
-    return parsed;
-}
-
-}  // namespace
-
-ParsedHelperCommand ParseHelperCommandLine(const std::vector<std::wstring>& args) {
-    const auto usage = L"usage: /register <folder> <enforce> [/definition <file>] | /start | /remove <folder>";
-    if (args.empty()) return Refuse(usage);
-    ParsedHelperCommand parsed;
-    HelperCommand& command = parsed.command;
+std::optional<HelperVerb> ParseHelperCommandLine(const std::vector<std::wstring>& args) {
+    if (args.size() != 1) return std::nullopt;
     const std::wstring& verb = args[0];
-    if (Is(verb, L"/register") && (args.size() == 3 || (args.size() == 5 && Is(args[3], L"/definition")))) {
-        command.verb = HelperVerb::Register;
-        command.installDir = args[1];
-        command.enforce = args[2];
-        if (args.size() == 5) command.definitionFile = args[4];
-    } else if (Is(verb, L"/start") && args.size() == 1) {
-        command.verb = HelperVerb::Start;
-    } else if (Is(verb, L"/remove") && args.size() == 2) {
-        command.verb = HelperVerb::Remove;
-        command.installDir = args[1];
-    } else {
-        return Refuse(usage);
-    }
-    if (command.verb != HelperVerb::Start && command.installDir.empty()) return Refuse(L"no install folder given");
-    parsed.ok = true;
-    return parsed;
+    const auto is = [&verb](std::wstring_view name) {
+        return verb.size() == name.size() && ContainsIgnoreCase(verb, name);
+    };
+    if (is(L"/register")) return HelperVerb::Register;
+    if (is(L"/start")) return HelperVerb::Start;
+    if (is(L"/remove")) return HelperVerb::Remove;
+    return std::nullopt;
 }
 
 }  // namespace mjr::installer

@@ -1,7 +1,8 @@
-// The package's helper, run by the package's deferred custom actions (no console, no
-// window): registers the logon task through schtasks, starts it, and on removal closes the
-// running copies it can reach and deletes the task. The exit code is what the installer
-// logs; 0 is success.
+// The package's helper, run as SYSTEM by the package's deferred custom actions (no console,
+// no window) with one verb and nothing else: registers the logon task through the Task
+// Scheduler from its own folder and the ENFORCE the package wrote to HKLM, starts it, and on
+// removal closes the running copies it can reach and deletes the task. The exit code is what
+// the installer logs; 0 is success.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -24,7 +25,6 @@
 
 namespace {
 
-using mjr::installer::HelperCommand;
 using mjr::installer::HelperVerb;
 
 // A kernel handle of this program's own, closed once.
@@ -68,38 +68,6 @@ DWORD RunSchtasks(const std::wstring& arguments) {
     return code;
 }
 
-// UTF-16 with a byte-order mark, as the template's declaration says.
-bool WriteDefinition(const std::wstring& file, const std::wstring& xml) {
-    KernelHandle out(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.valid()) return false;
-    const std::wstring text = L"\xFEFF" + xml;
-    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    return ::WriteFile(out.get(), text.data(), bytes, &written, nullptr) && written == bytes;
-}
-
-DWORD Register(const HelperCommand& command) {
-    const auto task = mjr::installer::FillLogonTask(mjr::installer::kLogonTaskTemplate, command.installDir,
-                                                    command.enforce);
-    if (!task.ok) return ERROR_INVALID_PARAMETER;  // the installer's log shows the command line
-    std::wstring file = command.definitionFile;
-    bool temporary = false;
-    if (file.empty()) {
-        wchar_t folder[MAX_PATH], name[MAX_PATH];
-        const DWORD length = ::GetTempPathW(MAX_PATH, folder);
-        if (length == 0 || length >= MAX_PATH || !::GetTempFileNameW(folder, L"mjr", 0, name))
-            return ::GetLastError();
-        file = name;
-        temporary = true;
-    }
-    DWORD result = WriteDefinition(file, task.xml) ? ERROR_SUCCESS : ::GetLastError();
-    if (result == ERROR_SUCCESS)
-        result = RunSchtasks(L"/Create /TN " + QuotedTaskName() + L" /XML \"" + file + L"\" /F");
-    if (temporary) ::DeleteFileW(file.c_str());
-    return result;
-}
-
 // A COM interface pointer of this program's own, released once.
 template <typename Interface>
 class ComPointer {
@@ -111,6 +79,10 @@ public:
         if (pointer_ != nullptr) pointer_->Release();
     }
     Interface** out() noexcept { return &pointer_; }
+    void reset() noexcept {
+        if (pointer_ != nullptr) pointer_->Release();
+        pointer_ = nullptr;
+    }
     Interface* operator->() const noexcept { return pointer_; }
 
 private:
@@ -129,43 +101,87 @@ private:
     BSTR text_;
 };
 
-// Through the Task Scheduler itself: schtasks answers a query for a missing task with
-// success on some systems, so its answer cannot tell "gone" from "not deleted". A task that
-// is already gone is no failure.
-HRESULT Unregister() {
-    HRESULT result = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (FAILED(result)) return result;
-    {
-        ComPointer<ITaskService> service;
-        ComPointer<ITaskFolder> root;
+// The Task Scheduler's root folder, through its own interface (schtasks answers a query for
+// a missing task with success on some systems, and its /Create updates a task in place).
+class TaskRoot {
+public:
+    TaskRoot() : initialized_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {
+        result_ = initialized_;
         VARIANT none;
         ::VariantInit(&none);
-        const Bstr rootPath(L"\\"), name(mjr::installer::kTaskName);
-        result = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(service.out()));
-        if (SUCCEEDED(result)) result = service->Connect(none, none, none, none);
-        if (SUCCEEDED(result)) result = service->GetFolder(rootPath.get(), root.out());
-        if (SUCCEEDED(result)) result = root->DeleteTask(name.get(), 0);
-        if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
-            result = S_OK;
+        const Bstr rootPath(L"\\");
+        if (SUCCEEDED(result_))
+            result_ = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                         reinterpret_cast<void**>(service_.out()));
+        if (SUCCEEDED(result_)) result_ = service_->Connect(none, none, none, none);
+        if (SUCCEEDED(result_)) result_ = service_->GetFolder(rootPath.get(), root_.out());
     }
-    ::CoUninitialize();
-    return result;
-}
+    TaskRoot(const TaskRoot&) = delete;
+    TaskRoot& operator=(const TaskRoot&) = delete;
+    ~TaskRoot() {
+        root_.reset();
+        service_.reset();
+        if (SUCCEEDED(initialized_)) ::CoUninitialize();
+    }
+
+    // A task that is already gone is no failure.
+    HRESULT Delete() {
+        if (FAILED(result_)) return result_;
+        const Bstr name(mjr::installer::kTaskName);
+        const HRESULT deleted = root_->DeleteTask(name.get(), 0);
+        if (deleted == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || deleted == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+            return S_OK;
+        return deleted;
+    }
+
+    // Create-only, with our own descriptor: a task of that name made before (by anyone) was
+    // deleted first, and one made in between fails the registration instead of being taken
+    // over. The descriptor read back must leave the task to administrators.
+    int Register(const std::wstring& xml) {
+        HRESULT result = Delete();
+        if (FAILED(result)) return static_cast<int>(result);
+        const Bstr name(mjr::installer::kTaskName), definition(xml.c_str()), security(mjr::installer::kTaskSecurity);
+        VARIANT none, sddl;
+        ::VariantInit(&none);
+        ::VariantInit(&sddl);
+        sddl.vt = VT_BSTR;
+        sddl.bstrVal = security.get();
+        ComPointer<IRegisteredTask> task;
+        result = root_->RegisterTask(name.get(), definition.get(), TASK_CREATE, none, none, TASK_LOGON_GROUP, sddl,
+                                     task.out());
+        if (FAILED(result)) return static_cast<int>(result);
+        BSTR readBack = nullptr;
+        result = task->GetSecurityDescriptor(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &readBack);
+        const bool safe = SUCCEEDED(result) && readBack != nullptr && mjr::installer::OnlyAdministratorsMayChange(readBack);
+        ::SysFreeString(readBack);
+        // Wine's Task Scheduler keeps no descriptors and says so; Windows' always answers.
+        if (result == E_NOTIMPL) return 0;
+        if (safe) return 0;
+        Delete();
+        return FAILED(result) ? static_cast<int>(result) : mjr::installer::kExitTaskOpenToOthers;
+    }
+
+private:
+    HRESULT initialized_;
+    HRESULT result_;
+    ComPointer<ITaskService> service_;
+    ComPointer<ITaskFolder> root_;
+};
 
 struct CloseSearch {
-    std::wstring program;
+    mjr::Platform* platform;
+    std::wstring installDir;
     std::vector<HWND> windows;
 };
 
-bool IsProcessOf(DWORD pid, const std::wstring& program) {
+bool IsProcessOf(DWORD pid, const CloseSearch& search) {
     KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process.valid()) return false;
     std::wstring image(32768, L'\0');
     DWORD size = static_cast<DWORD>(image.size());
     if (!::QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) return false;
     image.resize(size);
-    return ::CompareStringOrdinal(image.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return mjr::installer::IsInstalledProgram(*search.platform, image, search.installDir);
 }
 
 BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM context) {
@@ -174,17 +190,14 @@ BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM context) {
     if (::GetClassNameW(window, className, 64) == 0 || std::wstring(className) != kFormClass) return TRUE;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    if (pid != 0 && IsProcessOf(pid, search.program)) search.windows.push_back(window);
+    if (pid != 0 && IsProcessOf(pid, search)) search.windows.push_back(window);
     return TRUE;
 }
 
 // Asks each copy of the installed program in this session to close, as Restart Manager asks
 // it; a copy that has not ended after the wait is ended, so no file stays in use.
-void CloseRunningCopies(const std::wstring& installDir) {
-    CloseSearch search;
-    search.program = installDir;
-    if (!search.program.empty() && search.program.back() != L'\\') search.program += L'\\';
-    search.program += mjr::installer::kProgramFile;
+void CloseRunningCopies(mjr::Platform& platform, const std::wstring& installDir) {
+    CloseSearch search{&platform, installDir, {}};
     ::EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&search));
     for (HWND window : search.windows) {
         DWORD pid = 0;
@@ -198,6 +211,49 @@ void CloseRunningCopies(const std::wstring& installDir) {
     }
 }
 
+
+// The helper's own full long path; empty when Windows cannot say.
+std::wstring OwnPath() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) return std::wstring();
+    path.resize(length);
+    std::wstring longPath(32768, L'\0');
+    const DWORD longLength = ::GetLongPathNameW(path.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+    if (longLength == 0 || longLength >= longPath.size()) return path;
+    longPath.resize(longLength);
+    return longPath;
+}
+
+// HKLM\Software\Marrowbine Jr\Enforce as the package wrote it earlier in the same script: no
+// value is no period; a value that is not a string is refused like a bad one.
+int ReadEnforce(std::wstring& enforce) {
+    DWORD type = 0, bytes = 0;
+    constexpr DWORD kFlags = RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY;
+    constexpr wchar_t kKey[] = L"Software\\Marrowbine Jr";
+    LSTATUS status = ::RegGetValueW(HKEY_LOCAL_MACHINE, kKey, L"Enforce", kFlags, &type, nullptr, &bytes);
+    if (status == ERROR_FILE_NOT_FOUND) return 0;
+    if (status != ERROR_SUCCESS) return static_cast<int>(status);
+    if (type != REG_SZ) return mjr::installer::kExitBadEnforce;
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    status = ::RegGetValueW(HKEY_LOCAL_MACHINE, kKey, L"Enforce", RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr,
+                            value.data(), &bytes);
+    if (status != ERROR_SUCCESS) return static_cast<int>(status);
+    value.resize(wcsnlen(value.c_str(), value.size()));
+    enforce = value;
+    return 0;
+}
+
+int RegisterLogonTask(const std::wstring& installDir) {
+    std::wstring enforce;
+    if (const int failed = ReadEnforce(enforce)) return failed;
+    const auto task = mjr::installer::FillLogonTask(mjr::installer::kLogonTaskTemplate, installDir, enforce);
+    if (!task.ok) return task.refusal;
+    TaskRoot root;
+    return root.Register(task.xml);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -209,17 +265,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
     ::LocalFree(argv);
 
-    const auto parsed = mjr::installer::ParseHelperCommandLine(args);
-    if (!parsed.ok) return ERROR_BAD_ARGUMENTS;
-    const HelperCommand& command = parsed.command;
-    switch (command.verb) {
+    const auto verb = mjr::installer::ParseHelperCommandLine(args);
+    if (!verb) return mjr::installer::kExitBadCommandLine;
+    const std::wstring installDir = mjr::installer::InstallDirOfHelper(OwnPath());
+    switch (*verb) {
         case HelperVerb::Register:
-            return static_cast<int>(Register(command));
+            return RegisterLogonTask(installDir);
         case HelperVerb::Start:
             return static_cast<int>(RunSchtasks(L"/Run /TN " + QuotedTaskName()));
-        case HelperVerb::Remove:
-            CloseRunningCopies(command.installDir);
-            return static_cast<int>(Unregister());  // an HRESULT: 0 or a failure the log shows
+        case HelperVerb::Remove: {
+            mjr::Win32Platform platform;
+            CloseRunningCopies(platform, installDir);
+            TaskRoot root;
+            return static_cast<int>(root.Delete());  // an HRESULT: 0 or a failure the log shows
+        }
     }
-    return ERROR_BAD_ARGUMENTS;
+    return mjr::installer::kExitBadCommandLine;
 }

@@ -6,6 +6,7 @@
 #include "engine/cpu_list.h"
 #include "doctor/profile_lines.h"
 #include "doctor/user_access.h"
+#include "example_profiles.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
@@ -148,7 +149,11 @@ struct WarningCase {
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
     std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
     bool touchesNoFile = false;  // no file-system call but the profile's read reaches Windows
+    std::vector<std::wstring> programs = {};  // more programs on the machine
 };
+
+// A shipped example's favourites: what follows its header line.
+std::string FavouritesOf(const std::string& example) { return example.substr(example.find('\n') + 1); }
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
 
@@ -159,6 +164,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     if (c.machine) d.fake.UseMachine(*c.machine);
     d.build.Is32Bit = c.checker32;
     d.fake.files[kProfile] = "Header\r\n" + c.favourites;
+    for (const std::wstring& program : c.programs) d.fake.programFiles[program] = kScs64BitBinary;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     const std::vector<std::wstring> warnings = d.out.Warnings();
     ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
@@ -279,6 +285,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
                  L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
+    WarningCase{"example_hybrid", 0, false, FavouritesOf(examples::kMyFavsHybrid), {}, FakePlatform::Machine::Hybrid28,
+                false, {L"C:\\Program Files\\Example Game\\game.exe", L"C:\\Program Files\\Example Encoder\\encoder.exe",
+                        L"C:\\Program Files\\Example Backup\\backup.exe",
+                        L"C:\\Program Files\\Example Indexer\\indexer.exe", L"C:\\Program Files\\Example DAW\\daw.exe"}},
+    WarningCase{"example_two_dies", 0, false, FavouritesOf(examples::kMyFavsTwoDies), {}, FakePlatform::Machine::TwoDie32,
+                false, {L"C:\\Program Files\\Example Game\\game.exe",
+                        L"C:\\Program Files\\Example Simulator\\simulator.exe",
+                        L"C:\\Program Files\\Example Encoder\\encoder.exe"}},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "

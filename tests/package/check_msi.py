@@ -9,11 +9,12 @@ import sys
 UPGRADE_CODE = "{F20A8A36-4799-427E-9213-EBE081109308}"
 TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "installer", "logon-task.xml")
 PROGRAMS = ["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.exe"]
+EXAMPLES = ["My Favs Hybrid", "My Favs Two Dies"]
 # action -> (command after the helper, condition, after, before); deferred, not impersonated
 TASK_ACTIONS = {
-    "RemoveLogonTask": ('/remove "[INSTALLDIR]\\"', 'Installed AND REMOVE~="ALL"', "InstallInitialize", "RemoveFiles"),
-    "RegisterLogonTask": ('/register "[INSTALLDIR]\\" "[ENFORCE]"', "NOT Installed AND NOT REMOVE", "InstallFiles",
-                          "InstallFinalize"),
+    "RemoveLogonTask": ("/remove", 'Installed AND REMOVE~="ALL"', "InstallInitialize", "RemoveFiles"),
+    "RollbackLogonTask": ("/remove", "NOT Installed AND NOT REMOVE", "WriteRegistryValues", "RegisterLogonTask"),
+    "RegisterLogonTask": ("/register", "NOT Installed AND NOT REMOVE", "InstallFiles", "InstallFinalize"),
     "StartLogonTask": ("/start", 'NOT Installed AND NOT REMOVE AND NOSTART<>"1"', "RegisterLogonTask", "InstallFinalize"),
 }
 
@@ -35,37 +36,53 @@ def main():
     for name, value in (("ProductVersion", version), ("UpgradeCode", UPGRADE_CODE), ("ALLUSERS", "1"),
                         ("Manufacturer", "Marrowbine Jr"), ("ARPPRODUCTICON", "MarrowbineJr.ico")):
         check(props.get(name) == value, f"{name} = {props.get(name)}")
-    check({"INSTALLDIR", "ENFORCE", "NOSTART"} <= set(props.get("SecureCustomProperties", "").split(";")),
-          "INSTALLDIR, ENFORCE and NOSTART are secure properties")
+    secure = set(props.get("SecureCustomProperties", "").split(";"))
+    check(secure == {"NOSTART", "WIX_UPGRADE_DETECTED", "WIX_DOWNGRADE_DETECTED"},
+          f"secure properties {sorted(secure)}: nothing that reaches the helper")
     info = subprocess.run(["msiinfo", "suminfo", msi], check=True, capture_output=True, text=True).stdout
     check("Template: x64;" in info, "x64 package")
-    check(any(r[0] == UPGRADE_CODE and r[2] == version and r[6] == "WIX_UPGRADE_DETECTED" for r in table(msi, "Upgrade")),
-          "a major upgrade replaces every older version")
+    upgrade = {r[6]: r[:6] for r in table(msi, "Upgrade") if r[0] == UPGRADE_CODE}
+    check(upgrade.get("WIX_UPGRADE_DETECTED") == [UPGRADE_CODE, "", version, "", "513", ""]
+          and upgrade.get("WIX_DOWNGRADE_DETECTED") == [UPGRADE_CODE, version, "", "", "2", ""],
+          f"every older version and a rebuild of this one are replaced (513), a newer one refuses it (2): {upgrade}")
     seq = {r[0]: (r[1], int(r[2])) for r in table(msi, "InstallExecuteSequence")}
     at = lambda action: seq.get(action, ("", -1))[1]  # noqa: E731
     check(at("InstallValidate") < at("RemoveExistingProducts") < at("InstallInitialize"),
           "the older version goes before the new one is installed")
 
     files = {r[2]: r for r in table(msi, "File")}
-    check(sorted(files) == sorted(PROGRAMS + ["README.txt", "CHANGELOG.txt", "My Favs 1"]), f"files {sorted(files)}")
+    check(sorted(files) == sorted(PROGRAMS + ["README.txt", "CHANGELOG.txt", "My Favs 1"] + EXAMPLES), f"files {sorted(files)}")
     check(all(files.get(p, [""] * 5)[4] == version + ".0" for p in PROGRAMS), "the programs carry their version")
     components = {r[0]: int(r[3]) for r in table(msi, "Component")}
     profile = components.get(files.get("My Favs 1", ["", ""])[1], 0)
     check(profile & 16 and profile & 128, f"the profile is never removed (16) nor overwritten (128): {profile}")
     check(all(a & 256 for a in components.values()), "every component is 64-bit")
+    directories = {r[0]: r[1:] for r in table(msi, "Directory")}
+    examples = {files.get(e, ["", ""])[1] for e in EXAMPLES}
+    example_dir = [r[2] for r in table(msi, "Component") if r[0] in examples]
+    check(len(examples) == 1 and not components.get(next(iter(examples)), 16) & 16
+          and [directories.get(d) for d in example_dir] == [["INSTALLDIR", "examples"]],
+          f"the examples are in examples\\ and removed on uninstall: {example_dir}")
 
     actions = {r[0]: r for r in table(msi, "CustomAction")}
+    helper = '"[INSTALLDIR]MarrowbineJrTask.exe" '
+    commands = [r[3][len(helper):] if r[3].startswith(helper) else r[3] for r in actions.values() if int(r[1]) & 7 == 2]
+    check(len(commands) == len(TASK_ACTIONS) and not any("[" in c for c in commands),
+          f"no command line holds a property: {commands}")
+    check(int(actions.get("RollbackLogonTask", "x0")[1]) == 3362
+          and at("RollbackLogonTask") == at("RegisterLogonTask") - 1, "a failed install removes the task it registered")
     for name, (command, condition, after, before) in TASK_ACTIONS.items():
         kind, source, target = (actions.get(name) or ["", "0", "", ""])[1:4]
-        check(int(kind) & ~64 == 34 + 1024 + 2048 and source == "INSTALLDIR"
+        check(int(kind) & ~(64 | 256) == 34 + 1024 + 2048 and source == "INSTALLDIR"
               and target == '"[INSTALLDIR]MarrowbineJrTask.exe" ' + command, f"{name}: {target}, deferred, system")
         check(seq.get(name, ("",))[0] == condition and at(after) < at(name) < at(before),
               f"{name}: {condition!r}, between {after} and {before}")
     check(int(actions.get("RegisterLogonTask", "x0")[1]) & 64 == 0 and int(actions.get("StartLogonTask", "x0")[1]) & 64,
           "a failed registration fails the install; a task that cannot start now does not")
     for name, prop in (("RestoreInstallDir", "INSTALLDIR"), ("RestoreEnforce", "ENFORCE")):
-        check(actions.get(name, [""] * 3)[1:3] == ["51", prop] and at("AppSearch") < at(name) < at("LaunchConditions"),
-              f"{name}: the {prop} kept in HKLM, unless given, before the launch conditions")
+        check(actions.get(name, [""] * 3)[1:3] == ["51", prop] and at("AppSearch") < at(name) < at("LaunchConditions")
+              and seq.get(name, ("",))[0] == f"Installed OR (SAVED{prop} AND NOT {prop})",
+              f"{name}: the {prop} kept in HKLM, unless given to a new install, before the launch conditions")
     check({(r[1], r[3]) for r in table(msi, "RegLocator")} == {("2", "InstallDir"), ("2", "Enforce")}
           and {("2", "InstallDir"), ("2", "Enforce")} <= {(r[1], r[3]) for r in table(msi, "Registry")},
           "folder and ENFORCE written to and read from HKLM")

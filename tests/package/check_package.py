@@ -24,7 +24,8 @@ PROGRAMS = {
     "MarrowbineJrCheck.exe": (MACHINE_I386, CONSOLE, False),
     "MarrowbineJrCheck64.exe": (MACHINE_AMD64, CONSOLE, False),
 }
-OTHER_FILES = ["My Favs 1", "README.txt", "CHANGELOG.txt", "SHA256SUMS"]
+EXAMPLES = ["examples/My Favs Hybrid", "examples/My Favs Two Dies"]
+OTHER_FILES = ["My Favs 1", "README.txt", "CHANGELOG.txt", "SHA256SUMS"] + EXAMPLES
 
 
 class PeFile:
@@ -167,6 +168,12 @@ def main():
           f"CHANGELOG.txt has CR LF line ends and says what {version} changed")
     profile = files.get("My Favs 1", b"")
     check(profile.startswith(b"Marrowbine Jr example profile\r\n"), "example profile is the bundled one")
+    for name in EXAMPLES:
+        lines = files.get(name, b"").split(b"\r\n")
+        favourites = [line.split(b"\t") for line in lines[1:-1]]
+        check(lines[0].startswith(b"Marrowbine Jr example profile") and lines[-1] == b"" and favourites
+              and all(len(f) == 4 and f[3].startswith(b"C:\\Program Files\\") for f in favourites),
+              f"{name}: a header, then favourites of four tab-separated fields under C:\\Program Files, CR LF")
 
     print(f"package: {passed} passed, {len(failures)} failed")
     return 1 if failures else 0

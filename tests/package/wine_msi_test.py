@@ -2,11 +2,14 @@
 """The installer package under Wine's 64-bit msiexec, in a Wine session of its own:
   wine_msi_test.py --msi MSI --version V --win64 build/win64 --window jr_window.exe --display N
 In order: an INSTALLDIR outside Program Files is refused; a silent install puts the files where
-INSTALLDIR says and registers the task; a repair keeps the edited profile and runs no custom
-action; an upgrade to a higher version (built here) ends a resident copy and keeps folder,
-ENFORCE and profile; the removal ends a resident copy and leaves only the profile."""
+INSTALLDIR says and registers the task in place of one made by hand; the helper refuses any
+other command line; a repair keeps the edited profile and the kept settings whatever its command
+line says, and runs no custom action; a rebuild of the same version replaces the installed one;
+an upgrade to a higher version (built here) ends a resident copy and keeps folder, ENFORCE and
+profile; the removal ends a resident copy and leaves only the profile."""
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -17,10 +20,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import harness  # noqa: E402
 from harness import WINE64_LOADER, check  # noqa: E402
+from oneshot_tests import expect_restricted_dll_search  # noqa: E402
 
 FOLDER = r"C:\Program Files\Jr & Co"
 FILES = sorted(["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.exe", "README.txt", "CHANGELOG.txt",
-                "My Favs 1"])
+                "My Favs 1", "examples"])
+TASK_FILE = ("windows", "system32", "tasks", "Marrowbine Jr")
 
 
 class Session(harness.WineSession):
@@ -74,7 +79,25 @@ class World:
 
     def task_registered(self):
         # Wine's schtasks answers /Query with success for any name: look at its store.
-        return os.path.isfile(os.path.join(self.session.drive_c(), "windows", "system32", "tasks", "Marrowbine Jr"))
+        return os.path.isfile(os.path.join(self.session.drive_c(), *TASK_FILE))
+
+    def stored_task(self):
+        """The task as Wine's Task Scheduler stored it (part of the definition only)."""
+        with open(os.path.join(self.session.drive_c(), *TASK_FILE), "rb") as f:
+            return f.read().decode("utf-8-sig", errors="replace")
+
+    def registered(self, msi):
+        """Whether Windows Installer lists the product of this package as installed."""
+        export = subprocess.run(["msiinfo", "export", msi, "Property"], check=True, capture_output=True, text=True)
+        code = dict(line.split("\t", 1) for line in export.stdout.splitlines() if "\t" in line)["ProductCode"]
+        key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code.strip()
+        return self.run("reg", "query", key, "/reg:64")[0] == 0
+
+    def build_msi(self, version, name):
+        out = os.path.join(self.work, name)
+        subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "scripts", "make_msi.py"), "--win64",
+                        self.args.win64, "--version", version, "--out", out], check=True, stdout=subprocess.DEVNULL)
+        return out
 
     def setting(self, name):
         rc, out = self.run("reg", "query", r"HKLM\Software\Marrowbine Jr", "/v", name, "/reg:64")
@@ -124,37 +147,54 @@ def body(w):
     # Wine's installer logs no launch condition's message (check_msi.py reads it).
     check("LaunchConditions. Return value 0." in log, "the launch condition refused it")
 
-    rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1")
+    rc, log = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1")
     # Rolled back: no program and no task; the profile's component is permanent.
     left = os.listdir(w.folder) if os.path.isdir(w.folder) else []
     check(rc != 0 and set(left) <= {"My Favs 1"} and not w.task_registered(),
           f"an ENFORCE of more than digits fails the install ({rc}), which leaves no program: {left}")
+    # Wine logs no custom action's exit code (Windows: "returned actual error code 13").
+    check(re.search(r"RegisterLogonTask\. Return value 0\.[\s\S]*Action start [\d:]+: RollbackLogonTask\.", log),
+          "the registration failed, then its rollback ran")
+
+    # A task of that name made beforehand is deleted and registered anew, never updated.
+    by_hand = os.path.join(w.work, "by-hand.xml")
+    with open(by_hand, "w", encoding="utf-16") as f:
+        f.write('<?xml version="1.0" encoding="UTF-16"?><Task version="1.2" xmlns="http://schemas.microsoft.com/'
+                'windows/2004/02/mit/task"><RegistrationInfo><Description>made by hand</Description>'
+                '</RegistrationInfo><Actions><Exec><Command>C:\\x.exe</Command></Exec></Actions></Task>')
+    check(w.run("schtasks", "/Create", "/TN", "Marrowbine Jr", "/XML", win(by_hand), "/F")[0] == 0
+          and "made by hand" in w.stored_task(), "a task made by hand")
     rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30", "NOSTART=1")
     check(rc == 0 and sorted(os.listdir(w.folder)) == FILES, f"silent install into INSTALLDIR ({rc})")
-    check(w.task_registered(), "the logon task is registered")
+    check(sorted(os.listdir(os.path.join(w.folder, "examples"))) == ["My Favs Hybrid", "My Favs Two Dies"], "examples")
+    check(w.task_registered() and "made by hand" not in w.stored_task()
+          and "Starts Marrowbine Jr at every logon" in w.stored_task(), "the logon task replaces the one made by hand")
     check(w.setting("InstallDir") == FOLDER + "\\" and w.setting("Enforce") == "30", "folder and ENFORCE are kept")
-    definition = os.path.join(w.work, "task.xml")
-    rc, _ = w.run(os.path.join(w.folder, "MarrowbineJrTask.exe"), "/register", FOLDER + "\\", "30", "/definition",
-                  win(definition))
-    with open(definition, "rb") as f:
-        xml = f.read().decode("utf-16")
-    check(rc == 0 and '<Command>"C:\\Program Files\\Jr &amp; Co\\MarrowbineJr64.exe"</Command>' in xml
-          and "<Arguments>/enforce:30</Arguments>" in xml, "the installed helper registers the program, /enforce:30")
+    helper = os.path.join(w.folder, "MarrowbineJrTask.exe")
+    codes = [w.run(helper, *args)[0] for args in (["/registerX"], ["/starter"], ["/register", FOLDER + "\\", "30"])]
+    check(codes == [160, 160, 160], f"the helper takes one verb and nothing else: {codes}")
+    expect_restricted_dll_search(w.session, [helper, "/starter"], w.folder)
 
     with open(w.profile, "ab") as f:
         f.write(b"; edited by its owner\r\n")
     edited = w.read_profile()
     # A repair runs no custom action: a task deleted beforehand stays deleted.
     check(w.run("schtasks", "/Delete", "/TN", "Marrowbine Jr", "/F")[0] == 0 and not w.task_registered(), "deleted")
-    rc, _ = w.msiexec("/i", win(w.args.msi), "REINSTALL=ALL", "REINSTALLMODE=vomus")
+    rc, _ = w.msiexec("/i", win(w.args.msi), "REINSTALL=ALL", "REINSTALLMODE=vomus", "ENFORCE=abc")
     check(rc == 0 and not w.task_registered(), f"the repair ({rc}) registers nothing")
+    check(w.setting("InstallDir") == FOLDER + "\\" and w.setting("Enforce") == "30", "the repair keeps HKLM as it was")
     check(w.read_profile() == edited, "the edited profile survives the repair")
+
+    # A rebuild of the same version (a product code of its own) replaces the installed one.
+    rebuilt = w.build_msi(w.args.version, "rebuilt.msi")
+    check(w.registered(w.args.msi) and not w.registered(rebuilt), "the first build is installed")
+    rc, _ = w.msiexec("/i", win(rebuilt), "NOSTART=1")
+    check(rc == 0 and w.task_registered(), f"the rebuild installs ({rc}) and registers the task")
+    check(w.registered(rebuilt) and not w.registered(w.args.msi), "the rebuild replaced the first build")
 
     # A higher version; folder and ENFORCE come from the registry, not the command line.
     major, minor, patch = (int(p) for p in w.args.version.split("."))
-    newer = os.path.join(w.work, "newer.msi")
-    subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "scripts", "make_msi.py"), "--win64", w.args.win64,
-                    "--version", f"{major}.{minor}.{patch + 1}", "--out", newer], check=True, stdout=subprocess.DEVNULL)
+    newer = w.build_msi(f"{major}.{minor}.{patch + 1}", "newer.msi")
     hwnd = w.start_resident()
     rc, _ = w.msiexec("/i", win(newer), "NOSTART=1")
     check(rc == 0, f"the upgrade succeeds ({rc}), though the task it removes was gone")
