@@ -55,11 +55,19 @@ struct Doctor {
         fake.programFiles[L"S:\\Tool.exe"] = 0;
         fake.finalPaths[L"S:\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
         fake.programFiles[L"C:\\Link\\Tool.exe"] = 0;
-        fake.reparsePoints.insert(L"C:\\Link");
+        // Junctions; folders users add folders to (C:\Drop) or files to (C:\Mods\A, ...\B); F: cannot say what it is.
+        fake.reparsePoints = {L"C:\\Link", L"C:\\Lib\\Link"};
+        fake.directories = {L"C:\\Drop", L"C:\\Lib\\A", L"C:\\Lib\\Link\\x", L"C:\\Mods\\A\\x", L"C:\\Users\\me\\G\\A\\B\\C"};
+        fake.securityDescriptors[L"C:\\Drop"] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileAppendData, "S-1-5-32-545"}}});
+        for (const wchar_t* folder : {L"C:\\Mods\\A", L"C:\\Users\\me\\G\\A\\B"})
+            fake.securityDescriptors[folder] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileWriteData, "S-1-5-32-545"}}});
+        fake.programFiles[L"F:\\Tool.exe"] = 0;
+        fake.volumeFlags[L"F:\\"] = kInvalidFileAttributes;
         fake.programFiles[L"M:\\Tool.exe"] = 0;
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
         fake.programFiles[L"\\\\?\\C:\\Apps\\Tool.exe"] = 0;
         fake.directories.insert(L"C:\\Games");
+        fake.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
         // N: is a network drive, Q: one Windows has no kind for.
         fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
@@ -148,6 +156,8 @@ struct WarningCase {
     std::vector<const wchar_t*> warnings;  // one part of each warning line, in order
     std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
     bool touchesNoFile = false;  // no file-system call but the profile's read reaches Windows
+    int wide = 0;                // folders in C:\Wide
+    std::uint64_t tickStep = 0;  // the clock's step a reading
 };
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
@@ -159,6 +169,8 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     if (c.machine) d.fake.UseMachine(*c.machine);
     d.build.Is32Bit = c.checker32;
     d.fake.files[kProfile] = "Header\r\n" + c.favourites;
+    for (int i = 0; i < c.wide; ++i) d.fake.directories.insert(L"C:\\Wide\\" + std::to_wstring(i));
+    d.fake.tickStep = c.tickStep;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     const std::vector<std::wstring> warnings = d.out.Warnings();
     ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
@@ -254,9 +266,23 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"Path \"S:\\Tool.exe\" is not the name Windows gives that file (a subst or mapped drive letter, a "
                  L"junction or a symbolic link is on the way); running programs are known by that name: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"junction", 4, false, "a\t0\tLow\tC:\\Link\\Tool.exe\r\n",
-                {L"any user may be able to replace this program, and it gets Low from an elevated program: \"C:\\Link\" "
-                 L"is a junction or a link, which can lead anywhere, a share included: the doctor does not look past it"}},
+    // Adding a folder makes room for a program only where a pattern goes deeper; adding a file only at its end.
+    WarningCase{"reach_of_patterns", 4, false, "e\t0\tLow\tC:\\Drop\\g.exe\r\nf\t0\tLow\tC:\\Drop\\Sub\\g.exe\r\n"
+                "a\t0\tLow\tC:\\Lib\\A*\\g.exe\r\nb\t0\tLow\tC:\\Drop\\**\\*.exe\r\nc\t0\tLow\tC:\\Drop\\*.exe\r\n"
+                "d\t0\tLow\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tLow\tF:\\Tool.exe\r\n",
+                {L"line 2: Path \"C:\\Drop\\g.exe\" names no file",
+                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Low from an elevated "
+                 L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
+                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
+                 L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
+    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 9999},
+    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
+                {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
+                 L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
+                std::nullopt, false, 10000},
+    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 1, 1000},
+    WarningCase{"walk_past_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
+                false, 2, 1000},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
     // How people really write them.
@@ -602,8 +628,14 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
     d.fake.securityDescriptors[L"C:\\Games"] = SecurityDescriptor(kUser, Aces{{kAllow, 0x10, kModify, kAuthenticated}});
     d.fake.securityDescriptors[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
         SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.securityDescriptors[L"C:\\"] = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    for (const wchar_t* name : {L"MarrowbineJr.exe", L"MarrowbineJrCheck.exe", L"Marrowbine64.exe"}) {
+        d.fake.programFiles[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = 0;  // moved in: the user owns them
+        d.fake.securityDescriptors[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = SecurityDescriptor(kUser, Aces{});
+    }
     d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
-                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\n";
+                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\ne\t0\tLow\tC:\\Link\\Tool.exe\r\n"
+                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n";
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"line 2: Path \"C:\\Games\\Game.exe\": any user can replace this program, and it gets High from an "
@@ -614,119 +646,23 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Low from an elevated program: "
              L"the drive E:, which keeps no permissions (FAT or exFAT)", L"(a game library), accept the risk",
              L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file \"C:\\Apps\\Marrowbine\\My Favs 1\" lets ordinary "
-             L"users append to it: any user can rewrite it", L"Warnings: 5."})
+             L"users append to it: any user can rewrite it",
+             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets Low from an "
+             L"elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
+             L"line 7: Path pattern \"C:\\Users\\me\\G\\**\\*.exe\": any user can put a program where it matches, and it "
+             L"gets High from an elevated program: the folder \"C:\\Users\\me\\G\\A\\B\" lets ordinary users add files",
+             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put", L"\"C:\\Lib\\Link\" is a junction",
+             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets Low from an elevated program: "
+             L"\"C:\\No\" does not exist, and the folder \"C:\\\" lets ordinary users add folders",
+             L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
+             L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
+             L"Marrowbine64.exe\": the file", L"Warnings: 12."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // Each file and folder is asked once, from the root down and nothing below C:\Games: C:\, C:\Games,
-    // C:\Apps, Tool.exe, the program's folder, the profile; E: by its drive alone.
-    EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW(5)"), 6u) << d.out.All();
+    // Nothing below the first folder users can write, or past a junction, is looked at.
+    for (const std::string& call : d.fake.calls)
+        for (const char* past : {"C:\\Games\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+            EXPECT_EQ(call.find(past), std::string::npos) << call;
 }
-
-const std::vector<std::uint8_t> kAddFiles = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileWriteData, kUsers}}),
-                                kAddFolders = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
-
-struct ReachCase {
-    const char* name;
-    const char* favourites;  // after the header
-    void (*setup)(FakePlatform&);
-    std::vector<const wchar_t*> says;
-    const wchar_t* count;              // the "Warnings:" line
-    const char* untouched = nullptr;   // no call names a path starting so
-};
-
-class ReachTest : public ::testing::TestWithParam<ReachCase> {};
-
-TEST_P(ReachTest, WarnsOfWhatUsersCanPutThereAndLooksNoFurther) {
-    Doctor d;
-    const ReachCase& c = GetParam();
-    c.setup(d.fake);
-    d.fake.files[kProfile] = std::string("h\r\n") + c.favourites;
-    ASSERT_EQ(d.Run(), 0) << d.out.All();
-    for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    EXPECT_TRUE(d.out.Has(c.count)) << d.out.All();
-    if (c.untouched)
-        for (const std::string& call : d.fake.calls) EXPECT_EQ(call.find(c.untouched), std::string::npos) << call;
-}
-
-void Lib(FakePlatform& f) {
-    f.directories = {L"C:\\Lib\\A", L"C:\\Lib\\Link\\x"};
-    f.reparsePoints.insert(L"C:\\Lib\\Link");
-}
-void Wide(FakePlatform& f, int folders) {
-    for (int i = 0; i < folders; ++i) f.directories.insert(L"C:\\Wide\\" + std::to_wstring(i));
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, ReachTest, ::testing::Values(
-    // Any signed-in user can make a folder at C:\.
-    ReachCase{"missing_folder", "a\t0\tHigh\tC:\\NoGames\\game.exe\r\n",
-              [](FakePlatform& f) { f.securityDescriptors[L"C:\\"] = kAddFolders; },
-              {L"line 2: Path \"C:\\NoGames\\game.exe\": any user can make this program, and it gets High from an elevated "
-               L"program: \"C:\\NoGames\" does not exist, and the folder \"C:\\\" lets ordinary users add folders"},
-              L"Warnings: 1.", "C:\\NoGames\\"},
-    ReachCase{"missing_program", "a\t0\tLow\tC:\\Drop\\gone.exe\r\nb\t0\tLow\tC:\\Drop\\Sub\\gone.exe\r\n",
-              [](FakePlatform& f) { f.directories = {L"C:\\Drop"}; f.securityDescriptors[L"C:\\Drop"] = kAddFolders; },
-              {L"line 2: Path \"C:\\Drop\\gone.exe\" names no file that exists",
-               L"line 3: Path \"C:\\Drop\\Sub\\gone.exe\": any user can make this program, and it gets Low from an "
-               L"elevated program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders"},
-              L"Warnings: 2."},
-    ReachCase{"nothing_below_an_open_folder", "a\t0\tLow\tC:\\Games\\Sub\\Game.exe\r\n",
-              [](FakePlatform& f) {
-                  f.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
-                  f.securityDescriptors[L"C:\\Games"] = kAddFiles;
-              },
-              {L"the folder \"C:\\Games\" lets ordinary users add files"}, L"Warnings: 1.", "C:\\Games\\"},
-    ReachCase{"pattern_in_a_users_own_folder", "a\t0\tHigh\tC:\\Users\\me\\Games\\**\\*.exe\r\n",
-              [](FakePlatform& f) {
-                  f.directories = {L"C:\\Users\\me\\Games\\A\\B\\C", L"C:\\Users\\me\\Games\\D"};
-                  f.securityDescriptors[L"C:\\Users\\me\\Games\\A\\B"] = kAddFiles;
-              },
-              {L"line 2: Path pattern \"C:\\Users\\me\\Games\\**\\*.exe\": any user can put a program where it matches, and "
-               L"it gets High from an elevated program: the folder \"C:\\Users\\me\\Games\\A\\B\" lets ordinary users add files"},
-              L"Warnings: 1.", "C:\\Users\\me\\Games\\A\\B\\"},
-    ReachCase{"pattern_reaching_a_link", "a\t0\tLow\tC:\\Lib\\*\\game.exe\r\n", Lib,
-              {L"Path pattern \"C:\\Lib\\*\\game.exe\": any user may be able to put a program where it matches, and it "
-               L"gets Low from an elevated program: \"C:\\Lib\\Link\" is a junction or a link"}, L"Warnings: 1.", "C:\\Lib\\Link\\"},
-    ReachCase{"pattern_past_a_link_it_cannot_match", "a\t0\tLow\tC:\\Lib\\A*\\game.exe\r\n", Lib, {}, L"Warnings: none."},
-    // Adding a folder gives a program a place only where the pattern goes deeper; adding files only at its end.
-    ReachCase{"pattern_into_a_folder_users_add_folders_to", "a\t0\tLow\tC:\\Lib\\**\\*.exe\r\nb\t0\tLow\tC:\\Lib\\A\\*.exe\r\n",
-              [](FakePlatform& f) { Lib(f); f.reparsePoints.clear(); f.securityDescriptors[L"C:\\Lib\\A"] = kAddFolders; },
-              {L"line 2: Path pattern \"C:\\Lib\\**\\*.exe\": any user can put", L"\"C:\\Lib\\A\" lets ordinary users add folders"},
-              L"Warnings: 1."},
-    ReachCase{"pattern_past_a_folder_users_add_files_to", "a\t0\tLow\tC:\\Lib\\*\\bin\\game.exe\r\n",
-              [](FakePlatform& f) { Lib(f); f.reparsePoints.clear(); f.securityDescriptors[L"C:\\Lib\\A"] = kAddFiles; },
-              {}, L"Warnings: none."},
-    ReachCase{"walk_of_10000_folders", "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", [](FakePlatform& f) { Wide(f, 9999); }, {},
-              L"Warnings: none."},
-    ReachCase{"walk_past_10000_folders", "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", [](FakePlatform& f) { Wide(f, 10000); },
-              {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
-               L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
-              L"Warnings: 1."},
-    ReachCase{"walk_of_2_s", "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", [](FakePlatform& f) { Wide(f, 1); f.tickStep = 1000; }, {},
-              L"Warnings: none."},
-    ReachCase{"walk_past_2_s", "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", [](FakePlatform& f) { Wide(f, 2); f.tickStep = 1000; },
-              {L"took more than 2 s to check"}, L"Warnings: 1."},
-    // A drive that cannot say what it is keeps its descriptors, which still say who may write.
-    ReachCase{"volume_unreadable", "a\t0\tLow\tE:\\Tool.exe\r\n",
-              [](FakePlatform& f) {
-                  f.programFiles[L"E:\\Tool.exe"] = 0;
-                  f.volumeFlags[L"E:\\"] = 0x3;
-                  f.failingCalls.insert("GetVolumeInformationW");
-              },
-              {}, L"Warnings: none."},
-    // Moved in from Downloads, a program file keeps its owner: the user.
-    ReachCase{"program_files_moved_in", "a\t0\tLow\tC:\\Apps\\Tool.exe\r\n",
-              [](FakePlatform& f) {
-                  for (const wchar_t* name : {L"MarrowbineJr.exe", L"MarrowbineJrCheck.exe", L"Marrowbine64.exe"}) {
-                      const std::wstring path = std::wstring(L"C:\\Apps\\Marrowbine\\") + name;
-                      f.programFiles[path] = 0;
-                      f.securityDescriptors[path] = SecurityDescriptor(kUser, Aces{{kAllow, 0, 0x1200A9, kUsers}});
-                  }
-              },
-              {L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
-               L"lets ordinary users change its permissions: any user can replace it",
-               L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJrCheck.exe\"",
-               L"the program file \"C:\\Apps\\Marrowbine\\Marrowbine64.exe\""},
-              L"Warnings: 3."}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mjr::doctor

@@ -948,13 +948,14 @@ Dword FakePlatform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword 
     const auto it = securityDescriptors.find(objectName);
     *selfRelativeDescriptor = it != securityDescriptors.end() ? it->second : SecurityDescriptor("S-1-5-32-544",
         std::vector<FakeAce>{{0, 0, 0x1F01FF, "S-1-5-32-544"}, {0, 0, 0x1200A9, "S-1-5-32-545"}});
+    if (!(securityInformation & kOwnerSecurityInformation)) std::fill_n(selfRelativeDescriptor->begin() + 4, 4, 0);  // no owner
     return 0;
 }
 
 WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) {
     if (recordCalls) Record("GetVolumeInformationW");
-    if (Fails("GetVolumeInformationW")) return 0;
     const auto it = volumeFlags.find(rootPathName);
+    if (it != volumeFlags.end() && it->second == kInvalidFileAttributes) return 0;
     *fileSystemFlags = it != volumeFlags.end() ? it->second : 0x3E706FF;  // NTFS
     return 1;
 }

@@ -119,7 +119,8 @@ public:
     std::set<std::wstring> reparsePoints;  // folders that are junctions or links, spelled exactly
     // The clock: GetTickCount64 answers tickCount, then moves it on by tickStep.
     std::uint64_t tickCount = 0, tickStep = 0;
-    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS).
+    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS;
+    // kInvalidFileAttributes: the call fails).
     std::map<std::wstring, std::vector<std::uint8_t>> securityDescriptors;
     std::map<std::wstring, Dword> volumeFlags;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
