@@ -33,7 +33,6 @@ bool HasReservedDeviceName(std::wstring_view path) noexcept {
     std::size_t start = path.size();
     while (start > 0 && !IsSlash(path[start - 1])) --start;
     std::wstring_view name = path.substr(start);
-    if (start == 0 && name.size() >= 2 && IsLetter(name[0]) && name[1] == L':') name.remove_prefix(2);
     // Windows ends a device's name at a colon as at a dot: "COM1:", "CON:.exe", "NUL:stream".
     name = name.substr(0, name.find_first_of(L".:"));
     // Windows drops blanks before the extension ("NUL .txt" is the device too).

@@ -29,7 +29,7 @@ struct PathReach {
 // name.
 PathReach ReachOf(Platform& platform, std::wstring_view path);
 
-// True when the file name (the last name of the path) is a reserved device name, with or
+// True when the file name (the last name of a full path) is a reserved device name, with or
 // without an extension or a colon after it ("COM1:", "LPT1:.txt").
 bool HasReservedDeviceName(std::wstring_view path) noexcept;
 

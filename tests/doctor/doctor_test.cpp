@@ -658,6 +658,9 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file", L"Warnings: 12."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    // The advice for a favourite below High.
+    const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
+    EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
     // Nothing below the first folder users can write, or past a junction, is looked at.
     for (const std::string& call : d.fake.calls)
         for (const char* past : {"C:\\Games\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
