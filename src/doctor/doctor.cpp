@@ -232,7 +232,7 @@ std::wstring MissingFileAdvice(Platform& platform, const std::wstring& path, Dwo
 
 // Whoever can change the profile, or the folder the program runs from, decides what an
 // elevated copy does.
-void OwnFileWarnings(Platform& platform, UserAccessCheck& access, const std::wstring& profile,
+void OwnFileWarnings(Platform& platform, UserAccessCheck& access, const std::wstring& profile, const CheckerBuild& build,
                      std::vector<std::wstring>& warnings) {
     std::wstring saidOf;
     const auto check = [&](const std::wstring& path, ObjectKind kind, const wchar_t* what, const wchar_t* meaning) {
@@ -254,6 +254,11 @@ void OwnFileWarnings(Platform& platform, UserAccessCheck& access, const std::wst
           L"any user can rewrite it, and so choose which programs the elevated program raises, and how far");
     check(platform.ProgramDirectory(), ObjectKind::Folder, L"the program's folder ",
           L"any user can replace Marrowbine Jr there and act with the rights of whoever starts it elevated");
+    // A program file moved in from elsewhere keeps its own permissions.
+    for (const std::wstring& name : {std::wstring(build.Is32Bit ? L"MarrowbineJr.exe" : L"MarrowbineJr64.exe"),
+                                     build.Name + L".exe", std::wstring(L"Marrowbine64.exe")})
+        check(ProfilePath(platform, name), ObjectKind::File, L"the program file ",
+              L"any user can replace it and act with the rights of whoever starts it elevated");
 }
 
 bool CheckerIsElevated(Platform& platform) {
@@ -329,8 +334,10 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     for (std::wstring& warning :
          FavoriteWarnings(platform, access, favorites, reading.favoriteLines, machine, trace.Encoding))
         warnings.push_back(std::move(warning));
-    OwnFileWarnings(platform, access, path, warnings);
-    out.Line(warnings.empty() ? std::wstring(L"Warnings: none.") : L"Warnings: " + std::to_wstring(warnings.size()) + L".");
+    OwnFileWarnings(platform, access, path, build, warnings);
+    // A line that starts with a blank goes on from the warning before it.
+    const auto said = std::count_if(warnings.begin(), warnings.end(), [](const std::wstring& w) { return w[0] != L' '; });
+    out.Line(said == 0 ? std::wstring(L"Warnings: none.") : L"Warnings: " + std::to_wstring(said) + L".");
     for (const std::wstring& warning : warnings) out.Line(warning);
 
     // As the program does: with the debug privilege an elevated check reaches what the

@@ -6,6 +6,7 @@
 #include "doctor/cpu_list_findings.h"
 #include "common/text.h"
 #include "doctor/path_reach.h"
+#include "doctor/pattern_walk.h"
 #include "doctor/report_text.h"
 #include "doctor/user_access.h"
 #include "engine/image_path.h"
@@ -175,33 +176,64 @@ bool IsLocalFile(Platform& platform, const std::wstring& path) {
     return attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory);
 }
 
-void PatternWarnings(const std::wstring& path, const Emit& emit) {
+// True when the pattern is refused, said why.
+bool PatternWarnings(const std::wstring& path, const Emit& emit) {
+    const std::wstring refused = L"Path pattern " + Quoted(path) + L" is refused and matches nothing: ";
     switch (RefusalOf(path)) {
         case PatternRefusal::TooLong:
             emit(L"Path pattern " + Quoted(path) + L" is longer than any running program's path (" +
                  std::to_wstring(kMaxPatternChars) + L" characters at most): refused, it matches nothing");
-            return;
+            return true;
         case PatternRefusal::NoFixedFirstFolder:
-            emit(L"Path pattern " + Quoted(path) + L" is refused and matches nothing: a pattern must start with a drive "
-                 L"and a whole folder name without \"*\" (C:\\Games\\...), or a share and one such folder "
-                 L"(\\\\server\\share\\Games\\...), so it never reaches a folder anyone can write to, such as Downloads");
-            return;
-        case PatternRefusal::None: return;
+            emit(refused + L"a pattern must start with a drive and a whole folder name without \"*\" (C:\\Games\\...), "
+                 L"or a share and one such folder (\\\\server\\share\\Games\\...), so it never spreads over every "
+                 L"folder of a drive or a share");
+            return true;
+        case PatternRefusal::UsersFolder:
+            emit(refused + L"it reaches folders Windows lets every user write (\\Users but one user's own folder, "
+                 L"\\ProgramData, \\Windows\\Temp, \\$Recycle.Bin), where any user could put a program it matches");
+            return true;
+        case PatternRefusal::None: break;
     }
+    return false;
 }
 
-// What ordinary users who can replace the program gain, by the priority it is given.
-std::wstring WhatReplacingGives(std::wstring_view priorityText) {
+// What ordinary users who can put a program at the path gain, by the priority it is given.
+std::wstring WhatItGets(std::wstring_view priorityText) {
     const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
     if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
-        return L"any user can replace this program, and it gets Real from an elevated program, ahead of the "
-               L"system's own work (a busy loop there can freeze the machine): keep it in a folder only "
-               L"administrators can change, such as Program Files, or do not give it Real";
+        return L"it gets Real from an elevated program, ahead of the system's own work (a busy loop there can "
+               L"freeze the machine)";
     const std::wstring_view word = PriorityClassToName(priorityClass);
-    const std::wstring gets = priorityClass != 0 && !word.empty() ? L"gets " + std::wstring(word)
-                                                                   : std::wstring(L"gets its processors");
-    return L"any user can replace this program; it " + gets + L" from an elevated program: keep favourites in "
-           L"folders only administrators can change, such as Program Files";
+    return priorityClass != 0 && !word.empty() ? L"it gets " + std::wstring(word) + L" from an elevated program"
+                                               : std::wstring(L"it gets its processors from an elevated program");
+}
+
+// A permission warning in two lines: what any user can do, then what to do.
+void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& open, std::wstring_view priority,
+                   const Emit& emit) {
+    using Finding = UserAccessCheck::Finding;
+    if (open.what == Finding::Unreadable) {
+        emit(subject + L": " + UserAccessCheck::Describe(open) + L": whether ordinary users can replace this program "
+             L"cannot be checked");
+        return;
+    }
+    const bool sure = open.what == Finding::Changeable || open.what == Finding::NoPermissionsOnDrive;
+    const std::wstring can = std::wstring(sure ? L"any user can " : L"any user may be able to ") +
+                             (IsPathPattern(subject) ? L"put a program where it matches"
+                              : open.missing.empty() ? L"replace this program"
+                                                     : L"make this program");
+    std::wstring why = UserAccessCheck::Describe(open);
+    if (open.what == Finding::Unfinished)
+        why = L"it reaches more than " + std::to_wstring(kMaxWalkedFolders) + L" folders or took more than " +
+              std::to_wstring(kMaxWalkMilliseconds / 1000) + L" s to check, so the doctor stopped at " +
+              Quoted(open.path) + L" and could not check everything";
+    emit(subject + L": " + can + L", and " + WhatItGets(priority) + L": " + why);
+    const Dword priorityClass = PriorityNameToClass(PriorityPart(priority));
+    const bool fast = priorityClass == 0x100 || priorityClass == 0x80;
+    emit(L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a "
+         L"program that must stay where users can write (a game library), " +
+         std::wstring(fast ? L"give it a class below High, or accept the risk" : L"accept the risk"));
 }
 
 void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
@@ -213,7 +245,13 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
     }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
     if (IsPathPattern(path)) {
-        PatternWarnings(path, emit);
+        if (PatternWarnings(path, emit)) return;
+        if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
+            emit(reach.warning);
+        } else if (const auto open = FirstOpenInReach(platform, access, path);
+                   open.what != UserAccessCheck::Finding::Closed) {
+            AccessWarning(L"Path pattern " + Quoted(path), open, favorite.Priority, emit);
+        }
         return;
     }
     if (EndsWithIgnoringCase(platform, path, L".lnk")) {
@@ -228,6 +266,11 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
     // Before any file-system call: nothing on a share, a device or a pipe is reached.
     if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
         emit(reach.warning);
+        return;
+    }
+    // From the root down, and nothing below a folder users can write or past a link.
+    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
+        AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
         return;
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
@@ -270,13 +313,6 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
              L"a junction or a symbolic link is on the way); running programs are known by that name: write " +
              Quoted(*final));
     }
-    if (attributes == kInvalidFileAttributes) return;
-    const UserAccessCheck::Finding open = access.FirstOpen(*longForm, ObjectKind::File);
-    if (open.what == UserAccessCheck::Finding::Unreadable)
-        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": whether ordinary users can "
-             L"replace this program cannot be checked");
-    else if (open.what != UserAccessCheck::Finding::Closed)
-        emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(open) + L": " + WhatReplacingGives(favorite.Priority));
 }
 
 void AffinityWarnings(const std::wstring& digits, const Machine& machine, const Emit& emit) {
@@ -370,7 +406,8 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
     for (std::size_t i = 0; i < records.size() && i < favoriteLines.size(); ++i) {
         const FavoriteRecord& favorite = records[i];
         const std::wstring prefix = L"line " + std::to_wstring(favoriteLines[i]) + L": ";
-        const Emit emit = [&](const std::wstring& text) { warnings.push_back(prefix + text); };
+        // A line that starts with a blank goes on from the one before.
+        const Emit emit = [&](const std::wstring& text) { warnings.push_back(text[0] == L' ' ? text : prefix + text); };
         // An exact Path taken by an earlier line: the same path in any letter case, or a pattern.
         const FavoriteRecord* first =
             IsPathPattern(favorite.Path) ? nullptr : favorites.FindFirst(FoldPathCase(platform, favorite.Path));

@@ -31,9 +31,10 @@ PathReach OnNetwork(std::wstring_view path) {
 
 bool HasReservedDeviceName(std::wstring_view path) noexcept {
     std::size_t start = path.size();
-    while (start > 0 && !IsSlash(path[start - 1]) && path[start - 1] != L':') --start;
+    while (start > 0 && !IsSlash(path[start - 1])) --start;
     std::wstring_view name = path.substr(start);
-    name = name.substr(0, name.find(L'.'));
+    // Windows ends a device's name at a colon as at a dot: "COM1:", "CON:.exe", "NUL:stream".
+    name = name.substr(0, name.find_first_of(L".:"));
     // Windows drops blanks before the extension ("NUL .txt" is the device too).
     while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
     if (name.size() == 3)

@@ -29,8 +29,8 @@ struct PathReach {
 // name.
 PathReach ReachOf(Platform& platform, std::wstring_view path);
 
-// True when the file name (the last name of the path) is a reserved device name, with or
-// without an extension.
+// True when the file name (the last name of a full path) is a reserved device name, with or
+// without an extension or a colon after it ("COM1:", "LPT1:.txt").
 bool HasReservedDeviceName(std::wstring_view path) noexcept;
 
 }  // namespace mjr::doctor

@@ -62,7 +62,8 @@ bool IsBidiControl(char32_t c) {
 std::optional<char32_t> FirstUnpastable(std::wstring_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto [c, width] = CodePointAt(text, i);
-        if (IsBidiControl(c) || IsC1Control(c)) return c;
+        if (IsBidiControl(c) || IsC1Control(c) || c == L'\t' || c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029)
+            return c;
         i += width;
     }
     return std::nullopt;

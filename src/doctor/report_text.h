@@ -36,8 +36,9 @@ std::wstring Shown(std::wstring_view text);
 // The same in double quotes.
 std::wstring Quoted(std::wstring_view text);
 
-// The first bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069)
-// or C1 control (U+0080-U+009F) of a text: what a line pasted into a profile could not show.
+// The first bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069),
+// C1 control (U+0080-U+009F), tab or line break (CR, LF, U+2028, U+2029) of a text: what a
+// line pasted into a profile could not show or keep whole.
 std::optional<char32_t> FirstUnpastable(std::wstring_view text);
 
 }  // namespace mjr::doctor

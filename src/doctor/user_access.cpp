@@ -10,6 +10,7 @@ namespace {
 constexpr std::uint16_t kDaclPresent = 0x0004;   // SE_DACL_PRESENT
 constexpr std::uint8_t kAccessAllowed = 0;       // ACCESS_ALLOWED_ACE_TYPE
 constexpr std::uint8_t kAccessDenied = 1;        // ACCESS_DENIED_ACE_TYPE
+constexpr std::uint8_t kAllowedObject = 5, kAllowedCallback = 9, kAllowedCallbackObject = 11;
 constexpr std::uint8_t kInheritOnly = 0x08;      // INHERIT_ONLY_ACE
 constexpr Dword kGenericRead = 0x80000000, kGenericWrite = 0x40000000, kGenericExecute = 0x20000000,
                 kGenericAll = 0x10000000;
@@ -51,9 +52,18 @@ bool IsAdministration(const std::string& sid) {
            sid == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";  // TrustedInstaller
 }
 
-// Groups every ordinary user's token holds: a deny entry for one of them shuts every user out.
-bool HeldByEveryUser(const std::string& sid) {
-    return sid == "S-1-1-0" || sid == "S-1-5-11" || sid == "S-1-5-32-545" || sid == "S-1-5-4";
+// Groups every ordinary user's token holds, however the user signed in: a deny entry for one
+// of them shuts every user out. INTERACTIVE and the other logon kinds are missing from a
+// user's own scheduled task or service.
+bool HeldByEveryUser(const std::string& sid) { return sid == "S-1-1-0" || sid == "S-1-5-11" || sid == "S-1-5-32-545"; }
+
+// Where an entry's SID starts: after the mask, and in an object entry after its flags and the
+// GUIDs they announce. Zero for kinds that grant nothing.
+std::size_t SidOffset(Bytes& acl, std::size_t at, std::uint32_t type) {
+    if (type == kAccessAllowed || type == kAccessDenied || type == kAllowedCallback) return at + 8;
+    if (type != kAllowedObject && type != kAllowedCallbackObject) return 0;
+    const std::uint32_t present = acl.At(at + 8, 4);
+    return at + 12 + ((present & 1) ? 16 : 0) + ((present & 2) ? 16 : 0);
 }
 
 // CREATOR OWNER and CREATOR GROUP stand for someone only when an entry is inherited.
@@ -73,9 +83,9 @@ Dword MapGeneric(Dword mask) {
 }  // namespace
 
 Dword RightsThatReplace(ObjectKind kind) noexcept {
-    const Dword always = kDelete | kWriteDac | kWriteOwner;
-    return kind == ObjectKind::File ? always | kFileWriteData | kFileAppendData
-                                    : always | kFileWriteData | kFileDeleteChild;
+    const Dword always = kDelete | kWriteDac | kWriteOwner | kFileWriteData;
+    if (kind == ObjectKind::File) return always | kFileAppendData;
+    return always | kFileDeleteChild | (kind == ObjectKind::ReachedFolder ? kFileAppendData : 0);
 }
 
 std::optional<Dword> RightsOrdinaryUsersHold(std::span<const std::uint8_t> descriptor, ObjectKind kind) noexcept {
@@ -102,11 +112,13 @@ std::optional<Dword> RightsOrdinaryUsersHold(std::span<const std::uint8_t> descr
             const std::uint32_t type = acl.At(at, 1), flags = acl.At(at + 1, 1), size = acl.At(at + 2, 2);
             if (!acl.ok || size < 8) return std::nullopt;
             const Dword mask = MapGeneric(acl.At(at + 4, 4));
-            const std::string sid = (type == kAccessAllowed || type == kAccessDenied) ? SidText(acl, at + 8) : "";
-            if (!acl.ok || ((type == kAccessAllowed || type == kAccessDenied) && sid.empty())) return std::nullopt;
+            // Every allow counts, its condition or object type taken as met; a deny only of the plain kind.
+            const std::size_t sidAt = SidOffset(acl, at, type);
+            const std::string sid = sidAt ? SidText(acl, sidAt) : "";
+            if (!acl.ok || (sidAt && sid.empty())) return std::nullopt;
             at += size;
-            // Entries only for what is created inside, and kinds that grant nothing on a file, pass by.
-            if ((flags & kInheritOnly) || (type != kAccessAllowed && type != kAccessDenied)) continue;
+            // Entries only for what is created inside, and kinds that grant nothing, pass by.
+            if ((flags & kInheritOnly) || !sidAt) continue;
             bool user = !IsAdministration(sid) && !StandsForNobody(sid);
             bool everyUser = HeldByEveryUser(sid);
             if (sid == kOwnerRights) {
@@ -114,8 +126,11 @@ std::optional<Dword> RightsOrdinaryUsersHold(std::span<const std::uint8_t> descr
                 user = ownerIsUser;
                 everyUser = false;  // a deny here shuts out the owner alone
             }
-            if (type == kAccessDenied && everyUser) denied |= mask & ~granted;
-            else if (type == kAccessAllowed && user) granted |= mask & ~denied;
+            if (type == kAccessDenied) {
+                if (everyUser) denied |= mask & ~granted;
+            } else if (user) {
+                granted |= mask & ~denied;
+            }
         }
         // An owner holds READ_CONTROL and WRITE_DAC whatever the entries say, unless OWNER RIGHTS speaks.
         if (ownerIsUser && !ownerRightsSaid) granted |= kWriteDac;
@@ -135,11 +150,9 @@ std::size_t RootLength(const std::wstring& path) { return path.rfind(L"\\\\?\\",
 
 }  // namespace
 
-UserAccessCheck::Finding UserAccessCheck::Check(const std::wstring& path, ObjectKind kind) {
-    if (const auto it = checked_.find(path); it != checked_.end()) return it->second;
+UserAccessCheck::Finding UserAccessCheck::Read(const std::wstring& path) {
     Finding finding;
     finding.path = path;
-    finding.kind = kind;
     const std::wstring root = path.substr(0, RootLength(path));
     auto keeps = keepsPermissions_.find(root);
     if (keeps == keepsPermissions_.end()) {
@@ -151,56 +164,87 @@ UserAccessCheck::Finding UserAccessCheck::Check(const std::wstring& path, Object
     if (!keeps->second) {
         finding.what = Finding::NoPermissionsOnDrive;
         finding.path = root;
-    } else {
-        std::vector<std::uint8_t> descriptor;
-        const Dword error =
-            platform_.GetNamedSecurityInfoW(path, kOwnerSecurityInformation | kDaclSecurityInformation, &descriptor);
-        const std::optional<Dword> rights = error ? std::nullopt : RightsOrdinaryUsersHold(descriptor, kind);
-        if (!rights) {
-            finding.what = Finding::Unreadable;
-            finding.error = error;
-        } else if (*rights != 0) {
-            finding.what = Finding::Changeable;
-            finding.rights = *rights;
-        }
+        return finding;
     }
-    checked_.emplace(path, finding);
+    std::vector<std::uint8_t> descriptor;
+    const Dword error =
+        platform_.GetNamedSecurityInfoW(path, kOwnerSecurityInformation | kDaclSecurityInformation, &descriptor);
+    // Every right either kind of object can lose, sorted out by kind when asked.
+    const std::optional<Dword> rights = error ? std::nullopt : RightsOrdinaryUsersHold(descriptor, ObjectKind::ReachedFolder);
+    if (!rights) {
+        finding.what = Finding::Unreadable;
+        finding.error = error;
+    } else {
+        finding.what = Finding::Changeable;
+        finding.rights = *rights;
+    }
+    return finding;
+}
+
+UserAccessCheck::Finding UserAccessCheck::Check(const std::wstring& path, ObjectKind kind) {
+    auto it = checked_.find(path);
+    if (it == checked_.end()) it = checked_.emplace(path, Read(path)).first;
+    Finding finding = it->second;
+    finding.kind = kind;
+    finding.rights &= RightsThatReplace(kind);
+    if (finding.what == Finding::Changeable && finding.rights == 0) finding.what = Finding::Closed;
     return finding;
 }
 
 UserAccessCheck::Finding UserAccessCheck::FirstOpen(const std::wstring& path, ObjectKind kind) {
     const std::size_t rootLength = RootLength(path);
-    std::wstring at = path;
-    for (;;) {
-        Finding finding = Check(at, kind);
-        if (finding.what != Finding::Closed || at.size() <= rootLength) return finding;
-        const std::size_t slash = at.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash + 1 < rootLength) return finding;
-        at = slash + 1 == rootLength ? at.substr(0, rootLength) : at.substr(0, slash);
-        kind = ObjectKind::Folder;
+    std::wstring at = path.substr(0, rootLength);
+    Finding finding = Check(at, ObjectKind::Folder);
+    for (std::size_t next = rootLength; finding.what == Finding::Closed && next < path.size();) {
+        std::size_t end = path.find(L'\\', next);
+        const bool last = end == std::wstring::npos;
+        if (last) end = path.size();
+        const std::wstring parent = at;
+        at = path.substr(0, end);
+        next = end + 1;
+        const Dword attributes = platform_.GetFileAttributesW(at);
+        if (attributes == kInvalidFileAttributes) {
+            const Dword error = platform_.GetLastError();
+            if (error != kErrorFileNotFound && error != kErrorPathNotFound)
+                return Finding{Finding::Unreadable, at, ObjectKind::Folder, 0, error, {}};
+            // Whoever may make a missing folder in the deepest one that exists decides what it will
+            // hold; adding a missing program was looked at with its folder.
+            finding = Check(parent, ObjectKind::ReachedFolder);
+            finding.rights &= last && kind == ObjectKind::File ? 0 : kFileAppendData;
+            finding.what = finding.rights ? Finding::Changeable : Finding::Closed;
+            finding.missing = at;
+            return finding;
+        }
+        if (attributes & kFileAttributeReparsePoint) return Finding{Finding::ReparsePoint, at, ObjectKind::Folder, 0, 0, {}};
+        finding = Check(at, last ? kind : ObjectKind::Folder);
     }
+    return finding;
 }
 
 std::wstring UserAccessCheck::Describe(const Finding& finding) {
     if (finding.what == Finding::NoPermissionsOnDrive)
         return L"the drive " + finding.path.substr(finding.path.size() - 3, 2) +
                L", which keeps no permissions (FAT or exFAT), so ordinary users can change everything on it";
+    if (finding.what == Finding::ReparsePoint)
+        return Quoted(finding.path) + L" is a junction or a link, which can lead anywhere, a share included: the doctor "
+               L"does not look past it";
     const bool file = finding.kind == ObjectKind::File;
     std::wstring text = (file ? L"the file " : L"the folder ") + Quoted(finding.path);
     if (finding.what == Finding::Unreadable)
         return text + L", whose permissions could not be read (" +
                (finding.error ? L"Windows error " + std::to_wstring(finding.error) : std::wstring(L"not understood")) + L")";
+    if (!finding.missing.empty()) text = Quoted(finding.missing) + L" does not exist, and " + text;
     std::wstring can;
     const auto add = [&](Dword right, const wchar_t* words) {
         if (finding.rights & right) can += (can.empty() ? L"" : L", ") + std::wstring(words);
     };
     add(kFileWriteData, file ? L"write it" : L"add files");
-    if (file) add(kFileAppendData, L"append to it");
-    if (!file) add(kFileDeleteChild, L"delete what it holds");
+    add(kFileAppendData, file ? L"append to it" : L"add folders");
+    add(kFileDeleteChild, L"delete what it holds");
     add(kDelete, L"delete it");
     add(kWriteDac, L"change its permissions");
     add(kWriteOwner, L"take ownership");
-    return text + L" (ordinary users can " + can + L")";
+    return text + L" lets ordinary users " + can;
 }
 
 }  // namespace mjr::doctor

@@ -12,11 +12,13 @@
 
 namespace mjr::doctor {
 
-enum class ObjectKind { File, Folder };
+// A folder a path pattern reaches: what it can match may also be made there, in a new subfolder.
+enum class ObjectKind { File, Folder, ReachedFolder };
 
 // Rights that let their holder replace a program: on a file, write or append to it, delete it,
 // change its permissions or owner; on a folder, add files, delete what it holds, delete it,
-// change its permissions or owner (adding a subfolder replaces nothing).
+// change its permissions or owner (adding a subfolder replaces nothing, but in a folder a
+// pattern reaches it adds what the pattern matches).
 inline constexpr Dword kFileWriteData = 0x2;      // FILE_ADD_FILE on a folder
 inline constexpr Dword kFileAppendData = 0x4;     // FILE_ADD_SUBDIRECTORY on a folder
 inline constexpr Dword kFileDeleteChild = 0x40;
@@ -39,24 +41,31 @@ namespace mjr::doctor {
 class UserAccessCheck {
 public:
     struct Finding {
-        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable } what = Closed;
+        // ReparsePoint: a junction or link on the way, which may lead anywhere; Unfinished: a
+        // pattern's walk stopped at its limits. Both count as open.
+        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable, ReparsePoint, Unfinished } what = Closed;
         std::wstring path;
         ObjectKind kind = ObjectKind::File;
         Dword rights = 0;  // Changeable: what ordinary users may do
-        Dword error = 0;   // Unreadable: GetNamedSecurityInfoW's answer
+        Dword error = 0;   // Unreadable: the answer of the call that failed
+        std::wstring missing;  // what does not exist on the way; `path` is the folder it would be made in
     };
 
     explicit UserAccessCheck(Platform& platform) : platform_(platform) {}
 
     // One file or folder.
     Finding Check(const std::wstring& path, ObjectKind kind);
-    // The object at `path`, then each folder above it up to its drive's root: the first that
-    // ordinary users can change or whose permissions cannot be read; Closed when none.
+    // The drive's root, then each folder down to the object at `path`: the first that ordinary
+    // users can change, whose permissions cannot be read, or that is a reparse point; nothing
+    // past it is touched. Where a folder or the object does not exist, the deepest folder
+    // that does is open when ordinary users may make it there. Closed when none.
     Finding FirstOpen(const std::wstring& path, ObjectKind kind);
-    // "the folder "C:\Games" (ordinary users can add files, delete it)", for a report.
+    // "the folder "C:\Games" lets ordinary users add files, delete it", for a report.
     static std::wstring Describe(const Finding& finding);
 
 private:
+    Finding Read(const std::wstring& path);
+
     Platform& platform_;
     std::map<std::wstring, Finding> checked_;
     std::map<std::wstring, bool> keepsPermissions_;  // by drive root

@@ -34,6 +34,7 @@ inline constexpr Dword kSePrivilegeEnabled = 2;
 // winerror.h values).
 inline constexpr Dword kInvalidFileAttributes = 0xFFFFFFFF;
 inline constexpr Dword kFileAttributeDirectory = 0x10;
+inline constexpr Dword kFileAttributeReparsePoint = 0x400;  // a junction, a symbolic link, a mount point
 inline constexpr Dword kErrorFileNotFound = 2;
 inline constexpr Dword kErrorPathNotFound = 3;
 inline constexpr Dword kErrorAccessDenied = 5;
@@ -314,6 +315,18 @@ public:
                                         std::vector<std::uint8_t>* selfRelativeDescriptor) = 0;
     // GetVolumeInformationW asking only the file system's flags (FILE_PERSISTENT_ACLS...).
     virtual WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) = 0;
+
+    // FindFirstFileExW(folder + "\\*", basic information), FindNextFileW, FindClose: each entry
+    // of a folder but "." and "..", with the attributes the folder lists for it (a link's own,
+    // never its target's). Returns 0, or the error of the call that failed with the entries
+    // untouched.
+    struct FolderEntry {
+        std::wstring name;
+        Dword attributes = 0;
+    };
+    virtual Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) = 0;
+    // GetTickCount64: milliseconds since Windows started.
+    virtual std::uint64_t GetTickCount64() = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

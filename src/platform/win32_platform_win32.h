@@ -92,6 +92,8 @@ public:
                                 std::vector<std::uint8_t>* selfRelativeDescriptor) override;
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
+    Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
+    std::uint64_t GetTickCount64() override;
 };
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7

@@ -9,6 +9,30 @@ constexpr std::wstring_view kAnyFolders = L"**";
 
 bool IsFixedName(std::wstring_view name) { return !name.empty() && name.find(L'*') == std::wstring_view::npos; }
 
+std::wstring AsciiUpper(std::wstring_view text) {
+    std::wstring upper(text);
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+    return upper;
+}
+
+bool SameAscii(std::wstring_view a, std::wstring_view upper) { return AsciiUpper(a) == upper; }
+
+// Whether a pattern on a drive can reach a folder every user may write to: names[1] is fixed.
+bool ReachesUsersFolders(const std::vector<std::wstring_view>& names) {
+    const std::wstring_view first = names[1], second = names[2];
+    if (SameAscii(first, L"PROGRAMDATA") || SameAscii(first, L"$RECYCLE.BIN")) return true;
+    // A folder name after \Windows that can be Temp.
+    if (SameAscii(first, L"WINDOWS")) return names.size() > 3 && NameMatches(AsciiUpper(second), L"TEMP");
+    if (!SameAscii(first, L"USERS")) return false;
+    // One user's own folder, not one every user shares, and no name a pattern spreads over.
+    for (const wchar_t* shared : {L"PUBLIC", L"DEFAULT", L"DEFAULT USER", L"ALL USERS"})
+        if (SameAscii(second, shared)) return true;
+    return names.size() == 3 || !IsFixedName(second);
+}
+
+}  // namespace
+
 // "*" within one name: the classic two-pointer match, which returns to the last "*" only,
 // so it costs at most the pattern's length times the name's.
 bool NameMatches(std::wstring_view pattern, std::wstring_view name) {
@@ -31,8 +55,6 @@ bool NameMatches(std::wstring_view pattern, std::wstring_view name) {
     return p == pattern.size();
 }
 
-}  // namespace
-
 PatternRefusal RefusalOf(std::wstring_view pattern) noexcept {
     if (pattern.size() > kMaxPatternChars) return PatternRefusal::TooLong;
     try {
@@ -43,7 +65,8 @@ PatternRefusal RefusalOf(std::wstring_view pattern) noexcept {
                            IsFixedName(names[1]);
         const bool share = names.size() >= 6 && names[0].empty() && names[1].empty() && IsFixedName(names[2]) &&
                            IsFixedName(names[3]) && IsFixedName(names[4]);
-        return drive || share ? PatternRefusal::None : PatternRefusal::NoFixedFirstFolder;
+        if (!drive && !share) return PatternRefusal::NoFixedFirstFolder;
+        return drive && ReachesUsersFolders(names) ? PatternRefusal::UsersFolder : PatternRefusal::None;
     } catch (...) {
         return PatternRefusal::TooLong;
     }

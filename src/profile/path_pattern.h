@@ -14,9 +14,14 @@ inline constexpr std::size_t kMaxPatternChars = 1023;
 
 // Why a pattern matches nothing. A pattern must start at a drive and one whole folder name
 // without "*" ("C:\Games\..."), or at a share and one such folder ("\\server\share\Games\..."),
-// so that it never reaches a folder any user can write to, such as Downloads.
-enum class PatternRefusal { None, TooLong, NoFixedFirstFolder };
+// so that it never reaches every folder of a drive or a share. On a drive it must not reach
+// the folders Windows gives every user to write: \Users but one user's own profile folder,
+// \ProgramData, \Windows\Temp, \$Recycle.Bin.
+enum class PatternRefusal { None, TooLong, NoFixedFirstFolder, UsersFolder };
 PatternRefusal RefusalOf(std::wstring_view pattern) noexcept;
+
+// Whether one name matches one name of a pattern, "*" any run of characters (none included).
+bool NameMatches(std::wstring_view pattern, std::wstring_view name);
 
 // The names of a path between its backslashes, "\\server" giving two empty names first.
 void SplitPathNames(std::wstring_view path, std::vector<std::wstring_view>& names);

@@ -56,11 +56,19 @@ struct Doctor {
         fake.programFiles[L"S:\\Tool.exe"] = 0;
         fake.finalPaths[L"S:\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
         fake.programFiles[L"C:\\Link\\Tool.exe"] = 0;
-        fake.finalPaths[L"C:\\Link\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
+        // Junctions; folders users add folders to (C:\Drop) or files to (C:\Mods\A, ...\B); F: cannot say what it is.
+        fake.reparsePoints = {L"C:\\Link", L"C:\\Lib\\Link"};
+        fake.directories = {L"C:\\Drop", L"C:\\Lib\\A", L"C:\\Lib\\Link\\x", L"C:\\Mods\\A\\x", L"C:\\Users\\me\\G\\A\\B\\C"};
+        fake.securityDescriptors[L"C:\\Drop"] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileAppendData, "S-1-5-32-545"}}});
+        for (const wchar_t* folder : {L"C:\\Mods\\A", L"C:\\Users\\me\\G\\A\\B"})
+            fake.securityDescriptors[folder] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileWriteData, "S-1-5-32-545"}}});
+        fake.programFiles[L"F:\\Tool.exe"] = 0;
+        fake.volumeFlags[L"F:\\"] = kInvalidFileAttributes;
         fake.programFiles[L"M:\\Tool.exe"] = 0;
         fake.finalPaths[L"M:\\Tool.exe"] = L"\\\\?\\UNC\\server\\share\\Tool.exe";
         fake.programFiles[L"\\\\?\\C:\\Apps\\Tool.exe"] = 0;
         fake.directories.insert(L"C:\\Games");
+        fake.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
         // N: is a network drive, Q: one Windows has no kind for.
         fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
@@ -150,6 +158,8 @@ struct WarningCase {
     std::optional<FakePlatform::Machine> machine = std::nullopt;  // instead of `processors`
     bool touchesNoFile = false;  // no file-system call but the profile's read reaches Windows
     std::vector<std::wstring> programs = {};  // more programs on the machine
+    int wide = 0;                // folders in C:\Wide
+    std::uint64_t tickStep = 0;  // the clock's step a reading
 };
 
 // A shipped example's favourites: what follows its header line.
@@ -165,15 +175,23 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     d.build.Is32Bit = c.checker32;
     d.fake.files[kProfile] = "Header\r\n" + c.favourites;
     for (const std::wstring& program : c.programs) d.fake.programFiles[program] = kScs64BitBinary;
+    for (int i = 0; i < c.wide; ++i) d.fake.directories.insert(L"C:\\Wide\\" + std::to_wstring(i));
+    d.fake.tickStep = c.tickStep;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     const std::vector<std::wstring> warnings = d.out.Warnings();
     ASSERT_EQ(warnings.size(), c.warnings.size()) << d.out.All();
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
     if (c.touchesNoFile) {
-        for (const char* call : {"GetFileAttributesW", "FindFirstFileName", "GetFinalPathNameByHandleW"})
+        for (const char* call : {"FindFirstFileName", "GetFinalPathNameByHandleW", "ListFolder"})
             EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
-        EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW"), 4u);  // the profile, its folders
+        // Only the doctor's own files and the folders above them.
+        for (const std::string& call : d.fake.calls)
+            if (call.rfind("GetFileAttributesW", 0) == 0 || call.rfind("GetNamedSecurityInfoW", 0) == 0) {
+                const std::string path = call.substr(call.find(' ') + 1);
+                EXPECT_TRUE(std::string("C:\\Apps\\Marrowbine\\").rfind(path, 0) == 0 ||
+                            path.rfind("C:\\Apps\\Marrowbine\\", 0) == 0) << call;
+            }
         EXPECT_EQ(d.fake.CallsNamed("CreateFileW"), 1u);
     }
 }
@@ -192,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"reads back, again and counted on every scan: write \"Default\" to leave the processors alone",
                  L"line 3: CPU digits \"all\" hold no digit: the program sets processor 0 alone"}},
     WarningCase{"words_people_write", 4, true, "a\t default\t high \tC:\\Apps\\Tool.exe\r\nb\tDEFAULT\tBelow normal\t"
-                "C:\\Program Files\\Tool.exe\r\nc\t0\tidle\tC:\\Apps\\Big64.exe\r\n", {}},
+                "C:\\Program Files\\Tool.exe\r\nc\t0\tidle\tC:\\Apps\\Big64.EXE\r\n", {}},
     WarningCase{"longer_word", 4, true, "a\t0\tAbovenorm\tC:\\Apps\\Tool.exe\r\n", {L"likely meant: \"Above\""}},
     WarningCase{"unknown_word", 4, true, "a\t0\tTurbo\tC:\\Apps\\Tool.exe\r\n", {L"none of them is close"}},
     WarningCase{"real_needs_rights", 4, true, "a\t0\tRealtime\tC:\\Apps\\Tool.exe\r\n", {L"without it Windows gives High"}},
@@ -228,10 +246,17 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
     WarningCase{"pipes_devices_and_reserved_names", 4, true,
                 "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\nc\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n"
-                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\nd\t0\tLow\tC:\\Apps\\lpt1\r\n",
+                "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\nd\t0\tLow\tC:\\Apps\\lpt1\r\n"
+                "e\t0\tLow\tC:\\Apps\\COM1:\r\nf\t0\tLow\tC:\\Apps\\NUL:\r\ng\t0\tLow\tC:\\Apps\\LPT1:.txt\r\nh\t0\tLow\tC:\\Apps\\CON:.exe\r\n"
+                "i\t0\tLow\tC:\\Apps\\COM\xB9\r\nj\t0\tLow\tC:\\Apps\\lpt\xB3.exe\r\nk\t0\tLow\tC:\\Apps\\PRN\r\n"
+                "l\t0\tLow\t\\\\.\\C:\\Apps\\*.exe\r\n",
                 {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
                  L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}",
-                 L"line 5: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 6:", L"line 7:", L"line 8:"},
+                 L"line 5: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 6:", L"line 7:", L"line 8:",
+                 L"line 9: Path \"C:\\Apps\\COM1:\" ends in a reserved", L"line 10: Path \"C:\\Apps\\NUL:\" ends in a reserved",
+                 L"line 11: Path \"C:\\Apps\\LPT1:.txt\" ends", L"line 12: Path \"C:\\Apps\\CON:.exe\" ends",
+                 L"line 13: Path \"C:\\Apps\\COM\u00B9\" ends", L"line 14: Path \"C:\\Apps\\lpt\u00B3.exe\" ends",
+                 L"line 15: Path \"C:\\Apps\\PRN\" ends", L"line 16: Path \"\\\\.\\C:\\Apps\\*.exe\" names a device"},
                 std::nullopt, true},
     // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
     WarningCase{"invisible_characters", 4, true,
@@ -247,7 +272,23 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"Path \"S:\\Tool.exe\" is not the name Windows gives that file (a subst or mapped drive letter, a "
                  L"junction or a symbolic link is on the way); running programs are known by that name: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"junction", 4, false, "a\t0\tLow\tC:\\Link\\Tool.exe\r\n", {L"write \"C:\\Apps\\Tool.exe\""}},
+    // Adding a folder makes room for a program only where a pattern goes deeper; adding a file only at its end.
+    WarningCase{"reach_of_patterns", 4, false, "e\t0\tLow\tC:\\Drop\\g.exe\r\nf\t0\tLow\tC:\\Drop\\Sub\\g.exe\r\n"
+                "a\t0\tLow\tC:\\Lib\\A*\\g.exe\r\nb\t0\tLow\tC:\\Drop\\**\\*.exe\r\nc\t0\tLow\tC:\\Drop\\*.exe\r\n"
+                "d\t0\tLow\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tLow\tF:\\Tool.exe\r\n",
+                {L"line 2: Path \"C:\\Drop\\g.exe\" names no file",
+                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Low from an elevated "
+                 L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
+                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
+                 L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
+    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 9999},
+    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
+                {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
+                 L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
+                std::nullopt, false, 10000},
+    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 1, 1000},
+    WarningCase{"walk_past_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
+                false, 2, 1000},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
     // How people really write them.
@@ -490,6 +531,9 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
     d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
     d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
+    for (const wchar_t* broken : {L"C:\\Apps\\t\tb.exe", L"C:\\Apps\\c\rr.exe", L"C:\\Apps\\l\nf.exe", L"C:\\Apps\\l\u2028s.exe",
+                                  L"C:\\Apps\\p\u2029s.exe"})
+        d.fake.AddProcess(static_cast<Dword>(110 + d.fake.processes.size()), "").imagePath = broken;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
@@ -498,9 +542,10 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
                                L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
-    ASSERT_EQ(d.out.errors.size(), 1u);
+    ASSERT_EQ(d.out.errors.size(), 6u);
     EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
               std::wstring::npos);
+    EXPECT_NE(d.out.errors[1].find(L"its path holds U+0009"), std::wstring::npos);
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -549,7 +594,24 @@ TEST_P(AccessTest, FindsWhatOrdinaryUsersMayDo) {
 
 INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
     AccessCase{"program_files", ObjectKind::Folder, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
-               Aces{{kAllow, 0, 0x1F01FF, kAdmins}, {kAllow, 0, 0x1200A9, kUsers}, {kAllow, 0, kAll, "S-1-3-0"}}, 0u},
+               Aces{{kAllow, 0, 0x1F01FF, kAdmins}, {kAllow, 0, 0x1200A9, kUsers}, {kAllow, 0, kAll, "S-1-3-0"},
+                    {kAllow, 0, kAll, "S-1-5-18"}}, 0u},
+    AccessCase{"users_may_delete_what_it_holds", ObjectKind::Folder, kAdmins, Aces{{kAllow, 0, kFileDeleteChild, kUsers}},
+               kFileDeleteChild},
+    // A deny counts for the groups every user's token holds however they signed in, and only of the plain kind.
+    AccessCase{"deny_of_authenticated_users_holds", ObjectKind::File, kAdmins,
+               Aces{{kDeny, 0, kFileWriteData, kAuthenticated}, {kAllow, 0, kFileWriteData, kUsers}}, 0u},
+    AccessCase{"deny_of_interactive_leaves_a_task", ObjectKind::File, kAdmins,
+               Aces{{kDeny, 0, kFileWriteData, "S-1-5-4"}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
+    AccessCase{"callback_deny_never_counts", ObjectKind::File, kAdmins,
+               Aces{{10, 0, kFileWriteData, kEveryone}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
+    AccessCase{"object_deny_never_counts", ObjectKind::File, kAdmins,
+               Aces{{6, 0, kFileWriteData, kEveryone, 1}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
+    // An allow whose condition or object type is not evaluated grants.
+    AccessCase{"callback_allow_grants", ObjectKind::File, kAdmins, Aces{{9, 0, kAll, kEveryone}}, RightsThatReplace(ObjectKind::File)},
+    AccessCase{"object_allow_grants", ObjectKind::File, kAdmins, Aces{{5, 0, kFileWriteData, kUsers, 2}}, kFileWriteData},
+    AccessCase{"callback_object_allow_grants", ObjectKind::File, kAdmins, Aces{{11, 0, kDelete, kUsers, 1}}, kDelete},
+    AccessCase{"object_allow_for_administrators", ObjectKind::File, kAdmins, Aces{{5, 0, kAll, kAdmins}}, 0u},
     // C:\ lets users add folders there, and what they make inherits the right to modify.
     AccessCase{"drive_root", ObjectKind::Folder, kAdmins,
                Aces{{kAllow, 0, kFileAppendData, kAuthenticated}, {kAllow, kInheritedOnly, kModify, kAuthenticated}}, 0u},
@@ -580,20 +642,43 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
     d.fake.securityDescriptors[L"C:\\Games"] = SecurityDescriptor(kUser, Aces{{kAllow, 0x10, kModify, kAuthenticated}});
     d.fake.securityDescriptors[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
         SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.securityDescriptors[L"C:\\"] = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    for (const wchar_t* name : {L"MarrowbineJr.exe", L"MarrowbineJrCheck.exe", L"Marrowbine64.exe"}) {
+        d.fake.programFiles[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = 0;  // moved in: the user owns them
+        d.fake.securityDescriptors[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = SecurityDescriptor(kUser, Aces{});
+    }
     d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
-                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\n";
+                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\ne\t0\tLow\tC:\\Link\\Tool.exe\r\n"
+                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n";
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
-             L"line 2: Path \"C:\\Games\\Game.exe\": the folder \"C:\\Games\" (ordinary users can add files, delete it, "
-             L"change its permissions): any user can replace this program; it gets High from an elevated program",
-             L"line 3: Path \"C:\\Games\\Fast.exe\": the folder \"C:\\Games\" (", L"it gets Real from an elevated program, ahead",
-             L"line 4: Path \"E:\\Tool.exe\": the drive E:, which keeps no permissions (FAT or exFAT)",
-             L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file", L"(ordinary users can append to it): any user can rewrite it",
-             L"Warnings: 5."})
+             L"line 2: Path \"C:\\Games\\Game.exe\": any user can replace this program, and it gets High from an "
+             L"elevated program: the folder \"C:\\Games\" lets ordinary users add files, delete it, change its permissions",
+             L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a program "
+             L"that must stay where users can write (a game library), give it a class below High, or accept the risk",
+             L"line 3: Path \"C:\\Games\\Fast.exe\": any user can replace", L"it gets Real from an elevated program, ahead",
+             L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Low from an elevated program: "
+             L"the drive E:, which keeps no permissions (FAT or exFAT)", L"(a game library), accept the risk",
+             L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file \"C:\\Apps\\Marrowbine\\My Favs 1\" lets ordinary "
+             L"users append to it: any user can rewrite it",
+             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets Low from an "
+             L"elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
+             L"line 7: Path pattern \"C:\\Users\\me\\G\\**\\*.exe\": any user can put a program where it matches, and it "
+             L"gets High from an elevated program: the folder \"C:\\Users\\me\\G\\A\\B\" lets ordinary users add files",
+             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put", L"\"C:\\Lib\\Link\" is a junction",
+             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets Low from an elevated program: "
+             L"\"C:\\No\" does not exist, and the folder \"C:\\\" lets ordinary users add folders",
+             L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
+             L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
+             L"Marrowbine64.exe\": the file", L"Warnings: 12."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // Each file and folder is asked once: Game.exe, C:\Games, C:\, Fast.exe, E: by its drive alone,
-    // C:\Apps\Tool.exe, C:\Apps, the profile, the program's folder.
-    EXPECT_EQ(d.fake.CallsNamed("GetNamedSecurityInfoW(5)"), 8u) << d.out.All();
+    // The advice for a favourite below High.
+    const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
+    EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
+    // Nothing below the first folder users can write, or past a junction, is looked at.
+    for (const std::string& call : d.fake.calls)
+        for (const char* past : {"C:\\Games\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+            EXPECT_EQ(call.find(past), std::string::npos) << call;
 }
 
 }  // namespace

@@ -802,13 +802,55 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 }
 
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
-    if (recordCalls) Record("GetFileAttributesW");
-    if (directories.count(path)) return kFileAttributeDirectory;
+    if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
+    if (reparsePoints.count(path)) return kFileAttributeDirectory | kFileAttributeReparsePoint;
+    if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
+        return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+    const std::wstring folder = Folded(path) + L"\\";
     for (const auto& entry : programFiles)  // names are found whatever their letter case
         if (Folded(entry.first) == Folded(path)) return 0x20;
+    const auto holds = [&](const auto& names) {
+        for (const auto& entry : names)
+            if (Folded(entry.first).rfind(folder, 0) == 0) return true;
+        return false;
+    };
+    if (holds(files) || holds(programFiles)) return kFileAttributeDirectory;
+    if (auto below = directories.lower_bound(path + L"\\"); below != directories.end() && below->rfind(path + L"\\", 0) == 0)
+        return kFileAttributeDirectory;
     lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
+}
+
+Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
+    if (recordCalls) Record("ListFolder " + WideToAnsi(folder));
+    const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L"\\";
+    std::map<std::wstring, Dword> found;
+    const auto add = [&](const std::wstring& path, Dword attributes) {
+        const std::size_t end = path.find(L'\\', prefix.size());
+        const bool link = reparsePoints.count(path.substr(0, end)) != 0;
+        found.emplace(path.substr(prefix.size(), end - prefix.size()),
+                      (end == std::wstring::npos ? attributes : kFileAttributeDirectory) | (link ? kFileAttributeReparsePoint : 0));
+    };
+    for (const auto* folders : {&directories, &reparsePoints})
+        for (auto it = folders->lower_bound(prefix); it != folders->end() && it->rfind(prefix, 0) == 0; ++it)
+            add(*it, kFileAttributeDirectory);
+    const auto addAll = [&](const auto& names) {
+        for (const auto& entry : names)
+            if (entry.first.rfind(prefix, 0) == 0) add(entry.first, 0x20);
+    };
+    addAll(files);
+    addAll(programFiles);
+    if (found.empty() && GetFileAttributesW(folder) == kInvalidFileAttributes) return kErrorPathNotFound;
+    entries->clear();
+    for (const auto& [name, attributes] : found) entries->push_back(FolderEntry{name, attributes});
+    return 0;
+}
+
+std::uint64_t FakePlatform::GetTickCount64() {
+    const std::uint64_t now = tickCount;
+    tickCount += tickStep;
+    return now;
 }
 
 WinBool FakePlatform::GetBinaryTypeW(const std::wstring& applicationName, Dword* binaryType) {
@@ -886,6 +928,10 @@ std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::o
         const std::size_t at = sd.size();
         sd.insert(sd.end(), {ace.type, ace.flags, 0, 0});
         put(ace.mask, 4);
+        if (ace.type == 5 || ace.type == 6 || ace.type == 11 || ace.type == 12) {
+            put(ace.guids == 2 ? 3 : ace.guids, 4);  // ACE_OBJECT_TYPE_PRESENT, ACE_INHERITED_OBJECT_TYPE_PRESENT
+            sd.insert(sd.end(), 16 * ace.guids, 0xA5);
+        }
         putSid(ace.sid);
         patch(at + 2, sd.size() - at, 2);
     }
@@ -896,18 +942,20 @@ std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::o
 
 Dword FakePlatform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
                                           std::vector<std::uint8_t>* selfRelativeDescriptor) {
-    if (recordCalls) Record("GetNamedSecurityInfoW(" + std::to_string(securityInformation) + ")");
+    if (recordCalls) Record("GetNamedSecurityInfoW(" + std::to_string(securityInformation) + ") " + WideToAnsi(objectName));
     if (Fails("GetNamedSecurityInfoW")) return kErrorAccessDenied;
     // Absent: as Program Files, administrators change it, users read and run.
     const auto it = securityDescriptors.find(objectName);
     *selfRelativeDescriptor = it != securityDescriptors.end() ? it->second : SecurityDescriptor("S-1-5-32-544",
         std::vector<FakeAce>{{0, 0, 0x1F01FF, "S-1-5-32-544"}, {0, 0, 0x1200A9, "S-1-5-32-545"}});
+    if (!(securityInformation & kOwnerSecurityInformation)) std::fill_n(selfRelativeDescriptor->begin() + 4, 4, 0);  // no owner
     return 0;
 }
 
 WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) {
     if (recordCalls) Record("GetVolumeInformationW");
     const auto it = volumeFlags.find(rootPathName);
+    if (it != volumeFlags.end() && it->second == kInvalidFileAttributes) return 0;
     *fileSystemFlags = it != volumeFlags.end() ? it->second : 0x3E706FF;  // NTFS
     return 1;
 }

@@ -37,7 +37,8 @@ struct FakeProcess {
 };
 
 // An access-control entry: ACCESS_ALLOWED (0) or ACCESS_DENIED (1), its flags, rights and SID ("S-1-5-32-544").
-struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string sid; };
+// Object entries (types 5, 6, 11, 12) carry `guids` GUIDs (0 to 2) before the SID.
+struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string sid; Dword guids = 0; };
 // A self-relative security descriptor: an owner and a DACL of these entries (none: a NULL DACL).
 std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
 
@@ -113,8 +114,13 @@ public:
     Dword sessionId = 1;
     bool privateNamespaceCallsMissing = false;  // Windows or Wine without them
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
+    // Folders: these, every folder above a file, program or folder named here, and a drive's root.
     std::set<std::wstring> directories;
-    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS).
+    std::set<std::wstring> reparsePoints;  // folders that are junctions or links, spelled exactly
+    // The clock: GetTickCount64 answers tickCount, then moves it on by tickStep.
+    std::uint64_t tickCount = 0, tickStep = 0;
+    // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS;
+    // kInvalidFileAttributes: the call fails).
     std::map<std::wstring, std::vector<std::uint8_t>> securityDescriptors;
     std::map<std::wstring, Dword> volumeFlags;
     // Programs on disk, spelled as the file system spells them; found whatever the case asked.
@@ -217,6 +223,8 @@ public:
     Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
                                 std::vector<std::uint8_t>* selfRelativeDescriptor) override;
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
+    Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
+    std::uint64_t GetTickCount64() override;
 
 private:
     struct HandleInfo {

@@ -26,6 +26,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PatternTest, ::testing::Values(
     PatternCase{L"C:\\G\\**\\bin\\**\\g.exe", L"C:\\G\\bin\\bin\\g.exe", true},
     PatternCase{L"C:\\G\\**\\bin\\**\\g.exe", L"C:\\G\\x\\y\\g.exe", false},
     PatternCase{L"C:\\G\\a**b.exe", L"C:\\G\\aXb.exe", true},  // "**" inside a name is "*"
+    PatternCase{L"C:\\G\\bin*\\g.exe", L"C:\\G\\bin\\g.exe", true},
     PatternCase{L"\\\\S\\T\\F\\*.exe", L"C:\\S\\T\\F\\a.exe", false}));
 
 // Many "**" and "*" against a path of many names: no backtracking blow-up.
@@ -35,12 +36,22 @@ TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTa
     for (int i = 0; i < 300; ++i) path += L"\\" + std::wstring(20, L'a');
     EXPECT_FALSE(PathPattern(pattern + L"\\b.exe").Matches(path + L"\\c.exe"));
 
-    for (const wchar_t* taken : {L"C:\\Games\\*.exe", L"c:\\Games\\**\\*.exe", L"\\\\server\\share\\Games\\*.exe"})
+    for (const wchar_t* taken : {L"C:\\Games\\*.exe", L"c:\\Games\\**\\*.exe", L"\\\\server\\share\\Games\\*.exe",
+                                 L"C:\\Users\\me\\AppData\\**\\game.exe", L"C:\\Windows\\*.exe", L"C:\\WINDOWS\\Sys*\\*.exe",
+                                 L"\\\\server\\share\\ProgramData\\*.exe"})
         EXPECT_EQ(RefusalOf(taken), PatternRefusal::None) << taken;
     for (const wchar_t* refused : {L"**\\obs64.exe", L"C:\\*\\game.exe", L"C:\\G*s\\g.exe", L"C:\\*.exe", L"*.exe",
-                                   L"1:\\Games\\*.exe", L"\\\\server\\*\\Games\\*.exe", L"\\\\server\\share\\*.exe"})
+                                   L"1:\\Games\\*.exe", L"\\\\server\\*\\Games\\*.exe", L"\\\\server\\share\\*.exe",
+                                   L"\\\\server\\share\\*\\x.exe"})
         EXPECT_EQ(RefusalOf(refused), PatternRefusal::NoFixedFirstFolder) << refused;
+    // Folders Windows lets every user write, on any drive, in any letter case.
+    for (const wchar_t* refused : {L"C:\\Users\\Public\\**", L"C:\\ProgramData\\**\\*.exe", L"c:\\users\\*\\AppData\\**\\g.exe",
+                                   L"C:\\Users\\**", L"C:\\Users\\*.exe", L"D:\\Users\\Default User\\*.exe",
+                                   L"C:\\Users\\all users\\*.exe", L"C:\\Users\\DEFAULT\\*.exe", L"C:\\Windows\\Temp\\**",
+                                   L"C:\\Windows\\T*\\x.exe", L"E:\\$Recycle.Bin\\**\\*.exe"})
+        EXPECT_EQ(RefusalOf(refused), PatternRefusal::UsersFolder) << refused;
     EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1015, L'*')), PatternRefusal::TooLong);
+    EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1014, L'*')), PatternRefusal::None);
 }
 
 }  // namespace
