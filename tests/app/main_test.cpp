@@ -42,8 +42,8 @@ struct Startup : ::testing::Test {
 TEST_F(Startup, ASecondInstanceEndsAtOnceTouchingNothing) {
     fake.namedObjects[kLocalObject] = 1;
     fake.commandLine = L"/My Favs 2 /exit";
-    Main(m, host, instance);
-    for (const char* untouched : {"AdjustTokenPrivileges", "SetPriorityClass", "CommandLineArgs", "CreateFileW",
+    EXPECT_EQ(Main(m, host, instance), kExitGaveWay);
+    for (const char* untouched : {"AdjustTokenPrivileges", "SetPriorityClass", "CreateFileW",
                                   "EnumProcesses", "GetSystemInfo"})
         EXPECT_EQ(fake.CallsNamed(untouched), 0u) << untouched;
     EXPECT_TRUE(host.events.empty());
@@ -139,7 +139,7 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
                                                 "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
                                                 "CreateFileW", "Yield", "EnumProcesses", "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
-    EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 2u);
+    EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 1u);
     EXPECT_EQ(fake.Find(4000)->priority, 0x8000u);
     EXPECT_EQ(fake.Find(500)->priority, 0x80u);
     EXPECT_EQ(fake.Find(500)->affinity, 0x2u);
@@ -179,6 +179,45 @@ TEST_F(Startup, AFailedOwnPriorityIsCounted) {
     Main(m, host, instance);
     EXPECT_EQ(m.PriorityErrors.Value(), 1);
 }
+
+struct StatusCase {
+    const char* name;
+    const wchar_t* args;
+    bool copyRuns;
+    Dword refusingPid;  // a process whose class cannot be set
+    const char* favorite;
+    int status;
+};
+
+class ExitStatusTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(ExitStatusTest, TellsAScriptWhatTheRunDid) {
+    const StatusCase& c = GetParam();
+    FakePlatform fake;
+    fake.AddProcess(0, "");
+    fake.AddProcess(4, "");
+    fake.AddProcess(4000, "C:\\Apps\\Marrowbine\\MarrowbineJr.exe");
+    fake.AddProcess(500, "C:\\Apps\\t.exe");
+    fake.files[L"C:\\Apps\\Marrowbine\\My Favs 2"] = std::string("h\r\n") + c.favorite + "\tC:\\Apps\\t.exe\r\n";
+    fake.commandLine = c.args;
+    if (c.copyRuns) fake.namedObjects[kLocalObject] = 1;
+    if (c.refusingPid) fake.Find(c.refusingPid)->setPriorityFails = true;
+    Module1 m{fake};
+    Host host{fake};
+    SingleInstance instance{fake};
+    EXPECT_EQ(Main(m, host, instance), c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ExitStatusTest, ::testing::Values(
+    StatusCase{"applied", L"/My Favs 2 /exit", false, 0, "x\t1\tHigh", kExitApplied},
+    StatusCase{"own_raise_refused_is_not_the_pass", L"/My Favs 2 /exit", false, 4000, "x\t1\tHigh", kExitApplied},
+    StatusCase{"profile_not_loaded", L"/My Favs 9 /exit", false, 0, "x\t1\tHigh", kExitProfileNotLoaded},
+    StatusCase{"class_refused", L"/My Favs 2 /exit", false, 500, "x\t1\tHigh", kExitSetFailed},
+    StatusCase{"processors_refused", L"/My Favs 2 /exit", false, 0, "x\t7\tDefault", kExitSetFailed},
+    StatusCase{"gave_way", L"/My Favs 2 /exit", true, 0, "x\t1\tHigh", kExitGaveWay},
+    StatusCase{"resident_gives_way_as_ever", L"/My Favs 2", true, 0, "x\t1\tHigh", kExitApplied},
+    StatusCase{"resident", L"", false, 0, "x\t1\tHigh", kExitApplied}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mjr

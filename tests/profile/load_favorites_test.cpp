@@ -86,15 +86,19 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"too_few_fields", "h\r\nx\t01\tHigh\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"good_lines_before_a_bad_one_are_dropped", "h\r\nx\t01\tHigh\tC:\\a.exe\r\nbad\r\n",
                 LoadFailure::TooFewFields, 23},
-    FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n", LoadFailure::TooFewFields, 23},
+    FailureCase{"header_then_blank_lines_and_notes", "h\r\n\r\n# x\r\n", LoadFailure::HeaderOnly, 10},
+    FailureCase{"note_after_a_comma_is_no_line_of_its_own", "h\r\nx\t01\tHigh\tC:\\a.exe,# b\r\n",
+                LoadFailure::TooFewFields, 22},
+    FailureCase{"note_after_a_quoted_record_is_dropped_with_its_line_rest", "h\r\n\"x\t0\tLow\tC:\\a.exe\" # b\r\nbad\r\n",
+                LoadFailure::TooFewFields, 27},
     FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n", LoadFailure::TooFewFields, 18},
     FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
     FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
     FailureCase{"utf8_comma_in_path", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", LoadFailure::TooFewFields, 19},
     FailureCase{"utf16_too_few_fields", Utf16(u"h\r\nx\t01\tHigh\r\n"), LoadFailure::TooFewFields, 3},
-    FailureCase{"utf16_big_endian_ends_with_an_empty_line", Utf16(u"h\r\nx\t0\tLow\tC:\\\u00E9.exe\r\n\r\n", true),
-                LoadFailure::TooFewFields, 21},
+    FailureCase{"utf16_big_endian_short_line_after_a_note", Utf16(u"h\r\n; \u00E9\r\nx\t0\tLow\r\n", true),
+                LoadFailure::TooFewFields, 8},
     FailureCase{"utf16_mark_alone", "\xFF\xFE", LoadFailure::EmptyFile, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -117,6 +121,56 @@ TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
     EXPECT_EQ(r[2].Path, L"");
     EXPECT_EQ(r[3].Path, L"C:\\a,b\\t.exe");
     EXPECT_EQ(l.label.text, L"Profile:My Favs 2  Enforce:Disabled");
+}
+
+struct PassOverCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::wstring> paths;  // of the favourites, in order
+    std::size_t passedOver;
+};
+
+class PassOverTest : public ::testing::TestWithParam<PassOverCase> {};
+
+TEST_P(PassOverTest, BlankLinesAndNotesAfterTheHeaderArePassedOver) {
+    Loader l;
+    l.Profile(GetParam().bytes);
+    l.Load();
+    std::vector<std::wstring> paths;
+    for (const FavoriteRecord& r : l.favorites.Records()) paths.push_back(r.Path);
+    EXPECT_EQ(paths, GetParam().paths);
+    LoadTrace trace;
+    FavoritesTable traced;
+    EXPECT_EQ(ReadFavoritesTraced(l.fake, GetParam().bytes, traced, trace), !paths.empty());
+    EXPECT_EQ(trace.PassedOverLines, GetParam().passedOver);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PassOverTest, ::testing::Values(
+    PassOverCase{"blank_note_semicolon_blanks_and_a_final_empty_line",
+                 "h\r\n\r\n# a, \"b\"\r\nx\t0\tLow\tC:\\a.exe\r\n  ;c\r\n \t \r\n\t# d\te\ny\t1\tLow\tC:\\b.exe\r\n\r\n",
+                 {L"C:\\a.exe", L"C:\\b.exe"}, 6},
+    PassOverCase{"last_line_without_a_line_end", "h\r\nx\t0\tLow\tC:\\a.exe\r\n# end", {L"C:\\a.exe"}, 1},
+    PassOverCase{"blank_first_line_is_the_header", "\r\nx\t0\tLow\tC:\\a.exe\r\n", {L"C:\\a.exe"}, 0},
+    PassOverCase{"note_first_line_is_the_header", "# mine\rx\t0\tLow\tC:\\a.exe", {L"C:\\a.exe"}, 0},
+    PassOverCase{"a_note_of_four_fields_is_a_favourite", "h\r\n# x\t0\tLow\tC:\\a.exe\r\n", {L"C:\\a.exe"}, 0},
+    PassOverCase{"note_line_inside_a_quoted_record_stays", "h\r\n\"x\t0\tLow\tC:\\a\r\n# b.exe\"\r\n",
+                 {L"C:\\a\r\n# b.exe"}, 0},
+    PassOverCase{"utf8_note_with_a_letter_beyond_ascii", "h\r\n# Caf\xC3\xA9\r\nx\t0\tLow\tC:\\a.exe", {L"C:\\a.exe"}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Two mistakes take one round: a traced reading names each, up to a limit.
+TEST(LoadFavorites, TraceNamesEveryFailingRecord) {
+    Loader l;
+    std::string bytes = "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\n# n\r\nx\t1\r\n";
+    LoadTrace trace;
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
+    EXPECT_EQ(trace.FailingRecordStarts, (std::vector<std::size_t>{3, 31}));
+    EXPECT_EQ(trace.FailingRecordStart, 3u);
+    EXPECT_EQ(trace.FailingRecordNext, 8u);
+    for (int i = 0; i < 60; ++i) bytes += "bad\r\n";
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
+    EXPECT_EQ(trace.FailingRecords, 62u);
+    EXPECT_EQ(trace.FailingRecordStarts.size(), kMaxNamedFailures);
 }
 
 struct EncodingCase {
