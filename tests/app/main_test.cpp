@@ -47,6 +47,8 @@ TEST_F(Startup, ASecondInstanceEndsAtOnceTouchingNothing) {
                                   "EnumProcesses", "GetSystemInfo"})
         EXPECT_EQ(fake.CallsNamed(untouched), 0u) << untouched;
     EXPECT_TRUE(host.events.empty());
+    fake.commandLine = L"/My Favs 2";  // a resident start that gives way ends as ever
+    EXPECT_EQ(Main(m, host, instance), kExitApplied);
 }
 
 // Who may stop a start: what the earlier copies and other processes hold, whether this
@@ -166,58 +168,25 @@ TEST_F(Startup, ResidentModeLoadsTheWindowAndNotTheProfile) {
 
 TEST_F(Startup, OneShotWithAFailedLoadStillMakesItsPassAndChangesNothing) {
     fake.commandLine = L"/My Favs 9/exit";
-    Main(m, host, instance);
+    EXPECT_EQ(Main(m, host, instance), kExitProfileNotLoaded);
     EXPECT_EQ(fake.CallsNamed("EnumProcesses(16)"), 1u);
     EXPECT_EQ(fake.Find(500)->priority, 0x20u);
     EXPECT_EQ(m.Favorites.Count(), 0);
     EXPECT_EQ(host.events.size(), 2u);
 }
 
-TEST_F(Startup, AFailedOwnPriorityIsCounted) {
-    fake.commandLine = L"exit";
+TEST_F(Startup, AFailedOwnPriorityIsCountedButIsNotThePass) {
+    fake.commandLine = L"/My Favs 2 /exit";
     fake.Find(4000)->setPriorityFails = true;
-    Main(m, host, instance);
+    EXPECT_EQ(Main(m, host, instance), kExitApplied);
     EXPECT_EQ(m.PriorityErrors.Value(), 1);
 }
 
-struct StatusCase {
-    const char* name;
-    const wchar_t* args;
-    bool copyRuns;
-    Dword refusingPid;  // a process whose class cannot be set
-    const char* favorite;
-    int status;
-};
-
-class ExitStatusTest : public ::testing::TestWithParam<StatusCase> {};
-
-TEST_P(ExitStatusTest, TellsAScriptWhatTheRunDid) {
-    const StatusCase& c = GetParam();
-    FakePlatform fake;
-    fake.AddProcess(0, "");
-    fake.AddProcess(4, "");
-    fake.AddProcess(4000, "C:\\Apps\\Marrowbine\\MarrowbineJr.exe");
-    fake.AddProcess(500, "C:\\Apps\\t.exe");
-    fake.files[L"C:\\Apps\\Marrowbine\\My Favs 2"] = std::string("h\r\n") + c.favorite + "\tC:\\Apps\\t.exe\r\n";
-    fake.commandLine = c.args;
-    if (c.copyRuns) fake.namedObjects[kLocalObject] = 1;
-    if (c.refusingPid) fake.Find(c.refusingPid)->setPriorityFails = true;
-    Module1 m{fake};
-    Host host{fake};
-    SingleInstance instance{fake};
-    EXPECT_EQ(Main(m, host, instance), c.status);
+TEST_F(Startup, ARefusedSetOfThePassEndsWithTwo) {
+    fake.commandLine = L"/My Favs 2 /exit";
+    fake.Find(500)->setPriorityFails = true;
+    EXPECT_EQ(Main(m, host, instance), kExitSetFailed);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, ExitStatusTest, ::testing::Values(
-    StatusCase{"applied", L"/My Favs 2 /exit", false, 0, "x\t1\tHigh", kExitApplied},
-    StatusCase{"own_raise_refused_is_not_the_pass", L"/My Favs 2 /exit", false, 4000, "x\t1\tHigh", kExitApplied},
-    StatusCase{"profile_not_loaded", L"/My Favs 9 /exit", false, 0, "x\t1\tHigh", kExitProfileNotLoaded},
-    StatusCase{"class_refused", L"/My Favs 2 /exit", false, 500, "x\t1\tHigh", kExitSetFailed},
-    StatusCase{"processors_refused", L"/My Favs 2 /exit", false, 0, "x\t7\tDefault", kExitSetFailed},
-    StatusCase{"gave_way", L"/My Favs 2 /exit", true, 0, "x\t1\tHigh", kExitGaveWay},
-    StatusCase{"resident_gives_way_as_ever", L"/My Favs 2", true, 0, "x\t1\tHigh", kExitApplied},
-    StatusCase{"resident", L"", false, 0, "x\t1\tHigh", kExitApplied}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mjr

@@ -1,6 +1,5 @@
 #include "fuzz_targets.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -87,14 +86,6 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
         Require(++records <= bytes.size());
     }
     Require(!reader.ReadRecord().has_value());
-    // Passing over lines moves forward too.
-    mjr::DelimitedFieldReader lines(bytes);
-    while (!lines.AtEnd()) {
-        const std::size_t at = lines.Offset();
-        if (lines.LineAhead()) lines.SkipLine();
-        else lines.ReadRecord();
-        Require(lines.Offset() > at);
-    }
 
     mjr::testing::FakePlatform fake;
     fake.recordCalls = false;
@@ -121,7 +112,6 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
     mjr::ReadFavoritesTraced(fake, SavedAsUtf16(wide), again, trace);
     Require(trace.Encoding == mjr::ProfileEncoding::Utf16LittleEndian);
     Require(SameTable(favorites, again));
-    Require(trace.FailingRecordStarts.size() == std::min(trace.FailingRecords, mjr::kMaxNamedFailures));
 
     // The doctor meets the same bytes: its verdict is the loader's, it reads processes only
     // and closes every handle. The first favourite's program runs, and one nobody can open.

@@ -123,56 +123,6 @@ TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
     EXPECT_EQ(l.label.text, L"Profile:My Favs 2  Enforce:Disabled");
 }
 
-struct PassOverCase {
-    const char* name;
-    std::string bytes;
-    std::vector<std::wstring> paths;  // of the favourites, in order
-    std::size_t passedOver;
-};
-
-class PassOverTest : public ::testing::TestWithParam<PassOverCase> {};
-
-TEST_P(PassOverTest, BlankLinesAndNotesAfterTheHeaderArePassedOver) {
-    Loader l;
-    l.Profile(GetParam().bytes);
-    l.Load();
-    std::vector<std::wstring> paths;
-    for (const FavoriteRecord& r : l.favorites.Records()) paths.push_back(r.Path);
-    EXPECT_EQ(paths, GetParam().paths);
-    LoadTrace trace;
-    FavoritesTable traced;
-    EXPECT_EQ(ReadFavoritesTraced(l.fake, GetParam().bytes, traced, trace), !paths.empty());
-    EXPECT_EQ(trace.PassedOverLines, GetParam().passedOver);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, PassOverTest, ::testing::Values(
-    PassOverCase{"blank_note_semicolon_blanks_and_a_final_empty_line",
-                 "h\r\n\r\n# a, \"b\"\r\nx\t0\tLow\tC:\\a.exe\r\n  ;c\r\n \t \r\n\t# d\te\ny\t1\tLow\tC:\\b.exe\r\n\r\n",
-                 {L"C:\\a.exe", L"C:\\b.exe"}, 6},
-    PassOverCase{"last_line_without_a_line_end", "h\r\nx\t0\tLow\tC:\\a.exe\r\n# end", {L"C:\\a.exe"}, 1},
-    PassOverCase{"blank_first_line_is_the_header", "\r\nx\t0\tLow\tC:\\a.exe\r\n", {L"C:\\a.exe"}, 0},
-    PassOverCase{"note_first_line_is_the_header", "# mine\rx\t0\tLow\tC:\\a.exe", {L"C:\\a.exe"}, 0},
-    PassOverCase{"a_note_of_four_fields_is_a_favourite", "h\r\n# x\t0\tLow\tC:\\a.exe\r\n", {L"C:\\a.exe"}, 0},
-    PassOverCase{"note_line_inside_a_quoted_record_stays", "h\r\n\"x\t0\tLow\tC:\\a\r\n# b.exe\"\r\n",
-                 {L"C:\\a\r\n# b.exe"}, 0},
-    PassOverCase{"utf8_note_with_a_letter_beyond_ascii", "h\r\n# Caf\xC3\xA9\r\nx\t0\tLow\tC:\\a.exe", {L"C:\\a.exe"}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Two mistakes take one round: a traced reading names each, up to a limit.
-TEST(LoadFavorites, TraceNamesEveryFailingRecord) {
-    Loader l;
-    std::string bytes = "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\n# n\r\nx\t1\r\n";
-    LoadTrace trace;
-    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
-    EXPECT_EQ(trace.FailingRecordStarts, (std::vector<std::size_t>{3, 31}));
-    EXPECT_EQ(trace.FailingRecordStart, 3u);
-    EXPECT_EQ(trace.FailingRecordNext, 8u);
-    for (int i = 0; i < 60; ++i) bytes += "bad\r\n";
-    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
-    EXPECT_EQ(trace.FailingRecords, 62u);
-    EXPECT_EQ(trace.FailingRecordStarts.size(), kMaxNamedFailures);
-}
-
 struct EncodingCase {
     const char* name;
     std::string bytes;
@@ -197,6 +147,14 @@ TEST_P(EncodingTest, ReadsTheTextTheEditorSaved) {
 
 // The fake's ANSI code page is Latin-1.
 INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
+    // After the header, blank lines and notes are passed over, never inside a quoted record.
+    EncodingCase{"blank_lines_and_notes", "h\r\n\r\n# a, \"b\"\r\n  ;c\r\n \t \r\n\t# d\te\nx\t0\tNormal\tC:\\a.exe\r\n\r\n",
+                 ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"blank_header", "\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_header", "# mine\rx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_of_four_fields", "h\r\n# x\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_inside_quotes", "h\r\n\"x\t0\tNormal\tC:\\a\r\n# b\"", ProfileEncoding::Ansi, L"C:\\a\r\n# b"},
+    EncodingCase{"utf8_note", "h\r\n# \xC3\xA9\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Utf8, L"C:\\a.exe"},
     EncodingCase{"ansi", "h\r\nx\t0\tNormal\tC:\\Caf\xE9 \xDC" "ber\\t.exe\r\n", ProfileEncoding::Ansi,
                  L"C:\\Caf\u00E9 \u00DCber\\t.exe"},
     EncodingCase{"utf8_without_mark", "h\r\nx\t0\tNormal\tC:\\Caf\xC3\xA9 \xC3\x9C" "ber\\t.exe\r\n",
