@@ -86,8 +86,7 @@ std::vector<std::wstring> CommandLineReading(std::wstring_view argumentText) {
         if (!piece.profileName.empty() && i != lastNaming)
             lines.push_back(shown + L" does nothing: a later piece names the profile");
         else if (const std::wstring_view text = piece.text;
-                 piece.setsEnforce && text.size() > 7 && Lower(text.substr(0, 7)) == L"enforce" && text[7] >= L'0' &&
-                 text[7] <= L'9')
+                 piece.setsEnforce && Lower(text.substr(0, 7)) == L"enforce" && text.find_first_of(L"0123456789") == 7)
             lines.push_back(shown + L" reads its number from the piece's ninth character, so it sets " +
                             std::to_wstring(std::max(piece.enforceWritten, kMinEnforceSeconds)) + L" s; for " +
                             std::wstring(text.substr(7)) + L" seconds write /enforce:" + std::wstring(text.substr(7)));

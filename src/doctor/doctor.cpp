@@ -133,13 +133,10 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
 template <typename CharT>
 constexpr CharT kBlanks[] = {CharT(' '), CharT('\t'), CharT(0)};
 
-bool IsDigits(std::wstring_view text) {
-    return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring_view::npos;
-}
-
-// A CPU text that reads as the program reads it: "Default", digits, a list, "~" and a list.
+// A word of a line (never empty) that reads as the program reads a CPU text: "Default",
+// digits, a list, "~" and a list.
 bool IsAcceptedCpuText(std::wstring_view text) {
-    if (LeavesProcessors(text) || IsDigits(text)) return true;
+    if (LeavesProcessors(text) || text.find_first_not_of(L"0123456789") == std::wstring_view::npos) return true;
     if (IsCpuSetText(text)) return ParseCpuList(CpuSetListText(text), kHighestCpuSetProcessor).Ok();
     return IsCpuList(text) && ParseCpuList(text).Ok();
 }
@@ -150,20 +147,21 @@ std::wstring AtLine(const LineIndex& lines, std::size_t offset) { return L"line 
 // tabs belong: a full path, a priority word before it, a CPU text before that. The line
 // with tabs, or nothing.
 std::optional<std::wstring> SpacesForTabs(std::wstring_view line) {
+    // The path starts after a blank, with a drive ("C:\\") or a share ("\\\\").
     const auto pathAt = [&](std::size_t at) {
         const std::wstring_view rest = line.substr(at);
-        const bool drive = rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\' &&
-                           ((rest[0] >= L'A' && rest[0] <= L'Z') || (rest[0] >= L'a' && rest[0] <= L'z'));
-        return drive || rest.substr(0, 2) == L"\\\\";
+        return rest.find(L":\\") == 1 || rest.starts_with(L"\\\\");
     };
-    std::size_t path = 1;
-    while (path < line.size() && !(line[path - 1] == L' ' && pathAt(path))) ++path;
-    if (path >= line.size()) return std::nullopt;
+    std::size_t blank = line.find(L' ');
+    while (blank != std::wstring_view::npos && !pathAt(blank + 1)) blank = line.find(L' ', blank + 1);
+    if (blank == std::wstring_view::npos) return std::nullopt;
+    const std::size_t path = blank + 1;
     std::vector<std::wstring> words;
     for (const std::wstring& word : SplitAll(line.substr(0, path), L' '))
         if (!word.empty()) words.push_back(word);
     // "Below normal" is one priority of two words.
-    for (std::size_t priorityWords = 1; priorityWords <= 2 && priorityWords < words.size(); ++priorityWords) {
+    for (const std::size_t priorityWords : {1, 2}) {
+        if (words.size() <= priorityWords) break;
         const std::size_t cpu = words.size() - priorityWords - 1;
         std::wstring priority = words[cpu + 1];
         if (priorityWords == 2) priority += L' ' + words[cpu + 2];
@@ -263,8 +261,9 @@ Reading Explain(std::basic_string_view<CharT> text, bool loaded, const LoadTrace
     reading.headerLooksLikeFavorite = HeaderLooksLikeFavorite(text);
     for (std::size_t start : trace.FavoriteStarts) {
         reading.favoriteLines.push_back(lines.LineOf(start));
-        const bool lineStart = start == 0 || text[start - 1] == CharT('\r') || text[start - 1] == CharT('\n');
-        const std::size_t first = text.find_first_not_of(std::basic_string_view<CharT>(kBlanks<CharT>, 2), start);
+        // A favourite never starts the text: the header comes first.
+        const bool lineStart = text[start - 1] == CharT('\r') || text[start - 1] == CharT('\n');
+        const std::size_t first = text.find_first_not_of(kBlanks<CharT>, start);
         if (lineStart && first != text.npos && (text[first] == CharT('#') || text[first] == CharT(';')))
             reading.noteLikeFavorites.push_back(
                 AtLine(lines, start) + L" begins with \"" + static_cast<wchar_t>(text[first]) +

@@ -54,8 +54,8 @@ std::optional<std::basic_string<CharT>> BasicDelimitedFieldReader<CharT>::ReadRe
 
 template <typename CharT>
 std::optional<std::basic_string_view<CharT>> BasicDelimitedFieldReader<CharT>::LineAhead() const noexcept {
-    if (AtEnd()) return std::nullopt;
-    if (pos_ > 0 && text_[pos_ - 1] != CharT('\r') && text_[pos_ - 1] != CharT('\n')) return std::nullopt;
+    const bool lineStart = pos_ == 0 || text_[pos_ - 1] == CharT('\r') || text_[pos_ - 1] == CharT('\n');
+    if (AtEnd() || !lineStart) return std::nullopt;
     return text_.substr(pos_, LineEnd(text_, pos_) - pos_);
 }
 

@@ -129,8 +129,10 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 1,
                 L"(blanks do not separate fields); it reads as a favourite written with blanks where tabs belong: "
                 L"My game<TAB>01<TAB>Below normal<TAB>C:\\Program Files\\Game\\game.exe."},
-    VerdictCase{"spaces_for_tabs_list_and_share", "h\r\nx 0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
-                L"as a favourite written with blanks where tabs belong: x<TAB>0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
+    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
+                L"with blanks where tabs belong: x<TAB>~0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
+    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 1, L"belong: x<TAB>8-15<TAB>Low<TAB>d:\\a.exe ."},
+    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
                 L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
