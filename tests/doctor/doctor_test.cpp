@@ -132,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
                 L"with blanks where tabs belong: x<TAB>~0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
     VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 1, L"belong: x<TAB>8-15<TAB>Low<TAB>d:\\a.exe ."},
+    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
     VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
@@ -182,7 +183,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
-    WarningCase{"notes_that_are_favourites", 4, true, "# a\t0\tLow\tC:\\Apps\\Tool.exe\r\n  ;b\t0\tLow\tC:\\Program Files\\Tool.exe\r\n",
+    WarningCase{"notes_that_are_favourites", 4, true, "# a\t0\tLow\tC:\\Apps\\Tool.exe\r  ;b\t0\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"line 2 begins with \"#\" as a note does, but holds three tabs: it is a favourite and still applies",
                  L"line 3 begins with \";\""}},
     WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n", {}},

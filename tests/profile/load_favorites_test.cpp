@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     EncodingCase{"blank_lines_and_notes", "h\r\n\r\n# a, \"b\"\r\n  ;c\r\n \t \r\n\t# d\te\nx\t0\tNormal\tC:\\a.exe\r\n\r\n",
                  ProfileEncoding::Ansi, L"C:\\a.exe"},
     EncodingCase{"blank_header", "\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
-    EncodingCase{"note_header", "# mine\rx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_header", "# mine\r# n\rx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
     EncodingCase{"note_of_four_fields", "h\r\n# x\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
     EncodingCase{"note_inside_quotes", "h\r\n\"x\t0\tNormal\tC:\\a\r\n# b\"", ProfileEncoding::Ansi, L"C:\\a\r\n# b"},
     EncodingCase{"utf8_note", "h\r\n# \xC3\xA9\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Utf8, L"C:\\a.exe"},
