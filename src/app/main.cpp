@@ -10,9 +10,24 @@
 
 namespace mjr {
 
-void Main(Module1& m, AppHost& host, SingleInstance& instance) {
+namespace {
+
+bool AsksOnePass(Platform& platform, RunSettings& settings) {
+    const std::wstring arguments = platform.CommandLineArgs();
+    return !TrimSpaces(arguments).empty() && ParseCommandLine(arguments, settings);
+}
+
+std::int64_t FailedSets(const Module1& m) { return m.AffinityErrors.Value() + m.PriorityErrors.Value(); }
+
+}  // namespace
+
+int Main(Module1& m, AppHost& host, SingleInstance& instance) {
     Platform& platform = m.platform;
-    if (instance.AnotherInstanceRuns()) return;
+    if (instance.AnotherInstanceRuns()) {
+        // Only read, so a script learns that its pass was not made.
+        RunSettings unused;
+        return AsksOnePass(platform, unused) ? kExitGaveWay : kExitApplied;
+    }
 
     SetDebugPrivilege(platform, true);
     m.Cpu.CpuBits = BuildCpuBits();
@@ -21,18 +36,18 @@ void Main(Module1& m, AppHost& host, SingleInstance& instance) {
     m.Cpu.Topology = ReadCpuTopology(platform);
     m.Cpu.MaxCpuIndex = MaxCpuIndexFor(m.Cpu.Topology.Processors);
 
-    bool oneShot = false;
-    if (!TrimSpaces(platform.CommandLineArgs()).empty())
-        oneShot = ParseCommandLine(platform.CommandLineArgs(), m.Settings);
-
-    if (oneShot) {
+    if (AsksOnePass(platform, m.Settings)) {
         LoadFavorites(platform, m.Settings, m.Favorites, nullptr);
         host.YieldToPendingEvents();
+        // The start-up's own priority raise is not the pass's.
+        const std::int64_t failedBefore = FailedSets(m);
         EnforcePass(m);
         host.YieldToPendingEvents();
-        return;
+        if (m.Favorites.Count() == 0) return kExitProfileNotLoaded;
+        return FailedSets(m) > failedBefore ? kExitSetFailed : kExitApplied;
     }
     host.LoadForm1(m);
+    return kExitApplied;
 }
 
 }  // namespace mjr

@@ -36,8 +36,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     mjr::Module1 module(platform);
     Win32AppHost host;
     mjr::SingleInstance instance(platform);  // held until the process ends
-    mjr::Main(module, host, instance);
-    if (!host.WindowLoaded()) return 0;
+    const int status = mjr::Main(module, host, instance);
+    if (!host.WindowLoaded()) return status;
 
     MSG msg;
     int result;

@@ -77,8 +77,19 @@ std::vector<std::wstring> CommandLineReading(std::wstring_view argumentText) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const CommandLinePiece& piece = pieces[i];
         const std::wstring shown = Quoted(L"/" + piece.text);
+        if (!piece.profileName.empty() && (piece.oneShot || piece.setsEnforce)) {
+            std::wstring also = piece.oneShot ? L"its \"exit\" also switches one-pass mode on" : L"";
+            if (piece.setsEnforce)
+                also += (also.empty() ? L"its" : L" and its") + std::wstring(L" \"enforce\" the enforce period");
+            lines.push_back(shown + L" names a profile, but " + also + L"; give the profile a name without that word");
+        }
         if (!piece.profileName.empty() && i != lastNaming)
             lines.push_back(shown + L" does nothing: a later piece names the profile");
+        else if (const std::wstring_view text = piece.text;
+                 piece.setsEnforce && Lower(text.substr(0, 7)) == L"enforce" && text.find_first_of(L"0123456789") == 7)
+            lines.push_back(shown + L" reads its number from the piece's ninth character, so it sets " +
+                            std::to_wstring(std::max(piece.enforceWritten, kMinEnforceSeconds)) + L" s; for " +
+                            std::wstring(text.substr(7)) + L" seconds write /enforce:" + std::wstring(text.substr(7)));
         else if (piece.setsEnforce && piece.enforceWritten < kMinEnforceSeconds)
             lines.push_back(shown + L" sets " + std::to_wstring(kMinEnforceSeconds) + L" s, the least");
         else if (piece.profileName.empty() && !piece.oneShot && !piece.setsEnforce)

@@ -13,7 +13,11 @@
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
 #include "doctor/user_access.h"
+#include "engine/affinity.h"
+#include "engine/cpu_list.h"
+#include "engine/cpu_sets.h"
 #include "engine/image_path.h"
+#include "engine/priority.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
 #include "privilege/debug_privilege.h"
@@ -126,12 +130,58 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
     }
 }
 
+template <typename CharT>
+constexpr CharT kBlanks[] = {CharT(' '), CharT('\t'), CharT(0)};
+
+// A word of a line (never empty) that reads as the program reads a CPU text: "Default",
+// digits, a list, "~" and a list.
+bool IsAcceptedCpuText(std::wstring_view text) {
+    if (LeavesProcessors(text) || text.find_first_not_of(L"0123456789") == std::wstring_view::npos) return true;
+    if (IsCpuSetText(text)) return ParseCpuList(CpuSetListText(text), kHighestCpuSetProcessor).Ok();
+    return IsCpuList(text) && ParseCpuList(text).Ok();
+}
+
 std::wstring AtLine(const LineIndex& lines, std::size_t offset) { return L"line " + std::to_wstring(lines.LineOf(offset)); }
 
-template <typename CharT>
-std::wstring WhyTooFewFields(std::basic_string_view<CharT> text, const LoadTrace& trace, const LineIndex& lines) {
-    const std::size_t start = trace.FailingRecordStart;
-    const std::size_t next = trace.FailingRecordNext;
+// A line of one field that reads from its end as a favourite written with blanks where the
+// tabs belong: a full path, a priority word before it, a CPU text before that. The line
+// with tabs, or nothing.
+std::optional<std::wstring> SpacesForTabs(std::wstring_view line) {
+    // The path starts after a blank, with a drive ("C:\\") or a share ("\\\\").
+    const auto pathAt = [&](std::size_t at) {
+        const std::wstring_view rest = line.substr(at);
+        return rest.find(L":\\") == 1 || rest.starts_with(L"\\\\");
+    };
+    std::size_t blank = line.find(L' ');
+    while (blank != std::wstring_view::npos && !pathAt(blank + 1)) blank = line.find(L' ', blank + 1);
+    if (blank == std::wstring_view::npos) return std::nullopt;
+    const std::size_t path = blank + 1;
+    std::vector<std::wstring> words;
+    for (const std::wstring& word : SplitAll(line.substr(0, path), L' '))
+        if (!word.empty()) words.push_back(word);
+    // "Below normal" is one priority of two words.
+    for (const std::size_t priorityWords : {1, 2}) {
+        if (words.size() <= priorityWords) break;
+        const std::size_t cpu = words.size() - priorityWords - 1;
+        std::wstring priority = words[cpu + 1];
+        if (priorityWords == 2) priority += L' ' + words[cpu + 2];
+        const PriorityRequest read = ReadPriorityText(priority);
+        if ((!read.leavesClass && read.priorityClass == 0) || !IsAcceptedCpuText(words[cpu])) continue;
+        std::wstring name;
+        for (std::size_t i = 0; i < cpu; ++i) name += (i ? L" " : L"") + words[i];
+        return name + L'\t' + words[cpu] + L'\t' + priority + L'\t' + std::wstring(line.substr(path));
+    }
+    return std::nullopt;
+}
+
+// Why the record at `start` is no favourite; `toWide` shows a record as text.
+template <typename CharT, typename ToWide>
+std::wstring WhyTooFewFields(std::basic_string_view<CharT> text, std::size_t start, const LineIndex& lines,
+                             const ToWide& toWide) {
+    // The failing record again, read by the same reader from where it starts.
+    BasicDelimitedFieldReader<CharT> reader(text.substr(start));
+    const std::basic_string<CharT> record = reader.ReadRecord().value_or(std::basic_string<CharT>());
+    const std::size_t next = start + reader.Offset();
     const bool quoted = start < text.size() && text[start] == CharT('"');
     std::optional<std::size_t> comma;
     if (start > 0 && text[start - 1] == CharT(',')) comma = start - 1;
@@ -139,26 +189,24 @@ std::wstring WhyTooFewFields(std::basic_string_view<CharT> text, const LoadTrace
     if (comma)
         return AtLine(lines, *comma) + L": a comma outside double quotes cuts the line at column " +
                std::to_wstring(lines.ColumnOf(text, *comma)) + L"; enclose the whole line in double quotes";
-    // The failing record again, read by the same reader from where it starts.
-    BasicDelimitedFieldReader<CharT> reader(text.substr(start));
-    const std::basic_string<CharT> record = reader.ReadRecord().value_or(std::basic_string<CharT>());
-    if (record.empty())
-        return next >= text.size() ? AtLine(lines, start) + L": the file ends with an empty line; delete it"
-                                   : AtLine(lines, start) + L" is empty; delete it";
     const auto fields = static_cast<std::size_t>(std::count(record.begin(), record.end(), CharT('\t'))) + 1;
     std::wstring reason = AtLine(lines, start) + L" has " + std::to_wstring(fields) +
                           (fields == 1 ? L" field" : L" fields") + L" where a favourite needs four, separated by three tabs";
-    if (fields == 1 && record.find(CharT(' ')) != std::basic_string<CharT>::npos)
+    if (fields == 1 && record.find(CharT(' ')) != std::basic_string<CharT>::npos) {
         reason += L" (blanks do not separate fields)";
+        if (const std::optional<std::wstring> tabbed = SpacesForTabs(toWide(record)))
+            reason += L"; it reads as a favourite written with blanks where tabs belong: " + Shown(*tabbed);
+    }
     return reason;
 }
 
-template <typename CharT>
-std::wstring WhyNothingLoads(std::basic_string_view<CharT> text, const LoadTrace& trace, const LineIndex& lines) {
+template <typename CharT, typename ToWide>
+std::wstring WhyNothingLoads(std::basic_string_view<CharT> text, const LoadTrace& trace, const LineIndex& lines,
+                             const ToWide& toWide) {
     switch (trace.Failure) {
         case LoadFailure::EmptyFile: return L"the file is empty";
         case LoadFailure::HeaderOnly: return L"the file holds its header (line 1) and no favourite";
-        case LoadFailure::TooFewFields: return WhyTooFewFields(text, trace, lines);
+        case LoadFailure::TooFewFields: return WhyTooFewFields(text, trace.FailingRecordStart, lines, toWide);
         case LoadFailure::TooManyFavorites:
             return AtLine(lines, trace.FailingRecordStart) + L" holds favourite 32768, and a profile holds at most 32767";
         case LoadFailure::OutOfMemory:
@@ -193,17 +241,34 @@ constexpr wchar_t kHeaderAdvice[] =
 // header is a favourite in disguise, worked out on the text in the encoding the loader used.
 struct Reading {
     std::wstring whyNothing;
+    std::vector<std::wstring> moreFailingLines;  // after the first, each line named once
     bool headerLooksLikeFavorite = false;
     std::vector<std::size_t> favoriteLines;
+    std::vector<std::wstring> noteLikeFavorites;  // warnings
 };
 
-template <typename CharT>
-Reading Explain(std::basic_string_view<CharT> text, bool loaded, const LoadTrace& trace) {
+template <typename CharT, typename ToWide>
+Reading Explain(std::basic_string_view<CharT> text, bool loaded, const LoadTrace& trace, const ToWide& toWide) {
     Reading reading;
     const LineIndex lines(text);
-    if (!loaded) reading.whyNothing = WhyNothingLoads(text, trace, lines);
+    if (!loaded) reading.whyNothing = WhyNothingLoads(text, trace, lines, toWide);
+    std::size_t namedLine = lines.LineOf(trace.FailingRecordStart);
+    for (std::size_t start : trace.FailingRecordStarts) {
+        if (lines.LineOf(start) == namedLine) continue;  // a comma cut this line already named
+        namedLine = lines.LineOf(start);
+        reading.moreFailingLines.push_back(WhyTooFewFields(text, start, lines, toWide));
+    }
     reading.headerLooksLikeFavorite = HeaderLooksLikeFavorite(text);
-    for (std::size_t start : trace.FavoriteStarts) reading.favoriteLines.push_back(lines.LineOf(start));
+    for (std::size_t start : trace.FavoriteStarts) {
+        reading.favoriteLines.push_back(lines.LineOf(start));
+        // A favourite never starts the text: the header comes first.
+        const bool lineStart = text[start - 1] == CharT('\r') || text[start - 1] == CharT('\n');
+        const std::size_t first = text.find_first_not_of(kBlanks<CharT>, start);
+        if (lineStart && first != text.npos && (text[first] == CharT('#') || text[first] == CharT(';')))
+            reading.noteLikeFavorites.push_back(
+                AtLine(lines, start) + L" begins with \"" + static_cast<wchar_t>(text[first]) +
+                L"\" as a note does, but holds three tabs: it is a favourite and still applies");
+    }
     return reading;
 }
 
@@ -308,13 +373,21 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     const bool loaded = ReadFavoritesTraced(platform, *bytes, favorites, trace);
     out.Line(L"Encoding: " + std::wstring(EncodingName(trace.Encoding)) + L".");
     const ProfileText text = DecodeProfile(*bytes);
-    const Reading reading = text.Encoding == ProfileEncoding::Ansi
-                                ? Explain<char>(*bytes, loaded, trace)
-                                : Explain<wchar_t>(text.Wide, loaded, trace);
+    const Reading reading =
+        text.Encoding == ProfileEncoding::Ansi
+            ? Explain<char>(*bytes, loaded, trace, [&](std::string_view record) { return platform.AnsiToWide(record); })
+            : Explain<wchar_t>(text.Wide, loaded, trace, [](std::wstring_view record) { return std::wstring(record); });
+    if (trace.PassedOverLines > 0)
+        out.Line(L"Passed over: " + std::to_wstring(trace.PassedOverLines) +
+                 L" blank and note lines (empty, only blanks, or beginning with # or ;).");
     if (!loaded) {
         std::wstring verdict = L"Verdict: no favourite loads: " + reading.whyNothing;
         if (reading.headerLooksLikeFavorite) verdict += L"; " + std::wstring(kHeaderAdvice);
         out.Line(verdict + L".");
+        for (const std::wstring& line : reading.moreFailingLines) out.Line(L"Also: " + line + L".");
+        if (trace.FailingRecords > kMaxNamedFailures)
+            out.Line(L"Also: " + std::to_wstring(trace.FailingRecords - kMaxNamedFailures) +
+                     L" more records of too few fields after these.");
         out.Line(nothing);
         return kExitLoadsNothing;
     }
@@ -330,6 +403,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     for (const std::wstring& line : PowerExplanations(favorites, reading.favoriteLines)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
+    warnings.insert(warnings.end(), reading.noteLikeFavorites.begin(), reading.noteLikeFavorites.end());
     UserAccessCheck access(platform);
     for (std::wstring& warning :
          FavoriteWarnings(platform, access, favorites, reading.favoriteLines, machine, trace.Encoding))

@@ -1,10 +1,20 @@
 #include "profile/field_reader.h"
 
+#include <algorithm>
+
 namespace mjr {
 namespace {
 
 template <typename CharT>
 constexpr CharT kDelimiters[] = {CharT(','), CharT('\r'), CharT('\n'), CharT(0)};
+template <typename CharT>
+constexpr CharT kLineEnds[] = {CharT('\r'), CharT('\n'), CharT(0)};
+
+// Where the line holding `from` ends: its CR or LF, or the end of the text.
+template <typename CharT>
+std::size_t LineEnd(std::basic_string_view<CharT> text, std::size_t from) noexcept {
+    return std::min(text.find_first_of(kLineEnds<CharT>, from), text.size());
+}
 
 }  // namespace
 
@@ -40,6 +50,19 @@ std::optional<std::basic_string<CharT>> BasicDelimitedFieldReader<CharT>::ReadRe
     }
     SkipDelimiter();
     return record;
+}
+
+template <typename CharT>
+std::optional<std::basic_string_view<CharT>> BasicDelimitedFieldReader<CharT>::LineAhead() const noexcept {
+    const bool lineStart = pos_ == 0 || text_[pos_ - 1] == CharT('\r') || text_[pos_ - 1] == CharT('\n');
+    if (AtEnd() || !lineStart) return std::nullopt;
+    return text_.substr(pos_, LineEnd(text_, pos_) - pos_);
+}
+
+template <typename CharT>
+void BasicDelimitedFieldReader<CharT>::SkipLine() noexcept {
+    pos_ = LineEnd(text_, pos_);
+    SkipDelimiter();
 }
 
 template class BasicDelimitedFieldReader<char>;

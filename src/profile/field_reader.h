@@ -28,6 +28,12 @@ public:
     // Nothing when no characters are left.
     std::optional<Text> ReadRecord();
 
+    // The line the next record starts, when it starts one (not after a comma): up to its
+    // line end, quotes and commas included. Nothing inside a line or at the end.
+    std::optional<View> LineAhead() const noexcept;
+    // Passes over that line and its line end.
+    void SkipLine() noexcept;
+
 private:
     void SkipDelimiter() noexcept;
     View text_;

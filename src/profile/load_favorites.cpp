@@ -45,11 +45,25 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
     std::array<std::basic_string_view<CharT>, 4> fields;
+    bool failed = false;
     while (!reader.AtEnd()) {
+        // Blank lines and notes, the last line too; never a line inside a quoted record.
+        if (const auto line = reader.LineAhead(); line && IsPassedOverLine(*line)) {
+            reader.SkipLine();
+            if (trace) ++trace->PassedOverLines;
+            continue;
+        }
         const std::size_t start = reader.Offset();
         const auto record = reader.ReadRecord();
-        if (!record || !SplitFavoriteFields<CharT>(*record, fields))
-            return Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
+        if (!record || !SplitFavoriteFields<CharT>(*record, fields)) {
+            if (!trace) return false;
+            // A trace names every such record; the first stays the load's reason.
+            if (!failed) Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
+            failed = true;
+            if (trace->FailingRecords++ < kMaxNamedFailures) trace->FailingRecordStarts.push_back(start);
+            continue;
+        }
+        if (failed) continue;
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
         FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])};
@@ -57,6 +71,7 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
     }
+    if (failed) return false;
     if (favorites.Records().empty()) return Fail(trace, LoadFailure::HeaderOnly, reader.Offset(), reader.Offset());
     return true;
 }

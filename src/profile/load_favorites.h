@@ -35,7 +35,25 @@ struct LoadTrace {
     std::size_t FailingRecordStart = 0;  // offset of the record the load failed on
     std::size_t FailingRecordNext = 0;   // offset just past that record and its delimiter
     std::vector<std::size_t> FavoriteStarts;  // offset of each loaded favourite's record
+    // A traced reading goes on past a record of too few fields, so that every one is named:
+    // the offsets of the first kMaxNamedFailures, and how many there are.
+    std::vector<std::size_t> FailingRecordStarts;
+    std::size_t FailingRecords = 0;
+    std::size_t PassedOverLines = 0;  // blank lines and notes
 };
+inline constexpr std::size_t kMaxNamedFailures = 50;
+
+// A line the loader passes over when a record would start it: fewer than three tabs, and
+// empty, blanks and tabs only, or a note that begins (after blanks) with "#" or ";".
+template <typename CharT>
+bool IsPassedOverLine(std::basic_string_view<CharT> line) noexcept {
+    constexpr CharT kBlanks[] = {CharT(' '), CharT('\t'), CharT(0)};
+    std::size_t tabs = 0;
+    for (CharT c : line) tabs += c == CharT('\t');
+    if (tabs >= 3) return false;
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    return first == line.npos || line[first] == CharT('#') || line[first] == CharT(';');
+}
 
 // The loader's reading of a profile's bytes into the table, with the trace filled in.
 // False (and an empty table) when nothing loads; never throws.

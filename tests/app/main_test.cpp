@@ -42,11 +42,13 @@ struct Startup : ::testing::Test {
 TEST_F(Startup, ASecondInstanceEndsAtOnceTouchingNothing) {
     fake.namedObjects[kLocalObject] = 1;
     fake.commandLine = L"/My Favs 2 /exit";
-    Main(m, host, instance);
-    for (const char* untouched : {"AdjustTokenPrivileges", "SetPriorityClass", "CommandLineArgs", "CreateFileW",
+    EXPECT_EQ(Main(m, host, instance), kExitGaveWay);
+    for (const char* untouched : {"AdjustTokenPrivileges", "SetPriorityClass", "CreateFileW",
                                   "EnumProcesses", "GetSystemInfo"})
         EXPECT_EQ(fake.CallsNamed(untouched), 0u) << untouched;
     EXPECT_TRUE(host.events.empty());
+    fake.commandLine = L"/My Favs 2";  // a resident start that gives way ends as ever
+    EXPECT_EQ(Main(m, host, instance), kExitApplied);
 }
 
 // Who may stop a start: what the earlier copies and other processes hold, whether this
@@ -139,7 +141,7 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
                                                 "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
                                                 "CreateFileW", "Yield", "EnumProcesses", "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
-    EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 2u);
+    EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 1u);
     EXPECT_EQ(fake.Find(4000)->priority, 0x8000u);
     EXPECT_EQ(fake.Find(500)->priority, 0x80u);
     EXPECT_EQ(fake.Find(500)->affinity, 0x2u);
@@ -166,18 +168,24 @@ TEST_F(Startup, ResidentModeLoadsTheWindowAndNotTheProfile) {
 
 TEST_F(Startup, OneShotWithAFailedLoadStillMakesItsPassAndChangesNothing) {
     fake.commandLine = L"/My Favs 9/exit";
-    Main(m, host, instance);
+    EXPECT_EQ(Main(m, host, instance), kExitProfileNotLoaded);
     EXPECT_EQ(fake.CallsNamed("EnumProcesses(16)"), 1u);
     EXPECT_EQ(fake.Find(500)->priority, 0x20u);
     EXPECT_EQ(m.Favorites.Count(), 0);
     EXPECT_EQ(host.events.size(), 2u);
 }
 
-TEST_F(Startup, AFailedOwnPriorityIsCounted) {
-    fake.commandLine = L"exit";
+TEST_F(Startup, AFailedOwnPriorityIsCountedButIsNotThePass) {
+    fake.commandLine = L"/My Favs 2 /exit";
     fake.Find(4000)->setPriorityFails = true;
-    Main(m, host, instance);
+    EXPECT_EQ(Main(m, host, instance), kExitApplied);
     EXPECT_EQ(m.PriorityErrors.Value(), 1);
+}
+
+TEST_F(Startup, ARefusedSetOfThePassEndsWithTwo) {
+    fake.commandLine = L"/My Favs 2 /exit";
+    fake.Find(500)->setPriorityFails = true;
+    EXPECT_EQ(Main(m, host, instance), kExitSetFailed);
 }
 
 }  // namespace

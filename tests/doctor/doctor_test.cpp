@@ -130,9 +130,19 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
                 L"line 3: a comma outside double quotes cuts the line at column 13;"},
     VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 1: a comma outside"},
-    VerdictCase{"ends_with_empty_line", "h\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 1,
-                L"line 3: the file ends with an empty line"},
-    VerdictCase{"empty_line_inside", "h\r\n\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 2 is empty"},
+    VerdictCase{"blank_lines_and_notes_counted", "h\r\n\r\n; n\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 0,
+                L"Passed over: 3 blank and note lines (empty, only blanks, or beginning with # or ;)."},
+    VerdictCase{"every_failing_line_named", "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\nx,y\r\nx\t1\r\n", 0, 1,
+                L"Also: line 5 has 2 fields where a favourite needs four"},
+    VerdictCase{"fifty_failing_records_named", "h\r\n" + std::string(53, ','), 0, 1, L"Also: 3 more records of too few"},
+    VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 1,
+                L"(blanks do not separate fields); it reads as a favourite written with blanks where tabs belong: "
+                L"My game<TAB>01<TAB>Below normal<TAB>C:\\Program Files\\Game\\game.exe."},
+    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
+                L"with blanks where tabs belong: x<TAB>~0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
+    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 1, L"belong: x<TAB>8-15<TAB>Low<TAB>d:\\a.exe ."},
+    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
+    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
                 L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
@@ -197,6 +207,9 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
+    WarningCase{"notes_that_are_favourites", 4, true, "# a\t0\tLow\tC:\\Apps\\Tool.exe\r  ;b\t0\tLow\tC:\\Program Files\\Tool.exe\r\n",
+                {L"line 2 begins with \"#\" as a note does, but holds three tabs: it is a favourite and still applies",
+                 L"line 3 begins with \";\""}},
     WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n", {}},
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
@@ -508,6 +521,14 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"misspelt_exit", {L"/exti /x", L"/enforce"}, 1, L"\"/exti\" does nothing; likely meant /exit",
                   L"\"/exti /x\" /enforce"},
     ArgumentsCase{"least_period", {L"/enforce:5"}, 1, L"\"/enforce:5\" sets 10 s, the least", L"/enforce:5"},
+    ArgumentsCase{"number_against_the_word", {L"/enforce1234"}, 1, L"\"/enforce1234\" reads its number from the "
+                  L"piece's ninth character, so it sets 234 s; for 1234 seconds write /enforce:1234", L"/enforce1234"},
+    ArgumentsCase{"profile_name_holding_exit", {L"/My Favs Exit Games"}, 1, L"\"/My Favs Exit Games\" names a "
+                  L"profile, but its \"exit\" also switches one-pass mode on; give the profile a name without that word",
+                  L"\"/My Favs Exit Games\""},
+    ArgumentsCase{"profile_name_holding_both", {L"/my favs exit enforced"}, 1, L"\"/my favs exit enforced\" names a "
+                  L"profile, but its \"exit\" also switches one-pass mode on and its \"enforce\" the enforce period;",
+                  L"/my favs exit enforced"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},

@@ -69,9 +69,9 @@ def names_the_failing_line(w):
     has(out, f"Profile: {w.prog_dir_win}\\My Favs 2\n")
     has(out, f"Verdict: no favourite loads: line 3: a comma outside double quotes cuts the line at column "
              f"{comma.index(',') + 1};")
-    w.profile("My Favs 2", [fav("0", "High", tool), ""])
+    w.profile("My Favs 2", [fav("0", "High", tool), "x\t0\tHigh"])
     out = w.run_doctor("--file", f"{w.prog_dir_win}\\My Favs 2", status=1)
-    has(out, "Verdict: no favourite loads: line 3: the file ends with an empty line")
+    has(out, "Verdict: no favourite loads: line 3 has 3 fields where a favourite needs four")
     # A device where the profile should be: refused before a byte is read.
     out = w.run_doctor("--file", "NUL", status=1)
     has(out, "the file cannot be read: it is not a file on a disk (a pipe or a device)")

@@ -112,13 +112,14 @@ class World:
         shutil.copy(exe, os.path.join(d, "MarrowbineJr.exe"))
         return d
 
-    def run_program(self, *args, prog_dir=None):
-        """Runs the program to its end; it must end normally and soon."""
+    def run_program(self, *args, prog_dir=None, status=0):
+        """Runs the program to its end; it must end soon with the exit status a script would
+        test: 0 applied, 1 the profile did not load, 2 a set was refused, 3 gave way."""
         prog_dir = prog_dir or self.prog_dir
         before = self.instances()
         rc, _, elapsed = self.s.wine([os.path.join(prog_dir, "MarrowbineJr.exe")] + list(args),
                                      cwd=prog_dir, timeout=120)
-        check(rc == 0, f"MarrowbineJr {' '.join(args)} exited with {rc}")
+        check(rc == status, f"MarrowbineJr {' '.join(args)} exited with {rc}, not {status}")
         check(elapsed < ONE_SHOT_BOUND_S, f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
         left = self.instances() - before
         check(not left, f"MarrowbineJr {' '.join(args)} is still listed after it ended: {left}")
@@ -342,7 +343,7 @@ def absent_processor_refused(w):
     after = w.helper("Apps\\After.exe")
     w.profile("My Favs 2", [fav(str(digit), "High", absent.win_path),
                             fav("1", "Below", after.win_path)])
-    w.run_program("/My Favs 2 /exit")
+    w.run_program("/My Favs 2 /exit", status=2)
     w.expect(absent, w.full_mask, HIGH, f"(digit {digit}: mask refused, class still set)")
     w.expect(after, 0x2, BELOW, "(the pass goes on after a refusal)")
 
@@ -387,7 +388,6 @@ def profile_fails_to_load(w):
         "header only": [],
         "empty file": "",
         "fewer than four fields": [good, "x\t0\tHigh"],
-        "ends with an empty line": [good, ""],
     }
     path = os.path.join(w.prog_dir, "My Favs 2")
     for what, records in failing.items():
@@ -397,11 +397,11 @@ def profile_fails_to_load(w):
             open(path, "wb").close()
         elif records is not None:
             w.profile("My Favs 2", records)
-        w.run_program("/My Favs 2 /exit")
+        w.run_program("/My Favs 2 /exit", status=1)
         w.expect_untouched(h, f"({what})")
         w.expect_untouched(comma, f"({what})")
-    # The same helpers are matched once the profile loads.
-    w.profile("My Favs 2", [good, quoted(comma_record)])
+    # The same helpers are matched once the profile loads; blank lines and notes are passed over.
+    w.profile("My Favs 2", [good, "", "# old, \"x\"", quoted(comma_record), ""])
     w.run_program("/My Favs 2 /exit")
     w.expect(h, 0x1, HIGH, "(profile loads)")
     w.expect(comma, 0x2, IDLE, "(profile loads)")
@@ -427,7 +427,7 @@ def second_instance_ends_at_once(w):
     time.sleep(1)
     check(first.poll() is None,
           f"the first instance, started with no argument, ended ({first.returncode}) instead of staying resident")
-    elapsed = w.run_program("/My Favs 2 /exit")
+    elapsed = w.run_program("/My Favs 2 /exit", status=3)
     check(elapsed < 10, f"the second instance took {elapsed:.1f} s")
     w.expect_untouched(h, "(the second instance must not make a pass)")
     check(first.poll() is None, "the first instance ended when the second started")

@@ -86,15 +86,19 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"too_few_fields", "h\r\nx\t01\tHigh\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"good_lines_before_a_bad_one_are_dropped", "h\r\nx\t01\tHigh\tC:\\a.exe\r\nbad\r\n",
                 LoadFailure::TooFewFields, 23},
-    FailureCase{"ends_with_an_empty_line", "h\r\nx\t01\tHigh\tC:\\a.exe\r\n\r\n", LoadFailure::TooFewFields, 23},
+    FailureCase{"header_then_blank_lines_and_notes", "h\r\n\r\n# x\r\n", LoadFailure::HeaderOnly, 10},
+    FailureCase{"note_after_a_comma_is_no_line_of_its_own", "h\r\nx\t01\tHigh\tC:\\a.exe,# b\r\n",
+                LoadFailure::TooFewFields, 22},
+    FailureCase{"note_after_a_quoted_record_is_dropped_with_its_line_rest", "h\r\n\"x\t0\tLow\tC:\\a.exe\" # b\r\nbad\r\n",
+                LoadFailure::TooFewFields, 27},
     FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n", LoadFailure::TooFewFields, 18},
     FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
     FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
     FailureCase{"utf8_comma_in_path", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", LoadFailure::TooFewFields, 19},
     FailureCase{"utf16_too_few_fields", Utf16(u"h\r\nx\t01\tHigh\r\n"), LoadFailure::TooFewFields, 3},
-    FailureCase{"utf16_big_endian_ends_with_an_empty_line", Utf16(u"h\r\nx\t0\tLow\tC:\\\u00E9.exe\r\n\r\n", true),
-                LoadFailure::TooFewFields, 21},
+    FailureCase{"utf16_big_endian_short_line_after_a_note", Utf16(u"h\r\n; \u00E9\r\nx\t0\tLow\r\n", true),
+                LoadFailure::TooFewFields, 8},
     FailureCase{"utf16_mark_alone", "\xFF\xFE", LoadFailure::EmptyFile, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -143,6 +147,14 @@ TEST_P(EncodingTest, ReadsTheTextTheEditorSaved) {
 
 // The fake's ANSI code page is Latin-1.
 INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
+    // After the header, blank lines and notes are passed over, never inside a quoted record.
+    EncodingCase{"blank_lines_and_notes", "h\r\n\r\n# a, \"b\"\r\n  ;c\r\n \t \r\n\t# d\te\nx\t0\tNormal\tC:\\a.exe\r\n\r\n",
+                 ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"blank_header", "\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_header", "# mine\r# n\rx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_of_four_fields", "h\r\n# x\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"note_inside_quotes", "h\r\n\"x\t0\tNormal\tC:\\a\r\n# b\"", ProfileEncoding::Ansi, L"C:\\a\r\n# b"},
+    EncodingCase{"utf8_note", "h\r\n# \xC3\xA9\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Utf8, L"C:\\a.exe"},
     EncodingCase{"ansi", "h\r\nx\t0\tNormal\tC:\\Caf\xE9 \xDC" "ber\\t.exe\r\n", ProfileEncoding::Ansi,
                  L"C:\\Caf\u00E9 \u00DCber\\t.exe"},
     EncodingCase{"utf8_without_mark", "h\r\nx\t0\tNormal\tC:\\Caf\xC3\xA9 \xC3\x9C" "ber\\t.exe\r\n",
