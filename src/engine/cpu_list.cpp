@@ -194,6 +194,7 @@ CpuTopology ReadCpuTopology(Platform& platform) {
     ReadEfficiencyClasses(platform, topology);
     ReadLevel3Caches(platform, topology);
     topology.CpuSetsSettable = platform.Kernel32Exports("SetProcessDefaultCpuSets");
+    topology.PresentMask = topology.AllMask;
     for (const CpuSetProcessor& processor : topology.CpuSets)
         if (processor.Group == 0 && processor.Index < 64) topology.PresentMask |= std::uint64_t{1} << processor.Index;
     topology.MachineProcessors = static_cast<Dword>(topology.CpuSets.size());
