@@ -48,10 +48,11 @@ std::wstring WhyRefused(const CpuList& list, int highest = kHighestListProcessor
            L"), a range N-M nor a name (P, E, C); items are separated by \";\"";
 }
 
-// Two digits read as one processor number ("10", "12"); -1 for any other text.
+// Two digits read as one processor number a list can name ("10", "12"); -1 for any other text.
 int AsOneNumber(const std::wstring& text) {
     if (text.size() != 2 || text[0] < L'1' || text[0] > L'9' || text[1] < L'0' || text[1] > L'9') return -1;
-    return (text[0] - L'0') * 10 + (text[1] - L'0');
+    const int number = (text[0] - L'0') * 10 + (text[1] - L'0');
+    return number <= kHighestListProcessor ? number : -1;
 }
 
 // Two digits that also read as one processor number on this machine.
