@@ -4,6 +4,7 @@
 
 #include "engine/affinity.h"
 #include "engine/cpu_list.h"
+#include "doctor/cpu_list_findings.h"
 #include "doctor/profile_lines.h"
 #include "doctor/user_access.h"
 #include "platform/fake_platform.h"
@@ -297,6 +298,18 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"for processor 19 alone write \"19;\"", L"above 7 (9)"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NumberHint, OnlyForTwoDigitsNamingAListProcessorThisMachineLacks) {
+    struct { const wchar_t* digits; Dword processors; bool hinted; } cases[] = {
+        {L"12", 2, true}, {L"63", 2, true}, {L"64", 2, false}, {L"92", 1, false}, {L"3", 2, false},
+        {L"12", 13, false}, {L"12", 12, true}, {L"1:", 32, false}, {L"05", 2, false}, {L"123", 2, false},
+    };
+    for (const auto& c : cases) {
+        Machine machine;
+        machine.Processors = c.processors;
+        EXPECT_EQ(!NumberHint(c.digits, machine).empty(), c.hinted) << c.digits << "/" << c.processors;
+    }
+}
 
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
