@@ -14,13 +14,6 @@ constexpr wchar_t kFailsEveryScan[] = L": the program sets nothing and counts a 
 
 std::wstring Megabytes(Dword bytes) { return std::to_wstring(bytes >> 20) + L" MB"; }
 
-// "processor 12" or "processors 0-3;8".
-std::wstring ProcessorsShown(std::uint64_t mask) {
-    const std::wstring list = FormatCpuList(mask);
-    const bool one = mask != 0 && (mask & (mask - 1)) == 0;
-    return (one ? L"processor " : L"processors ") + list;
-}
-
 // The numbers of a list that name processors, names left out.
 std::uint64_t NumberedMask(const CpuList& list) {
     std::uint64_t mask = 0;
@@ -55,29 +48,51 @@ std::wstring WhyRefused(const CpuList& list, int highest = kHighestListProcessor
            L"), a range N-M nor a name (P, E, C); items are separated by \";\"";
 }
 
-// Two digits that also read as one processor number on this machine: "10", "12".
+// Two digits read as one processor number a list can name ("10", "12"); -1 for any other text.
+int AsOneNumber(const std::wstring& text) {
+    if (text.size() != 2 || text[0] < L'1' || text[0] > L'9' || text[1] < L'0' || text[1] > L'9') return -1;
+    const int number = (text[0] - L'0') * 10 + (text[1] - L'0');
+    return number <= kHighestListProcessor ? number : -1;
+}
+
+// Two digits that also read as one processor number on this machine.
 bool LooksLikeOneNumber(const std::wstring& text, const Machine& machine) {
-    if (text.size() != 2 || text[0] < L'1' || text[0] > L'9' || text[1] < L'0' || text[1] > L'9') return false;
-    const Dword number = static_cast<Dword>((text[0] - L'0') * 10 + (text[1] - L'0'));
-    return number < machine.Processors;
+    const int number = AsOneNumber(text);
+    return number >= 0 && static_cast<Dword>(number) < machine.Processors;
 }
 
 bool HasEfficiencyProcessors(const CpuTopology& t) {
     return std::any_of(t.CpuSets.begin(), t.CpuSets.end(), [](const CpuSetProcessor& p) { return p.Efficiency; });
 }
 
+// What a list leaves out on this PC, ahead of what it names: "processors 2-7 do not exist
+// here; this PC has no efficiency processors; ".
+std::wstring LeftOutShown(const std::vector<int>& lacking, bool efficiencyLacking) {
+    std::wstring text;
+    if (!lacking.empty()) text = NumbersShown(lacking) + (lacking.size() == 1 ? L" does not exist here; " : L" do not exist here; ");
+    if (efficiencyLacking) text += L"this PC has no efficiency processors; ";
+    return text;
+}
+
+std::vector<int> NumbersOf(std::uint64_t mask) {
+    std::vector<int> numbers;
+    for (int n = 0; n < 64; ++n)
+        if (mask >> n & 1) numbers.push_back(n);
+    return numbers;
+}
+
+constexpr wchar_t kLeftAlone[] = L"the processors are left alone";
+
 std::wstring CpuSetSays(const std::wstring& text, const Machine& machine) {
-    if (!machine.Cpu.Topology.CpuSetsSettable) return L"no CPU sets: they need Windows 10 or later";
-    const CpuSetSelection selection = SelectCpuSets(text, machine.Cpu.Topology);
-    switch (selection.problem) {
-        case CpuMaskProblem::None: return L"CPU sets on " + NumbersShown(selection.numbers) + L"; hard affinity left alone";
-        case CpuMaskProblem::Refused: return L"no CPU sets: the list does not read";
-        case CpuMaskProblem::Lacking:
-            return L"no CPU sets: it names " + NumbersShown(selection.lacking) + L", which this machine lacks";
-        case CpuMaskProblem::Unexpressible:
-        case CpuMaskProblem::Empty: break;
-    }
-    return L"no CPU sets: it names no processor on this machine";
+    const CpuTopology& t = machine.Cpu.Topology;
+    if (!t.CpuSetsSettable) return L"no CPU sets: they need Windows 10 or later";
+    const CpuList list = ParseCpuList(CpuSetListText(text), kHighestCpuSetProcessor);
+    const CpuSetSelection selection = SelectCpuSets(list, t);
+    if (selection.problem == CpuMaskProblem::Refused) return L"no CPU sets: the list does not read";
+    return LeftOutShown(selection.lacking, NamesE(list) && !HasEfficiencyProcessors(t)) +
+           (selection.problem == CpuMaskProblem::Empty ? std::wstring(kLeftAlone)
+                                                       : L"CPU sets " + FormatProcessorNumbers(selection.numbers) +
+                                                             L"; hard affinity left alone");
 }
 
 // The warnings about a "~" list.
@@ -108,16 +123,15 @@ void CpuSetWarnings(const std::wstring& cpuText, const Machine& machine,
              L"number, not CPU digits; for " + NumbersShown(digits) + L" write " +
              Quoted(L"~" + FormatProcessorNumbers(digits)));
     }
-    const CpuSetSelection selection = SelectCpuSets(list, t);
-    if (!selection.lacking.empty())
-        emit(shown + L" names " + NumbersShown(selection.lacking) + L", which this machine lacks (it has processors 0-" +
-             std::to_wstring(t.CpuSets.size() - 1) + L" across its groups)" + kFailsEveryScan);
-    if (NamesE(list) && !HasEfficiencyProcessors(t))
-        emit(shown + L": E names no processor on this machine, which has no efficiency processors" +
-             (selection.problem == CpuMaskProblem::Empty ? std::wstring(kFailsEveryScan) : std::wstring()));
 }
 
 }  // namespace
+
+std::wstring ProcessorsShown(std::uint64_t mask) {
+    const std::wstring list = FormatCpuList(mask);
+    const bool one = mask != 0 && (mask & (mask - 1)) == 0;
+    return (one ? L"processor " : L"processors ") + list;
+}
 
 std::wstring NumbersShown(const std::vector<int>& numbers) {
     return (numbers.size() == 1 ? L"processor " : L"processors ") + FormatProcessorNumbers(numbers);
@@ -200,17 +214,18 @@ std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
             continue;
         }
         if (!IsCpuList(text)) continue;
-        const CpuListMask wanted = CpuListToMask(text, machine.Cpu.Topology);
+        const CpuList list = ParseCpuList(text);
+        const CpuListMask wanted = CpuListToMask(list, machine.Cpu.Topology);
+        const std::wstring leftOut = LeftOutShown(NumbersOf(wanted.leftOut), NamesE(list) && !machine.Cpu.Topology.Hybrid());
         std::wstring says;
         switch (wanted.problem) {
-            case CpuMaskProblem::None: says = ProcessorsShown(wanted.mask); break;
+            case CpuMaskProblem::None: says = leftOut + ProcessorsShown(wanted.mask); break;
             case CpuMaskProblem::Refused: says = L"no processors: the list does not read"; break;
             case CpuMaskProblem::Unexpressible:
                 says = L"no processors: it names processors beyond the " + std::to_wstring(kMaskBits) +
                        L" this program can set";
                 break;
-            case CpuMaskProblem::Lacking:
-            case CpuMaskProblem::Empty: says = L"no processors on this machine"; break;
+            case CpuMaskProblem::Empty: says = leftOut + kLeftAlone; break;
         }
         if (wanted.problem == CpuMaskProblem::None && machine.Cpu.Topology.Groups > 1)
             says += L" of the group the program runs in";
@@ -218,6 +233,13 @@ std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
     }
     if (!lines.empty()) lines.insert(lines.begin(), L"Processor lists, as this machine reads them:");
     return lines;
+}
+
+std::wstring NumberHint(const std::wstring& digits, const Machine& machine) {
+    const int number = AsOneNumber(digits);
+    if (number < 0 || LooksLikeOneNumber(digits, machine)) return {};
+    return L"; for processor " + digits + L" alone (on a PC that has it) write " + Quoted(digits + L";") +
+           L", which leaves this PC's processors alone";
 }
 
 bool CpuTextWarnings(const std::wstring& cpuText, const Machine& machine,
@@ -251,20 +273,20 @@ bool CpuTextWarnings(const std::wstring& cpuText, const Machine& machine,
              L"; use MarrowbineJr64.exe (and MarrowbineJrCheck64.exe to check)");
         return true;
     }
-    const std::uint64_t lacking = numbered & ~static_cast<std::uint64_t>(t.AllMask);
-    if (lacking != 0)
-        emit(shown + L" names " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +
-             ProcessorsShown(t.AllMask) + L"): Windows refuses the setting, and a failure is counted on every scan");
-    if (NamesE(list) && !t.Hybrid())
-        emit(shown + L": E names no processor on this machine, which has no efficiency processors" +
-             (wanted.problem == CpuMaskProblem::Empty ? std::wstring(kFailsEveryScan) : std::wstring()));
+    // Processors this PC lacks are left out; another group's stay, and Windows refuses them.
+    const std::uint64_t elsewhere = numbered & ~t.PresentMask & ~wanted.leftOut;
+    if (elsewhere != 0)
+        emit(shown + L" names " + ProcessorsShown(elsewhere) + L", in another processor group than the program's (it has " +
+             ProcessorsShown(t.AllMask) + L"), which a hard affinity cannot reach: Windows refuses the setting, and a "
+             L"failure is counted on every scan; write \"~\" before the list for CPU sets");
     return true;
 }
 
 std::wstring CurrentCpusShown(const std::wstring& cpuText, DwordPtr mask, const Machine& machine) {
     if (mask == 0) return L"CPUs unreadable";
-    if (IsCpuList(cpuText) || LeavesProcessors(cpuText)) return L"CPUs " + FormatCpuList(mask);
-    return L"CPUs " + Quoted(AffinityMaskToDigits(mask, machine.Cpu.MaxCpuIndex));
+    if (IsCpuList(cpuText) || LeavesProcessors(cpuText) || IsCpuSetText(cpuText)) return L"CPUs " + FormatCpuList(mask);
+    // Digits compare with what the program reads back.
+    return L"CPUs " + FormatCpuList(mask) + L" (" + Quoted(AffinityMaskToDigits(mask, machine.Cpu.MaxCpuIndex)) + L")";
 }
 
 }  // namespace mjr::doctor

@@ -25,6 +25,9 @@ std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
 std::vector<std::wstring> PowerExplanations(const FavoritesTable& favorites,
                                             const std::vector<std::size_t>& favoriteLines);
 
+// "processor 12" or "processors 0-3;8".
+std::wstring ProcessorsShown(std::uint64_t mask);
+
 // Processors as "~" numbers them, from CPU-set identifiers; ascending.
 std::vector<int> CpuSetNumbers(const std::vector<Dword>& ids, const Machine& machine);
 std::wstring NumbersShown(const std::vector<int>& numbers);
@@ -34,7 +37,11 @@ std::wstring NumbersShown(const std::vector<int>& numbers);
 bool CpuTextWarnings(const std::wstring& cpuText, const Machine& machine,
                      const std::function<void(const std::wstring&)>& emit);
 
-// How a scan reads a process's CPUs: digits for a digit text, processors for a list.
+// For two digits that read as a processor this machine lacks ("12" on 2 processors): how to
+// write that processor; empty otherwise.
+std::wstring NumberHint(const std::wstring& digits, const Machine& machine);
+
+// How a scan reads a process's CPUs: processors, and for a digit text the digits read back beside.
 std::wstring CurrentCpusShown(const std::wstring& cpuText, DwordPtr mask, const Machine& machine);
 
 }  // namespace mjr::doctor

@@ -39,8 +39,7 @@ std::wstring CpuSetAction(Platform& platform, const FavoriteRecord& favorite, Ha
         case CpuSetDecision::Action::Unsupported:
             return L"set no CPU sets, since this Windows lacks them (a failure counted)";
         case CpuSetDecision::Action::Fail:
-            return L"set no CPU sets, since the list " + Quoted(favorite.Affinity) +
-                   L" names no processor it can set (a failure counted)";
+            return L"set no CPU sets, since the list " + Quoted(favorite.Affinity) + L" does not read (a failure counted)";
         case CpuSetDecision::Action::Set: break;
     }
     std::wstring action;
@@ -79,9 +78,8 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
         actions.push_back(L"set no affinity, since the list " + Quoted(favorite.Affinity) +
                           L" names no processor it can set (a failure counted)");
     } else if (affinity.action == AffinityDecision::Action::Set) {
-        std::wstring action = L"set the affinity to " + (IsCpuList(favorite.Affinity)
-                                                             ? L"processors " + FormatCpuList(affinity.mask)
-                                                             : Quoted(favorite.Affinity));
+        std::wstring action = L"set the affinity to " + ProcessorsShown(affinity.mask) +
+                              (IsCpuList(favorite.Affinity) ? L"" : L" (" + Quoted(favorite.Affinity) + L")");
         if (NamesMissingProcessor(machine, affinity.mask)) action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
@@ -111,7 +109,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     if (actions.empty()) return L"a scan changes nothing" + note;
     std::wstring outcome = L"a scan would " + actions[0];
     for (std::size_t k = 1; k < actions.size(); ++k)
-        outcome += (actions[k - 1].back() == L')' ? L", and " : L" and ") + actions[k];
+        outcome += (actions[k - 1].ends_with(L"counted)") ? L", and " : L" and ") + actions[k];
     if (cpuSetsDue && !OpenSameProcess(platform, queried, pid, kProcessSetLimitedInformation | kProcessQueryLimitedInformation))
         outcome += L"; it cannot be opened to set CPU sets: a failure counted";
     // A list that sets nothing needs no open for setting.

@@ -332,25 +332,28 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
              Quoted(AffinityMaskToDigits(DigitsToMask(machine.Cpu, trimmed), machine.Cpu.MaxCpuIndex)));
         return;
     }
-    std::wstring nonDigits, lacking, unreported;
+    std::wstring nonDigits, unreported;
+    std::uint64_t lacking = 0;
     for (wchar_t c : digits) {
         if (!IsDigit(c)) {
             if (nonDigits.find(c) == std::wstring::npos) nonDigits += c;
         } else if (static_cast<Dword>(c - L'0') >= machine.Processors) {
-            if (lacking.find(c) == std::wstring::npos) lacking += c;
+            lacking |= std::uint64_t{1} << (c - L'0');
         } else if (c - L'0' > machine.Cpu.MaxCpuIndex) {
             if (unreported.find(c) == std::wstring::npos) unreported += c;
         }
     }
     const std::wstring shown = L"CPU digits " + Quoted(digits);
-    if (!lacking.empty()) {
-        emit(shown + L" name processors this machine lacks (" + lacking + L"; it has " +
-             std::to_wstring(machine.Processors) + L"): Windows refuses the setting, and a failure is counted on every scan");
+    const std::wstring hint = NumberHint(digits, machine);
+    if (lacking != 0) {
+        emit(shown + L" name " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +
+             ProcessorsShown(machine.Cpu.Topology.AllMask) +
+             L"): Windows refuses the setting, and a failure is counted on every scan" + hint);
         return;
     }
     if (!unreported.empty()) {
         emit(shown + L" name processors above " + std::to_wstring(machine.Cpu.MaxCpuIndex) + L" (" + unreported +
-             L"), which the program never reads back: it sets this affinity again and counts it on every scan");
+             L"), which the program never reads back: it sets this affinity again and counts it on every scan" + hint);
         return;
     }
     const std::wstring settled = AffinityMaskToDigits(DigitsToMask(machine.Cpu, digits), machine.Cpu.MaxCpuIndex);
@@ -361,7 +364,7 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     } else if (settled != digits) {
         emit(shown + L" are out of order or repeated; the program reads the affinity back as " + Quoted(settled) +
              L" and compares texts, so it sets it again and counts it on every scan: write " + Quoted(settled) +
-             L", the order that settles");
+             L", the order that settles" + hint);
     }
 }
 

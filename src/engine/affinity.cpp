@@ -76,6 +76,7 @@ AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, 
         return decision;
     }
     const CpuListMask wanted = CpuListToMask(cpuText, cpu.Topology);
+    if (wanted.problem == CpuMaskProblem::Empty) return decision;
     if (wanted.problem != CpuMaskProblem::None) {
         decision.action = AffinityDecision::Action::Fail;
     } else if (wanted.mask != current) {

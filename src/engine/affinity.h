@@ -47,8 +47,8 @@ struct AffinityDecision {
     DwordPtr mask = 0;  // Set: the mask to set
 };
 // Digits compare as text and set what the digits build; a list compares masks, and one
-// that cannot be set (refused, beyond this build, naming no processor) fails each time.
-// "Default" keeps whatever the process has.
+// that cannot be set (refused, beyond this build) fails each time. "Default", and a list
+// naming none of this machine's processors, keep whatever the process has.
 AffinityDecision DecideAffinity(const CpuTable& cpu, std::wstring_view cpuText, DwordPtr current);
 
 // Sets a mask on a handle open for setting, counted as ApplyAffinity counts.

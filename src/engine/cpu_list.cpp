@@ -194,6 +194,15 @@ CpuTopology ReadCpuTopology(Platform& platform) {
     ReadEfficiencyClasses(platform, topology);
     ReadLevel3Caches(platform, topology);
     topology.CpuSetsSettable = platform.Kernel32Exports("SetProcessDefaultCpuSets");
+    topology.PresentMask = topology.AllMask;
+    for (const CpuSetProcessor& processor : topology.CpuSets)
+        if (processor.Group == 0 && processor.Index < 64) topology.PresentMask |= std::uint64_t{1} << processor.Index;
+    topology.MachineProcessors = static_cast<Dword>(topology.CpuSets.size());
+    if (topology.CpuSets.empty()) {
+        // Before Windows 10: a full mask may hide more processors (a 32-bit program sees 32 at most).
+        topology.PresentMask = topology.AllMask == ~DwordPtr{0} ? ~std::uint64_t{0} : topology.AllMask;
+        topology.MachineProcessors = topology.Groups > 1 ? topology.Groups * 64 : topology.Processors;
+    }
     topology.PerformanceMask &= topology.AllMask;
     topology.EfficiencyMask &= topology.AllMask;
     topology.BigCacheMask &= topology.AllMask;
@@ -255,12 +264,19 @@ CpuListMask CpuListToMask(const CpuList& list, const CpuTopology& topology) {
             result.mask |= CpuNameMask(item.name, topology);
             continue;
         }
-        if (item.last >= kMaskBits) {
-            result.mask = 0;
-            result.problem = CpuMaskProblem::Unexpressible;
-            return result;
+        for (int processor = item.first; processor <= item.last; ++processor) {
+            const std::uint64_t bit = std::uint64_t{1} << processor;
+            // Another group's processors stay, for Windows to refuse as ever.
+            if (!(topology.PresentMask & bit) && static_cast<Dword>(processor) >= topology.MachineProcessors) {
+                result.leftOut |= bit;
+            } else if (processor >= kMaskBits) {
+                result.mask = 0;
+                result.problem = CpuMaskProblem::Unexpressible;
+                return result;
+            } else {
+                result.mask |= Bit(processor);
+            }
         }
-        for (int processor = item.first; processor <= item.last; ++processor) result.mask |= Bit(processor);
     }
     if (result.mask == 0) result.problem = CpuMaskProblem::Empty;
     return result;

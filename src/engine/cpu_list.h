@@ -42,6 +42,12 @@ struct CpuTopology {
     // index it. Empty where Windows cannot say (before Windows 10).
     std::vector<CpuSetProcessor> CpuSets;
     bool CpuSetsSettable = false;  // SetProcessDefaultCpuSets exists
+    // The processors of the program's group that exist, those past what a mask of this build
+    // holds included; where Windows cannot say and the mask is full, every processor past it.
+    std::uint64_t PresentMask = 0;
+    // Processors in every group: a number not present in the program's group but below this
+    // lies in another group, which a hard affinity cannot reach.
+    Dword MachineProcessors = 0;
 
     bool Hybrid() const noexcept { return PerformanceMask != 0; }
 };
@@ -85,18 +91,20 @@ enum class CpuMaskProblem {
     None,
     Refused,        // the text does not read as a list
     Unexpressible,  // names a processor beyond what a mask of this build holds
-    Empty,          // names no processor on this machine ("E" without efficiency cores)
-    Lacking,        // "~" numbers past the machine's last processor
+    Empty,          // names no processor this machine has ("E" without efficiency cores): left alone
 };
 
+// Processors another PC has are left out, so that one profile serves PCs of every size.
 struct CpuListMask {
     DwordPtr mask = 0;
     CpuMaskProblem problem = CpuMaskProblem::None;
+    std::uint64_t leftOut = 0;  // the numbers this machine does not have
 };
 
 // The mask of one name on this machine.
 DwordPtr CpuNameMask(wchar_t name, const CpuTopology& topology) noexcept;
-// The mask a list asks for on this machine; a problem instead when it cannot be set.
+// The mask a list asks for on this machine; a problem instead when it cannot be set, or Empty
+// when nothing of it is on this machine.
 CpuListMask CpuListToMask(const CpuList& list, const CpuTopology& topology);
 CpuListMask CpuListToMask(std::wstring_view text, const CpuTopology& topology);
 

@@ -58,11 +58,7 @@ CpuSetSelection SelectCpuSets(const CpuList& list, const CpuTopology& topology) 
     }
     std::sort(selection.ids.begin(), selection.ids.end());
     std::sort(selection.lacking.begin(), selection.lacking.end());
-    if (!selection.lacking.empty()) {
-        selection.problem = CpuMaskProblem::Lacking;
-    } else if (selection.ids.empty()) {
-        selection.problem = CpuMaskProblem::Empty;
-    }
+    if (selection.ids.empty()) selection.problem = CpuMaskProblem::Empty;
     return selection;
 }
 
@@ -94,6 +90,7 @@ CpuSetDecision DecideCpuSets(Platform& platform, const CpuTopology& topology, st
         return decision;
     }
     CpuSetSelection wanted = SelectCpuSets(cpuText, topology);
+    if (wanted.problem == CpuMaskProblem::Empty) return decision;
     if (wanted.problem != CpuMaskProblem::None) {
         decision.action = CpuSetDecision::Action::Fail;
         return decision;

@@ -21,7 +21,7 @@ std::wstring_view CpuSetListText(std::wstring_view text) noexcept;
 struct CpuSetSelection {
     std::vector<int> numbers;  // ascending
     std::vector<Dword> ids;    // ascending
-    std::vector<int> lacking;  // numbers past the machine's last processor
+    std::vector<int> lacking;  // numbers past the machine's last processor: left out
     CpuMaskProblem problem = CpuMaskProblem::None;
 };
 CpuSetSelection SelectCpuSets(const CpuList& list, const CpuTopology& topology);
@@ -37,7 +37,8 @@ struct CpuSetDecision {
     std::vector<Dword> ids;  // Set: the identifiers to set
 };
 // Compares the process's default CPU sets, read on `queried`, with what the text names; an
-// unreadable set is set again within the scan budget. Nothing is read for a list that fails.
+// unreadable set is set again within the scan budget. Nothing is read for a list that fails
+// or names none of this machine's processors.
 CpuSetDecision DecideCpuSets(Platform& platform, const CpuTopology& topology, std::wstring_view cpuText,
                              Handle queried);
 

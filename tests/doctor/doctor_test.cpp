@@ -4,6 +4,7 @@
 
 #include "engine/affinity.h"
 #include "engine/cpu_list.h"
+#include "doctor/cpu_list_findings.h"
 #include "doctor/profile_lines.h"
 #include "doctor/user_access.h"
 #include "example_profiles.h"
@@ -214,8 +215,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
-    WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (3; it has 2): Windows refuses"}},
-    WarningCase{"digit_equal_to_the_count", 2, true, "a\t2\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"lacks (2; it has 2)"}},
+    WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPU digits \"13\" name processor 3, which this machine lacks (it has processors 0-1): Windows refuses the "
+                 L"setting, and a failure is counted on every scan; for processor 13 alone (on a PC that has it) write \"13;\""}},
+    WarningCase{"digit_equal_to_the_count", 2, true, "a\t2\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"name processor 2, which this machine lacks (it has processors 0-1): Windows refuses the setting, and a failure is counted on every scan"}},
+    WarningCase{"digits_beyond_one_processor", 1, true, "a\t92\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"name processors 2;9, which this machine lacks (it has processor 0): Windows refuses the setting, and a "
+                 L"failure is counted on every scan"}},
     WarningCase{"above_what_is_read_back", 10, true, "a\t08\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"above 7 (8)"}},
     WarningCase{"not_digits", 4, true, "a\t1 a\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"not digits (\" a\"), each taken as processor 0"}},
     WarningCase{"no_digits", 4, true, "a\t\tHigh\tC:\\Apps\\Tool.exe\r\nb\tall\tHigh\tC:\\Program Files\\Tool.exe\r\n",
@@ -330,14 +337,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"list_past_63", 16, false, "a\t0-64\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"0-64\" goes past 63"}},
     WarningCase{"list_unknown_name", 16, false, "a\t1;x\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"x\" is no name the program knows (P, E or C)"}},
     WarningCase{"list_empty_item", 16, false, "a\t1;;2\tLow\tC:\\Apps\\Tool.exe\r\n", {L"\"\" is neither a processor number"}},
-    WarningCase{"list_beyond_the_machine", 16, false, "a\t8-23\tLow\tC:\\Apps\\Tool.exe\r\n",
-                {L"CPUs \"8-23\" names processors 16-23, which this machine lacks (it has processors 0-15): Windows refuses"}},
-    WarningCase{"list_beyond_32_processors", 32, false, "a\t0-63\tLow\tC:\\Apps\\Tool.exe\r\n",
-                {kMaskBits == 64 ? L"names processors 32-63, which this machine lacks (it has processors 0-31)"
-                                 : L"names processors from 32 up"}},
-    WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n",
-                {L"line 2: CPUs \"E\": E names no processor on this machine, which has no efficiency processors: the program sets nothing",
-                 L"line 3: CPUs \"E;0\": E names no processor on this machine, which has no efficiency processors"}},
+    WarningCase{"list_beyond_the_machine", 16, false, "a\t8-23\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
+    WarningCase{"list_beyond_32_processors", 0, false, "a\t0-63\tLow\tC:\\Apps\\Tool.exe\r\n",
+                kMaskBits == 64 ? std::vector<const wchar_t*>{} : std::vector<const wchar_t*>{L"names processors from 32 up"},
+                FakePlatform::Machine::OneKind64},
+    WarningCase{"list_in_another_group", 0, false, "a\t20-29\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPUs \"20-29\" names processors 28-29, in another processor group than the program's (it has processors "
+                 L"0-27), which a hard affinity cannot reach: Windows refuses the setting"}, FakePlatform::Machine::HybridTwoGroups56},
+    WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n", {}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
     WarningCase{"example_hybrid", 0, false, FavouritesOf(examples::kMyFavsHybrid), {}, FakePlatform::Machine::Hybrid28,
                 false, {L"C:\\Program Files\\Example Game\\game.exe", L"C:\\Program Files\\Example Encoder\\encoder.exe",
@@ -350,8 +357,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
-                 L"processors 0-1 write \"~0-1\"",
-                 L"CPUs \"~2-5\" names processors 4-5, which this machine lacks (it has processors 0-3 across its groups)"}},
+                 L"processors 0-1 write \"~0-1\""}},
     WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
                 {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
                  L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
@@ -360,6 +366,18 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"for processor 19 alone write \"19;\"", L"above 7 (9)"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NumberHint, OnlyForTwoDigitsNamingAListProcessorThisMachineLacks) {
+    struct { const wchar_t* digits; Dword processors; bool hinted; } cases[] = {
+        {L"12", 2, true}, {L"63", 2, true}, {L"64", 2, false}, {L"92", 1, false}, {L"3", 2, false},
+        {L"12", 13, false}, {L"12", 12, true}, {L"1:", 32, false}, {L"05", 2, false}, {L"123", 2, false},
+    };
+    for (const auto& c : cases) {
+        Machine machine;
+        machine.Processors = c.processors;
+        EXPECT_EQ(!NumberHint(c.digits, machine).empty(), c.hinted) << c.digits << "/" << c.processors;
+    }
+}
 
 TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     Doctor d;
@@ -381,19 +399,19 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"pid 4: C:\\Apps\\Tool.exe (line 2): listed among the first two processes, which a scan never looks at",
-             L"pid 100: C:\\Apps\\Tool.exe (line 2): CPUs \"0123\", priority Normal: a scan would set the affinity to "
-             L"\"01\" and set the priority to High",
-             L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs \"01\", priority High: a scan changes nothing",
-             L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs \"01\", priority Normal: a scan would set the affinity "
-             L"to \"7\", which Windows refuses",
+             L"pid 100: C:\\Apps\\Tool.exe (line 2): CPUs 0-3 (\"0123\"), priority Normal: a scan would set the affinity "
+             L"to processors 0-1 (\"01\") and set the priority to High",
+             L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs 0-1 (\"01\"), priority High: a scan changes nothing",
+             L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
+             L"to processor 7 (\"7\"), which Windows refuses",
              L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for priority class 0",
-             L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs \"01\", priority Normal: a scan would set the affinity "
-             L"to \"0\" and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
-             L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs \"01\", priority Normal: a scan would set the priority to "
+             L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
+             L"to processor 0 (\"0\") and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
+             L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs 0-1 (\"01\"), priority Normal: a scan would set the priority to "
              L"Low; its path is readable, it cannot be changed (run elevated)",
-             L"pid 108: C:\\Apps\\Nine.exe (line 8): CPUs \"01\", priority Normal: a scan would set the affinity "
-             L"to \"9\", which Windows refuses",
-             L"pid 109: c:\\apps\\TOOL.exe (line 2): CPUs \"01\", priority Normal: a scan would set the priority to High",
+             L"pid 108: C:\\Apps\\Nine.exe (line 8): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
+             L"to processor 9 (\"9\"), which Windows refuses",
+             L"pid 109: c:\\apps\\TOOL.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would set the priority to High",
              L"Pattern \"D:\\Games\\**\\*.exe\" (line 10) matches no running program now.",
              L"Processes: 12 listed, 8 matching a favourite, 2 whose path could not be read.",
              L"Paths not read: pid 102, pid 106 (Gone.exe).",
@@ -468,11 +486,24 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"cpu_sets_across_groups", FakePlatform::Machine::TwoGroups128, "~C;100", 0x1,
                 {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
                  L"numbers them (group 0: 0-63, group 1: 64-127)",
-                 L"  line 2: CPUs \"~C;100\": CPU sets on processors 0-15;100; hard affinity left alone",
+                 L"  line 2: CPUs \"~C;100\": CPU sets 0-15;100; hard affinity left alone",
                  L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
                 {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
+    MachineCase{"e_on_two_processors", FakePlatform::Machine::OneKind2, "E", 0x3,
+                {L"  line 2: CPUs \"E\": this PC has no efficiency processors; the processors are left alone",
+                 L"CPUs 0-1, priority Normal: a scan changes nothing"}},
+    MachineCase{"cpu_sets_beyond_two_processors", FakePlatform::Machine::OneKind2, "~0-7", 0x3,
+                {L"  line 2: CPUs \"~0-7\": processors 2-7 do not exist here; CPU sets 0-1; hard affinity left alone"}},
+    MachineCase{"cpu_sets_partly_here", FakePlatform::Machine::Hybrid28, "~E;40", 0x3,
+                {L"  line 2: CPUs \"~E;40\": processor 40 does not exist here; CPU sets 16-27"}},
+    MachineCase{"list_partly_beyond", FakePlatform::Machine::OneKind16, "8-23;E;40", 0xFFFF,
+                {L"  line 2: CPUs \"8-23;E;40\": processors 16-23;40 do not exist here; this PC has no efficiency "
+                 L"processors; processors 8-15", L"a scan would set the affinity to processors 8-15"}},
+    MachineCase{"list_nothing_here", FakePlatform::Machine::OneKind2, "8-15", 0x3,
+                {L"  line 2: CPUs \"8-15\": processors 8-15 do not exist here; the processors are left alone",
+                 L"CPUs 0-1, priority Normal: a scan changes nothing"}},
     MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
                 {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
                  L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
@@ -578,6 +609,7 @@ TEST(List, WritesProcessorsAsAFavouriteDoes) {
         {0xFFFFFFFF, L"0-31"}, {0x80000000, L"31;"}, {std::uint64_t{1} << 63, L"63;"}, {0x3300, L"8-9;12-13"}};
     CpuTopology machine64;
     machine64.AllMask = ~DwordPtr{0};
+    machine64.PresentMask = ~std::uint64_t{0};
     for (const auto& [mask, text] : cases) {
         EXPECT_EQ(ProcessorsAsFavoriteText(mask), text) << mask;
         // and reads back as those processors, as a list or as CPU digits

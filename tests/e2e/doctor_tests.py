@@ -138,9 +138,10 @@ def dry_run_lists_matches_and_changes_nothing(w):
     w.profile("My Favs 2", [fav("0", "High", a.win_path), fav(full, "Default", b.win_path)])
     before = (w.state(a), w.state(b))
     out = w.run_doctor("My Favs 2", status=0)
-    has(out, f'pid {a.win_pid}: {a.win_path} (line 2): CPUs "{full}", priority Normal: '
-             f'a scan would set the affinity to "0" and set the priority to High\n')
-    has(out, f'pid {b.win_pid}: {b.win_path} (line 3): CPUs "{full}", priority Normal: a scan changes nothing\n')
+    now = f'CPUs 0-{w.ncpu - 1} ("{full}")'
+    has(out, f'pid {a.win_pid}: {a.win_path} (line 2): {now}, priority Normal: '
+             f'a scan would set the affinity to processor 0 ("0") and set the priority to High\n')
+    has(out, f'pid {b.win_pid}: {b.win_path} (line 3): {now}, priority Normal: a scan changes nothing\n')
     check(re.search(r"^Processes: \d+ listed, 2 matching a favourite, \d+ whose path could not be read\.$", out, re.M),
           f"no count of the processes:\n{out}")
     check((w.state(a), w.state(b)) == before, "the doctor changed a process")
@@ -163,7 +164,7 @@ def explains_lists_on_a_machine_of_many_processors(w):
     has(out, f"Machine: {w.ncpu} processors; the program reads back CPU digits 0 to 7.\n")
     has(out, '  line 2: CPUs "8-15": processors 8-15\n')
     has(out, f'  line 3: CPUs "P": processors 0-{w.ncpu - 1}\n')
-    has(out, 'line 4: CPUs "E": E names no processor on this machine, which has no efficiency processors')
+    has(out, '  line 4: CPUs "E": this PC has no efficiency processors; the processors are left alone\n')
     has(out, 'line 5: CPUs "15-8": the range "15-8" is written backwards (write "8-15")')
     has(out, 'line 6: CPUs "12" are CPU digits, one processor each: processors 1-2; for processor 12 alone write "12;"')
     has(out, f"pid {game.win_pid}: {game.win_path} (line 2): CPUs 8-15, priority Normal: a scan changes nothing\n")

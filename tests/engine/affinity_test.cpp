@@ -136,7 +136,10 @@ TEST(CpuList, WhichTextsAreListsAndHowTheyRead) {
 
 TEST(CpuList, MasksOnTheMachinesUsersHave) {
     constexpr std::uint64_t kAll = ~std::uint64_t{0};
-    struct { Machine machine; bool cpuSetsMissing; const wchar_t* text; std::uint64_t mask; CpuMaskProblem problem; } cases[] = {
+    struct {
+        Machine machine; bool cpuSetsMissing; const wchar_t* text; std::uint64_t mask; CpuMaskProblem problem;
+        std::uint64_t leftOut = 0;  // processors another PC has
+    } cases[] = {
         {Machine::OneKind16, false, L"8-15", 0xFF00, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"0;2;4-6", 0x75, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"5-5", 0x20, CpuMaskProblem::None},
@@ -144,7 +147,13 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         {Machine::OneKind16, false, L"C", 0xFFFF, CpuMaskProblem::None},
         {Machine::OneKind16, false, L"E", 0, CpuMaskProblem::Empty},
         {Machine::OneKind16, false, L"E;3", 0x8, CpuMaskProblem::None},
-        {Machine::OneKind16, false, L"16-31", 0xFFFF0000, CpuMaskProblem::None},  // Windows refuses it
+        {Machine::OneKind16, false, L"16-31", 0, CpuMaskProblem::Empty, 0xFFFF0000},
+        {Machine::OneKind16, false, L"8-23", 0xFF00, CpuMaskProblem::None, 0xFF0000},
+        {Machine::OneKind16, false, L"E;40", 0, CpuMaskProblem::Empty, 1ull << 40},
+        {Machine::OneKind2, false, L"0-7", 0x3, CpuMaskProblem::None, 0xFC},
+        {Machine::OneKind2, true, L"0-7", 0x3, CpuMaskProblem::None, 0xFC},
+        {Machine::OneKind2, false, L"E", 0, CpuMaskProblem::Empty},
+        {Machine::OneKind64, true, L"40;", 1ull << 40, CpuMaskProblem::None},  // Windows 7/8: a full mask may hide more
         {Machine::Hybrid28, false, L"P", 0xFFFF, CpuMaskProblem::None},
         {Machine::Hybrid28, false, L"e", 0xFFF0000, CpuMaskProblem::None},
         {Machine::Hybrid28, false, L"P;27", 0x800FFFF, CpuMaskProblem::None},
@@ -160,6 +169,9 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         {Machine::TwoGroups128, false, L"32-63", 0xFFFFFFFF00000000, CpuMaskProblem::None},
         {Machine::HybridTwoGroups56, false, L"P", 0xFFFFFFF, CpuMaskProblem::None},  // groups: names fall back
         {Machine::HybridTwoGroups56, false, L"E", 0, CpuMaskProblem::Empty},
+        {Machine::HybridTwoGroups56, false, L"30-40", 0x1FFC0000000, CpuMaskProblem::None},  // group 1's: refused
+        {Machine::HybridTwoGroups56, false, L"56-63", 0, CpuMaskProblem::Empty, 0xFF00000000000000},
+        {Machine::OneKind2, false, L"0-64", 0, CpuMaskProblem::Refused},
         {Machine::OneKind16, false, L"15-8", 0, CpuMaskProblem::Refused},
     };
     // The 32-bit program clips names to processors 0-31 and cannot set a number above.
@@ -175,6 +187,9 @@ TEST(CpuList, MasksOnTheMachinesUsersHave) {
         const CpuListMask got = CpuListToMask(c.text, ReadCpuTopology(fake));
         EXPECT_EQ(got.mask, c.mask & expressible) << c.text << " machine " << static_cast<int>(c.machine);
         EXPECT_EQ(got.problem, c.problem) << c.text << " machine " << static_cast<int>(c.machine);
+        if (got.problem != CpuMaskProblem::Unexpressible) {
+            EXPECT_EQ(got.leftOut, c.leftOut) << c.text;
+        }
     }
 }
 
@@ -184,7 +199,9 @@ TEST(CpuSets, NumbersCountAcrossGroupsAndNamesReachEveryGroup) {
         {Machine::Hybrid28, L"~P", L"0-15", P::None},          {Machine::Hybrid28, L" ~ e ", L"16-27", P::None},
         {Machine::TwoDie32, L"~C", L"0-15", P::None},          {Machine::OneKind16, L"~12", L"12", P::None},
         {Machine::TwoGroups128, L"~C;100", L"0-15;100", P::None}, {Machine::TwoGroups128, L"~P", L"0-127", P::None},
-        {Machine::TwoGroups128, L"~E", L"", P::Empty},         {Machine::TwoGroups128, L"~120-130", L"120-127", P::Lacking},
+        {Machine::TwoGroups128, L"~E", L"", P::Empty},         {Machine::TwoGroups128, L"~120-130", L"120-127", P::None},
+        {Machine::OneKind2, L"~0-7", L"0-1", P::None},          {Machine::OneKind2, L"~E", L"", P::Empty},
+        {Machine::Hybrid28, L"~0-7", L"0-7", P::None},          {Machine::OneKind2, L"~8", L"", P::Empty},
         {Machine::OneKind16, L"~2048", L"", P::Refused},       {Machine::OneKind16, L"~1;x", L"", P::Refused},
     };
     for (auto c : cases) {

@@ -222,8 +222,10 @@ INSTANTIATE_TEST_SUITE_P(Table, HitTest, ::testing::Values(
     HitCase{"backwards_list_is_refused_every_time", L"1-0", 0x3, 1, 1, 0x3},
     HitCase{"list_past_63_is_refused_every_time", L"0-64", 0x3, 1, 1, 0x3},
     HitCase{"unknown_name_is_refused_every_time", L"1;x", 0x3, 1, 1, 0x3},
-    HitCase{"e_without_efficiency_cores_fails_every_time", L"E", 0x3, 1, 1, 0x3},
-    HitCase{"list_beyond_the_machine_is_refused_every_time", L"8-15", 0x3, 1, 1, 0x3}),
+    HitCase{"e_without_efficiency_cores_is_left_alone", L"E", 0x3, 0, 0, 0x3},
+    HitCase{"list_beyond_the_machine_is_left_alone", L"8-15", 0x3, 0, 0, 0x3},
+    HitCase{"list_partly_beyond_the_machine_keeps_what_it_has", L"1-7", 0x2, 0, 0, 0x2},
+    HitCase{"digits_beyond_the_machine_keep_failing", L"12", 0x3, 1, 1, 0x3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pass, ADigitAppliedOnceThenComparesEqual) {
@@ -463,7 +465,13 @@ INSTANTIATE_TEST_SUITE_P(Table, PlacementTest, ::testing::Values(
                   {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, kOneTwo, 0, 0},
     PlacementCase{"set_missing_fails_without_an_open", L"~1-2", L"Default",
                   [](FakePlatform& f, FakeProcess&) { f.setCpuSetsCallMissing = true; }, {}, {}, 0, 1, 0, {}, 0, 0},
-    PlacementCase{"beyond_the_machine_fails_without_an_open", L"~3-4", L"Default", kAsIs, {}, {}, 1, 1, 0, {}, 0, 0},
+    PlacementCase{"partly_beyond_the_machine", L"~3-7", L"Default", kAsIs, {kCpuSetOpen}, {"SetProcessDefaultCpuSets(1)"},
+                  1, 0, 0, {0x103}, 0, 0},
+    PlacementCase{"beyond_the_machine_leaves_placement_alone", L"~4-7", L"High", kAsIs, {"OpenProcess(0x1200,0,200)"},
+                  {"SetPriorityClass(0x80)"}, 0, 0, 0, {}, 0, 0},
+    PlacementCase{"no_efficiency_processors_leave_placement_alone", L"E", L"High", kAsIs, {"OpenProcess(0x1200,0,200)"},
+                  {"SetPriorityClass(0x80)"}, 0, 0, 0, {}, 0, 0},
+    PlacementCase{"unreadable_list_still_fails", L"~4-2", L"Default", kAsIs, {}, {}, 1, 1, 0, {}, 0, 0},
     PlacementCase{"across_groups", L"~63-64", L"Default",
                   [](FakePlatform& f, FakeProcess&) { f.UseMachine(FakePlatform::Machine::TwoGroups128); },
                   {kCpuSetOpen}, {"SetProcessDefaultCpuSets(2)"}, 1, 0, 0, {0x13F, 0x140}, 0, 0},

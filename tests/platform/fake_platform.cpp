@@ -272,6 +272,9 @@ void FakePlatform::UseMachine(Machine machine) {
             efficiencyClasses.resize(28, 0);
             level3Caches = {{30 * MB, 0xFFFFFFF}, {30 * MB, 0xFFFFFFF, 1}};
             break;
+        case Machine::OneKind2:
+            numberOfProcessors = 2;
+            break;
     }
 }
 

@@ -74,8 +74,9 @@ public:
     Dword powerSetError = 0;                // every power set fails with it (Wine 8: ERROR_INVALID_FUNCTION)
     // Machines users have: 16 of one kind; 28 in two classes (8 performance cores of two
     // threads, then 12 efficiency cores); 32 on two dies, the first with the large cache;
-    // 64 of one kind on eight dies; 128 in two groups of 64; two groups of the hybrid 28.
-    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128, HybridTwoGroups56 };
+    // 64 of one kind on eight dies; 128 in two groups of 64; two groups of the hybrid 28; and
+    // 2 of one kind, as Wine's machine here.
+    enum class Machine { OneKind16, Hybrid28, TwoDie32, OneKind64, TwoGroups128, HybridTwoGroups56, OneKind2 };
     void UseMachine(Machine machine);
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
