@@ -547,6 +547,11 @@ int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* sour
         lastError = kErrorInsufficientBuffer;
         return 0;
     }
+    // A failed mapping leaves the buffer as it pleases: here, nothing of the text.
+    if (Fails("LCMapStringW")) {
+        std::fill(destination, destination + count, L'?');
+        return 0;
+    }
     for (std::size_t i = 0; i < count; ++i) destination[i] = SimpleUpper(source[i]);
     return static_cast<int>(count);
 }
