@@ -48,7 +48,8 @@ void ScanProcess(Module1& m, Dword pid) {
     const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
     // An unreadable path is empty and matches nothing.
     if (!path || path->empty()) return;
-    const FavoriteRecord* favorite = m.Favorites.FindFirst(FoldPathCase(m.platform, *path));
+    FoldPathCase(m.platform, *path, m.Enforcement.FoldedPath);
+    const FavoriteRecord* favorite = m.Favorites.FindFirst(m.Enforcement.FoldedPath);
     if (!favorite) return;
     const Handle q = queried.get();
     const bool cpuSetsAsked = IsCpuSetText(favorite->Affinity);

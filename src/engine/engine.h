@@ -20,6 +20,7 @@ struct EnforcementState {
     std::int32_t TickCount = 0;
     std::int32_t LastPidSum = 0;
     std::int16_t PassesLeft = 0;
+    std::wstring FoldedPath;  // the scanned process's path in folded case; its storage is reused
 };
 
 // Everything the start-up, the profile and the engine share: one per program run.

@@ -11,5 +11,7 @@ namespace mjr {
 // name when their folded forms are equal. Should the mapping fail, A to Z alone are folded,
 // so a path still equals itself.
 std::wstring FoldPathCase(Platform& platform, std::wstring_view path);
+// The same into `folded`, whose storage is reused: a scan folds every process's path.
+void FoldPathCase(Platform& platform, std::wstring_view path, std::wstring& folded);
 
 }  // namespace mjr

@@ -79,10 +79,13 @@ BENCHMARK(IdlePass);
 void ScanningPass(benchmark::State& state) {
     World w(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::size_t matched = 0;
+    const std::size_t allocationsBefore = g_allocations.load();
     for (auto _ : state) {
         w.m.Enforcement.LastProcessCount = 0;  // as a reset or the enforce period does
         mjr::EnforcePass(w.m);
     }
+    state.counters["allocs/pass"] = benchmark::Counter(
+        static_cast<double>(g_allocations.load() - allocationsBefore), benchmark::Counter::kAvgIterations);
     for (int i = 0; i < kProcesses - 2; ++i)
         if (w.m.Favorites.FindFirst(mjr::FoldPathCase(w.fake, w.fake.AnsiToWide(ProcessPath(i))))) ++matched;
     state.counters["favourites"] = static_cast<double>(w.m.Favorites.Count());

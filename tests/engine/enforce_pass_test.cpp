@@ -295,6 +295,8 @@ struct MatchCase {
     const char* name;
     std::vector<const wchar_t*> favourites;
     std::vector<std::pair<const wchar_t*, int>> processes;  // path, the line (1-based) that applies
+    std::size_t mappings = 0;    // the scan's upper-case mapping calls: ASCII paths need none
+    bool mappingFails = false;   // Windows' upper-case mapping refuses
 };
 
 class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {};
@@ -302,6 +304,7 @@ class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {
 TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
     static constexpr const wchar_t* kWords[] = {L"Low", L"Below", L"Normal", L"Above", L"High"};
     static constexpr Dword kClasses[] = {0x40, 0x4000, 0x20, 0x8000, 0x80};
+    if (GetParam().mappingFails) fake.failingCalls.insert("LCMapStringW");
     for (std::size_t k = 0; k < GetParam().favourites.size(); ++k) Favourite(GetParam().favourites[k], L"01", kWords[k]);
     Dword pid = 200;
     for (const auto& [path, line] : GetParam().processes) {
@@ -309,7 +312,9 @@ TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
         fake.Find(pid)->priority = 0x100;  // Realtime: no favourite here asks for it
         ++pid;
     }
+    fake.ClearRecord();
     EnforcePass(m);
+    EXPECT_EQ(fake.CallsNamed("LCMapStringW"), GetParam().mappings);
     pid = 200;
     for (const auto& [path, line] : GetParam().processes) {
         const Dword expected = line == 0 ? 0x100 : kClasses[line - 1];
@@ -320,7 +325,10 @@ TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
 INSTANTIATE_TEST_SUITE_P(Table, MatchTest, ::testing::Values(
     MatchCase{"any_letter_case", {L"C:\\Tools\\Cased\\Tool.exe", L"C:\\Игры\\game.exe", L"C:\\Café\\x.exe"},
               {{L"c:\\tools\\cased\\tool.exe", 1}, {L"C:\\ИГРЫ\\GAME.EXE", 2}, {L"C:\\CAFÉ\\X.EXE", 3},
-               {L"C:\\CAFE\\X.EXE", 0}}},
+               {L"C:\\CAFE\\X.EXE", 0}, {L"C:\\TOOLS\\CASED\\TOOL\x7F.EXE", 0}},
+              2},
+    MatchCase{"a_refused_mapping_still_folds_a_to_z", {L"C:\\Café\\az.exe"},
+              {{L"c:\\café\\AZ.exe", 1}, {L"C:\\CAFÉ\\AZ.EXE", 0}}, 2, true},
     MatchCase{"case_only_twins_name_one_program", {L"C:\\t.exe", L"C:\\T.EXE"}, {{L"C:\\T.exe", 1}}},
     MatchCase{"one_level_against_any_depth", {L"C:\\Games\\*\\bin\\game.exe", L"D:\\Games\\**\\*.exe"},
               {{L"C:\\Games\\Foo 1.2\\bin\\game.exe", 1}, {L"C:\\Games\\bin\\game.exe", 0},

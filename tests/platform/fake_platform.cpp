@@ -543,11 +543,17 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
 
 int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
                                wchar_t* destination, int destinationCount) {
+    if (recordCalls) Record("LCMapStringW");
     if (locale != kLocaleInvariant || mapFlags != kLcmapUppercase || !source || sourceCount < -1) return 0;
     const std::size_t count = sourceCount == -1 ? std::wcslen(source) + 1 : static_cast<std::size_t>(sourceCount);
     if (destinationCount == 0) return static_cast<int>(count);
     if (destinationCount < 0 || static_cast<std::size_t>(destinationCount) < count) {
         lastError = kErrorInsufficientBuffer;
+        return 0;
+    }
+    // A failed mapping leaves the buffer as it pleases: here, nothing of the text.
+    if (Fails("LCMapStringW")) {
+        std::fill(destination, destination + count, L'?');
         return 0;
     }
     for (std::size_t i = 0; i < count; ++i) destination[i] = SimpleUpper(source[i]);
