@@ -173,7 +173,8 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
-    WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n", {}},
+    WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n"
+                "c\t0\tEco\tC:\\Apps\\Big64.exe\r\n", {}},
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
@@ -284,9 +285,11 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
                  L"processors 0-1 write \"~0-1\"",
                  L"CPUs \"~2-5\" names processors 4-5, which this machine lacks (it has processors 0-3 across its groups)"}},
-    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
+    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n"
+                "c\t0\tReal+Eco\tC:\\Apps\\Big64.exe\r\n",
                 {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
-                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
+                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)",
+                 L"line 4: priority \"Real+Eco\" asks for speed and for slowness at once", L"line 4: priority \"Real\""}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -367,6 +370,9 @@ struct MachineCase {
     std::vector<const wchar_t*> says;  // parts of the report's lines
     bool noCpuSets = false;            // Windows before 10
     const char* priority = "Default";
+    ProcessPowerThrottlingState power = {};  // the matching process's
+    std::vector<const wchar_t*> never = {};    // parts no line holds
+    Dword granted = 0xFFFFFFFF;                // the rights the process grants
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -377,9 +383,13 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     d.fake.UseMachine(c.machine);
     d.fake.setCpuSetsCallMissing = c.noCpuSets;
     d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
-    d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
+    FakeProcess& game = d.fake.AddProcess(100, "C:\\Apps\\Game.exe");
+    game.affinity = c.processMask;
+    game.power = c.power;
+    game.grantedAccess = c.granted;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    for (const wchar_t* never : c.never) EXPECT_FALSE(d.out.Has(never)) << d.out.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
@@ -401,7 +411,11 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
                  L"numbers them (group 0: 0-63, group 1: 64-127)",
                  L"  line 2: CPUs \"~C;100\": CPU sets on processors 0-15;100; hard affinity left alone",
-                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"},
+                false, "Default", {}, {L"shuts out"}},
+    MachineCase{"cpu_set_open_asks_the_limited_right", FakePlatform::Machine::OneKind16, "~6-9", 0xFFFF,
+                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers)"}, false, "Default", {},
+                {L"cannot be opened", L"does not read"}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
                 {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
@@ -411,7 +425,14 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"efficiency_mode", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
                 {L"  line 2: priority \"Eco\": Task Manager's Efficiency mode",
                  L"CPUs 0-15, priority Normal, EcoQoS as Windows decides: a scan would set the priority to Low and switch EcoQoS on"},
-                false, "Eco"}),
+                false, "Eco"},
+    MachineCase{"eco_joined", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"priority \"Low+Eco\": EcoQoS on: Windows runs it slowly",
+                 L"priority Normal, EcoQoS off: a scan would set the priority to Low and switch EcoQoS on"}, false, "Low+Eco", {1, 1, 0}},
+    MachineCase{"noeco_joined", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"priority \"High+NoEco\": never throttled: EcoQoS off and kept off",
+                 L"priority Normal, EcoQoS on: a scan would set the priority to High and switch EcoQoS off for good"},
+                false, "High+NoEco", {1, 1, 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {
@@ -420,6 +441,7 @@ struct ArgumentsCase {
     int exit;
     const wchar_t* says;
     const wchar_t* raw = L"";  // the argument text as Windows gives it, quotes and all
+    const wchar_t* never = nullptr;  // a part no line holds
 };
 
 class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
@@ -429,6 +451,9 @@ TEST_P(ArgumentsTest, ReadsTheCommandLine) {
     d.fake.commandLine = GetParam().raw;
     EXPECT_EQ(d.Run(GetParam().args), GetParam().exit) << d.out.All();
     EXPECT_TRUE(d.out.Has(GetParam().says)) << d.out.All();
+    if (GetParam().never) {
+        EXPECT_FALSE(d.out.Has(GetParam().never)) << d.out.All();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
@@ -453,6 +478,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"misspelt_exit", {L"/exti /x", L"/enforce"}, 1, L"\"/exti\" does nothing; likely meant /exit",
                   L"\"/exti /x\" /enforce"},
     ArgumentsCase{"least_period", {L"/enforce:5"}, 1, L"\"/enforce:5\" sets 10 s, the least", L"/enforce:5"},
+    ArgumentsCase{"least_period_as_written", {L"/enforce:10"}, 1, L"Enforce:10 (every 10 s", L"/enforce:10", L"the least"},
+    ArgumentsCase{"two_profile_names", {L"/My Favs 2", L"/My Favs 3"}, 1,
+                  L"\"/My Favs 2\" does nothing: a later piece names the profile", L"/My Favs 2 /My Favs 3", L"\"/My Favs 3\" does"},
+    ArgumentsCase{"only_quotes", {L"/", L"/exit"}, 1, L"reads: one pass", L"/\"\" /exit", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},

@@ -293,6 +293,7 @@ struct MatchCase {
     const char* name;
     std::vector<const wchar_t*> favourites;
     std::vector<std::pair<const wchar_t*, int>> processes;  // path, the line (1-based) that applies
+    bool foldCallFails = false;
 };
 
 class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {};
@@ -300,6 +301,7 @@ class MatchTest : public Pass, public ::testing::WithParamInterface<MatchCase> {
 TEST_P(MatchTest, TheFirstLineThatEqualsOrMatchesApplies) {
     static constexpr const wchar_t* kWords[] = {L"Low", L"Below", L"Normal", L"Above", L"High"};
     static constexpr Dword kClasses[] = {0x40, 0x4000, 0x20, 0x8000, 0x80};
+    if (GetParam().foldCallFails) fake.failingCalls.insert("LCMapStringW");
     for (std::size_t k = 0; k < GetParam().favourites.size(); ++k) Favourite(GetParam().favourites[k], L"01", kWords[k]);
     Dword pid = 200;
     for (const auto& [path, line] : GetParam().processes) {
@@ -319,6 +321,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MatchTest, ::testing::Values(
     MatchCase{"any_letter_case", {L"C:\\Tools\\Cased\\Tool.exe", L"C:\\Игры\\game.exe", L"C:\\Café\\x.exe"},
               {{L"c:\\tools\\cased\\tool.exe", 1}, {L"C:\\ИГРЫ\\GAME.EXE", 2}, {L"C:\\CAFÉ\\X.EXE", 3},
                {L"C:\\CAFE\\X.EXE", 0}}},
+    MatchCase{"fold_call_failing_still_folds_a_to_z", {L"C:\\Apps\\AZ\u00E9.exe"},
+              {{L"c:\\apps\\az\u00E9.EXE", 1}, {L"C:\\APPS\\AZ\u00C9.EXE", 0}}, true},
     MatchCase{"case_only_twins_name_one_program", {L"C:\\t.exe", L"C:\\T.EXE"}, {{L"C:\\T.exe", 1}}},
     MatchCase{"one_level_against_any_depth", {L"C:\\Games\\*\\bin\\game.exe", L"D:\\Games\\**\\*.exe"},
               {{L"C:\\Games\\Foo 1.2\\bin\\game.exe", 1}, {L"C:\\Games\\bin\\game.exe", 0},
@@ -478,6 +482,12 @@ INSTANTIATE_TEST_SUITE_P(Table, PlacementTest, ::testing::Values(
                   [](FakePlatform& f, FakeProcess& p) { f.timerResolutionRefused = true; p.priority = 0x80; },
                   {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x5,0x0)", "SetProcessInformation(4,0x1,0x0)"},
                   0, 0, 0, {}, 1, 0},
+    PlacementCase{"noeco_with_timer_throttling_on", L"01", L"High+NoEco",
+                  [](FakePlatform&, FakeProcess& p) { p.priority = 0x80; p.power = {1, 0x5, 0x4}; },
+                  {"OpenProcess(0x1200,0,200)"}, {"SetProcessInformation(4,0x5,0x0)"}, 0, 0, 0, {}, 5, 0},
+    PlacementCase{"power_open_refused", L"01", L"Low+Eco",
+                  [](FakePlatform&, FakeProcess& p) { p.priority = 0x40; p.grantedAccess = kProcessQueryLimitedInformation; },
+                  {"OpenProcess(0x1200,0,200)"}, {}, 0, 0, 1, {}, 0, 0},
     PlacementCase{"power_refused_as_wine_does", L"~1-2", L"Eco",
                   [](FakePlatform& f, FakeProcess&) { f.getProcessInformationMissing = true; f.powerSetError = kErrorInvalidFunction; },
                   {kBothOpen}, {"SetProcessDefaultCpuSets(2)", "SetPriorityClass(0x40)", "SetProcessInformation(4,0x1,0x1)"},

@@ -540,6 +540,7 @@ std::wstring FakePlatform::AnsiToWide(std::string_view text) {
 
 int FakePlatform::LCMapStringW(Dword locale, Dword mapFlags, const wchar_t* source, int sourceCount,
                                wchar_t* destination, int destinationCount) {
+    if (Fails("LCMapStringW")) return 0;
     if (locale != kLocaleInvariant || mapFlags != kLcmapUppercase || !source || sourceCount < -1) return 0;
     const std::size_t count = sourceCount == -1 ? std::wcslen(source) + 1 : static_cast<std::size_t>(sourceCount);
     if (destinationCount == 0) return static_cast<int>(count);
