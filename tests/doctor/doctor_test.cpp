@@ -211,7 +211,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"notes_that_are_favourites", 4, true, "# a\t0\tLow\tC:\\Apps\\Tool.exe\r  ;b\t0\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"line 2 begins with \"#\" as a note does, but holds three tabs: it is a favourite and still applies",
                  L"line 3 begins with \";\""}},
-    WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n", {}},
+    WarningCase{"nothing_to_say", 4, true, "a\t01\tHigh\tC:\\Apps\\Tool.exe\r\nb\t3\tDefault\tC:\\Program Files\\Tool.exe\r\n"
+                "c\t0\tEco\tC:\\Apps\\Big64.exe\r\n", {}},
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
@@ -301,14 +302,14 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
                  L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
-    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 9999},
+    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
     WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
                 {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
                  L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
-                std::nullopt, false, 10000},
-    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, 1, 1000},
+                std::nullopt, false, {}, 10000},
+    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 1, 1000},
     WarningCase{"walk_past_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
-                false, 2, 1000},
+                false, {}, 2, 1000},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
     // How people really write them.
@@ -358,9 +359,11 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
                  L"processors 0-1 write \"~0-1\""}},
-    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n",
+    WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n"
+                "c\t0\tReal+Eco\tC:\\Apps\\Big64.exe\r\n",
                 {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
-                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)"}},
+                 L"line 3: priority \"Low+Turbo\": \"Turbo\" is no power word (Eco or NoEco)",
+                 L"line 4: priority \"Real+Eco\" asks for speed and for slowness at once", L"line 4: priority \"Real\""}},
     WarningCase{"digits_meant_as_one_number", 16, false, "a\t10\tLow\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPUs \"10\" are CPU digits, one processor each: processors 0-1, written \"01\"; for processor 10 alone write \"10;\""}},
     WarningCase{"digits_past_seven_meant_as_one_number", 20, false, "a\t19\tLow\tC:\\Apps\\Tool.exe\r\n",
@@ -453,6 +456,9 @@ struct MachineCase {
     std::vector<const wchar_t*> says;  // parts of the report's lines
     bool noCpuSets = false;            // Windows before 10
     const char* priority = "Default";
+    ProcessPowerThrottlingState power = {};  // the matching process's
+    std::vector<const wchar_t*> never = {};    // parts no line holds
+    Dword granted = 0xFFFFFFFF;                // the rights the process grants
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -463,9 +469,13 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     d.fake.UseMachine(c.machine);
     d.fake.setCpuSetsCallMissing = c.noCpuSets;
     d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
-    d.fake.AddProcess(100, "C:\\Apps\\Game.exe").affinity = c.processMask;
+    FakeProcess& game = d.fake.AddProcess(100, "C:\\Apps\\Game.exe");
+    game.affinity = c.processMask;
+    game.power = c.power;
+    game.grantedAccess = c.granted;
     ASSERT_EQ(d.Run(), 0) << d.out.All();
     for (const wchar_t* says : c.says) EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    for (const wchar_t* never : c.never) EXPECT_FALSE(d.out.Has(never)) << d.out.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
@@ -487,7 +497,11 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
                  L"numbers them (group 0: 0-63, group 1: 64-127)",
                  L"  line 2: CPUs \"~C;100\": CPU sets 0-15;100; hard affinity left alone",
-                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"}},
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"},
+                false, "Default", {}, {L"shuts out"}},
+    MachineCase{"cpu_set_open_asks_the_limited_right", FakePlatform::Machine::OneKind16, "~6-9", 0xFFFF,
+                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers)"}, false, "Default", {},
+                {L"cannot be opened", L"does not read"}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
                 {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
@@ -510,7 +524,14 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"efficiency_mode", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
                 {L"  line 2: priority \"Eco\": Task Manager's Efficiency mode",
                  L"CPUs 0-15, priority Normal, EcoQoS as Windows decides: a scan would set the priority to Low and switch EcoQoS on"},
-                false, "Eco"}),
+                false, "Eco"},
+    MachineCase{"eco_joined", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"priority \"Low+Eco\": EcoQoS on: Windows runs it slowly",
+                 L"priority Normal, EcoQoS off: a scan would set the priority to Low and switch EcoQoS on"}, false, "Low+Eco", {1, 1, 0}},
+    MachineCase{"noeco_joined", FakePlatform::Machine::OneKind16, "default", 0xFFFF,
+                {L"priority \"High+NoEco\": never throttled: EcoQoS off and kept off",
+                 L"priority Normal, EcoQoS on: a scan would set the priority to High and switch EcoQoS off for good"},
+                false, "High+NoEco", {1, 1, 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArgumentsCase {
@@ -519,6 +540,7 @@ struct ArgumentsCase {
     int exit;
     const wchar_t* says;
     const wchar_t* raw = L"";  // the argument text as Windows gives it, quotes and all
+    const wchar_t* never = nullptr;  // a part no line holds
 };
 
 class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
@@ -528,6 +550,9 @@ TEST_P(ArgumentsTest, ReadsTheCommandLine) {
     d.fake.commandLine = GetParam().raw;
     EXPECT_EQ(d.Run(GetParam().args), GetParam().exit) << d.out.All();
     EXPECT_TRUE(d.out.Has(GetParam().says)) << d.out.All();
+    if (GetParam().never) {
+        EXPECT_FALSE(d.out.Has(GetParam().never)) << d.out.All();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
@@ -560,6 +585,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"profile_name_holding_both", {L"/my favs exit enforced"}, 1, L"\"/my favs exit enforced\" names a "
                   L"profile, but its \"exit\" also switches one-pass mode on and its \"enforce\" the enforce period;",
                   L"/my favs exit enforced"},
+    ArgumentsCase{"least_period_as_written", {L"/enforce:10"}, 1, L"Enforce:10 (every 10 s", L"/enforce:10", L"the least"},
+    ArgumentsCase{"two_profile_names", {L"/My Favs 2", L"/My Favs 3"}, 1,
+                  L"\"/My Favs 2\" does nothing: a later piece names the profile", L"/My Favs 2 /My Favs 3", L"\"/My Favs 3\" does"},
+    ArgumentsCase{"only_quotes", {L"/", L"/exit"}, 1, L"reads: one pass", L"/\"\" /exit", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},

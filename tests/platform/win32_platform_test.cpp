@@ -8,12 +8,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 
 #include "app/single_instance.h"
 #include "engine/cpu_list.h"
+#include "engine/cpu_sets.h"
 #include "platform/fake_platform.h"
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
@@ -44,6 +46,12 @@ TEST(Win32Text, FoldsPathsAsWindowsComparesFileNames) {
     EXPECT_EQ(folded, L"C:\\\u0418\u0413\u0420\u042B\\CAF\u00C9 \u0391\u1E9E.EXE");
     testing::FakePlatform fake;
     EXPECT_EQ(FoldPathCase(fake, path), folded);
+    // A Turkish user's i (the test run of LC_ALL=tr_TR) still folds to I, as file names compare.
+    if (const char* lang = std::getenv("LC_ALL"); lang && std::strncmp(lang, "tr", 2) == 0) {
+        EXPECT_EQ(::GetUserDefaultLCID(), 0x041Fu);
+    }
+    ::SetThreadLocale(MAKELCID(0x041F, SORT_DEFAULT));
+    EXPECT_EQ(FoldPathCase(platform, L"c:\\bin\\i.exe"), L"C:\\BIN\\I.EXE");
 }
 
 TEST(Win32CommandLine, ArgumentsFollowTheProgramName) {
@@ -158,6 +166,14 @@ TEST(Win32Processes, TheOwnProcessCanBeListedResolvedAndAdjusted) {
     EXPECT_EQ(platform.GetPriorityClass(process.get()), 0x4000u);
     EXPECT_FALSE(platform.SetPriorityClass(setter.get(), 0));
     EXPECT_TRUE(platform.SetPriorityClass(setter.get(), 0x20));
+
+    // Default CPU sets read back (the count asked for when the buffer is short), as a settled
+    // set must be; Wine lacks the read.
+    const Dword firstSet = 0x100;
+    if (platform.Kernel32Exports("GetProcessDefaultCpuSets") && platform.SetProcessDefaultCpuSets(setter.get(), &firstSet, 1)) {
+        EXPECT_EQ(ReadDefaultCpuSets(platform, process.get()), std::vector<Dword>{firstSet});
+        EXPECT_TRUE(platform.SetProcessDefaultCpuSets(setter.get(), nullptr, 0));
+    }
 
     wchar_t windows[255] = {};
     EXPECT_GT(platform.GetWindowsDirectoryW(windows, 255), 0u);

@@ -1,6 +1,6 @@
 // A stand-in for the main application: one top-level window of its class and caption,
 // until it is closed or the given seconds have passed. Writes the show state it was
-// started with to mainapp_started.txt beside itself.
+// started with and its working folder to mainapp_started.txt beside itself.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,8 +23,10 @@ void NoteStart(int show) {
     while (n > 0 && path[n - 1] != '\\') --n;
     path[n] = 0;
     std::strncat(path, "mainapp_started.txt", MAX_PATH - n - 1);
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
     if (FILE* f = std::fopen(path, "w")) {
-        std::fprintf(f, "%d\n", show);
+        std::fprintf(f, "%d\n%s\n", show, folder);
         std::fclose(f);
     }
 }

@@ -529,7 +529,9 @@ def hand_over_launches_and_ends(w):
     w.wait_program_end()
     wait_until("the main application's start", lambda: os.path.exists(started), 10)
     with open(started) as f:
-        check(f.read().strip() == "4", "not launched with SW_SHOWNOACTIVATE")
+        show, folder = f.read().split("\n")[:2]
+    check(show == "4", "not launched with SW_SHOWNOACTIVATE")
+    check(folder.lower() == ("Z:" + w.prog_dir.replace("/", "\\")).lower(), f"started in {folder}, not its own folder")
     check(not w.tray_has_icon(), "the icon stayed")
     mainapp = wait_until("the main application's window",
                          lambda: w._find("ThunderRT6FormDC", "Marrowbine64"), 10)
