@@ -114,8 +114,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
-    out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error; with --try, 0 every set works, "
-             L"1 one this Windows has was refused.");
+    out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error.");
+    out.Line(L"With --try: 0 every set works, 1 one this Windows has was refused.");
 }
 
 std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword error) {
