@@ -55,6 +55,7 @@ public:
     bool elevated() const { return elevated_; }
 
     std::wstring Words(Dword error) {
+        if (error == 0) return L"it fails without a reason, as a stub does";
         const std::wstring message = trial_.SystemMessage(error);
         return L"error " + std::to_wstring(error) + (message.empty() ? L"" : L": " + message);
     }
@@ -327,7 +328,7 @@ void TryPrivateNamespace(Trial& t, ReportWriter& out) {
     const std::wstring elevatedOnly = t.elevated() ? L"" : L"; only an elevated run can make one: run as administrator";
     BoundaryDescriptor boundary(p, 0);
     if (!MakeElevatedBoundary(p, boundaryName, boundary)) {
-        out.Line(what + L"no boundary descriptor (" + t.WhyFailed("CreateBoundaryDescriptorW") +
+        out.Line(what + L"no boundary descriptor (" + t.Words(p.GetLastError()) +
                  L"); the elevated program falls back to its session's object.");
         return;
     }

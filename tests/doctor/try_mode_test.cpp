@@ -50,9 +50,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
          {L"processor 3 (group 0) alone and back: set accepted, but cannot be read back here (GetProcessDefaultCpuSets is missing).",
           L"Power Eco (EcoQoS on): refused (error 1: Incorrect function).", L"Result: 3 sets this Windows has did not work."},
          1},
-        {"before Windows 10", [](FakePlatform& f) { f.setCpuSetsCallMissing = true; f.powerSetError = 87; },
+        {"before Windows 10", [](FakePlatform& f) { f.setCpuSetsCallMissing = f.privateNamespaceCallsMissing = true; f.powerSetError = 87; },
          {L"CPU sets: not on this Windows (SetProcessDefaultCpuSets is missing).", L"Power Eco (EcoQoS on): not on this "
-          L"Windows (SetProcessInformation does not know this information class: error 87: The parameter is incorrect)."},
+          L"Windows (SetProcessInformation does not know this information class: error 87: The parameter is incorrect).",
+          L"object): no boundary descriptor (error 127); the elevated program falls back to its session's object."},
          0},
         {"a refused set", copyFlags([](testing::FakeProcess& p) { p.setAffinityFails = true; }),
          {L"processor 3 alone and back: refused (error 5: Access is denied).", L"Result: 1 set this"}, 1},
@@ -94,7 +95,8 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         Lines out;
         EXPECT_EQ(RunDoctor(fake, &fake, {L"--try"}, CheckerBuild{}, out), row.status) << row.name;
         for (const std::wstring& part : row.says)
-            EXPECT_NE(out.all.find(part), std::wstring::npos) << row.name << ": " << std::string(part.begin(), part.end());
+            EXPECT_NE(out.all.find(part), std::wstring::npos)
+                << row.name << ": " << std::string(part.begin(), part.end()) << "\n" << std::string(out.all.begin(), out.all.end());
         // Whatever happened, the copy has ended and nothing stays open.
         ASSERT_NE(fake.Find(kCopy), nullptr) << row.name;
         EXPECT_TRUE(fake.Find(kCopy)->exited) << row.name;
@@ -109,6 +111,9 @@ TEST(Try, TheCopyOnlyWaitsForTheDoctor) {
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x100000,0,4000)", "WaitForSingleObject(0xFFFFFFFF)", "CloseHandle"}));
     for (const wchar_t* pid : {L"", L"40x0", L"99999999999"}) EXPECT_EQ(RunWaitingCopy(fake, fake, pid), kExitUsage);
     EXPECT_EQ(RunDoctor(fake, &fake, {L"--try", L"My Favs 2"}, CheckerBuild{}, out), kExitUsage);
+    // The doctor starts it suspended, without a window, naming itself.
+    RunDoctor(fake, &fake, {L"--try"}, CheckerBuild{}, out);
+    EXPECT_EQ(fake.CallsNamed("CreateProcessW(\"C:\\Apps\\Marrowbine\\MarrowbineJrCheck64.exe\" --try-waiting 4000,0x8000004)"), 1u);
 }
 
 }  // namespace
