@@ -110,6 +110,7 @@ TEST(Try, TheCopyOnlyWaitsForTheDoctor) {
     EXPECT_EQ(RunDoctor(fake, &fake, {kWaitingOption, L"4000"}, CheckerBuild{}, out), 0);
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x100000,0,4000)", "WaitForSingleObject(0xFFFFFFFF)", "CloseHandle"}));
     for (const wchar_t* pid : {L"", L"40x0", L"99999999999"}) EXPECT_EQ(RunWaitingCopy(fake, fake, pid), kExitUsage);
+    EXPECT_EQ(RunWaitingCopy(fake, fake, L"2147483639"), 0);  // every digit, to the largest identifier
     EXPECT_EQ(RunDoctor(fake, &fake, {L"--try", L"My Favs 2"}, CheckerBuild{}, out), kExitUsage);
     // The doctor starts it suspended, without a window, naming itself.
     RunDoctor(fake, &fake, {L"--try"}, CheckerBuild{}, out);
