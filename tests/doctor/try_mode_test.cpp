@@ -64,7 +64,9 @@ TEST(Try, GivesEachPlacementOneVerdict) {
          1},
         {"Real without the right", [](FakePlatform& f) { f.tokenPrivileges.erase(14); },
          {L"Priority Real: set accepted, but Windows made it High; without the right to raise scheduling priority "
-          L"(SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run lacks it"}, 0},
+          L"(SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run lacks it",
+          L"Result: every set this Windows has works; 1 more follow"}, 0},
+        {"no debug privilege", [](FakePlatform& f) { f.adjustTokenResult = 0; }, {L"debug privilege held, not enabled;"}, 0},
         {"a read that fails", copyFlags([](testing::FakeProcess& p) { p.getPriorityFails = true; }),
          {L"Priority Above: set accepted, but cannot be read back here (GetPriorityClass: error "}, 0},
         {"Windows 10 with a power read", [](FakePlatform& f) { f.timerResolutionRefused = true; },
