@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "privilege/token_rights.h"
+
 namespace mjr {
 namespace {
 
@@ -11,30 +13,25 @@ constexpr wchar_t kNamespaceAlias[] = L"MarrowbineJr";
 // Private namespaces are not per session; the session in the name keeps one copy per session.
 constexpr wchar_t kPrivateMutexName[] = L"MarrowbineJr\\SingleInstance.Session";
 
-// A boundary descriptor, deleted exactly once. The calls that add to it may move it.
-class BoundaryDescriptor {
-public:
-    BoundaryDescriptor(Platform& platform, Handle handle) : platform_(platform), handle_(handle) {}
-    BoundaryDescriptor(const BoundaryDescriptor&) = delete;
-    BoundaryDescriptor& operator=(const BoundaryDescriptor&) = delete;
-    ~BoundaryDescriptor() {
-        if (handle_ != 0) platform_.DeleteBoundaryDescriptor(handle_);
-    }
-    explicit operator bool() const { return handle_ != 0; }
-    Handle get() const { return handle_; }
-    Handle* address() { return &handle_; }
-
-private:
-    Platform& platform_;
-    Handle handle_;
-};
-
 }  // namespace
+
+bool MakeElevatedBoundary(Platform& platform, const std::wstring& name, BoundaryDescriptor& boundary) {
+    unsigned char administrators[kSecurityMaxSidSize] = {};
+    unsigned char highLabel[kSecurityMaxSidSize] = {};
+    Dword administratorsSize = sizeof administrators;
+    Dword highLabelSize = sizeof highLabel;
+    if (!platform.CreateWellKnownSid(kWinBuiltinAdministratorsSid, administrators, &administratorsSize) ||
+        !platform.CreateWellKnownSid(kWinHighLabelSid, highLabel, &highLabelSize))
+        return false;
+    boundary.reset(platform.CreateBoundaryDescriptorW(name, 0));
+    return boundary && platform.AddSIDToBoundaryDescriptor(boundary.address(), administrators) &&
+           platform.AddIntegrityLabelToBoundaryDescriptor(boundary.address(), highLabel);
+}
 
 bool SingleInstance::AnotherInstanceRuns() {
     if (asked_) return anotherRuns_;
     asked_ = true;
-    if (ProcessIsElevated()) {
+    if (ProcessIsElevated(platform_)) {
         if (const std::optional<bool> elevatedCopy = AnotherElevatedInstanceRuns()) {
             anotherRuns_ = *elevatedCopy;
             // Whatever the Local\ object says (a squatter may hold it), only so later
@@ -47,37 +44,15 @@ bool SingleInstance::AnotherInstanceRuns() {
     return anotherRuns_;
 }
 
-bool SingleInstance::ProcessIsElevated() {
-    UniqueHandle process(platform_, platform_.OpenProcess(kProcessQueryInformation, 0, platform_.GetCurrentProcessId()));
-    if (!process) return false;
-    Handle rawToken = 0;
-    if (!platform_.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return false;
-    UniqueHandle token(platform_, rawToken);
-    Dword isElevated = 0;
-    Dword length = 0;
-    return platform_.GetTokenInformation(token.get(), kTokenElevationClass, &isElevated, sizeof isElevated, &length) &&
-           isElevated != 0;
-}
-
 std::optional<bool> SingleInstance::AnotherElevatedInstanceRuns() {
     Dword session = 0;
     if (!platform_.ProcessIdToSessionId(platform_.GetCurrentProcessId(), &session)) return std::nullopt;
-    unsigned char administrators[kSecurityMaxSidSize] = {};
-    unsigned char highLabel[kSecurityMaxSidSize] = {};
-    Dword administratorsSize = sizeof administrators;
-    Dword highLabelSize = sizeof highLabel;
-    if (!platform_.CreateWellKnownSid(kWinBuiltinAdministratorsSid, administrators, &administratorsSize) ||
-        !platform_.CreateWellKnownSid(kWinHighLabelSid, highLabel, &highLabelSize))
-        return std::nullopt;
-
     // Names live in locals: a temporary freed between a call and GetLastError may reset it.
     const std::wstring boundaryName = kBoundaryName;
     const std::wstring alias = kNamespaceAlias;
     const std::wstring mutexName = kPrivateMutexName + std::to_wstring(session);
-    BoundaryDescriptor boundary(platform_, platform_.CreateBoundaryDescriptorW(boundaryName, 0));
-    if (!boundary || !platform_.AddSIDToBoundaryDescriptor(boundary.address(), administrators) ||
-        !platform_.AddIntegrityLabelToBoundaryDescriptor(boundary.address(), highLabel))
-        return std::nullopt;
+    BoundaryDescriptor boundary(platform_, 0);
+    if (!MakeElevatedBoundary(platform_, boundaryName, boundary)) return std::nullopt;
     UniquePrivateNamespace privateNamespace(platform_, platform_.CreatePrivateNamespaceW(boundary.get(), alias));
     if (!privateNamespace) {
         // Another elevated copy made it (in this session or another); use theirs.

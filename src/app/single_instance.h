@@ -3,12 +3,40 @@
 #include "platform/unique_handle.h"
 
 #include <optional>
+#include <string>
 
 namespace mjr {
 
 struct ClosePrivateNamespaceRelease {
     void operator()(Platform& platform, Handle handle) const noexcept { platform.ClosePrivateNamespace(handle, 0); }
 };
+
+// A boundary descriptor, deleted exactly once. The calls that add to it may move it.
+class BoundaryDescriptor {
+public:
+    BoundaryDescriptor(Platform& platform, Handle handle) : platform_(platform), handle_(handle) {}
+    BoundaryDescriptor(const BoundaryDescriptor&) = delete;
+    BoundaryDescriptor& operator=(const BoundaryDescriptor&) = delete;
+    ~BoundaryDescriptor() {
+        if (handle_ != 0) platform_.DeleteBoundaryDescriptor(handle_);
+    }
+    explicit operator bool() const { return handle_ != 0; }
+    Handle get() const { return handle_; }
+    Handle* address() { return &handle_; }
+    void reset(Handle handle) {
+        if (handle_ != 0) platform_.DeleteBoundaryDescriptor(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Platform& platform_;
+    Handle handle_;
+};
+
+// Makes `boundary` the descriptor of that name that admits only elevated administrators (the
+// Administrators group at high integrity). False when it cannot be made.
+bool MakeElevatedBoundary(Platform& platform, const std::wstring& name, BoundaryDescriptor& boundary);
+
 // A private namespace, closed (not destroyed: another elevated copy may still use it)
 // exactly once.
 using UniquePrivateNamespace = UniquePlatformObject<ClosePrivateNamespaceRelease>;
@@ -33,7 +61,6 @@ public:
     bool HeldInPrivateNamespace() const { return static_cast<bool>(privateMutex_); }
 
 private:
-    bool ProcessIsElevated();
     // Nothing when the private namespace cannot be had.
     std::optional<bool> AnotherElevatedInstanceRuns();
     bool AnotherLocalInstanceRuns();

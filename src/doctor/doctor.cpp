@@ -12,6 +12,7 @@
 #include "doctor/path_reach.h"
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
+#include "doctor/try_mode.h"
 #include "doctor/user_access.h"
 #include "engine/affinity.h"
 #include "engine/cpu_list.h"
@@ -29,7 +30,7 @@ namespace mjr::doctor {
 namespace {
 
 struct Request {
-    enum Kind { Check, List, Help, Usage } kind = Check;
+    enum Kind { Check, List, Help, Usage, Try, Waiting } kind = Check;
     bool byFile = false;
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
@@ -61,6 +62,17 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
             request.kind = Request::List;
             continue;
         }
+        if (argument == L"--try" && arguments.size() == 1) {
+            request.kind = Request::Try;
+            request.problem = L"--try needs the Windows program";
+            return request;
+        }
+        if (argument == kWaitingOption && arguments.size() == 2) {
+            request.kind = Request::Waiting;
+            request.argumentText = arguments[1];
+            return request;
+        }
+        if (argument == L"--try") return UsageError(L"--try takes nothing else");
         if (argument == L"--file" || argument.rfind(L"--file=", 0) == 0) {
             if (request.byFile) return UsageError(L"--file is given twice");
             if (argument == L"--file" && i + 1 < arguments.size()) request.file = arguments[++i];
@@ -101,10 +113,13 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
     out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
              L"its processors, Default, its path as the program sees it");
+    out.Line(L"       " + name + L" --try           tries each kind of placement on a waiting copy of itself and "
+             L"reads it back: what this PC lets the program do");
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
     out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error.");
+    out.Line(L"With --try: 0 every set works, 1 one this Windows has was refused.");
 }
 
 std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword error) {
@@ -427,14 +442,24 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
 
 int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, const CheckerBuild& build,
               ReportWriter& out) noexcept {
+    return RunDoctor(platform, nullptr, arguments, build, out);
+}
+
+int RunDoctor(Platform& platform, TryPlatform* trial, const std::vector<std::wstring>& arguments,
+              const CheckerBuild& build, ReportWriter& out) noexcept {
     int status = kExitLoadsNothing;
     try {
         const Request request = ParseArguments(platform, arguments);
+        if (request.kind == Request::Waiting) return trial ? RunWaitingCopy(platform, *trial, request.argumentText) : kExitUsage;
+        if (request.kind == Request::Try && trial) {
+            status = kExitTryRefused;
+            return RunTry(platform, *trial, build, out);
+        }
         if (request.kind == Request::Help) {
             Usage(build, out);
             return kExitLoads;
         }
-        if (request.kind == Request::Usage) {
+        if (request.kind == Request::Usage || request.kind == Request::Try) {
             out.Line(build.Name + L": " + request.problem + L".");
             Usage(build, out);
             return kExitUsage;

@@ -32,5 +32,8 @@ struct CheckerBuild {
 // loads, 1 when it loads nothing, 2 on a usage error. Never throws.
 int RunDoctor(Platform& platform, const std::vector<std::wstring>& arguments, const CheckerBuild& build,
               ReportWriter& out) noexcept;
+// The same, with the calls --try needs (without them, --try is refused as an unknown option).
+int RunDoctor(Platform& platform, TryPlatform* trial, const std::vector<std::wstring>& arguments,
+              const CheckerBuild& build, ReportWriter& out) noexcept;
 
 }  // namespace mjr::doctor

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "doctor/doctor.h"
+#include "platform/try_platform_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace {
@@ -100,11 +101,12 @@ int main() {
     mjr::RestrictDllSearchToSystem32();
     try {
         mjr::Win32Platform platform;
+        mjr::Win32TryPlatform trial;
         StandardOutput out;
         mjr::doctor::CheckerBuild build;
         build.Is32Bit = sizeof(void*) == 4;
         build.Name = build.Is32Bit ? L"MarrowbineJrCheck" : L"MarrowbineJrCheck64";
-        return mjr::doctor::RunDoctor(platform, Arguments(), build, out);
+        return mjr::doctor::RunDoctor(platform, &trial, Arguments(), build, out);
     } catch (...) {
         return mjr::doctor::kExitLoadsNothing;
     }

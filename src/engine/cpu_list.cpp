@@ -113,6 +113,7 @@ void ReadEfficiencyClasses(Platform& platform, CpuTopology& topology) {
         processor.Id = set.Id;
         processor.Group = set.Group;
         processor.Index = set.LogicalProcessorIndex;
+        processor.EfficiencyClass = set.EfficiencyClass;
         sets.emplace_back(processor, set.EfficiencyClass);
         topology.Groups = std::max<Dword>(topology.Groups, Dword{set.Group} + 1);
         if (set.Group == 0 && set.LogicalProcessorIndex < kMaskBits)
@@ -159,6 +160,7 @@ void ReadLevel3Caches(Platform& platform, CpuTopology& topology) {
                 std::memcpy(&mask, raw + first + k * sizeof(GroupAffinity), sizeof mask);
                 topology.Groups = std::max<Dword>(topology.Groups, Dword{mask.Group} + 1);
                 if (mask.Group == 0) bySize[info.Cache.CacheSize] |= mask.Mask;
+                topology.Level3Caches.push_back({info.Cache.CacheSize, mask.Group, mask.Mask});
                 everyGroupBySize[info.Cache.CacheSize].push_back(mask);
             }
         });

@@ -25,6 +25,14 @@ struct CpuSetProcessor {
     bool Performance = false;   // what P names after "~": the fastest kind, or every processor
     bool Efficiency = false;    // what E names after "~": the slowest kind on a hybrid machine
     bool BigCache = false;      // what C names after "~": the largest level-3 cache, or every processor
+    std::uint8_t EfficiencyClass = 0;  // as Windows reports it: higher is faster
+};
+
+// One level-3 cache's share of one group, as Windows reports it.
+struct Level3Cache {
+    Dword Bytes = 0;
+    std::uint16_t Group = 0;
+    DwordPtr Mask = 0;  // the group's processors it serves
 };
 
 // The machine's processors, read once at start. Masks are within the program's processor
@@ -48,6 +56,7 @@ struct CpuTopology {
     // Processors in every group: a number not present in the program's group but below this
     // lies in another group, which a hard affinity cannot reach.
     Dword MachineProcessors = 0;
+    std::vector<Level3Cache> Level3Caches;  // every one Windows reports, in its order
 
     bool Hybrid() const noexcept { return PerformanceMask != 0; }
 };

@@ -188,6 +188,68 @@ struct SystemLogicalProcessorInformationEx {
 };
 static_assert(offsetof(SystemLogicalProcessorInformationEx, Cache) == 8);
 
+// What the doctor's --try mode needs besides the calls above: a waiting copy of itself in a
+// job object, error texts and the logon task. Kept apart from Platform so the resident program
+// carries none of it.
+inline constexpr Dword kSynchronize = 0x00100000;
+inline constexpr Dword kInfinite = 0xFFFFFFFF;
+inline constexpr Dword kWaitObject0 = 0;
+inline constexpr Dword kCreateSuspended = 0x4;
+inline constexpr Dword kCreateNoWindow = 0x08000000;
+inline constexpr Dword kTokenPrivilegesClass = 3;  // TOKEN_INFORMATION_CLASS TokenPrivileges
+inline constexpr Dword kPrivateNamespaceFlagDestroy = 1;
+inline constexpr Dword kErrorNotSupported = 50;
+inline constexpr Dword kErrorCallNotImplemented = 120;
+inline constexpr Dword kErrorPrivilegeNotHeld = 1314;
+
+struct ProcessInformation {
+    Handle hProcess = 0;
+    Handle hThread = 0;
+    Dword dwProcessId = 0;
+    Dword dwThreadId = 0;
+};
+
+// What the Task Scheduler says of a registered task, as its COM interface gives it.
+struct ScheduledTaskRecord {
+    std::wstring userId;     // IPrincipal::UserId; empty when the task names a group
+    std::wstring groupId;    // IPrincipal::GroupId
+    int runLevel = 0;        // TASK_RUNLEVEL: 0 least privilege, 1 highest
+    int logonType = 0;       // TASK_LOGON_TYPE
+    std::wstring path;       // the first action's IExecAction::Path, as stored (quotes and all)
+    std::wstring arguments;  // its Arguments
+    int execActions = 0;     // how many actions start a program
+    std::wstring descriptor; // IRegisteredTask::GetSecurityDescriptor (owner, group, DACL) as SDDL
+    std::int32_t lastResult = 0;  // IRegisteredTask::LastTaskResult
+    bool enabled = false;
+};
+
+class TryPlatform {
+public:
+    virtual ~TryPlatform() = default;
+    // GetModuleFileNameW(NULL): the full path of this program's executable.
+    virtual std::wstring ProgramPath() = 0;
+    // CreateProcessW(applicationName, commandLine, no security, handles not inherited, flags,
+    // the caller's environment and folder, an empty STARTUPINFOW).
+    virtual WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                                   Dword creationFlags, ProcessInformation* information) = 0;
+    virtual Dword ResumeThread(Handle thread) = 0;
+    virtual WinBool TerminateProcess(Handle process, Dword exitCode) = 0;
+    virtual Dword WaitForSingleObject(Handle object, Dword milliseconds) = 0;
+    // CreateJobObjectW(NULL, NULL): an unnamed job, closed with CloseHandle.
+    virtual Handle CreateJobObjectW() = 0;
+    // SetInformationJobObject(JobObjectExtendedLimitInformation) with only
+    // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: closing the job's last handle ends its processes.
+    virtual WinBool SetJobKillOnClose(Handle job) = 0;
+    virtual WinBool AssignProcessToJobObject(Handle job, Handle process) = 0;
+    // FormatMessageW from the system's table, in US English where Windows has it, else in the
+    // user's language, without its line end and final period; empty when Windows has no text.
+    virtual std::wstring SystemMessage(Dword error) = 0;
+    // The root folder's task of that name, read through ITaskService: S_OK, or the HRESULT of
+    // the step that failed (HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when there is no such
+    // task). The record is untouched on failure.
+    virtual std::int32_t ReadScheduledTask(const std::wstring& name, ScheduledTaskRecord* record) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;

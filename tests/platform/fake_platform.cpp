@@ -213,6 +213,9 @@ WinBool FakePlatform::CloseHandle(Handle object) {
         return 0;
     }
     if (it->second.kind == HandleInfo::Mutex && --namedObjects[it->second.name] == 0) namedObjects.erase(it->second.name);
+    if (it->second.kind == HandleInfo::Job && it->second.killOnClose)
+        for (Dword pid : it->second.members)
+            if (FakeProcess* member = Find(pid)) member->exited = true;
     handles_.erase(it);
     ++handlesClosed;
     return 1;
@@ -403,7 +406,9 @@ WinBool FakePlatform::GetProcessAffinityMask(Handle process, DwordPtr* processMa
 WinBool FakePlatform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
     if (recordCalls) Record("SetProcessAffinityMask(" + Hex(mask) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    lastError = kErrorAccessDenied;
     if (!p || p->setAffinityFails) return 0;
+    lastError = kErrorInvalidParameter;
     if (mask == 0 || (mask & ~SystemMask()) != 0) return 0;  // a processor the machine lacks
     p->affinity = mask;
     return p->setAffinityResult;
@@ -481,8 +486,10 @@ Dword FakePlatform::GetPriorityClass(Handle process) {
 WinBool FakePlatform::SetPriorityClass(Handle process, Dword priorityClass) {
     if (recordCalls) Record("SetPriorityClass(" + Hex(priorityClass) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
+    lastError = p && !p->setPriorityFails ? kErrorInvalidParameter : kErrorAccessDenied;
     if (!p || p->setPriorityFails || !IsValidPriorityClass(priorityClass)) return 0;
-    p->priority = priorityClass;
+    // Without the right to raise scheduling priority, Windows makes Real High, and says nothing.
+    p->priority = priorityClass == 0x100 && !tokenPrivileges.count(14) ? 0x80 : priorityClass;
     return 1;
 }
 
@@ -500,8 +507,9 @@ WinBool FakePlatform::OpenProcessToken(Handle process, Dword desiredAccess, Hand
 
 WinBool FakePlatform::LookupPrivilegeValueA(const char* systemName, const char* name, Luid* luid) {
     if (recordCalls) Record(std::string("LookupPrivilegeValueA(") + (systemName ? systemName : "null") + "," + name + ")");
-    if (lookupPrivilegeFails || std::strcmp(name, "SeDebugPrivilege") != 0) return 0;
-    luid->LowPart = 20;  // the debug privilege's LUID on Windows
+    const bool debug = std::strcmp(name, "SeDebugPrivilege") == 0;
+    if (lookupPrivilegeFails || (!debug && std::strcmp(name, "SeIncreaseBasePriorityPrivilege") != 0)) return 0;
+    luid->LowPart = debug ? 20 : 14;  // their LUIDs on Windows
     luid->HighPart = 0;
     return 1;
 }
@@ -565,6 +573,12 @@ std::wstring FakePlatform::CommandLineArgs() {
     if (recordCalls) Record("CommandLineArgs");
     return commandLine;
 }
+bool FakePlatform::IsMissing(const std::string& call) {
+    if (!missingCalls.count(call)) return false;
+    lastError = kErrorProcNotFound;
+    return true;
+}
+
 bool FakePlatform::Fails(const std::string& call) {
     if (!failingCalls.count(call)) return false;
     lastError = kErrorAccessDenied;
@@ -664,8 +678,20 @@ WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationCl
                                           Dword tokenInformationLength, Dword* returnLength) {
     if (recordCalls) Record("GetTokenInformation(" + std::to_string(tokenInformationClass) + ")");
     const HandleInfo* info = Lookup(token, HandleInfo::Token);
-    if (Fails("GetTokenInformation") || !info || !(info->access & kTokenQuery) || tokenInformationClass != kTokenElevationClass)
-        return 0;
+    if (Fails("GetTokenInformation") || !info || !(info->access & kTokenQuery)) return 0;
+    if (tokenInformationClass == kTokenPrivilegesClass) {
+        std::vector<LuidAndAttributes> entries;
+        for (const auto& [luid, attributes] : tokenPrivileges)
+            entries.push_back({Luid{luid, 0}, luid == 20 ? privilegeAttributes_ : attributes});
+        const Dword count = static_cast<Dword>(entries.size());
+        *returnLength = static_cast<Dword>(sizeof count + count * sizeof(LuidAndAttributes));
+        lastError = kErrorInsufficientBuffer;
+        if (tokenInformationLength < *returnLength) return 0;
+        std::memcpy(tokenInformation, &count, sizeof count);
+        if (count) std::memcpy(static_cast<char*>(tokenInformation) + sizeof count, entries.data(), count * sizeof entries[0]);
+        return 1;
+    }
+    if (tokenInformationClass != kTokenElevationClass) return 0;
     *returnLength = sizeof(Dword);
     if (tokenInformationLength < sizeof(Dword)) return 0;
     const Dword isElevated = elevated ? 1 : 0;
@@ -967,6 +993,76 @@ WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* 
     if (it != volumeFlags.end() && it->second == kInvalidFileAttributes) return 0;
     *fileSystemFlags = it != volumeFlags.end() ? it->second : 0x3E706FF;  // NTFS
     return 1;
+}
+
+std::wstring FakePlatform::ProgramPath() { return programPath; }
+
+WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                                     Dword creationFlags, ProcessInformation* information) {
+    if (recordCalls) Record("CreateProcessW(" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
+    if (Fails("CreateProcessW")) return 0;
+    FakeProcess& child = AddProcess(nextChildPid++, WideToAnsi(applicationName));
+    HandleInfo process = MakeInfo(HandleInfo::Process, child.pid, 0xFFFFFFFF);
+    process.creationTime = child.creationTime;
+    information->hProcess = NewHandle(process);
+    information->hThread = NewHandle(MakeInfo(HandleInfo::Thread, child.pid, 0xFFFFFFFF));
+    information->dwProcessId = child.pid;
+    information->dwThreadId = child.pid + 1;
+    return 1;
+}
+
+Dword FakePlatform::ResumeThread(Handle thread) {
+    if (recordCalls) Record("ResumeThread");
+    return Lookup(thread, HandleInfo::Thread) ? 1 : 0xFFFFFFFF;
+}
+
+WinBool FakePlatform::TerminateProcess(Handle process, Dword exitCode) {
+    if (recordCalls) Record("TerminateProcess(" + std::to_string(exitCode) + ")");
+    FakeProcess* p = ProcessFor(process, 0x1);  // PROCESS_TERMINATE
+    if (!p) return 0;
+    p->exited = true;
+    return 1;
+}
+
+Dword FakePlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
+    if (recordCalls) Record("WaitForSingleObject(" + Hex(milliseconds) + ")");
+    const HandleInfo* info = Lookup(object, HandleInfo::Process);
+    return info && (info->access & kSynchronize) ? kWaitObject0 : 0xFFFFFFFF;  // the process has ended
+}
+
+Handle FakePlatform::CreateJobObjectW() {
+    if (recordCalls) Record("CreateJobObjectW");
+    if (IsMissing("CreateJobObjectW") || Fails("CreateJobObjectW")) return 0;
+    return NewHandle(MakeInfo(HandleInfo::Job, 0, 0));
+}
+
+WinBool FakePlatform::SetJobKillOnClose(Handle job) {
+    if (recordCalls) Record("SetJobKillOnClose");
+    auto it = handles_.find(job);
+    if (Fails("SetJobKillOnClose") || it == handles_.end() || it->second.kind != HandleInfo::Job) return 0;
+    it->second.killOnClose = true;
+    return 1;
+}
+
+WinBool FakePlatform::AssignProcessToJobObject(Handle job, Handle process) {
+    if (recordCalls) Record("AssignProcessToJobObject");
+    auto it = handles_.find(job);
+    FakeProcess* p = ProcessFor(process, 0x101);  // PROCESS_SET_QUOTA | PROCESS_TERMINATE
+    if (Fails("AssignProcessToJobObject") || it == handles_.end() || it->second.kind != HandleInfo::Job || !p) return 0;
+    it->second.members.push_back(p->pid);
+    return 1;
+}
+
+std::wstring FakePlatform::SystemMessage(Dword error) {
+    const auto it = systemMessages.find(error);
+    return it != systemMessages.end() ? it->second : std::wstring();
+}
+
+std::int32_t FakePlatform::ReadScheduledTask(const std::wstring& name, ScheduledTaskRecord* record) {
+    if (recordCalls) Record("ReadScheduledTask(" + WideToAnsi(name) + ")");
+    if (!scheduledTask) return scheduledTaskError;
+    *record = *scheduledTask;
+    return 0;
 }
 
 }  // namespace mjr::testing

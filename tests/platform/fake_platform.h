@@ -42,7 +42,7 @@ struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string s
 // A self-relative security descriptor: an owner and a DACL of these entries (none: a NULL DACL).
 std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, public TryPlatform {
 public:
     FakePlatform();
 
@@ -130,6 +130,18 @@ public:
     std::wstring currentDirectory = L"C:\\Users\\me";
     std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"}};
     bool recordCalls = true;                    // benchmarks switch the record off
+    // The own token's privileges by LUID (20 debug, 14 raising scheduling priority) and their
+    // attributes; the debug privilege's attributes are what AdjustTokenPrivileges left. Without
+    // 14, Windows turns a set of Real into High.
+    std::map<Dword, Dword> tokenPrivileges = {{20, 0}, {14, 0}};
+    // --try: the program's own path, the copies it starts (from pid 5000 on), job objects.
+    std::wstring programPath = L"C:\\Apps\\Marrowbine\\MarrowbineJrCheck64.exe";
+    Dword nextChildPid = 5000;
+    std::set<std::string> missingCalls;         // these calls fail with ERROR_PROC_NOT_FOUND
+    std::map<Dword, std::wstring> systemMessages = {
+        {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"}};
+    std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
+    std::int32_t scheduledTaskError = static_cast<std::int32_t>(0x80070002);  // the answer without one
 
     // A process whose module list and kernel record both name `path`.
     FakeProcess& AddProcess(Dword pid, std::string path);
@@ -227,9 +239,22 @@ public:
     Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
     std::uint64_t GetTickCount64() override;
 
+    // --- TryPlatform ---
+    std::wstring ProgramPath() override;
+    WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine, Dword creationFlags,
+                           ProcessInformation* information) override;
+    Dword ResumeThread(Handle thread) override;
+    WinBool TerminateProcess(Handle process, Dword exitCode) override;
+    Dword WaitForSingleObject(Handle object, Dword milliseconds) override;
+    Handle CreateJobObjectW() override;
+    WinBool SetJobKillOnClose(Handle job) override;
+    WinBool AssignProcessToJobObject(Handle job, Handle process) override;
+    std::wstring SystemMessage(Dword error) override;
+    std::int32_t ReadScheduledTask(const std::wstring& name, ScheduledTaskRecord* record) override;
+
 private:
     struct HandleInfo {
-        enum Kind { Process, Token, File, Mutex, Boundary, Namespace } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
@@ -237,10 +262,13 @@ private:
         Dword fileType = 0;
         std::size_t offset = 0;  // the file's read position
         std::wstring alias;      // a namespace's alias prefix
+        bool killOnClose = false;     // a job's limit
+        std::vector<Dword> members;   // a job's processes
     };
     static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
                                Dword fileType = 0);
     bool Fails(const std::string& call);
+    bool IsMissing(const std::string& call);
     Handle OpenNamespace(Handle boundary, const std::wstring& aliasPrefix, bool create);
     const HandleInfo* Lookup(Handle h, HandleInfo::Kind kind) const;
     FakeProcess* ProcessFor(Handle h, Dword neededAccess);

@@ -1,0 +1,193 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <initguid.h>  // the Task Scheduler's class and interface ids, defined here
+#include <oleauto.h>
+#include <taskschd.h>
+
+#include "platform/try_platform_win32.h"
+
+#include <vector>
+
+namespace mjr {
+namespace {
+
+static_assert(kSynchronize == SYNCHRONIZE && kInfinite == INFINITE && kWaitObject0 == WAIT_OBJECT_0);
+static_assert(kCreateSuspended == CREATE_SUSPENDED && kCreateNoWindow == CREATE_NO_WINDOW);
+static_assert(kErrorPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD && kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
+
+HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
+Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
+
+// A COM interface pointer, released once.
+template <typename Interface>
+class Com {
+public:
+    Com() = default;
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    ~Com() {
+        if (p_) p_->Release();
+    }
+    Interface** out() { return &p_; }
+    Interface* operator->() const { return p_; }
+
+private:
+    Interface* p_ = nullptr;
+};
+
+// A BSTR the callee gave, freed once; read as a wide text.
+class OutText {
+public:
+    OutText() = default;
+    OutText(const OutText&) = delete;
+    OutText& operator=(const OutText&) = delete;
+    ~OutText() { ::SysFreeString(b_); }
+    BSTR* out() { return &b_; }
+    std::wstring text() const { return b_ ? std::wstring(b_, ::SysStringLen(b_)) : std::wstring(); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+class InText {
+public:
+    explicit InText(const std::wstring& text) : b_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    InText(const InText&) = delete;
+    InText& operator=(const InText&) = delete;
+    ~InText() { ::SysFreeString(b_); }
+    BSTR get() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+// Only reads: connect, find the task, ask its definition and its descriptor.
+HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
+    Com<ITaskService> service;
+    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                    reinterpret_cast<void**>(service.out()));
+    if (FAILED(hr)) return hr;
+    VARIANT none;
+    ::VariantInit(&none);
+    if (FAILED(hr = service->Connect(none, none, none, none))) return hr;
+    Com<ITaskFolder> root;
+    const InText rootPath(L"\\"), taskName(name);
+    if (FAILED(hr = service->GetFolder(rootPath.get(), root.out()))) return hr;
+    Com<IRegisteredTask> task;
+    if (FAILED(hr = root->GetTask(taskName.get(), task.out()))) return hr;
+    Com<ITaskDefinition> definition;
+    if (FAILED(hr = task->get_Definition(definition.out()))) return hr;
+    ScheduledTaskRecord read;
+    Com<IPrincipal> principal;
+    if (SUCCEEDED(definition->get_Principal(principal.out()))) {
+        OutText user, group;
+        TASK_RUNLEVEL_TYPE level = TASK_RUNLEVEL_LUA;
+        TASK_LOGON_TYPE logon = TASK_LOGON_NONE;
+        if (SUCCEEDED(principal->get_UserId(user.out()))) read.userId = user.text();
+        if (SUCCEEDED(principal->get_GroupId(group.out()))) read.groupId = group.text();
+        if (SUCCEEDED(principal->get_RunLevel(&level))) read.runLevel = level;
+        if (SUCCEEDED(principal->get_LogonType(&logon))) read.logonType = logon;
+    }
+    Com<IActionCollection> actions;
+    LONG count = 0;
+    if (SUCCEEDED(definition->get_Actions(actions.out())) && SUCCEEDED(actions->get_Count(&count))) {
+        for (LONG k = 1; k <= count; ++k) {  // the collection counts from 1
+            Com<IAction> action;
+            TASK_ACTION_TYPE type = TASK_ACTION_EXEC;
+            if (FAILED(actions->get_Item(k, action.out())) || FAILED(action->get_Type(&type)) || type != TASK_ACTION_EXEC)
+                continue;
+            if (read.execActions++ > 0) continue;
+            Com<IExecAction> exec;
+            if (FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out())))) continue;
+            OutText path, arguments;
+            if (SUCCEEDED(exec->get_Path(path.out()))) read.path = path.text();
+            if (SUCCEEDED(exec->get_Arguments(arguments.out()))) read.arguments = arguments.text();
+        }
+    }
+    OutText sddl;
+    if (SUCCEEDED(task->GetSecurityDescriptor(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                                  DACL_SECURITY_INFORMATION, sddl.out())))
+        read.descriptor = sddl.text();
+    LONG last = 0;
+    if (SUCCEEDED(task->get_LastTaskResult(&last))) read.lastResult = last;
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    if (SUCCEEDED(task->get_Enabled(&enabled))) read.enabled = enabled != VARIANT_FALSE;
+    record = std::move(read);
+    return S_OK;
+}
+
+}  // namespace
+
+std::wstring Win32TryPlatform::ProgramPath() {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return n == 0 || n >= buffer.size() ? std::wstring() : std::wstring(buffer.data(), n);
+}
+
+WinBool Win32TryPlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                                         Dword creationFlags, ProcessInformation* information) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());  // CreateProcessW may write to it
+    line.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const BOOL ok = ::CreateProcessW(applicationName.c_str(), line.data(), nullptr, nullptr, FALSE, creationFlags,
+                                     nullptr, nullptr, &startup, &started);
+    if (ok && information) {
+        information->hProcess = FromHandle(started.hProcess);
+        information->hThread = FromHandle(started.hThread);
+        information->dwProcessId = started.dwProcessId;
+        information->dwThreadId = started.dwThreadId;
+    }
+    return ok;
+}
+
+Dword Win32TryPlatform::ResumeThread(Handle thread) { return ::ResumeThread(ToHandle(thread)); }
+
+WinBool Win32TryPlatform::TerminateProcess(Handle process, Dword exitCode) {
+    return ::TerminateProcess(ToHandle(process), exitCode);
+}
+
+Dword Win32TryPlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
+    return ::WaitForSingleObject(ToHandle(object), milliseconds);
+}
+
+Handle Win32TryPlatform::CreateJobObjectW() { return FromHandle(::CreateJobObjectW(nullptr, nullptr)); }
+
+WinBool Win32TryPlatform::SetJobKillOnClose(Handle job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return ::SetInformationJobObject(ToHandle(job), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
+WinBool Win32TryPlatform::AssignProcessToJobObject(Handle job, Handle process) {
+    return ::AssignProcessToJobObject(ToHandle(job), ToHandle(process));
+}
+
+std::wstring Win32TryPlatform::SystemMessage(Dword error) {
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    wchar_t buffer[512];
+    DWORD n = ::FormatMessageW(kFlags, nullptr, error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), buffer, 512, nullptr);
+    if (n == 0) n = ::FormatMessageW(kFlags, nullptr, error, 0, buffer, 512, nullptr);
+    std::wstring text(buffer, n);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+        text.pop_back();
+    return text;
+}
+
+std::int32_t Win32TryPlatform::ReadScheduledTask(const std::wstring& name, ScheduledTaskRecord* record) {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(hr)) return hr;
+    ScheduledTaskRecord read;
+    hr = ReadTask(name, read);
+    ::CoUninitialize();
+    if (SUCCEEDED(hr) && record) *record = std::move(read);
+    return hr;
+}
+
+}  // namespace mjr
