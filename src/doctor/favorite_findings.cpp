@@ -268,10 +268,17 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
         emit(reach.warning);
         return;
     }
-    // From the root down, and nothing below a folder users can write or past a link.
-    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
+    // From the root down: nothing below a folder users can write before the warning, and
+    // never past a link, which may lead anywhere.
+    using Finding = UserAccessCheck::Finding;
+    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != Finding::Closed) {
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
-        return;
+        if ((open.what != Finding::Changeable && open.what != Finding::NoPermissionsOnDrive) || !open.missing.empty())
+            return;
+        if (const auto link = access.LinkOnTheWay(path); link.what != Finding::Closed) {
+            emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(link));
+            return;
+        }
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);

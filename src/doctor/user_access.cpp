@@ -221,6 +221,19 @@ UserAccessCheck::Finding UserAccessCheck::FirstOpen(const std::wstring& path, Ob
     return finding;
 }
 
+UserAccessCheck::Finding UserAccessCheck::LinkOnTheWay(const std::wstring& path) {
+    for (std::size_t next = RootLength(path); next < path.size();) {
+        std::size_t end = path.find(L'\\', next);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring at = path.substr(0, end);
+        next = end + 1;
+        const Dword attributes = platform_.GetFileAttributesW(at);
+        if (attributes == kInvalidFileAttributes) break;
+        if (attributes & kFileAttributeReparsePoint) return Finding{Finding::ReparsePoint, at, ObjectKind::Folder, 0, 0, {}};
+    }
+    return Finding{};
+}
+
 std::wstring UserAccessCheck::Describe(const Finding& finding) {
     if (finding.what == Finding::NoPermissionsOnDrive)
         return L"the drive " + finding.path.substr(finding.path.size() - 3, 2) +

@@ -60,6 +60,9 @@ public:
     // past it is touched. Where a folder or the object does not exist, the deepest folder
     // that does is open when ordinary users may make it there. Closed when none.
     Finding FirstOpen(const std::wstring& path, ObjectKind kind);
+    // The first junction or link from the root down to `path` (ReparsePoint), or Closed; it
+    // reads only attributes, each name's own, so it never passes one.
+    Finding LinkOnTheWay(const std::wstring& path);
     // "the folder "C:\Games" lets ordinary users add files, delete it", for a report.
     static std::wstring Describe(const Finding& finding);
 

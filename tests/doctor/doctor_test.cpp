@@ -720,6 +720,7 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
     d.fake.programFiles[L"C:\\Games\\Game.exe"] = 0;
     d.fake.programFiles[L"E:\\Tool.exe"] = 0;
     d.fake.programFiles[L"C:\\Games\\Fast.exe"] = 0;
+    d.fake.reparsePoints.insert(L"C:\\Games\\Lnk");
     d.fake.volumeFlags[L"E:\\"] = 0x3;  // FAT: no permissions kept
     d.fake.securityDescriptors[L"C:\\Games"] = SecurityDescriptor(kUser, Aces{{kAllow, 0x10, kModify, kAuthenticated}});
     d.fake.securityDescriptors[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
@@ -731,7 +732,8 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
     }
     d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
                              "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\ne\t0\tLow\tC:\\Link\\Tool.exe\r\n"
-                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n";
+                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n"
+                             "i\t0\tLow\tC:\\Games\\Lnk\\Tool.exe\r\n";
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"line 2: Path \"C:\\Games\\Game.exe\": any user can replace this program, and it gets High from an "
@@ -752,14 +754,16 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"\"C:\\No\" does not exist, and the folder \"C:\\\" lets ordinary users add folders",
              L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
-             L"Marrowbine64.exe\": the file", L"Warnings: 12."})
+             L"Marrowbine64.exe\": the file",
+             // Having warned, it looks on, but never past a link.
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     // The advice for a favourite below High.
     const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
     EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
-    // Nothing below the first folder users can write, or past a junction, is looked at.
+    // Nothing past a junction, or below where a pattern or a missing folder is open, is looked at.
     for (const std::string& call : d.fake.calls)
-        for (const char* past : {"C:\\Games\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
             EXPECT_EQ(call.find(past), std::string::npos) << call;
 }
 
