@@ -1,6 +1,7 @@
 #include "doctor/cpu_list_findings.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "doctor/report_text.h"
 #include "engine/cpu_list.h"
@@ -48,17 +49,19 @@ std::wstring WhyRefused(const CpuList& list, int highest = kHighestListProcessor
            L"), a range N-M nor a name (P, E, C); items are separated by \";\"";
 }
 
-// Two digits read as one processor number a list can name ("10", "12"); -1 for any other text.
-int AsOneNumber(const std::wstring& text) {
-    if (text.size() != 2 || text[0] < L'1' || text[0] > L'9' || text[1] < L'0' || text[1] > L'9') return -1;
-    const int number = (text[0] - L'0') * 10 + (text[1] - L'0');
-    return number <= kHighestListProcessor ? number : -1;
+// Two digits read as one processor number a list can name ("10", "12").
+std::optional<Dword> AsOneNumber(const std::wstring& text) {
+    const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    if (text.size() != 2 || !digit(text[0]) || !digit(text[1]) || text[0] == L'0') return std::nullopt;
+    const Dword number = Dword(text[0] - L'0') * 10 + Dword(text[1] - L'0');
+    if (number > Dword{kHighestListProcessor}) return std::nullopt;
+    return number;
 }
 
 // Two digits that also read as one processor number on this machine.
 bool LooksLikeOneNumber(const std::wstring& text, const Machine& machine) {
-    const int number = AsOneNumber(text);
-    return number >= 0 && static_cast<Dword>(number) < machine.Processors;
+    const std::optional<Dword> number = AsOneNumber(text);
+    return number && *number < machine.Processors;
 }
 
 bool HasEfficiencyProcessors(const CpuTopology& t) {
@@ -236,8 +239,7 @@ std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
 }
 
 std::wstring NumberHint(const std::wstring& digits, const Machine& machine) {
-    const int number = AsOneNumber(digits);
-    if (number < 0 || LooksLikeOneNumber(digits, machine)) return {};
+    if (!AsOneNumber(digits) || LooksLikeOneNumber(digits, machine)) return {};
     return L"; for processor " + digits + L" alone (on a PC that has it) write " + Quoted(digits + L";") +
            L", which leaves this PC's processors alone";
 }

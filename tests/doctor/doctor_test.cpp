@@ -373,7 +373,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
 TEST(NumberHint, OnlyForTwoDigitsNamingAListProcessorThisMachineLacks) {
     struct { const wchar_t* digits; Dword processors; bool hinted; } cases[] = {
         {L"12", 2, true}, {L"63", 2, true}, {L"64", 2, false}, {L"92", 1, false}, {L"3", 2, false},
-        {L"12", 13, false}, {L"12", 12, true}, {L"1:", 32, false}, {L"05", 2, false}, {L"123", 2, false},
+        {L"12", 13, false}, {L"12", 12, true}, {L"1:", 32, false}, {L"1:", 2, false}, {L"1/", 2, false}, {L":1", 2, false}, {L"05", 2, false}, {L"123", 2, false},
     };
     for (const auto& c : cases) {
         Machine machine;

@@ -429,8 +429,9 @@ WinBool FakePlatform::GetProcessDefaultCpuSets(Handle process, Dword* cpuSetIds,
 WinBool FakePlatform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuSetIds, Dword cpuSetIdCount) {
     if (recordCalls) Record("SetProcessDefaultCpuSets(" + std::to_string(cpuSetIdCount) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetLimitedInformation);
+    const bool refused = Fails("SetProcessDefaultCpuSets");  // as for an identifier Windows does not know
     lastError = setCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInvalidParameter;
-    if (setCpuSetsCallMissing || !p) return 0;
+    if (setCpuSetsCallMissing || !p || refused) return 0;
     for (Dword k = 0; k < cpuSetIdCount; ++k) {
         const Dword index = cpuSetIds[k] - 0x100;
         if (cpuSetIds[k] < 0x100 || index / 64 >= processorGroups || index % 64 >= numberOfProcessors) return 0;
