@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/text.h"
 #include "doctor/report_text.h"
 #include "engine/cpu_list.h"
 #include "engine/cpu_sets.h"
@@ -108,8 +109,7 @@ void CpuSetWarnings(const std::wstring& cpuText, const Machine& machine,
              L"; write the list without \"~\" for a hard affinity");
         return;
     }
-    std::wstring_view listText = CpuSetListText(cpuText);
-    while (!listText.empty() && (listText.front() == L' ' || listText.front() == L'\t')) listText.remove_prefix(1);
+    const std::wstring_view listText = TrimBlanks(CpuSetListText(cpuText));
     const CpuList list = ParseCpuList(listText, kHighestCpuSetProcessor);
     if (!list.Ok()) {
         emit(shown + L": " + WhyRefused(list, kHighestCpuSetProcessor) + kFailsEveryScan);

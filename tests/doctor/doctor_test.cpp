@@ -270,14 +270,15 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\nd\t0\tLow\tC:\\Apps\\lpt1\r\n"
                 "e\t0\tLow\tC:\\Apps\\COM1:\r\nf\t0\tLow\tC:\\Apps\\NUL:\r\ng\t0\tLow\tC:\\Apps\\LPT1:.txt\r\nh\t0\tLow\tC:\\Apps\\CON:.exe\r\n"
                 "i\t0\tLow\tC:\\Apps\\COM\xB9\r\nj\t0\tLow\tC:\\Apps\\lpt\xB3.exe\r\nk\t0\tLow\tC:\\Apps\\PRN\r\n"
-                "l\t0\tLow\t\\\\.\\C:\\Apps\\*.exe\r\n",
+                "l\t0\tLow\t\\\\.\\C:\\Apps\\*.exe\r\nm\t0\tLow\t\\\\?\\1:\\Apps\\Tool.exe\r\n",
                 {L"line 2: Path \"\\\\?\\pipe\\jr\" names a device or a pipe, not a file on a drive: refused",
                  L"line 3: Path \"\\\\?\\GLOBALROOT", L"line 4: Path \"\\\\?\\Volume{0}",
                  L"line 5: Path \"C:\\Apps\\CON\" ends in a reserved device name", L"line 6:", L"line 7:", L"line 8:",
                  L"line 9: Path \"C:\\Apps\\COM1:\" ends in a reserved", L"line 10: Path \"C:\\Apps\\NUL:\" ends in a reserved",
                  L"line 11: Path \"C:\\Apps\\LPT1:.txt\" ends", L"line 12: Path \"C:\\Apps\\CON:.exe\" ends",
                  L"line 13: Path \"C:\\Apps\\COM\u00B9\" ends", L"line 14: Path \"C:\\Apps\\lpt\u00B3.exe\" ends",
-                 L"line 15: Path \"C:\\Apps\\PRN\" ends", L"line 16: Path \"\\\\.\\C:\\Apps\\*.exe\" names a device"},
+                 L"line 15: Path \"C:\\Apps\\PRN\" ends", L"line 16: Path \"\\\\.\\C:\\Apps\\*.exe\" names a device",
+                 L"line 17: Path \"\\\\?\\1:\\Apps\\Tool.exe\" names a device"},
                 std::nullopt, true},
     // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
     WarningCase{"invisible_characters", 4, true,
@@ -356,9 +357,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                         L"C:\\Program Files\\Example Simulator\\simulator.exe",
                         L"C:\\Program Files\\Example Encoder\\encoder.exe"}},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
-    WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n",
+    WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n"
+                "c\t~ 01\tLow\tC:\\Apps\\Big64.exe\r\n",
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
-                 L"processors 0-1 write \"~0-1\""}},
+                 L"processors 0-1 write \"~0-1\"", L"CPUs \"~ 01\" is processor 1"}},
     WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n"
                 "c\t0\tReal+Eco\tC:\\Apps\\Big64.exe\r\n",
                 {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",

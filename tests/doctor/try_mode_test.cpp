@@ -91,9 +91,9 @@ TEST(Try, GivesEachPlacementOneVerdict) {
           L"C 0-15; after \"~\": P 0-31, E none, C 0-15."}, 0},
         {"the logon task", [](FakePlatform& f) {
              f.scheduledTask = ScheduledTaskRecord{L"", L"S-1-5-32-545", 1, 4, L"\"C:\\Jr\\MarrowbineJr64.exe\"", L"/enforce:30",
-                                                   1, L"O:BAD:(A;;FA;;;BA)", 0x41303, true}; },
+                                                   2, L"O:BAD:(A;;FA;;;BA)", 0x41303, true}; },
          {L"Logon task \"Marrowbine Jr\": runs for the group \"S-1-5-32-545\", with the highest rights each has (elevated "
-          L"for administrators); starts \"C:\\Jr\\MarrowbineJr64.exe\" with \"/enforce:30\".\nLogon task descriptor: "
+          L"for administrators); starts \"C:\\Jr\\MarrowbineJr64.exe\" with \"/enforce:30\" and 1 more.\nLogon task descriptor: "
           L"O:BAD:(A;;FA;;;BA); last result 0x41303 (it has not run yet)."}, 0},
     };
     for (const TryRow& row : rows) {
