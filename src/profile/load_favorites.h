@@ -47,12 +47,13 @@ inline constexpr std::size_t kMaxNamedFailures = 50;
 // empty, blanks and tabs only, or a note that begins (after blanks) with "#" or ";".
 template <typename CharT>
 bool IsPassedOverLine(std::basic_string_view<CharT> line) noexcept {
-    constexpr CharT kBlanks[] = {CharT(' '), CharT('\t'), CharT(0)};
+    std::size_t first = 0;
+    while (first < line.size() && (line[first] == CharT(' ') || line[first] == CharT('\t'))) ++first;
+    // A favourite's line ends the look at its first letter.
+    if (first < line.size() && line[first] != CharT('#') && line[first] != CharT(';')) return false;
     std::size_t tabs = 0;
     for (CharT c : line) tabs += c == CharT('\t');
-    if (tabs >= 3) return false;
-    const std::size_t first = line.find_first_not_of(kBlanks);
-    return first == line.npos || line[first] == CharT('#') || line[first] == CharT(';');
+    return tabs < 3;
 }
 
 // The loader's reading of a profile's bytes into the table, with the trace filled in.

@@ -38,6 +38,10 @@ bool IsStrictUtf8WithMultiByte(std::string_view bytes) noexcept {
     bool multiByte = false;
     char32_t codePoint = 0;
     for (std::size_t at = 0; at < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[at]) < 0x80) {  // most of a profile: one byte, nothing to decode
+            ++at;
+            continue;
+        }
         const std::size_t length = NextUtf8(bytes, at, codePoint);
         if (length == 0) return false;
         multiByte = multiByte || length > 1;

@@ -280,6 +280,7 @@ private:
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
     Handle nextHandle_ = 0x100;
     std::uint64_t nextCreationTime_ = 0x01D0000000000000;
+    std::size_t findFrom_ = 0;
     Dword privilegeAttributes_ = 0;  // the debug privilege's state in the token
 };
 
