@@ -590,6 +590,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"least_period_as_written", {L"/enforce:10"}, 1, L"Enforce:10 (every 10 s", L"/enforce:10", L"the least"},
     ArgumentsCase{"two_profile_names", {L"/My Favs 2", L"/My Favs 3"}, 1,
                   L"\"/My Favs 2\" does nothing: a later piece names the profile", L"/My Favs 2 /My Favs 3", L"\"/My Favs 3\" does"},
+    ArgumentsCase{"profile_name_alone", {L"/My Favs 2", L"/exit"}, 1, L"reads: one pass", L"/My Favs 2 /exit", L"names a profile, but"},
     ArgumentsCase{"only_quotes", {L"/", L"/exit"}, 1, L"reads: one pass", L"/\"\" /exit", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},

@@ -264,6 +264,13 @@ TEST(LoadFavorites, TraceGivesEachFavouritesStartAndTheSameTable) {
     ASSERT_EQ(traced.Count(), l.favorites.Count());
     for (std::size_t i = 0; i < traced.Records().size(); ++i)
         EXPECT_EQ(traced.Records()[i].Path, l.favorites.Records()[i].Path);
+    // Of 51 failing records, the first 50 are named and all are counted.
+    std::string failing = "h\r\n";
+    for (int i = 0; i < 51; ++i) failing += "x\r\n";
+    LoadTrace many;
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, failing, traced, many));
+    EXPECT_EQ(many.FailingRecords, 51u);
+    EXPECT_EQ(many.FailingRecordStarts.size(), 50u);
 }
 
 }  // namespace
