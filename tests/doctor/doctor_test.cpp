@@ -260,11 +260,12 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     // Never reached: a favourite is no reason to log on to a server or connect to a pipe as the checker.
     WarningCase{"shares_and_network_drives", 4, true,
                 "a\t0\tLow\t\\\\server\\share\\Gone.exe\r\nb\t0\tLow\tN:\\Tool.exe\r\nc\t0\tLow\tQ:\\Tool.exe\r\n"
-                "d\t0\tLow\t\\\\?\\UNC\\server\\share\\Tool.exe\r\n",
+                "d\t0\tLow\t\\\\?\\UNC\\server\\share\\Tool.exe\r\ne\t0\tLow\t\\\\s\\share\\Tool.exe\r\n",
                 {L"line 2: Path \"\\\\server\\share\\Gone.exe\" is on a share or a network drive: the doctor does not look",
                  L"line 3: Path \"N:\\Tool.exe\" is on a share or a network drive",
                  L"line 4: Path \"Q:\\Tool.exe\" is on drive Q:, which Windows reports as no local drive",
-                 L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
+                 L"line 5: Path \"\\\\?\\UNC\\server\\share\\Tool.exe\" is on a share",
+                 L"line 6: Path \"\\\\s\\share\\Tool.exe\" is on a share"}, std::nullopt, true},
     WarningCase{"pipes_devices_and_reserved_names", 4, true,
                 "a\t0\tLow\t\\\\?\\pipe\\jr\r\nb\t0\tLow\t\\\\?\\GLOBALROOT\\Device\\Null\r\nc\t0\tLow\t\\\\?\\Volume{0}\\a.exe\r\n"
                 "a\t0\tLow\tC:\\Apps\\CON\r\nb\t0\tLow\tC:\\Apps\\nul.exe\r\nc\t0\tLow\tC:\\Apps\\Com9 .tar.gz\r\nd\t0\tLow\tC:\\Apps\\lpt1\r\n"
@@ -425,6 +426,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     EXPECT_EQ(d.fake.Find(100)->affinity, 0xFu);
     EXPECT_EQ(d.fake.Find(100)->priority, 0x20u);
     EXPECT_FALSE(d.out.Has(L"Pattern \"C:\\Apps\\W*.exe\"")) << d.out.All();
+    EXPECT_FALSE(d.out.Has(L"Pattern \"C:\\Apps\\Tool.exe\"")) << d.out.All();  // an exact path is no pattern
     for (const std::string& call : d.fake.calls) {
         EXPECT_EQ(call.rfind("Set", 0), std::string::npos) << call;
         // Other processes are opened for querying, and for setting only where a set is due (105 is
@@ -503,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 false, "Default", {}, {L"shuts out"}},
     MachineCase{"cpu_set_open_asks_the_limited_right", FakePlatform::Machine::OneKind16, "~6-9", 0xFFFF,
                 {L"a scan would set the CPU sets to processors 6-9 (4 identifiers)"}, false, "Default", {},
-                {L"cannot be opened", L"does not read"}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
+                {L"cannot be opened", L"does not read", L"Power words ("}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
                 {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
@@ -707,6 +709,8 @@ INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
                kWriteDac | kWriteOwner},
     AccessCase{"deny_after_allow_comes_late", ObjectKind::File, kAdmins,
                Aces{{kAllow, 0, kFileWriteData, kUsers}, {kDeny, 0, kFileWriteData, kEveryone}}, kFileWriteData},
+    AccessCase{"deny_for_the_owner_alone", ObjectKind::File, kAdmins,
+               Aces{{kDeny, 0, kFileWriteData, "S-1-3-4"}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
     AccessCase{"deny_of_one_group_leaves_others", ObjectKind::File, kAdmins,
                Aces{{kDeny, 0, kFileWriteData, "S-1-5-32-546"}, {kAllow, 0, kFileWriteData, kUsers}}, kFileWriteData},
     AccessCase{"generic_write_mapped", ObjectKind::File, kAdmins, Aces{{kAllow, 0, 0x40000000, kUsers}},
