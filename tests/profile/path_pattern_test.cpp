@@ -37,7 +37,7 @@ TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTa
     EXPECT_FALSE(PathPattern(pattern + L"\\b.exe").Matches(path + L"\\c.exe"));
 
     for (const wchar_t* taken : {L"C:\\Games\\*.exe", L"c:\\Games\\**\\*.exe", L"\\\\server\\share\\Games\\*.exe",
-                                 L"C:\\Users\\me\\AppData\\**\\game.exe", L"C:\\Windows\\*.exe", L"C:\\WINDOWS\\Sys*\\*.exe",
+                                 L"C:\\Users\\me\\AppData\\**\\game.exe", L"C:\\Users\\me\\*.exe", L"C:\\Windows\\*.exe", L"C:\\WINDOWS\\Sys*\\*.exe",
                                  L"\\\\server\\share\\ProgramData\\*.exe"})
         EXPECT_EQ(RefusalOf(taken), PatternRefusal::None) << taken;
     for (const wchar_t* refused : {L"**\\obs64.exe", L"C:\\*\\game.exe", L"C:\\G*s\\g.exe", L"C:\\*.exe", L"*.exe",
