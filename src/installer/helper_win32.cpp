@@ -21,10 +21,12 @@
 #include "installer/helper_command_line.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
+#include "platform/com_pointer_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace {
 
+using mjr::ComPointer;
 using mjr::installer::HelperVerb;
 
 // A kernel handle of this program's own, closed once.
@@ -67,27 +69,6 @@ DWORD RunSchtasks(const std::wstring& arguments) {
     if (!::GetExitCodeProcess(process.get(), &code)) code = ::GetLastError();
     return code;
 }
-
-// A COM interface pointer of this program's own, released once.
-template <typename Interface>
-class ComPointer {
-public:
-    ComPointer() = default;
-    ComPointer(const ComPointer&) = delete;
-    ComPointer& operator=(const ComPointer&) = delete;
-    ~ComPointer() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    Interface** out() noexcept { return &pointer_; }
-    void reset() noexcept {
-        if (pointer_ != nullptr) pointer_->Release();
-        pointer_ = nullptr;
-    }
-    Interface* operator->() const noexcept { return pointer_; }
-
-private:
-    Interface* pointer_ = nullptr;
-};
 
 class Bstr {
 public:

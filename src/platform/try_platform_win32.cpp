@@ -9,9 +9,10 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
-#include "platform/try_platform_win32.h"
-
 #include <vector>
+
+#include "platform/com_pointer_win32.h"
+#include "platform/try_platform_win32.h"
 
 namespace mjr {
 namespace {
@@ -22,23 +23,6 @@ static_assert(kErrorPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD && kErrorCallNo
 
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
-
-// A COM interface pointer, released once.
-template <typename Interface>
-class Com {
-public:
-    Com() = default;
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    ~Com() {
-        if (p_) p_->Release();
-    }
-    Interface** out() { return &p_; }
-    Interface* operator->() const { return p_; }
-
-private:
-    Interface* p_ = nullptr;
-};
 
 // A BSTR the callee gave, freed once; read as a wide text.
 class OutText {
@@ -68,22 +52,22 @@ private:
 
 // Only reads: connect, find the task, ask its definition and its descriptor.
 HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
-    Com<ITaskService> service;
+    ComPointer<ITaskService> service;
     HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                     reinterpret_cast<void**>(service.out()));
     if (FAILED(hr)) return hr;
     VARIANT none;
     ::VariantInit(&none);
     if (FAILED(hr = service->Connect(none, none, none, none))) return hr;
-    Com<ITaskFolder> root;
+    ComPointer<ITaskFolder> root;
     const InText rootPath(L"\\"), taskName(name);
     if (FAILED(hr = service->GetFolder(rootPath.get(), root.out()))) return hr;
-    Com<IRegisteredTask> task;
+    ComPointer<IRegisteredTask> task;
     if (FAILED(hr = root->GetTask(taskName.get(), task.out()))) return hr;
-    Com<ITaskDefinition> definition;
+    ComPointer<ITaskDefinition> definition;
     if (FAILED(hr = task->get_Definition(definition.out()))) return hr;
     ScheduledTaskRecord read;
-    Com<IPrincipal> principal;
+    ComPointer<IPrincipal> principal;
     if (SUCCEEDED(definition->get_Principal(principal.out()))) {
         OutText user, group;
         TASK_RUNLEVEL_TYPE level = TASK_RUNLEVEL_LUA;
@@ -93,16 +77,16 @@ HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
         if (SUCCEEDED(principal->get_RunLevel(&level))) read.runLevel = level;
         if (SUCCEEDED(principal->get_LogonType(&logon))) read.logonType = logon;
     }
-    Com<IActionCollection> actions;
+    ComPointer<IActionCollection> actions;
     LONG count = 0;
     if (SUCCEEDED(definition->get_Actions(actions.out())) && SUCCEEDED(actions->get_Count(&count))) {
         for (LONG k = 1; k <= count; ++k) {  // the collection counts from 1
-            Com<IAction> action;
+            ComPointer<IAction> action;
             TASK_ACTION_TYPE type = TASK_ACTION_EXEC;
             if (FAILED(actions->get_Item(k, action.out())) || FAILED(action->get_Type(&type)) || type != TASK_ACTION_EXEC)
                 continue;
             if (read.execActions++ > 0) continue;
-            Com<IExecAction> exec;
+            ComPointer<IExecAction> exec;
             if (FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out())))) continue;
             OutText path, arguments;
             if (SUCCEEDED(exec->get_Path(path.out()))) read.path = path.text();
