@@ -151,6 +151,22 @@ def _cmdline(pid):
         return []
 
 
+def first_free_display(preferred):
+    """The first display from preferred on that no live X server holds. A lock whose server is
+    gone (a run killed with its machine) is stale: Xvfb takes such a display over."""
+    for display in range(preferred, preferred + 20):
+        try:
+            with open(f"/tmp/.X{display}-lock") as f:
+                holder = int(f.read().strip() or 0)
+        except FileNotFoundError:
+            return display
+        except (OSError, ValueError):
+            continue
+        if holder <= 0 or not _alive(holder):
+            return display
+    raise HarnessError(f"displays :{preferred} to :{preferred + 19} are all in use")
+
+
 class WineSession:
     under_wine = True
 
@@ -207,8 +223,7 @@ class WineSession:
 
     # ----- start and stop -----
     def start(self):
-        if os.path.exists(f"/tmp/.X{self.display}-lock"):
-            raise HarnessError(f"display :{self.display} is already in use")
+        self.display = first_free_display(self.display)
         xvfb = subprocess.Popen(
             ["Xvfb", f":{self.display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,

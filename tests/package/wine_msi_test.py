@@ -37,6 +37,7 @@ class Session(harness.WineSession):
         return dict(super().env(), WINELOADER=WINE64_LOADER)
 
     def start(self):
+        self.display = harness.first_free_display(self.display)
         self.xvfb_pid = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                          stderr=subprocess.DEVNULL, start_new_session=True).pid
