@@ -60,6 +60,8 @@ struct Doctor {
         // Junctions; folders users add folders to (C:\Drop) or files to (C:\Mods\A, ...\B); F: cannot say what it is.
         fake.reparsePoints = {L"C:\\Link", L"C:\\Lib\\Link"};
         fake.directories = {L"C:\\Drop", L"C:\\Lib\\A", L"C:\\Lib\\Link\\x", L"C:\\Mods\\A\\x", L"C:\\Users\\me\\G\\A\\B\\C"};
+        fake.files[L"C:\\Lib\\Aside"] = "x";  // a file users may write is no folder a pattern walks
+        fake.securityDescriptors[L"C:\\Lib\\Aside"] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileWriteData, "S-1-5-32-545"}}});
         fake.securityDescriptors[L"C:\\Drop"] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileAppendData, "S-1-5-32-545"}}});
         for (const wchar_t* folder : {L"C:\\Mods\\A", L"C:\\Users\\me\\G\\A\\B"})
             fake.securityDescriptors[folder] = SecurityDescriptor("S-1-5-32-544", {{{0, 0, kFileWriteData, "S-1-5-32-545"}}});
@@ -283,9 +285,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 std::nullopt, true},
     // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
     WarningCase{"invisible_characters", 4, true,
-                "a\t0\tLow\tC:\\Apps\\x\xE2\x80\xAE" "exe.txt\r\nb\t0\tLow\tC:\\Apps\\a\xE2\x80\x8B" "b\xC2\x9B\xE2\x80\x8C.exe\r\n",
+                "a\t0\tLow\tC:\\Apps\\x\xE2\x80\xAE" "exe.txt\r\nb\t0\tLow\tC:\\Apps\\a\xE2\x80\x8B" "b\xC2\x9B\xC2\x9F\xE2\x80\x8C.exe\r\n",
                 {L"line 2: Path \"C:\\Apps\\x\\u202Eexe.txt\" names no file",
-                 L"line 3: Path \"C:\\Apps\\a\\u200Bb\\u009B\\u200C.exe\" names no file"}},
+                 L"line 3: Path \"C:\\Apps\\a\\u200Bb\\u009B\\u009F\\u200C.exe\" names no file"}},
     WarningCase{"not_a_full_path", 4, true, "a\t0\tLow\tTool.exe\r\nb\t0\tLow\tC:\\Apps\\..\\Apps\\Tool.exe\n",
                 {L"line 2: Path \"Tool.exe\" is not a plain full path", L"line 3: Path"}},
     WarningCase{"empty_path", 4, true, "a\t0\tLow\t\r\n", {L"the Path is empty"}},
@@ -359,9 +361,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                         L"C:\\Program Files\\Example Encoder\\encoder.exe"}},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n"
-                "c\t~ 01\tLow\tC:\\Apps\\Big64.exe\r\n",
+                "c\t~ 01\tLow\tC:\\Apps\\Big64.exe\r\nd\t~3\tLow\tC:\\Apps\\Three.exe\r\n",
                 {L"CPUs \"~01\" is processor 1: after \"~\" every number is a processor number, not CPU digits; for "
-                 L"processors 0-1 write \"~0-1\"", L"CPUs \"~ 01\" is processor 1"}},
+                 L"processors 0-1 write \"~0-1\"", L"CPUs \"~ 01\" is processor 1"}, std::nullopt, false, {L"C:\\Apps\\Three.exe"}},
     WarningCase{"power_words", 4, false, "a\t0\tHigh+Eco\tC:\\Apps\\Tool.exe\r\nb\t0\tLow+Turbo\tC:\\Program Files\\Tool.exe\r\n"
                 "c\t0\tReal+Eco\tC:\\Apps\\Big64.exe\r\n",
                 {L"line 2: priority \"High+Eco\" asks for speed and for slowness at once",
