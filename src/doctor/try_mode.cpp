@@ -1,6 +1,7 @@
 #include "doctor/try_mode.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <optional>
 #include <vector>
@@ -36,13 +37,12 @@ struct Outcome {
 };
 
 std::wstring Hex(std::uint32_t value) {
-    std::wstring text;
-    do {
-        text.insert(text.begin(), L"0123456789ABCDEF"[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return L"0x" + text;
+    wchar_t text[11];
+    std::swprintf(text, 11, L"0x%X", static_cast<unsigned>(value));
+    return text;
 }
+
+std::wstring CallName(const char* call) { return std::wstring(call, call + std::char_traits<char>::length(call)); }
 
 std::wstring ShownOrNone(const std::wstring& list) { return list.empty() ? L"none" : list; }
 
@@ -63,8 +63,7 @@ public:
     // Right after a failed call: why, in words, or that Windows lacks the call.
     std::wstring WhyFailed(const char* call) {
         const Dword error = platform_.GetLastError();
-        const std::wstring name(call, call + std::char_traits<char>::length(call));
-        return platform_.Kernel32Exports(call) ? name + L": " + Words(error) : name + L" is missing";
+        return CallName(call) + (platform_.Kernel32Exports(call) ? L": " + Words(error) : std::wstring(L" is missing"));
     }
 
     // A refused set, right after it: missing calls and information classes this Windows
@@ -77,9 +76,8 @@ public:
                                                    outcome.error == kErrorCallNotImplemented);
         if (!platform_.Kernel32Exports(call) || outcome.error == kErrorProcNotFound || predates) {
             outcome.verdict = Verdict::NotHere;
-            const std::wstring name(call, call + std::char_traits<char>::length(call));
-            outcome.detail = predates ? name + L" does not know this information class: " + Words(outcome.error)
-                                      : name + L" is missing";
+            outcome.detail = CallName(call) + (predates ? L" does not know this information class: " + Words(outcome.error)
+                                                        : std::wstring(L" is missing"));
         } else {
             outcome.verdict = Verdict::Refused;
         }

@@ -21,12 +21,13 @@
 #include "installer/helper_command_line.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
-#include "platform/com_pointer_win32.h"
+#include "platform/task_scheduler_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace {
 
 using mjr::ComPointer;
+using mjr::ComText;
 using mjr::installer::HelperVerb;
 
 // A kernel handle of this program's own, closed once.
@@ -70,32 +71,12 @@ DWORD RunSchtasks(const std::wstring& arguments) {
     return code;
 }
 
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : text_(::SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(text_); }
-    BSTR get() const noexcept { return text_; }
-
-private:
-    BSTR text_;
-};
-
 // The Task Scheduler's root folder, through its own interface (schtasks answers a query for
 // a missing task with success on some systems, and its /Create updates a task in place).
 class TaskRoot {
 public:
     TaskRoot() : initialized_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {
-        result_ = initialized_;
-        VARIANT none;
-        ::VariantInit(&none);
-        const Bstr rootPath(L"\\");
-        if (SUCCEEDED(result_))
-            result_ = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                         reinterpret_cast<void**>(service_.out()));
-        if (SUCCEEDED(result_)) result_ = service_->Connect(none, none, none, none);
-        if (SUCCEEDED(result_)) result_ = service_->GetFolder(rootPath.get(), root_.out());
+        result_ = SUCCEEDED(initialized_) ? mjr::OpenTaskRoot(service_, root_) : initialized_;
     }
     TaskRoot(const TaskRoot&) = delete;
     TaskRoot& operator=(const TaskRoot&) = delete;
@@ -108,7 +89,7 @@ public:
     // A task that is already gone is no failure.
     HRESULT Delete() {
         if (FAILED(result_)) return result_;
-        const Bstr name(mjr::installer::kTaskName);
+        const ComText name(mjr::installer::kTaskName);
         const HRESULT deleted = root_->DeleteTask(name.get(), 0);
         if (deleted == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || deleted == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
             return S_OK;
@@ -121,7 +102,7 @@ public:
     int Register(const std::wstring& xml) {
         HRESULT result = Delete();
         if (FAILED(result)) return static_cast<int>(result);
-        const Bstr name(mjr::installer::kTaskName), definition(xml.c_str()), security(mjr::installer::kTaskSecurity);
+        const ComText name(mjr::installer::kTaskName), definition(xml), security(mjr::installer::kTaskSecurity);
         VARIANT none, sddl;
         ::VariantInit(&none);
         ::VariantInit(&sddl);
@@ -131,10 +112,10 @@ public:
         result = root_->RegisterTask(name.get(), definition.get(), TASK_CREATE, none, none, TASK_LOGON_GROUP, sddl,
                                      task.out());
         if (FAILED(result)) return static_cast<int>(result);
-        BSTR readBack = nullptr;
-        result = task->GetSecurityDescriptor(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &readBack);
-        const bool safe = SUCCEEDED(result) && readBack != nullptr && mjr::installer::OnlyAdministratorsMayChange(readBack);
-        ::SysFreeString(readBack);
+        ComText readBack;
+        result = task->GetSecurityDescriptor(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, readBack.out());
+        const bool safe =
+            SUCCEEDED(result) && readBack.get() != nullptr && mjr::installer::OnlyAdministratorsMayChange(readBack.text());
         // Wine's Task Scheduler keeps no descriptors and says so; Windows' always answers.
         if (result == E_NOTIMPL) return 0;
         if (safe) return 0;

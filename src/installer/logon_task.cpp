@@ -28,6 +28,17 @@ std::wstring XmlEscape(std::wstring_view text) {
     return out;
 }
 
+namespace {
+
+// The installed program's full path, whether or not the folder ends with a backslash.
+std::wstring InstalledProgramPath(std::wstring_view installDir) {
+    std::wstring program(installDir);
+    if (program.back() != L'\\') program += L'\\';
+    return program + kProgramFile;
+}
+
+}  // namespace
+
 bool IsEnforceValue(std::wstring_view enforce) noexcept {
     if (enforce.empty() || enforce.size() > 9) return false;
     for (const wchar_t c : enforce)
@@ -50,9 +61,7 @@ LogonTask FillLogonTask(std::wstring_view xmlTemplate, std::wstring_view install
     if (!enforce.empty() && !IsEnforceValue(enforce))
         return refuse(L"ENFORCE must be decimal digits only (at most nine), not \"" + std::wstring(enforce) + L"\"",
                       kExitBadEnforce);
-    std::wstring program(installDir);
-    if (program.back() != L'\\') program += L'\\';
-    program += kProgramFile;
+    const std::wstring program = InstalledProgramPath(installDir);
     std::wstring arguments;
     if (!enforce.empty()) arguments = L"<Arguments>/enforce:" + std::wstring(enforce) + L"</Arguments>";
 
@@ -69,10 +78,7 @@ std::wstring InstallDirOfHelper(std::wstring_view helperPath) {
 
 bool IsInstalledProgram(Platform& platform, std::wstring_view imagePath, std::wstring_view installDir) {
     if (installDir.empty()) return false;
-    std::wstring program(installDir);
-    if (program.back() != L'\\') program += L'\\';
-    program += kProgramFile;
-    return FoldPathCase(platform, imagePath) == FoldPathCase(platform, program);
+    return FoldPathCase(platform, imagePath) == FoldPathCase(platform, InstalledProgramPath(installDir));
 }
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <vector>
 
-#include "platform/com_pointer_win32.h"
+#include "platform/task_scheduler_win32.h"
 #include "platform/try_platform_win32.h"
 
 namespace mjr {
@@ -24,44 +24,13 @@ static_assert(kErrorPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD && kErrorCallNo
 HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
 Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
-// A BSTR the callee gave, freed once; read as a wide text.
-class OutText {
-public:
-    OutText() = default;
-    OutText(const OutText&) = delete;
-    OutText& operator=(const OutText&) = delete;
-    ~OutText() { ::SysFreeString(b_); }
-    BSTR* out() { return &b_; }
-    std::wstring text() const { return b_ ? std::wstring(b_, ::SysStringLen(b_)) : std::wstring(); }
-
-private:
-    BSTR b_ = nullptr;
-};
-
-class InText {
-public:
-    explicit InText(const std::wstring& text) : b_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    InText(const InText&) = delete;
-    InText& operator=(const InText&) = delete;
-    ~InText() { ::SysFreeString(b_); }
-    BSTR get() const { return b_; }
-
-private:
-    BSTR b_;
-};
-
 // Only reads: connect, find the task, ask its definition and its descriptor.
 HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
     ComPointer<ITaskService> service;
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(service.out()));
-    if (FAILED(hr)) return hr;
-    VARIANT none;
-    ::VariantInit(&none);
-    if (FAILED(hr = service->Connect(none, none, none, none))) return hr;
     ComPointer<ITaskFolder> root;
-    const InText rootPath(L"\\"), taskName(name);
-    if (FAILED(hr = service->GetFolder(rootPath.get(), root.out()))) return hr;
+    HRESULT hr = OpenTaskRoot(service, root);
+    if (FAILED(hr)) return hr;
+    const ComText taskName(name);
     ComPointer<IRegisteredTask> task;
     if (FAILED(hr = root->GetTask(taskName.get(), task.out()))) return hr;
     ComPointer<ITaskDefinition> definition;
@@ -69,7 +38,7 @@ HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
     ScheduledTaskRecord read;
     ComPointer<IPrincipal> principal;
     if (SUCCEEDED(definition->get_Principal(principal.out()))) {
-        OutText user, group;
+        ComText user, group;
         TASK_RUNLEVEL_TYPE level = TASK_RUNLEVEL_LUA;
         TASK_LOGON_TYPE logon = TASK_LOGON_NONE;
         if (SUCCEEDED(principal->get_UserId(user.out()))) read.userId = user.text();
@@ -88,12 +57,12 @@ HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
             if (read.execActions++ > 0) continue;
             ComPointer<IExecAction> exec;
             if (FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out())))) continue;
-            OutText path, arguments;
+            ComText path, arguments;
             if (SUCCEEDED(exec->get_Path(path.out()))) read.path = path.text();
             if (SUCCEEDED(exec->get_Arguments(arguments.out()))) read.arguments = arguments.text();
         }
     }
-    OutText sddl;
+    ComText sddl;
     if (SUCCEEDED(task->GetSecurityDescriptor(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
                                                   DACL_SECURITY_INFORMATION, sddl.out())))
         read.descriptor = sddl.text();
