@@ -112,6 +112,7 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     EXPECT_TRUE(d.out.Has(L"Profile: C:\\Apps\\Marrowbine\\My Favs 1")) << d.out.All();
     EXPECT_TRUE(d.out.Has(c.says)) << d.out.All();
     EXPECT_EQ(d.out.Has(L"Dry run"), c.exit == 0) << d.out.All();
+    EXPECT_FALSE(d.out.Has(L": 0 ")) << d.out.All();  // no line counts nothing ("Passed over: 0", "Also: 0 more")
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
@@ -138,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"every_failing_line_named", "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\nx,y\r\nx\t1\r\n", 0, 1,
                 L"Also: line 5 has 2 fields where a favourite needs four"},
     VerdictCase{"fifty_failing_records_named", "h\r\n" + std::string(53, ','), 0, 1, L"Also: 3 more records of too few"},
+    VerdictCase{"fifty_failing_records_and_no_more", "h\r\n" + std::string(50, ','), 0, 1, L"Verdict: no favourite loads"},
     VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 1,
                 L"(blanks do not separate fields); it reads as a favourite written with blanks where tabs belong: "
                 L"My game<TAB>01<TAB>Below normal<TAB>C:\\Program Files\\Game\\game.exe."},
