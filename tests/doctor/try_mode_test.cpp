@@ -95,6 +95,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
          {L"Logon task \"Marrowbine Jr\": runs for the group \"S-1-5-32-545\", with the highest rights each has (elevated "
           L"for administrators); starts \"C:\\Jr\\MarrowbineJr64.exe\" with \"/enforce:30\" and 1 more.\nLogon task descriptor: "
           L"O:BAD:(A;;FA;;;BA); last result 0x41303 (it has not run yet)."}, 0},
+        {"a disabled task of one user and one program", [](FakePlatform& f) {
+             f.scheduledTask = ScheduledTaskRecord{L"PC\\me", L"", 0, 3, L"C:\\x.exe", L"", 1, L"", 0, false}; },
+         {L"runs for the user \"PC\\me\", with least rights (never elevated); starts C:\\x.exe; it is disabled.\n"
+          L"Logon task descriptor: cannot be read; last result 0 (it ran and ended without an error)."}, 0},
     };
     for (const TryRow& row : rows) {
         FakePlatform fake;

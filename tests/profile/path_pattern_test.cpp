@@ -42,7 +42,7 @@ TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTa
         EXPECT_EQ(RefusalOf(taken), PatternRefusal::None) << taken;
     for (const wchar_t* refused : {L"**\\obs64.exe", L"C:\\*\\game.exe", L"C:\\G*s\\g.exe", L"C:\\*.exe", L"*.exe",
                                    L"1:\\Games\\*.exe", L"\\\\server\\*\\Games\\*.exe", L"\\\\server\\share\\*.exe",
-                                   L"\\\\server\\share\\*\\x.exe"})
+                                   L"\\\\server\\share\\*\\x.exe", L"\\\\*\\share\\Games\\*.exe"})
         EXPECT_EQ(RefusalOf(refused), PatternRefusal::NoFixedFirstFolder) << refused;
     // Folders Windows lets every user write, on any drive, in any letter case.
     for (const wchar_t* refused : {L"C:\\Users\\Public\\**", L"C:\\ProgramData\\**\\*.exe", L"c:\\users\\*\\AppData\\**\\g.exe",
