@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the 64-bit Windows Installer package from a finished 64-bit Release build.
 
-  make_msi.py --win64 build/win64 --version 1.3.0 --out MSI
+  make_msi.py --win64 build/win64 --version 1.4.0 --out MSI
 
 wixl builds installer/MarrowbineJr.wxs; then the tables wixl 0.101 gets wrong are mended
 with msibuild from msiinfo's exports: it drops a custom action that runs an installed exe,

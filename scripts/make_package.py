@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the release zip from two finished Release builds.
 
-  make_package.py --win32 build/win32 --win64 build/win64 --version 1.3.0 --out ZIP
+  make_package.py --win32 build/win32 --win64 build/win64 --version 1.4.0 --out ZIP
 
 One folder, MarrowbineJr-VERSION/, holding the four programs, the example profile (and
 two more examples in examples/), a
