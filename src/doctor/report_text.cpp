@@ -25,6 +25,10 @@ std::size_t LineIndex::ColumnOf(std::wstring_view text, std::size_t offset) cons
     return column;
 }
 
+std::wstring Counted(std::size_t count, std::wstring_view one, std::wstring_view many) {
+    return std::to_wstring(count) + L" " + std::wstring(count == 1 ? one : many);
+}
+
 namespace {
 
 // Unicode's format characters (category Cf): invisible, and some turn the text around them.

@@ -29,6 +29,9 @@ private:
     std::vector<std::size_t> starts_;
 };
 
+// A count with its noun: "1 processor", "2 processors".
+std::wstring Counted(std::size_t count, std::wstring_view one, std::wstring_view many);
+
 // A text as the report shows it: control characters spelled out (<CR>, <LF>, <TAB>,
 // <0x01>), so a statement never spills onto a second line; C1 controls and format
 // characters (bidirectional controls, zero-width characters) as \u202E.

@@ -1,9 +1,12 @@
 #include "profile/load_favorites.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
+#include "profile/favorite_forms.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
 
@@ -27,6 +30,28 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     return true;
 }
 
+// A favourite as its record gives it. A line written with blanks where its tabs belong has no
+// fields past its path.
+struct FavoriteFields {
+    FavoriteRecord favorite;
+    bool readFromBlanks = false;
+};
+
+// Four fields or more at tabs, or, for a record without any tab, blanks where the tabs belong.
+template <typename CharT, typename ToWide>
+std::optional<FavoriteFields> ReadFavoriteFields(std::basic_string_view<CharT> record, const ToWide& toWide) {
+    std::array<std::basic_string_view<CharT>, 4> fields;
+    if (SplitFavoriteFields<CharT>(record, fields)) {
+        std::wstring path = toWide(fields[3]);
+        if (const std::wstring_view named = PathOfField(path); named.size() != path.size()) path = std::wstring(named);
+        return FavoriteFields{{std::move(path), toWide(fields[1]), toWide(fields[2])}, false};
+    }
+    if (record.find(CharT('\t')) != std::basic_string_view<CharT>::npos) return std::nullopt;
+    std::optional<BlankSeparatedFavorite> read = ReadBlankSeparated(toWide(record));
+    if (!read) return std::nullopt;
+    return FavoriteFields{{std::move(read->Path), std::move(read->Cpu), std::move(read->Priority)}, true};
+}
+
 bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next) noexcept {
     if (trace) {
         trace->Failure = why;
@@ -44,18 +69,24 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
     BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
-    std::array<std::basic_string_view<CharT>, 4> fields;
     bool failed = false;
+    bool titleLine = true;  // a comma in the header leaves the rest of its line after it
     while (!reader.AtEnd()) {
+        const auto line = reader.LineAhead();
+        titleLine = titleLine && !line;
         // Blank lines and notes, the last line too; never a line inside a quoted record.
-        if (const auto line = reader.LineAhead(); line && IsPassedOverLine(*line)) {
+        if (line && IsPassedOverLine(*line)) {
             reader.SkipLine();
             if (trace) ++trace->PassedOverLines;
             continue;
         }
         const std::size_t start = reader.Offset();
         const auto record = reader.ReadRecord();
-        if (!record || !SplitFavoriteFields<CharT>(*record, fields)) {
+        // Of the header's line, only a record of a favourite's three tabs is one.
+        if (titleLine && record && std::count(record->begin(), record->end(), CharT('\t')) < 3) continue;
+        std::optional<FavoriteFields> read;
+        if (record) read = ReadFavoriteFields<CharT>(*record, toWide);
+        if (!read) {
             if (!trace) return false;
             // A trace names every such record; the first stays the load's reason.
             if (!failed) Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
@@ -66,9 +97,9 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         if (failed) continue;
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])};
-        std::wstring folded = FoldPathCase(platform, favorite.Path);
-        favorites.Append(std::move(favorite), std::move(folded));
+        if (trace && read->readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
+        std::wstring folded = FoldPathCase(platform, read->favorite.Path);
+        favorites.Append(std::move(read->favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
     }
     if (failed) return false;
@@ -110,6 +141,7 @@ bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTa
     if (!loaded) {
         favorites.Clear();
         trace.FavoriteStarts.clear();
+        trace.BlankSeparatedFavorites.clear();
         return false;
     }
     favorites.SetCount(static_cast<std::int16_t>(favorites.Records().size()));

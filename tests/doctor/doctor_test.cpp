@@ -133,24 +133,36 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"header_only", "Header\r\n", 0, 1, L"holds its header (line 1) and no favourite"},
     VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
                 L"line 3: a comma outside double quotes cuts the line at column 13;"},
-    VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 1: a comma outside"},
+    VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 0, L"Verdict: 1 favourite loads."},
+    VerdictCase{"comma_in_the_cpus", "h\r\nx\t0,1\tLow\tC:\\a.exe\r\n", 0, 1,
+                L"line 2: a comma outside double quotes cuts the line at column 4, inside the CPUs \"0,1\": write \"01\" or \"0;1\"."},
+    VerdictCase{"comma_in_a_cpu_list", "h\r\nx\t0-3, 8\tLow\tC:\\a.exe\r\n", 0, 1, L"inside the CPUs \"0-3, 8\": write \"0-3;8\"."},
+    VerdictCase{"comma_in_a_quoted_path", "h\r\nx\t0\tLow\t\"C:\\a,b.exe\"\r\n", 0, 1,
+                L"column 14, inside the path in double quotes: put the whole line in double quotes instead, and leave out "
+                L"the path's own."},
     VerdictCase{"blank_lines_and_notes_counted", "h\r\n\r\n; n\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 0,
                 L"Passed over: 3 blank and note lines (empty, only blanks, or beginning with # or ;)."},
+    VerdictCase{"one_blank_line_counted", "h\r\n\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Passed over: 1 blank or note line (empty"},
     VerdictCase{"every_failing_line_named", "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\nx,y\r\nx\t1\r\n", 0, 1,
                 L"Also: line 5 has 2 fields where a favourite needs four"},
     VerdictCase{"fifty_failing_records_named", "h\r\n" + std::string(53, ','), 0, 1, L"Also: 3 more records of too few"},
     VerdictCase{"fifty_failing_records_and_no_more", "h\r\n" + std::string(50, ','), 0, 1, L"Verdict: no favourite loads"},
-    VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 1,
-                L"(blanks do not separate fields); it reads as a favourite written with blanks where tabs belong: "
-                L"My game<TAB>01<TAB>Below normal<TAB>C:\\Program Files\\Game\\game.exe."},
-    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
-                L"with blanks where tabs belong: x<TAB>~0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
-    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 1, L"belong: x<TAB>8-15<TAB>Low<TAB>d:\\a.exe ."},
-    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
-    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
+    VerdictCase{"fifty_one_failing_records", "h\r\n" + std::string(51, ','), 0, 1, L"Also: 1 more record of too few fields"},
+    // The loader's own reading of a line written with blanks where its tabs belong, said as a note.
+    VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 0,
+                L"Note: line 2 has no tabs; it was read with blanks where tabs belong: CPUs \"01\", priority \"Below normal\", "
+                L"Path \"C:\\Program Files\\Game\\game.exe\"."},
+    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 0,
+                L"CPUs \"~0;2\", priority \"high\", Path \"\\\\srv\\s\\a b.exe\"."},
+    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 0, L"Path \"d:\\a.exe \"."},
+    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1,
+                L"line 2 has 1 field where a favourite needs four, separated by three tabs; a line without tabs loads only "
+                L"when it reads, with blanks between them, as a name, CPUs the program reads, a priority word and a full "
+                L"path (C:\\..., \\\\server\\... or %NAME%\\...)."},
+    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"a line without tabs loads only when"},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
-                L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
+                L"line 5 has 1 field where a favourite needs four, separated by three tabs; a line without tabs"},
     VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."},
     VerdictCase{"notepad_added_txt", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"it does not exist; \"My Favs 1.txt\" is "
                 L"there (Notepad adds .txt, and Explorer hides it): rename it to \"My Favs 1\".", 0, {}, L".txt"},
@@ -175,10 +187,8 @@ struct WarningCase {
     std::vector<std::wstring> programs = {};  // more programs on the machine
     int wide = 0;                // folders in C:\Wide
     std::uint64_t tickStep = 0;  // the clock's step a reading
+    bool wholeFile = false;      // `favourites` is a whole profile, its own first line included
 };
-
-// A shipped example's favourites: what follows its header line.
-std::string FavouritesOf(const std::string& example) { return example.substr(example.find('\n') + 1); }
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
 
@@ -188,7 +198,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     d.fake.numberOfProcessors = c.processors;
     if (c.machine) d.fake.UseMachine(*c.machine);
     d.build.Is32Bit = c.checker32;
-    d.fake.files[kProfile] = "Header\r\n" + c.favourites;
+    d.fake.files[kProfile] = c.wholeFile ? c.favourites : "Header\r\n" + c.favourites;
     for (const std::wstring& program : c.programs) d.fake.programFiles[program] = kScs64BitBinary;
     for (int i = 0; i < c.wide; ++i) d.fake.directories.insert(L"C:\\Wide\\" + std::to_wstring(i));
     d.fake.tickStep = c.tickStep;
@@ -325,9 +335,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"blank_after_path", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe \r\n",
                 {L"has a blank at its end, which a running program's path never has, so it never matches: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"copy_as_path_quotes", 4, true, "a\t0\tLow\t\"C:\\Apps\\Tool.exe\"\r\n",
-                {L"is in double quotes (as Explorer's \"Copy as path\" gives it); the quotes count as part of the path, "
-                 L"so it never matches: remove the quotes: \"C:\\Apps\\Tool.exe\""}},
+    // The loader takes the path out of the quotes; an opening quote alone still counts as part of it.
+    WarningCase{"copy_as_path_quotes", 4, true, "a\t0\tLow\t\"C:\\Apps\\Tool.exe\"\r\nb\t0\tLow\t\"C:\\Apps\\Big64.exe\r\n",
+                {L"line 3: Path \"\"C:\\Apps\\Big64.exe\" is in double quotes (as Explorer's \"Copy as path\" gives it); the "
+                 L"quotes count as part of the path, so it never matches: remove the quotes: \"C:\\Apps\\Big64.exe\""}},
     WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
                 {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
     WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
@@ -353,14 +364,15 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"0-27), which a hard affinity cannot reach: Windows refuses the setting"}, FakePlatform::Machine::HybridTwoGroups56},
     WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n", {}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
-    WarningCase{"example_hybrid", 0, false, FavouritesOf(examples::kMyFavsHybrid), {}, FakePlatform::Machine::Hybrid28,
+    WarningCase{"example_hybrid", 0, false, examples::kMyFavsHybrid, {}, FakePlatform::Machine::Hybrid28,
                 false, {L"C:\\Program Files\\Example Game\\game.exe", L"C:\\Program Files\\Example Encoder\\encoder.exe",
                         L"C:\\Program Files\\Example Backup\\backup.exe",
-                        L"C:\\Program Files\\Example Indexer\\indexer.exe", L"C:\\Program Files\\Example DAW\\daw.exe"}},
-    WarningCase{"example_two_dies", 0, false, FavouritesOf(examples::kMyFavsTwoDies), {}, FakePlatform::Machine::TwoDie32,
+                        L"C:\\Program Files\\Example Indexer\\indexer.exe", L"C:\\Program Files\\Example DAW\\daw.exe"},
+                0, 0, true},
+    WarningCase{"example_two_dies", 0, false, examples::kMyFavsTwoDies, {}, FakePlatform::Machine::TwoDie32,
                 false, {L"C:\\Program Files\\Example Game\\game.exe",
                         L"C:\\Program Files\\Example Simulator\\simulator.exe",
-                        L"C:\\Program Files\\Example Encoder\\encoder.exe"}},
+                        L"C:\\Program Files\\Example Encoder\\encoder.exe"}, 0, 0, true},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n"
                 "c\t~ 01\tLow\tC:\\Apps\\Big64.exe\r\nd\t~3\tLow\tC:\\Apps\\Three.exe\r\n",
