@@ -9,6 +9,7 @@
 #include "doctor/pattern_walk.h"
 #include "doctor/report_text.h"
 #include "doctor/user_access.h"
+#include "engine/cpu_list.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
@@ -198,15 +199,25 @@ bool PatternWarnings(const std::wstring& path, const Emit& emit) {
     return false;
 }
 
-// What ordinary users who can put a program at the path gain, by the priority it is given.
+// Whether a favourite gives its program more than an ordinary user's own program has: a class
+// above Normal, or EcoQoS kept off. Only then does a user gain by putting a program there.
+bool Raises(std::wstring_view priorityText) {
+    const PriorityRequest request = ReadPriorityText(priorityText);
+    const Dword priorityClass = request.priorityClass;
+    return priorityClass == 0x100 || priorityClass == 0x80 || priorityClass == 0x8000 || request.power == PowerWord::NoEco;
+}
+
+// What ordinary users who can put a program at the path gain from a favourite that raises.
 std::wstring WhatItGets(std::wstring_view priorityText) {
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
-    if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
-        return L"it gets Real from an elevated program, ahead of the system's own work (a busy loop there can "
-               L"freeze the machine)";
-    const std::wstring_view word = PriorityClassToName(priorityClass);
-    return priorityClass != 0 && !word.empty() ? L"it gets " + std::wstring(word) + L" from an elevated program"
-                                               : std::wstring(L"it gets its processors from an elevated program");
+    const PriorityRequest request = ReadPriorityText(priorityText);
+    std::wstring gets = request.priorityClass == 0x100 || request.priorityClass == 0x80 || request.priorityClass == 0x8000
+                            ? std::wstring(PriorityClassToName(request.priorityClass))
+                            : std::wstring();
+    if (request.power == PowerWord::NoEco) gets += (gets.empty() ? L"" : L" and ") + std::wstring(L"EcoQoS kept off (+NoEco)");
+    gets = L"it gets " + gets + L" from an elevated program";
+    if (request.priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
+        gets += L", ahead of the system's own work (a busy loop there can freeze the machine)";
+    return gets;
 }
 
 // A permission warning in two lines: what any user can do, then what to do.
@@ -229,11 +240,9 @@ void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& 
               std::to_wstring(kMaxWalkMilliseconds / 1000) + L" s to check, so the doctor stopped at " +
               Quoted(open.path) + L" and could not check everything";
     emit(subject + L": " + can + L", and " + WhatItGets(priority) + L": " + why);
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priority));
-    const bool fast = priorityClass == 0x100 || priorityClass == 0x80;
     emit(L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a "
-         L"program that must stay where users can write (a game library), " +
-         std::wstring(fast ? L"give it a class below High, or accept the risk" : L"accept the risk"));
+         L"program that must stay where users can write (a game library), give it Normal or a lower class without "
+         L"+NoEco, or accept the risk");
 }
 
 void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
@@ -244,11 +253,12 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
         return;
     }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
+    const bool raises = Raises(favorite.Priority);
     if (IsPathPattern(path)) {
         if (PatternWarnings(path, emit)) return;
         if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
             emit(reach.warning);
-        } else if (const auto open = FirstOpenInReach(platform, access, path);
+        } else if (const auto open = raises ? FirstOpenInReach(platform, access, path) : UserAccessCheck::Finding{};
                    open.what != UserAccessCheck::Finding::Closed) {
             AccessWarning(L"Path pattern " + Quoted(path), open, favorite.Priority, emit);
         }
@@ -272,6 +282,8 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
     // never past a link, which may lead anywhere.
     using Finding = UserAccessCheck::Finding;
     if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != Finding::Closed) {
+        // Users gain nothing from a favourite that does not raise; unwarned, nothing below is looked at.
+        if (!raises) return;
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
         if ((open.what != Finding::Changeable && open.what != Finding::NoPermissionsOnDrive) || !open.missing.empty())
             return;
@@ -353,9 +365,16 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     const std::wstring shown = L"CPU digits " + Quoted(digits);
     const std::wstring hint = NumberHint(digits, machine);
     if (lacking != 0) {
+        // A list leaves out what a PC lacks, where digits are refused whole.
+        std::uint64_t named = 0;
+        for (wchar_t c : digits)
+            if (IsDigit(c)) named |= std::uint64_t{1} << (c - L'0');
+        std::wstring list = FormatCpuList(named);
+        if (list.find_first_of(L";-") == std::wstring::npos) list += L';';
         emit(shown + L" name " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +
              ProcessorsShown(machine.Cpu.Topology.AllMask) +
-             L"): Windows refuses the setting, and a failure is counted on every scan" + hint);
+             L"): Windows refuses the setting, and a failure is counted on every scan" + hint + L"; the list form " +
+             Quoted(list) + L" fits every PC (each PC takes the processors of it that it has)");
         return;
     }
     if (!unreported.empty()) {

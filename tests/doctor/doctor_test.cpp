@@ -230,6 +230,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
+    WarningCase{"digits_beyond_the_pc", 2, true, "a\t0123\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"CPU digits \"0123\" name processors 2-3, which this machine lacks (it has processors 0-1): Windows refuses "
+                 L"the setting, and a failure is counted on every scan; the list form \"0-3\" fits every PC (each PC takes "
+                 L"the processors of it that it has)"}},
     WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPU digits \"13\" name processor 3, which this machine lacks (it has processors 0-1): Windows refuses the "
                  L"setting, and a failure is counted on every scan; for processor 13 alone (on a PC that has it) write \"13;\""}},
@@ -310,21 +314,21 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"junction or a symbolic link is on the way); running programs are known by that name: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
     // Adding a folder makes room for a program only where a pattern goes deeper; adding a file only at its end.
-    WarningCase{"reach_of_patterns", 4, false, "e\t0\tLow\tC:\\Drop\\g.exe\r\nf\t0\tLow\tC:\\Drop\\Sub\\g.exe\r\n"
-                "a\t0\tLow\tC:\\Lib\\A*\\g.exe\r\nb\t0\tLow\tC:\\Drop\\**\\*.exe\r\nc\t0\tLow\tC:\\Drop\\*.exe\r\n"
-                "d\t0\tLow\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tLow\tF:\\Tool.exe\r\n",
+    WarningCase{"reach_of_patterns", 4, false, "e\t0\tAbove\tC:\\Drop\\g.exe\r\nf\t0\tAbove\tC:\\Drop\\Sub\\g.exe\r\n"
+                "a\t0\tAbove\tC:\\Lib\\A*\\g.exe\r\nb\t0\tAbove\tC:\\Drop\\**\\*.exe\r\nc\t0\tAbove\tC:\\Drop\\*.exe\r\n"
+                "d\t0\tAbove\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tAbove\tF:\\Tool.exe\r\n",
                 {L"line 2: Path \"C:\\Drop\\g.exe\" names no file",
-                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Low from an elevated "
+                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Above from an elevated "
                  L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
-                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
+                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Above "
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
-    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
-    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
-                {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
+    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
+    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n",
+                {L"any user may be able to put a program where it matches, and it gets Above from an elevated program: it "
                  L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
                 std::nullopt, false, {}, 10000},
-    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 1, 1000},
-    WarningCase{"walk_past_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
+    WarningCase{"walk_of_2_s", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 1, 1000},
+    WarningCase{"walk_past_2_s", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
                 false, {}, 2, 1000},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
@@ -753,41 +757,61 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
         d.fake.programFiles[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = 0;  // moved in: the user owns them
         d.fake.securityDescriptors[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = SecurityDescriptor(kUser, Aces{});
     }
+    // Only a favourite that raises its program warns: a class above Normal, or +NoEco.
     d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
-                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\ne\t0\tLow\tC:\\Link\\Tool.exe\r\n"
-                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n"
-                             "i\t0\tLow\tC:\\Games\\Lnk\\Tool.exe\r\n";
+                             "c\t0\tAbove\tE:\\Tool.exe\r\nd\t0\tHigh\tC:\\Apps\\Tool.exe\r\ne\t0\tLow+NoEco\tC:\\Link\\Tool.exe\r\n"
+                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tAbove normal\tC:\\Lib\\*\\g.exe\r\n"
+                             "h\t0\tHigh\tC:\\No\\g.exe\r\ni\t0\tDefault+NoEco\tC:\\Games\\Lnk\\Tool.exe\r\n"
+                             "j\t0\tEco\tC:\\Games\\Slow.exe\r\nk\t01\tBelow normal\tC:\\Lib\\*\\k.exe\r\n"
+                             "l\tDefault\tNormal\tC:\\No\\Calm\\g.exe\r\n";
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"line 2: Path \"C:\\Games\\Game.exe\": any user can replace this program, and it gets High from an "
              L"elevated program: the folder \"C:\\Games\" lets ordinary users add files, delete it, change its permissions",
              L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a program "
-             L"that must stay where users can write (a game library), give it a class below High, or accept the risk",
+             L"that must stay where users can write (a game library), give it Normal or a lower class without +NoEco, or "
+             L"accept the risk",
              L"line 3: Path \"C:\\Games\\Fast.exe\": any user can replace", L"it gets Real from an elevated program, ahead",
-             L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Low from an elevated program: "
-             L"the drive E:, which keeps no permissions (FAT or exFAT)", L"(a game library), accept the risk",
+             L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Above from an elevated program: "
+             L"the drive E:, which keeps no permissions (FAT or exFAT)",
              L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file \"C:\\Apps\\Marrowbine\\My Favs 1\" lets ordinary "
              L"users append to it: any user can rewrite it",
-             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets Low from an "
-             L"elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
+             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets EcoQoS kept "
+             L"off (+NoEco) from an elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
              L"line 7: Path pattern \"C:\\Users\\me\\G\\**\\*.exe\": any user can put a program where it matches, and it "
              L"gets High from an elevated program: the folder \"C:\\Users\\me\\G\\A\\B\" lets ordinary users add files",
-             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put", L"\"C:\\Lib\\Link\" is a junction",
-             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets Low from an elevated program: "
+             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put a program where it matches, and it "
+             L"gets Above from an elevated program", L"\"C:\\Lib\\Link\" is a junction",
+             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets High from an elevated program: "
              L"\"C:\\No\" does not exist, and the folder \"C:\\\" lets ordinary users add folders",
              L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file",
              // Having warned, it looks on, but never past a link.
-             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets EcoQoS kept off "
+             L"(+NoEco)", L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // The advice for a favourite below High.
-    const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
-    EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
+    // Lines 11 to 13 get only Eco, Below normal or Normal: no warning, and nothing below a folder users can write.
+    for (const std::wstring& warning : d.out.Warnings())
+        EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
     // Nothing past a junction, or below where a pattern or a missing folder is open, is looked at.
     for (const std::string& call : d.fake.calls)
-        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\",
+                                 "C:\\Games\\Slow"})
             EXPECT_EQ(call.find(past), std::string::npos) << call;
+}
+
+// The shipped profile where any user may make C:\Example: only what raises its program warns
+// (encoder, High; game, Above), never render at Below.
+TEST(UserAccess, ShippedProfileWarnsOnlyWhereAFavouriteRaises) {
+    Doctor d;
+    d.fake.securityDescriptors[L"C:\\"] = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.files[kProfile] = examples::kMyFavs1;
+    ASSERT_EQ(d.Run(), 0);
+    std::vector<std::wstring> warned;
+    for (const std::wstring& warning : d.out.Warnings())
+        if (warning.find(L": any user can make this program") != std::wstring::npos) warned.push_back(warning.substr(0, 6));
+    EXPECT_EQ(warned, (std::vector<std::wstring>{L"line 3", L"line 4"})) << d.out.All();
 }
 
 }  // namespace
