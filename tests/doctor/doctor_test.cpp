@@ -430,7 +430,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs 0-1 (\"01\"), priority High: a scan changes nothing",
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
              L"to processor 7 (\"7\"), which Windows refuses",
-             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for priority class 0",
+             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for the priority \"Turbo\", "
+             L"which names no class, so Windows refuses it (a failure counted)",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
              L"to processor 0 (\"0\") and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
              L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs 0-1 (\"01\"), priority Normal: a scan would set the priority to "
@@ -483,6 +484,7 @@ struct MachineCase {
     ProcessPowerThrottlingState power = {};  // the matching process's
     std::vector<const wchar_t*> never = {};    // parts no line holds
     Dword granted = 0xFFFFFFFF;                // the rights the process grants
+    bool cpuSetsUnreadable = false;            // Windows cannot read a process's CPU sets back
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -492,6 +494,7 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     const MachineCase& c = GetParam();
     d.fake.UseMachine(c.machine);
     d.fake.setCpuSetsCallMissing = c.noCpuSets;
+    d.fake.getCpuSetsCallMissing = c.cpuSetsUnreadable;
     d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
     FakeProcess& game = d.fake.AddProcess(100, "C:\\Apps\\Game.exe");
     game.affinity = c.processMask;
@@ -504,10 +507,11 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"one_kind", FakePlatform::Machine::OneKind16, "P", 0xFFFF,
-                {L"Machine: 16 processors; the program reads back CPU digits 0 to 7.", L"  line 2: CPUs \"P\": processors 0-15",
+                {L"Machine: 16 processors; CPU digits name processors 0 to 7 here, one digit each, and a list such as \"8-15\" "
+                 L"the others (the program reads back CPU digits 0 to 7).", L"  line 2: CPUs \"P\": processors 0-15",
                  L"CPUs 0-15, priority Normal: a scan changes nothing"}},
     MachineCase{"hybrid", FakePlatform::Machine::Hybrid28, "P", 0xFFFFFFF,
-                {L"Machine: 28 processors (performance 0-15, efficiency 16-27); the program",
+                {L"Machine: 28 processors (performance 0-15, efficiency 16-27); CPU digits name",
                  L"  line 2: CPUs \"P\": processors 0-15", L"CPUs 0-27, priority Normal: a scan would set the affinity to processors 0-15"}},
     MachineCase{"two_dies", FakePlatform::Machine::TwoDie32, "C;24-31", 0x1,
                 {L"Machine: 32 processors (the larger level-3 cache, 96 MB, serves 0-15; 32 MB the others)",
@@ -521,13 +525,14 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
                  L"numbers them (group 0: 0-63, group 1: 64-127)",
                  L"  line 2: CPUs \"~C;100\": CPU sets 0-15;100; hard affinity left alone",
-                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"},
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (\"~C;100\"), "
+                 L"17 CPU-set identifiers"},
                 false, "Default", {}, {L"shuts out"}},
     MachineCase{"cpu_set_open_asks_the_limited_right", FakePlatform::Machine::OneKind16, "~6-9", 0xFFFF,
-                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers)"}, false, "Default", {},
+                {L"a scan would set the CPU sets to processors 6-9 (\"~6-9\"), 4 CPU-set identifiers"}, false, "Default", {},
                 {L"cannot be opened", L"does not read", L"Power words ("}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
-                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
+                {L"a scan would set the CPU sets to processors 6-9 (\"~6-9\"), 4 CPU-set identifiers; its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
     MachineCase{"e_on_two_processors", FakePlatform::Machine::OneKind2, "E", 0x3,
                 {L"  line 2: CPUs \"E\": this PC has no efficiency processors; the processors are left alone",
@@ -542,6 +547,11 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"list_nothing_here", FakePlatform::Machine::OneKind2, "8-15", 0x3,
                 {L"  line 2: CPUs \"8-15\": processors 8-15 do not exist here; the processors are left alone",
                  L"CPUs 0-1, priority Normal: a scan changes nothing"}},
+    MachineCase{"cpu_set_unreadable", FakePlatform::Machine::OneKind2, "~1", 0x3,
+                {L"Machine: 2 processors; CPU digits name processors 0 to 1 here, one digit each (the program",
+                 L"CPU sets unreadable: a scan would set the CPU sets to processor 1 (\"~1\"), and again on every scan of a "
+                 L"series, since Windows cannot read them back here, 1 CPU-set identifier"},
+                false, "Default", {}, {}, 0xFFFFFFFF, true},
     MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
                 {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
                  L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
