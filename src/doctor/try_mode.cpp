@@ -9,6 +9,7 @@
 #include "app/single_instance.h"
 #include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
+#include "doctor/try_result.h"
 #include "engine/affinity.h"
 #include "engine/cpu_sets.h"
 #include "engine/power.h"
@@ -84,39 +85,44 @@ public:
         return outcome;
     }
 
-    void Report(const std::wstring& what, const Outcome& o, const std::wstring& note = {}) {
-        std::wstring line = what + L": ";
+    // "This PC lets the program <what>: yes / no / not on this Windows", the call after it;
+    // `advice` is what to do about a set that does not work here.
+    void Report(const std::wstring& what, const char* call, const Outcome& o, const std::wstring& advice,
+                const std::wstring& note = {}) {
+        std::wstring line = L"This PC lets the program " + what + L": ";
         switch (o.verdict) {
-            case Verdict::Works: line += L"works"; break;
-            case Verdict::Unreadable: line += L"set accepted, but cannot be read back here (" + o.detail + L")"; break;
-            case Verdict::NotHere: line += L"not on this Windows (" + o.detail + L")"; break;
-            case Verdict::Differs: line += L"set accepted, but " + o.detail; break;
-            case Verdict::Refused: {
-                line += L"refused (" + Words(o.error) + L")";
+            case Verdict::Works: line += L"yes (" + CallName(call) + L")"; break;
+            case Verdict::Unreadable: line += L"yes, but it cannot be read back here (" + o.detail + L")"; break;
+            case Verdict::NotHere:
+                line += L"not on this Windows (" + o.detail + L")";
+                tally_.Lacking(advice);
+                break;
+            case Verdict::Differs:
+                line += L"no: " + o.detail + L" (" + CallName(call) + L")";
+                if (o.counted) tally_.Refused(advice);
+                else tally_.FollowsRights();
+                break;
+            case Verdict::Refused:
+                line += L"no: Windows refuses it (" + CallName(call) + L": " + Words(o.error) + L")";
                 if (!elevated_ && (o.error == kErrorAccessDenied || o.error == kErrorPrivilegeNotHeld)) {
                     line += L"; this follows from this run's rights (not elevated), so it is not counted";
-                    ++followRights_;
+                    tally_.FollowsRights();
                 } else {
-                    ++refused_;
+                    tally_.Refused(advice);
                 }
                 break;
-            }
         }
-        if (o.verdict == Verdict::Differs && o.counted) ++refused_;
-        if (o.verdict == Verdict::Differs && !o.counted) ++followRights_;
         out_.Line(line + note + L".");
     }
 
-    int refused() const { return refused_; }
-    int followRights() const { return followRights_; }
+    const TryTally& tally() const { return tally_; }
 
 private:
     Platform& platform_;
     TryPlatform& trial_;
     ReportWriter& out_;
     bool elevated_;
-    int refused_ = 0;
-    int followRights_ = 0;
+    TryTally tally_;
 };
 
 // The first outcome that is not "works", else "works".
@@ -130,7 +136,7 @@ Outcome ReadBack(bool readable, bool matches, std::wstring why, std::wstring rea
         outcome.detail = std::move(why);
     } else if (!matches) {
         outcome.verdict = Verdict::Differs;
-        outcome.detail = L"reads back " + reads;
+        outcome.detail = L"it reads back " + reads;
     }
     return outcome;
 }
@@ -159,7 +165,8 @@ void TryAffinity(Trial& t, const Opened& h, const CpuTopology& topology) {
     const DwordPtr original = ReadAffinityMask(p, h.queried.get());
     Outcome outcome = SetAffinity(t, h, DwordPtr{1} << highest);
     if (original != 0) outcome = Worse(outcome, SetAffinity(t, h, original));
-    t.Report(L"Hard affinity, processor " + std::to_wstring(highest) + L" alone and back", outcome);
+    t.Report(L"set a hard affinity, processor " + std::to_wstring(highest) + L" alone and back", "SetProcessAffinityMask",
+             outcome, L"write Default for the CPUs of this PC's favourites");
 }
 
 void TryPriorities(Trial& t, const Opened& h) {
@@ -180,9 +187,11 @@ void TryPriorities(Trial& t, const Opened& h) {
                                read ? std::wstring(PriorityClassToName(read)) : std::wstring());
         }
         std::wstring note;
+        std::wstring advice = L"give this PC's favourites another priority than " + std::wstring(word->word);
         if (word->priorityClass == 0x100) {
+            advice = L"write High instead of Real on this PC";
             if (outcome.verdict == Verdict::Differs) {
-                outcome.detail = L"Windows made it " + outcome.detail.substr(std::wstring(L"reads back ").size());
+                outcome.detail = L"Windows made it " + outcome.detail.substr(std::wstring(L"it reads back ").size());
                 outcome.counted = mayRaise;
             }
             note = std::wstring(L"; without the right to raise scheduling priority (SeIncreaseBasePriorityPrivilege) "
@@ -191,11 +200,13 @@ void TryPriorities(Trial& t, const Opened& h) {
                     : mayRaise                          ? L"holds it"
                                                         : L"lacks it (run as administrator, as the program runs)");
         }
-        t.Report(L"Priority " + std::wstring(word->word), outcome, note);
+        t.Report(L"set the priority " + std::wstring(word->word), "SetPriorityClass", outcome, advice, note);
     }
     Counter ignored;
     if (original != 0) SetPriority(p, h.setter.get(), original, ignored);
 }
+
+constexpr wchar_t kWithoutCpuSets[] = L"write lists without \"~\" (a hard affinity) on this PC";
 
 Outcome SetCpuSets(Trial& t, const Opened& h, const std::vector<Dword>& ids, const Machine& machine) {
     Platform& p = t.platform();
@@ -214,7 +225,7 @@ void TryCpuSets(Trial& t, const Opened& h, const Machine& machine) {
         missing.verdict = Verdict::NotHere;
         missing.detail = topology.CpuSetsSettable ? L"GetSystemCpuSetInformation lists none"
                                                   : L"SetProcessDefaultCpuSets is missing";
-        t.Report(L"CPU sets", missing);
+        t.Report(L"set CPU sets (\"~\")", "SetProcessDefaultCpuSets", missing, kWithoutCpuSets);
         return;
     }
     const std::vector<Dword> original =
@@ -225,9 +236,9 @@ void TryCpuSets(Trial& t, const Opened& h, const Machine& machine) {
     for (const auto& [group, number] : lastOfGroup) {
         const CpuSetSelection one = SelectCpuSets(L"~" + std::to_wstring(number), topology);
         const Outcome outcome = Worse(SetCpuSets(t, h, one.ids, machine), SetCpuSets(t, h, original, machine));
-        t.Report(L"Default CPU set, processor " + std::to_wstring(number) + L" (group " + std::to_wstring(group) +
-                     L") alone and back",
-                 outcome);
+        t.Report(L"set CPU sets (\"~\"), processor " + std::to_wstring(number) + L" of group " + std::to_wstring(group) +
+                     L" alone and back",
+                 "SetProcessDefaultCpuSets", outcome, kWithoutCpuSets);
     }
 }
 
@@ -244,6 +255,8 @@ bool SpeedKept(const ProcessPowerThrottlingState& s) {
     return (s.ControlMask & kPowerThrottlingExecutionSpeed) && !(s.StateMask & kPowerThrottlingExecutionSpeed);
 }
 
+constexpr wchar_t kLeavePowerOut[] = L"leave +Eco and +NoEco out of this PC's profile";
+
 void TryPower(Trial& t, const Opened& h) {
     Platform& p = t.platform();
     for (const PowerWord word : {PowerWord::Eco, PowerWord::NoEco}) {
@@ -254,7 +267,9 @@ void TryPower(Trial& t, const Opened& h) {
                                     ? t.Refusal("SetProcessInformation", true)
                                     : PowerReadBack(t, h, eco ? EcoOn : NeverThrottled,
                                                     eco ? L"EcoQoS not on" : L"a state that is not never-throttled");
-        t.Report(eco ? L"Power Eco (EcoQoS on)" : L"Power NoEco (EcoQoS off, timer resolution kept)", outcome);
+        t.Report(eco ? L"set efficiency mode (+Eco, EcoQoS on)" : L"keep a program from being throttled (+NoEco, EcoQoS off, "
+                                                                   L"timer resolution kept)",
+                 "SetProcessInformation", outcome, kLeavePowerOut);
     }
     ProcessPowerThrottlingState retry;
     retry.ControlMask = kPowerThrottlingExecutionSpeed;
@@ -262,7 +277,8 @@ void TryPower(Trial& t, const Opened& h) {
         p.SetProcessInformation(h.setter.get(), kProcessPowerThrottling, &retry, sizeof retry)
             ? PowerReadBack(t, h, SpeedKept, L"EcoQoS not off")
             : t.Refusal("SetProcessInformation", true);
-    t.Report(L"Power NoEco without the timer-resolution flag (the retry for Windows 10)", outcome);
+    t.Report(L"keep a program from being throttled as Windows 10 takes it (+NoEco without the timer-resolution flag)",
+             "SetProcessInformation", outcome, kLeavePowerOut);
 }
 
 std::wstring PrivilegeShown(PrivilegeState state) {
@@ -285,10 +301,10 @@ void MachineLines(const CpuTopology& t, ReportWriter& out) {
     std::wstring line = L"Machine: " + std::to_wstring(t.Groups) + (t.Groups == 1 ? L" processor group" : L" processor groups");
     if (groups.empty()) {
         line += L"; this Windows lists no CPU sets, so only this program's group is known: " +
-                std::to_wstring(t.Processors) + L" processors";
+                Counted(t.Processors, L"processor", L"processors");
     }
     for (const auto& [group, numbers] : groups)
-        line += L"; group " + std::to_wstring(group) + L": " + std::to_wstring(numbers.size()) + L" processors (" +
+        line += L"; group " + std::to_wstring(group) + L": " + Counted(numbers.size(), L"processor", L"processors") + L" (" +
                 FormatProcessorNumbers(numbers) + L")";
     out.Line(line + L".");
     if (!classes.empty()) {
@@ -442,14 +458,8 @@ int RunTry(Platform& platform, TryPlatform& trial, const CheckerBuild& build, Re
     }
     TryPrivateNamespace(t, out);
     ReadLogonTask(t, trial, out);
-    if (t.refused() > 0) status = kExitTryRefused;
-    std::wstring result = t.refused() == 0 ? std::wstring(L"Result: every set this Windows has works")
-                                           : L"Result: " + std::to_wstring(t.refused()) +
-                                                 (t.refused() == 1 ? L" set" : L" sets") +
-                                                 L" this Windows has did not work";
-    if (t.followRights() > 0)
-        result += L"; " + std::to_wstring(t.followRights()) + L" more follow from this run's rights and are not counted";
-    out.Line(result + L".");
+    if (t.tally().refused() > 0) status = kExitTryRefused;
+    out.Line(t.tally().ResultLine());
     return status;
 }
 
