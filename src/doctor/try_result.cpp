@@ -31,10 +31,11 @@ std::wstring TryTally::ResultLine() const {
                                         : L"Result: " + Counted(static_cast<std::size_t>(refused_), L"set", L"sets") +
                                               L" this Windows has did not work: " + Joined(advice_);
     if (!lacking_.empty()) result += L"; for what this Windows lacks, " + Joined(lacking_);
-    if (followRights_ == 1) result += L"; 1 more follows from this run's rights and is not counted";
-    if (followRights_ > 1)
-        result += L"; " + std::to_wstring(followRights_) + L" more follow from this run's rights and are not counted";
-    if (followRights_ > 0) result += L": run the doctor as administrator, as the program runs";
+    if (followRights_ > 0)
+        result += L"; " + (followRights_ == 1 ? std::wstring(L"1 more follows from this run's rights and is not counted")
+                                              : std::to_wstring(followRights_) +
+                                                    L" more follow from this run's rights and are not counted") +
+                  L": run the doctor as administrator, as the program runs";
     return result + L".";
 }
 

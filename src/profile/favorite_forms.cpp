@@ -42,7 +42,7 @@ bool StartsAPath(std::wstring_view text) noexcept {
     if (text.starts_with(L"\\\\")) return true;
     if (text.empty() || text.front() != L'%') return false;
     const std::size_t close = text.find_first_of(L"%\\", 1);
-    return close != npos && close > 1 && text[close] == L'%' && close + 1 < text.size() && text[close + 1] == L'\\';
+    return close != npos && close > 1 && text[close] == L'%' && text.substr(close + 1).starts_with(L'\\');
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"blanks_cpus_that_do_not_read", "h\r\nx 8-1 Low d:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_no_priority_word", "h\r\nx 01 Turbo C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_no_path_start", "h\r\nx 01 High C:/a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_a_digit_for_a_drive", "h\r\nx 01 High 1:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_note_naming_a_path", "h\r\nx 0 Low C:\\a.exe # was D:\\b.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_variable_without_its_backslash", "h\r\nx 0 Low %Games%x.exe\r\n", LoadFailure::TooFewFields, 3},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
@@ -207,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     // The forms people write beside four tab-separated fields, and their near misses that stay whole.
     EncodingCase{"title_line_holds_a_favourite", "Games,x\t0\tNormal\tC:\\a.exe,and more\r\n", ProfileEncoding::Ansi,
                  L"C:\\a.exe"},
-    EncodingCase{"blanks_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n",
+    EncodingCase{"blanks_for_tabs", "h\r\nMy game  01  Below  normal  C:\\Program Files\\Game\\game.exe\r\n",
                  ProfileEncoding::Ansi, L"C:\\Program Files\\Game\\game.exe", L"01", L"Below normal", true},
     EncodingCase{"blanks_share_cpu_sets_and_power", "h\r\nx ~0;2 high+NoEco \\\\srv\\s\\a b.exe", ProfileEncoding::Ansi,
                  L"\\\\srv\\s\\a b.exe", L"~0;2", L"high+NoEco", true},
