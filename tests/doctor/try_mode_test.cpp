@@ -40,12 +40,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         {"everything works", [](FakePlatform&) {},
          {L"This run: elevated; debug privilege held and enabled",
           L"This PC lets the program set a hard affinity, processor 3 alone and back: yes (SetProcessAffinityMask).",
-          L"This PC lets the program set the priority Low: yes (SetPriorityClass).",
-          L"This PC lets the program set the priority Real: yes (SetPriorityClass); without the right to raise scheduling "
-          L"priority (SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run holds it.",
-          L"This PC lets the program set CPU sets (\"~\"), processor 3 of group 0 alone and back: yes (SetProcessDefaultCpuSets).",
-          L"This PC lets the program set efficiency mode (+Eco, EcoQoS on): yes (SetProcessInformation).",
-          L"This PC lets the program keep a program from being throttled (+NoEco, EcoQoS off, timer resolution kept): yes",
+          L"set the priority Low: yes (SetPriorityClass).", L"set the priority Real: yes (SetPriorityClass); without the "
+          L"right to raise scheduling priority (SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run holds it.",
+          L"set CPU sets (\"~\"), processor 3 of group 0 alone and back: yes (SetProcessDefaultCpuSets).",
+          L"set efficiency mode (+Eco, EcoQoS on): yes", L"(+NoEco, EcoQoS off, timer resolution kept): yes",
           L"as Windows 10 takes it (+NoEco without the timer-resolution flag): yes (SetProcessInformation).",
           L"Private namespace (where the elevated program keeps its single-instance object): made, with an object in it, "
           L"and closed at once.", L"Logon task \"Marrowbine Jr\": not registered", L"Result: every set this Windows has works."},
