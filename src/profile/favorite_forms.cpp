@@ -58,7 +58,7 @@ std::wstring_view PathOfField(std::wstring_view field) noexcept {
     return field.substr(0, EndBeforeNote(field));
 }
 
-std::optional<BlankSeparatedFavorite> ReadBlankSeparated(std::wstring_view record) {
+bool ReadBlankSeparated(std::wstring_view record, FavoriteRecord& favorite) {
     std::size_t pathStart = npos;
     for (std::size_t at = record.size(); at-- > 0;) {
         if (record[at] == L' ' && StartsAPath(record.substr(at + 1))) {
@@ -66,7 +66,7 @@ std::optional<BlankSeparatedFavorite> ReadBlankSeparated(std::wstring_view recor
             break;
         }
     }
-    if (pathStart == npos) return std::nullopt;
+    if (pathStart == npos) return false;
     std::vector<std::wstring_view> words;
     for (std::size_t at = 0; at < pathStart;) {
         const std::size_t end = record.find(L' ', at);
@@ -80,11 +80,12 @@ std::optional<BlankSeparatedFavorite> ReadBlankSeparated(std::wstring_view recor
         std::wstring priority(words[cpu + 1]);
         if (priorityWords == 2) priority.append(L" ").append(words[cpu + 2]);
         const PriorityRequest read = ReadPriorityText(priority);
-        if ((read.leavesClass || read.priorityClass != 0) && IsAcceptedCpuText(words[cpu]))
-            return BlankSeparatedFavorite{std::wstring(words[cpu]), std::move(priority),
-                                          std::wstring(PathOfField(record.substr(pathStart)))};
+        if ((read.leavesClass || read.priorityClass != 0) && IsAcceptedCpuText(words[cpu])) {
+            favorite = {std::wstring(PathOfField(record.substr(pathStart))), std::wstring(words[cpu]), std::move(priority)};
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }
 
 }  // namespace mjr

@@ -2,9 +2,10 @@
 // The ways people write a favourite that the loader reads beyond four tab-separated fields: a
 // path in double quotes (Explorer's "Copy as path"), a note after the program's name, and a
 // line written with blanks where its tabs belong.
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "profile/favorites.h"
 
 namespace mjr {
 
@@ -18,12 +19,8 @@ std::wstring_view PathOfField(std::wstring_view field) noexcept;
 // as one word the program reads as meant, the priority as one word (or Task Manager's "Above
 // normal" and "Below normal"), a power word joined with "+", and the path from the last blank
 // that a drive ("C:\"), a share ("\\") or a variable ("%NAME%\") follows, in quotes or not.
-// Such a line has no fields past its path.
-struct BlankSeparatedFavorite {
-    std::wstring Cpu;
-    std::wstring Priority;
-    std::wstring Path;
-};
-std::optional<BlankSeparatedFavorite> ReadBlankSeparated(std::wstring_view record);
+// Such a line has no fields past its path. False, and `favorite` untouched, when it does not
+// read so.
+bool ReadBlankSeparated(std::wstring_view record, FavoriteRecord& favorite);
 
 }  // namespace mjr

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
@@ -30,26 +29,23 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     return true;
 }
 
-// A favourite as its record gives it. A line written with blanks where its tabs belong has no
-// fields past its path.
-struct FavoriteFields {
-    FavoriteRecord favorite;
-    bool readFromBlanks = false;
-};
+// The path a Path field names: its quotes and a note after the program's name left out.
+std::wstring PathNamed(std::wstring field) {
+    const std::wstring_view named = PathOfField(field);
+    return named.size() == field.size() ? field : std::wstring(named);
+}
 
-// Four fields or more at tabs, or, for a record without any tab, blanks where the tabs belong.
+// Four fields or more at tabs; or, for a record without any tab, blanks where the tabs belong,
+// and then `readFromBlanks`: such a line has no fields past its path. False when neither.
 template <typename CharT, typename ToWide>
-std::optional<FavoriteFields> ReadFavoriteFields(std::basic_string_view<CharT> record, const ToWide& toWide) {
+bool ReadFavoriteFields(std::basic_string_view<CharT> record, const ToWide& toWide, FavoriteRecord& favorite,
+                        bool& readFromBlanks) {
     std::array<std::basic_string_view<CharT>, 4> fields;
-    if (SplitFavoriteFields<CharT>(record, fields)) {
-        std::wstring path = toWide(fields[3]);
-        if (const std::wstring_view named = PathOfField(path); named.size() != path.size()) path = std::wstring(named);
-        return FavoriteFields{{std::move(path), toWide(fields[1]), toWide(fields[2])}, false};
-    }
-    if (record.find(CharT('\t')) != std::basic_string_view<CharT>::npos) return std::nullopt;
-    std::optional<BlankSeparatedFavorite> read = ReadBlankSeparated(toWide(record));
-    if (!read) return std::nullopt;
-    return FavoriteFields{{std::move(read->Path), std::move(read->Cpu), std::move(read->Priority)}, true};
+    readFromBlanks = !SplitFavoriteFields<CharT>(record, fields);
+    if (readFromBlanks)
+        return record.find(CharT('\t')) == std::basic_string_view<CharT>::npos && ReadBlankSeparated(toWide(record), favorite);
+    favorite = {PathNamed(toWide(fields[3])), toWide(fields[1]), toWide(fields[2])};
+    return true;
 }
 
 bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next) noexcept {
@@ -84,9 +80,9 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         const auto record = reader.ReadRecord();
         // Of the header's line, only a record of a favourite's three tabs is one.
         if (titleLine && record && std::count(record->begin(), record->end(), CharT('\t')) < 3) continue;
-        std::optional<FavoriteFields> read;
-        if (record) read = ReadFavoriteFields<CharT>(*record, toWide);
-        if (!read) {
+        FavoriteRecord favorite;
+        bool readFromBlanks = false;
+        if (!record || !ReadFavoriteFields<CharT>(*record, toWide, favorite, readFromBlanks)) {
             if (!trace) return false;
             // A trace names every such record; the first stays the load's reason.
             if (!failed) Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
@@ -97,9 +93,9 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         if (failed) continue;
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        if (trace && read->readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
-        std::wstring folded = FoldPathCase(platform, read->favorite.Path);
-        favorites.Append(std::move(read->favorite), std::move(folded));
+        if (trace && readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
+        std::wstring folded = FoldPathCase(platform, favorite.Path);
+        favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
     }
     if (failed) return false;
