@@ -152,7 +152,7 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     std::vector<char> patternMatched(records.size(), 0);
     std::vector<std::size_t> patterns;  // the usable ones
     for (std::size_t k = 0; k < records.size(); ++k)
-        if (IsPathPattern(records[k].Path) && RefusalOf(records[k].Path) == PatternRefusal::None) patterns.push_back(k);
+        if (IsPathPattern(records[k].Path) && favorites.RefusalAt(k) == PatternRefusal::None) patterns.push_back(k);
     std::size_t matching = 0;
     std::size_t unreadable = 0;
     std::wstring unreadableNamed;

@@ -1,13 +1,13 @@
 #include "engine/image_path.h"
 
 #include "common/text.h"
+#include "platform/windows_directory.h"
 
 namespace mjr {
 namespace {
 
 constexpr Dword kImagePathChars = 1024;
 constexpr Dword kLongPathChars = 1024;
-constexpr Dword kWindowsDirChars = 255;
 
 bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
@@ -61,12 +61,8 @@ std::optional<std::wstring> GetProcessImagePath(Platform& platform, Handle proce
 }
 
 std::wstring GetWindowsDirPrefix(Platform& platform) {
-    std::wstring buffer(kWindowsDirChars, L'\0');
-    const Dword length = platform.GetWindowsDirectoryW(buffer.data(), kWindowsDirChars);
-    // A directory that does not fit is reported as the size it needs; treat it as unknown.
-    if (length == 0 || length >= kWindowsDirChars) return std::wstring();
-    buffer.resize(length);
-    return buffer + L"\\";
+    const std::wstring directory = ReadWindowsDirectory(platform);
+    return directory.empty() ? directory : directory + L"\\";
 }
 
 }  // namespace mjr

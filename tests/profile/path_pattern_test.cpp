@@ -29,6 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Table, PatternTest, ::testing::Values(
     PatternCase{L"C:\\G\\bin*\\g.exe", L"C:\\G\\bin\\g.exe", true},
     PatternCase{L"\\\\S\\T\\F\\*.exe", L"C:\\S\\T\\F\\a.exe", false}));
 
+PatternRefusal RefusalOf(std::wstring_view pattern) { return mjr::RefusalOf(pattern, false, L""); }
+
 // Many "**" and "*" against a path of many names: no backtracking blow-up.
 TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTaken) {
     std::wstring pattern = L"C:\\G", path = L"C:\\G";
@@ -49,10 +51,57 @@ TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTa
                                    L"C:\\Users\\**", L"C:\\Users\\*.exe", L"D:\\Users\\Default User\\*.exe",
                                    L"C:\\Users\\all users\\*.exe", L"C:\\Users\\DEFAULT\\*.exe", L"C:\\Windows\\Temp\\**",
                                    L"C:\\Windows\\T*\\x.exe", L"E:\\$Recycle.Bin\\**\\*.exe"})
-        EXPECT_EQ(RefusalOf(refused), PatternRefusal::UsersFolder) << refused;
+        EXPECT_EQ(mjr::RefusalOf(refused, true, L"C:\\WINDOWS"), PatternRefusal::UsersFolder) << refused;
     EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1015, L'*')), PatternRefusal::TooLong);
     EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1014, L'*')), PatternRefusal::None);
 }
+
+struct RefusalCase {
+    const wchar_t* pattern;
+    bool raises;
+    const wchar_t* windows;  // this PC's Windows directory
+    PatternRefusal refusal;
+};
+
+class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(RefusalTest, KeepsRaisingPatternsOutOfTheWindowsFolder) {
+    EXPECT_EQ(mjr::RefusalOf(GetParam().pattern, GetParam().raises, GetParam().windows), GetParam().refusal);
+}
+
+constexpr auto kWindows = PatternRefusal::WindowsFolder;
+constexpr auto kTaken = PatternRefusal::None;
+INSTANTIATE_TEST_SUITE_P(Table, RefusalTest, ::testing::Values(
+    // Folders under \Windows that ordinary users can add programs to.
+    RefusalCase{L"C:\\WINDOWS\\TASKS\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS\\TRACING\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS\\SYSTEM32\\SPOOL\\DRIVERS\\COLOR\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS\\SYSWOW64\\TASKS\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS\\REGISTRATION\\CRMLOG\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS\\SYSTEM32\\**\\DWM.EXE", true, L"C:\\WINDOWS", kWindows},
+    // \Windows on any drive, this PC's Windows wherever it is, "/" read as "\".
+    RefusalCase{L"E:\\WINDOWS\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:\\WINDOWS/TASKS\\*.EXE", true, L"C:\\WINDOWS", kWindows},
+    RefusalCase{L"C:/WINDOWS/TASKS/*.EXE", true, L"", kWindows},
+    RefusalCase{L"D:\\WIN11\\TASKS\\*.EXE", true, L"D:\\WIN11", kWindows},
+    RefusalCase{L"C:\\WINNT\\*.EXE", true, L"C:\\WINNT", kWindows},
+    RefusalCase{L"C:\\OS\\*\\TASKS\\*.EXE", true, L"C:\\OS\\WINNT", kWindows},
+    RefusalCase{L"C:\\OS\\**", true, L"C:\\OS\\WINNT", kWindows},
+    RefusalCase{L"C:\\OS\\**\\**\\X.EXE", true, L"C:\\OS\\WINNT", kWindows},
+    RefusalCase{L"C:\\GAMES\\*.EXE", true, L"C:\\", kWindows},
+    // Lowering or placing stays allowed there; raising stays allowed elsewhere.
+    RefusalCase{L"C:\\WINDOWS\\TASKS\\*.EXE", false, L"C:\\WINDOWS", kTaken},
+    RefusalCase{L"D:\\WIN11\\*.EXE", false, L"D:\\WIN11", kTaken},
+    RefusalCase{L"D:\\WIN11\\TASKS\\*.EXE", true, L"C:\\WINDOWS", kTaken},
+    RefusalCase{L"C:\\OS\\OTHER\\*.EXE", true, L"C:\\OS\\WINNT", kTaken},
+    RefusalCase{L"C:\\OS\\*", true, L"C:\\OS\\WINNT", kTaken},  // the folder itself is no program
+    RefusalCase{L"C:\\OS\\WINNT.OLD\\*.EXE", true, L"C:\\OS\\WINNT", kTaken},
+    RefusalCase{L"C:\\WINDOWS.OLD\\*.EXE", true, L"C:\\WINDOWS", kTaken},
+    RefusalCase{L"\\\\SERVER\\SHARE\\WINDOWS\\*.EXE", true, L"C:\\WINDOWS", kTaken},
+    // The device and the kernel's own forms, whatever the pattern asks.
+    RefusalCase{L"\\\\?\\C:\\GAMES\\*.EXE", false, L"", PatternRefusal::DevicePath},
+    RefusalCase{L"\\\\.\\C:\\GAMES\\*.EXE", false, L"", PatternRefusal::DevicePath},
+    RefusalCase{L"//?/UNC/SERVER/SHARE/GAMES/*.EXE", false, L"", PatternRefusal::DevicePath}));
 
 }  // namespace
 }  // namespace mjr
