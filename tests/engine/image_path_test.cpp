@@ -58,7 +58,14 @@ INSTANTIATE_TEST_SUITE_P(Table, PathRewriteTest, ::testing::Values(
     RewriteCase{L"\\\\server\\share\\x.exe", L"", L"\\\\server\\share\\x.exe", false},
     RewriteCase{L"Y:\\mapped\\x.exe", L"", L"Y:\\mapped\\x.exe", false},
     RewriteCase{L"X:\\odd\\x.exe", L"", L"X:\\odd\\x.exe", false},
-    RewriteCase{L"\\\\?\\C:\\x.exe", L"", L"\\\\?\\C:\\x.exe", false},
+    RewriteCase{L"\\\\?\\C:\\x.exe", L"", L"", false},  // its ":" is no drive's
+    // Names Win32 would tidy into another file's, and streams: started through "\\?\", never a favourite.
+    RewriteCase{L"C:\\Games.\\game.exe", L"", L"", false}, RewriteCase{L"C:\\Games\\game.exe.", L"", L"", false},
+    RewriteCase{L"C:\\Games\\game.exe ", L"", L"", false}, RewriteCase{L"C:\\Games \\game.exe", L"", L"", false},
+    RewriteCase{L"C:\\Games\\game.exe:x", L"", L"", false}, RewriteCase{L"C:\\Windows\\Tasks:x.exe", L"", L"", false},
+    RewriteCase{L"\\\\server\\share.\\x.exe", L"", L"", false}, RewriteCase{L"\\\\server\\share\\x.exe:s", L"", L"", false},
+    RewriteCase{L"C:x.exe", L"", L"", false},
+    RewriteCase{L"C:\\.Games\\v1.2\\a b.exe", L"", L"C:\\.Games\\v1.2\\a b.exe"},
     RewriteCase{L"\\Device\\HarddiskVolume2\\x.exe", L"", L"\\Device\\HarddiskVolume2\\x.exe", false}));
 
 TEST(ImagePath, ShortNamesComeBackLong) {
@@ -67,8 +74,24 @@ TEST(ImagePath, ShortNamesComeBackLong) {
     fake.longPaths[L"C:\\PROGRA~1\\Tool\\tool.exe"] = L"C:\\Program Files\\Tool\\tool.exe";
     EXPECT_EQ(PathOf(fake, 100, L""), std::wstring(L"C:\\Program Files\\Tool\\tool.exe"));
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x1000,0,100)", "QueryFullProcessImageNameW(0,1024)",
-                                                    "GetDriveTypeW(C:\\)", "GetLongPathNameW(1024)",
+                                                    "GetDriveTypeW(C:\\)", "GetLongPathNameW(1028)",
                                                     "CloseHandle"}));
+}
+
+// The long form is looked up untidied and must name as many names; an 8.3 name still resolves.
+TEST(ImagePath, ALongFormOfOtherNamesMatchesNothing) {
+    FakePlatform fake;
+    fake.longPaths[L"C:\\GAMES~1\\game.exe"] = L"C:\\Games\\game.exe";
+    fake.longPaths[L"C:\\GAMES~2\\game.exe"] = L"C:\\Games.\\game.exe";
+    fake.longPaths[L"C:\\Games\\sub\\game.exe"] = L"C:\\Games\\game.exe";
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"C:\\GAMES~1\\game.exe", L"C:\\Games\\game.exe"},
+                                                               {L"C:\\GAMES~2\\game.exe", L""},
+                                                               {L"C:\\Games\\sub\\game.exe", L""}};
+    for (const auto& [reported, path] : cases) {
+        fake.AddProcess(100, "").imagePath = reported;
+        EXPECT_EQ(PathOf(fake, 100, L""), std::wstring(path)) << reported;
+        fake.processes.pop_back();
+    }
 }
 
 TEST(ImagePath, EveryFailureGivesAnEmptyPathAndClosesWhatItOpened) {

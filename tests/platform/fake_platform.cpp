@@ -377,9 +377,11 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
     if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
     std::wstring out = shortPath;
-    if (auto it = longPaths.find(out); it != longPaths.end()) {
+    // "\\?\" passes the path on untidied and comes back on the long form.
+    const std::wstring prefix = out.rfind(L"\\\\?\\", 0) == 0 ? out.substr(0, 4) : L"";
+    if (auto it = longPaths.find(out.substr(prefix.size())); it != longPaths.end()) {
         if (!it->second) return 0;
-        out = *it->second;
+        out = prefix + *it->second;
     }
     if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
     std::copy(out.c_str(), out.c_str() + out.size() + 1, buffer);
