@@ -39,7 +39,6 @@ void FavoritesTable::Clear() noexcept {
     records_.clear();
     patterns_.clear();
     refusals_.clear();
-    windowsDirectory_.clear();
     firstIndexByPath_.clear();
     count_ = 0;
 }

@@ -40,7 +40,7 @@ public:
     PatternRefusal RefusalAt(std::size_t index) const noexcept;
 
     // The Windows directory in folded case, which the patterns appended from now on that raise
-    // may not reach; the loader reads it at each load, after Clear.
+    // may not reach; the loader reads it at each load (Clear keeps it).
     void SetWindowsDirectory(std::wstring foldedDirectory) { windowsDirectory_ = std::move(foldedDirectory); }
     const std::wstring& WindowsDirectory() const noexcept { return windowsDirectory_; }
 

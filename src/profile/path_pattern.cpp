@@ -41,26 +41,25 @@ bool ReachesBelow(const std::vector<std::wstring_view>& patternNames, std::wstri
     if (!folders.empty() && folders.back().empty()) folders.pop_back();  // a root, "C:\\"
     if (folders.empty() || folders[0].empty()) return false;
     // at[k]: the pattern's first k names match the directory's names so far.
-    std::vector<char> at(patternNames.size() + 1, 0), next(at.size());
-    at[0] = 1;
-    const auto spreadOverNone = [&](std::vector<char>& row) {
-        for (std::size_t k = 0; k < patternNames.size(); ++k)
-            if (row[k] && patternNames[k] == kAnyFolders) row[k + 1] = 1;
-    };
+    std::vector<char> at(patternNames.size() + 1, false), next(at.size());
+    at[0] = true;
     for (std::wstring_view folder : folders) {
-        spreadOverNone(at);
-        std::fill(next.begin(), next.end(), 0);
+        std::fill(next.begin(), next.end(), false);
         for (std::size_t k = 0; k < patternNames.size(); ++k) {
             if (!at[k]) continue;
-            if (patternNames[k] == kAnyFolders) next[k] = 1;
-            else if (NameMatches(patternNames[k], folder)) next[k + 1] = 1;
+            if (patternNames[k] == kAnyFolders) {
+                // "**" stands for this folder and more, or for none: then the next name takes it.
+                next[k] = true;
+                at[k + 1] = true;
+            } else if (NameMatches(patternNames[k], folder)) {
+                next[k + 1] = true;
+            }
         }
         at.swap(next);
     }
-    spreadOverNone(at);
     // A name still to match is a program's, or a folder's on the way to one: "**" stands for
     // the program's name too.
-    return std::find(at.begin(), at.end() - 1, 1) != at.end() - 1;
+    return std::find(at.begin(), at.end() - 1, true) != at.end() - 1;
 }
 
 }  // namespace

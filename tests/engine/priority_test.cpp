@@ -28,21 +28,22 @@ TEST(ReadPriorityText, PowerWordsJoinedWithPlus) {
     constexpr auto N = PowerWord::None;
     constexpr auto E = PowerWord::Eco;
     constexpr auto O = PowerWord::NoEco;
-    struct { const wchar_t* text; bool leaves; Dword value; PowerWord power; bool raises; } cases[] = {
-        {L"High+NoEco", false, 0x80, O, true}, {L"Below+Eco", false, 0x4000, E, false}, {L"Default+NoEco", true, 0, O, true},
-        {L"Eco", false, 0x40, E, false},       {L" eco ", false, 0x40, E, false},      {L" high + noeco ", false, 0x80, O, true},
-        {L"Idle", false, 0x40, N, false},      {L"High+Turbo", false, 0, N, false},    {L"Eco+Eco", false, 0, N, false},
-        {L"+Eco", false, 0, N, false},         {L"High+", false, 0, N, false},         {L"Default", true, 0, N, false},
-        {L"Above normal", false, 0x8000, N, true}, {L"Realtime+Eco", false, 0x100, E, true},
-        {L"Below+NoEco", false, 0x4000, O, true},  {L"Normal", false, 0x20, N, false},
+    struct { const wchar_t* text; bool leaves; Dword value; PowerWord power; } cases[] = {
+        {L"High+NoEco", false, 0x80, O}, {L"Below+Eco", false, 0x4000, E}, {L"Default+NoEco", true, 0, O},
+        {L"Eco", false, 0x40, E},        {L" eco ", false, 0x40, E},        {L" high + noeco ", false, 0x80, O},
+        {L"Idle", false, 0x40, N},       {L"High+Turbo", false, 0, N},      {L"Eco+Eco", false, 0, N},
+        {L"+Eco", false, 0, N},          {L"High+", false, 0, N},           {L"Default", true, 0, N},
     };
     for (auto c : cases) {
         const PriorityRequest r = ReadPriorityText(c.text);
         EXPECT_EQ(r.leavesClass, c.leaves) << c.text;
         EXPECT_EQ(r.priorityClass, c.value) << c.text;
         EXPECT_EQ(r.power, c.power) << c.text;
-        EXPECT_EQ(RaisesPriority(c.text), c.raises) << c.text;
     }
+    // Raising: more than an ordinary start gives, which a pattern may not hand out under \Windows.
+    for (const wchar_t* text : {L"Above normal", L"High+Eco", L"Realtime", L"Default+NoEco", L"Below+NoEco"})
+        EXPECT_TRUE(RaisesPriority(text)) << text;
+    for (const wchar_t* text : {L"Normal", L"Default", L"Eco", L"Idle+Eco", L"High+Turbo"}) EXPECT_FALSE(RaisesPriority(text)) << text;
 }
 
 struct Priority : ::testing::Test {

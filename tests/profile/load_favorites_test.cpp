@@ -239,6 +239,7 @@ TEST(LoadFavorites, KeepsRaisingPatternsOutOfTheWindowsDirectoryReadAtEachLoad) 
     l.fake.windowsDirectory = L"C:\\WINDOWS";
     l.Load();
     EXPECT_EQ(l.favorites.FindFirst(L"D:\\WIN11\\TASKS\\X.EXE"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.RefusalAt(0), PatternRefusal::None);
 }
 
 std::string ProfileOf(int favourites) {
