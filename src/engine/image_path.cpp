@@ -50,8 +50,9 @@ std::optional<std::wstring> ToLongPath(Platform& platform, std::wstring_view pat
         }
         const Dword size = kLongPathChars + static_cast<Dword>(kLiteralPrefix.size());
         std::wstring buffer(size, L'\0');
-        std::wstring literal(kLiteralPrefix);
-        literal += path;
+        std::wstring literal;
+        literal.reserve(kLiteralPrefix.size() + path.size());
+        literal.append(kLiteralPrefix).append(path);
         const Dword length = platform.GetLongPathNameW(literal.c_str(), buffer.data(), size);
         if (length == 0) return std::wstring();
         // A long form that does not fit is reported as the size it needs.

@@ -378,11 +378,13 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
     std::wstring out = shortPath;
     // "\\?\" passes the path on untidied and comes back on the long form.
-    const std::wstring prefix = out.rfind(L"\\\\?\\", 0) == 0 ? out.substr(0, 4) : L"";
-    if (auto it = longPaths.find(out.substr(prefix.size())); it != longPaths.end()) {
+    const bool literal = out.rfind(L"\\\\?\\", 0) == 0;
+    if (literal) out.erase(0, 4);
+    if (auto it = longPaths.find(out); it != longPaths.end()) {
         if (!it->second) return 0;
-        out = prefix + *it->second;
+        out = *it->second;
     }
+    if (literal) out.insert(0, L"\\\\?\\");
     if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
     std::copy(out.c_str(), out.c_str() + out.size() + 1, buffer);
     return static_cast<Dword>(out.size());
