@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "profile/field_words.h"
+#include "profile/cpu_words.h"
 
 namespace mjr {
 

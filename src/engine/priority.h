@@ -1,13 +1,12 @@
 #pragma once
+// Reading and setting the priority class of another process, for the words the profile gives.
 #include <string_view>
 
 #include "common/counter.h"
 #include "platform/platform.h"
-#include "profile/field_words.h"
+#include "profile/priority_words.h"
 
 namespace mjr {
-
-inline constexpr Dword kAboveNormalPriorityClass = 0x8000;
 
 // The priority class of the process a handle open for querying holds; 0 when it cannot be read.
 Dword ReadPriorityClass(Platform& platform, Handle process);

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "profile/field_words.h"
+#include "profile/cpu_words.h"
+#include "profile/priority_words.h"
 
 namespace mjr {
 namespace {
