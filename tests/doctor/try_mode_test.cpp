@@ -64,6 +64,9 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         {"a refused set", copyFlags([](testing::FakeProcess& p) { p.setAffinityFails = true; }),
          {L"processor 3 alone and back: no: Windows refuses it (SetProcessAffinityMask: error 5: Access is denied).",
           L"Result: 1 set this Windows has did not work: write Default for the CPUs of this PC's favourites.\n"}, 1},
+        {"refused priorities", copyFlags([](testing::FakeProcess& p) { p.setPriorityFails = true; }),
+         {L"Result: 6 sets this Windows has did not work: give this PC's favourites another priority than Low; ",
+          L"than High; write High instead of Real on this PC.\n"}, 1},
         {"refused for want of rights", [&](FakePlatform& f) { f.elevated = false; f.powerSetError = 1; copyFlags([](testing::FakeProcess& p) { p.setPriorityFails = true; })(f); },
          {L"This run: not elevated", L"set the priority High: no: Windows refuses it (SetPriorityClass: error 5: Access is "
           L"denied); this follows from this run's rights", L"made (CreatePrivateNamespaceW: error 5: Access is denied); only "
