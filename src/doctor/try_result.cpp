@@ -1,3 +1,4 @@
+// The sum of --try's rows and the one line that says what to do about them.
 #include "doctor/try_result.h"
 
 #include <algorithm>

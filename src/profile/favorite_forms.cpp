@@ -1,3 +1,4 @@
+// Reading the forms people write a favourite in: a quoted path, a note after the program, blanks for tabs.
 #include "profile/favorite_forms.h"
 
 #include <vector>
