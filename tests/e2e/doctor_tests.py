@@ -282,11 +282,13 @@ def list_lines_apply(w):
 
 def tries_each_placement(w):
     """Wine 8 has no call to read CPU sets and refuses the power set: the report says exactly
-    that, everything else works, and the waiting copy ends with the doctor."""
+    that, everything else works, on whoami.exe of the system folder, started suspended, which
+    ends with the doctor."""
     out = w.run_doctor("--try", status=1)
     last = w.ncpu - 1
     has(out, f"Hard affinity, processor {last} alone and back: works.\n")
     for word in ("Low", "Below", "Normal", "Above", "High"):
+    has(out, "Try: each kind of placement, on C:\\windows\\system32\\whoami.exe (pid ")
         has(out, f"Priority {word}: works.\n")
     has(out, f"Default CPU set, processor {last} (group 0) alone and back: set accepted, but cannot be read back "
              "here (GetProcessDefaultCpuSets is missing).\n")
@@ -295,19 +297,20 @@ def tries_each_placement(w):
         has(out, f"{what}: refused (error 1: ")
     has(out, "Result: 3 sets this Windows has did not work.\n")
     for _ in range(30):  # the job ends it as the doctor's handle closes; Wine may take a moment
-        copies = [pid for pid in os.listdir("/proc") if pid.isdigit() and _cmdline_has(pid, b"--try-waiting")]
-        if not copies:
+        left = [pid for pid in os.listdir("/proc") if pid.isdigit() and b"whoami.exe" in _proc_file(pid, "cmdline")
+                and f"WINEPREFIX={w.s.prefix}\0".encode() in _proc_file(pid, "environ")]
+        if not left:
             break
         time.sleep(0.1)
-    check(not copies, f"the waiting copy outlived the doctor: {copies}")
+    check(not left, f"the program tried on outlived the doctor: {left}")
 
 
-def _cmdline_has(pid, text):
+def _proc_file(pid, name):
     try:
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            return text in f.read()
+        with open(f"/proc/{pid}/{name}", "rb") as f:
+            return f.read()
     except OSError:
-        return False
+        return b""
 
 
 CASES = {f.__name__: f for f in (names_the_failing_line, warns_on_the_described_lines_only,

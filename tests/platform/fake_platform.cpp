@@ -1003,11 +1003,18 @@ WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* 
     return 1;
 }
 
-std::wstring FakePlatform::ProgramPath() { return programPath; }
+Dword FakePlatform::GetSystemDirectoryW(wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetSystemDirectoryW(" + std::to_string(size) + ")");
+    if (Fails("GetSystemDirectoryW")) return 0;
+    if (systemDirectory.size() + 1 > size) return static_cast<Dword>(systemDirectory.size() + 1);
+    std::copy(systemDirectory.c_str(), systemDirectory.c_str() + systemDirectory.size() + 1, buffer);
+    return static_cast<Dword>(systemDirectory.size());
+}
 
 WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                      Dword creationFlags, ProcessInformation* information) {
-    if (recordCalls) Record("CreateProcessW(" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
+    if (recordCalls)
+        Record("CreateProcessW(" + WideToAnsi(applicationName) + "|" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
     if (Fails("CreateProcessW")) return 0;
     FakeProcess& child = AddProcess(nextChildPid++, WideToAnsi(applicationName));
     HandleInfo process = MakeInfo(HandleInfo::Process, child.pid, 0xFFFFFFFF);
@@ -1019,23 +1026,12 @@ WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const 
     return 1;
 }
 
-Dword FakePlatform::ResumeThread(Handle thread) {
-    if (recordCalls) Record("ResumeThread");
-    return Lookup(thread, HandleInfo::Thread) ? 1 : 0xFFFFFFFF;
-}
-
 WinBool FakePlatform::TerminateProcess(Handle process, Dword exitCode) {
     if (recordCalls) Record("TerminateProcess(" + std::to_string(exitCode) + ")");
     FakeProcess* p = ProcessFor(process, 0x1);  // PROCESS_TERMINATE
     if (!p) return 0;
     p->exited = true;
     return 1;
-}
-
-Dword FakePlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
-    if (recordCalls) Record("WaitForSingleObject(" + Hex(milliseconds) + ")");
-    const HandleInfo* info = Lookup(object, HandleInfo::Process);
-    return info && (info->access & kSynchronize) ? kWaitObject0 : 0xFFFFFFFF;  // the process has ended
 }
 
 Handle FakePlatform::CreateJobObjectW() {
