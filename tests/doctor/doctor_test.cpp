@@ -618,11 +618,16 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.numberOfProcessors = 64;
     const bool wide = kMaskBits == 64;
     d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
-    // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
+    // A pasted line could not show or keep a control, a format character (a Persian name's joiner
+    // too) or half a surrogate pair; a character beyond U+FFFF (a whole pair on Windows) stays.
     d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
     d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
+    d.fake.AddProcess(108, "").imagePath = L"C:\\Apps\\smile\U0001F600.exe";
     for (const wchar_t* broken : {L"C:\\Apps\\t\tb.exe", L"C:\\Apps\\c\rr.exe", L"C:\\Apps\\l\nf.exe", L"C:\\Apps\\l\u2028s.exe",
-                                  L"C:\\Apps\\p\u2029s.exe"})
+                                  L"C:\\Apps\\p\u2029s.exe", L"C:\\Apps\\b\x01" L".exe", L"C:\\Apps\\d\x7F" L".exe",
+                                  L"C:\\Apps\\s\u00AD.exe", L"C:\\Apps\\o\uFEFF.exe", L"C:\\Apps\\n\u0600.exe",
+                                  L"C:\\Apps\\q\xFFFE" L".exe", L"C:\\Apps\\r\xFFFF" L".exe", L"C:\\Apps\\h\xD800" L".exe",
+                                  L"C:\\Apps\\l\xDFFF" L".exe"})
         d.fake.AddProcess(static_cast<Dword>(110 + d.fake.processes.size()), "").imagePath = broken;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
@@ -630,12 +635,13 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
                                wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
-                               L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
+                               L"smile\U0001F600.exe\t01\tDefault\tC:\\Apps\\smile\U0001F600.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
-    ASSERT_EQ(d.out.errors.size(), 6u);
+    ASSERT_EQ(d.out.errors.size(), 16u);
     EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
               std::wstring::npos);
-    EXPECT_NE(d.out.errors[1].find(L"its path holds U+0009"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[1].find(L"its path holds U+200C"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[14].find(L"\"C:\\Apps\\h\\uD800.exe\": its path holds U+D800"), std::wstring::npos);  // spelled out
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
