@@ -73,8 +73,13 @@ struct Doctor {
         fake.directories.insert(L"C:\\Games");
         fake.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
-        // N: is a network drive, Q: one Windows has no kind for.
-        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
+        // N: is a network drive, Q: one Windows has no kind for, R: a removable one.
+        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}, {L"R:\\", kDriveRemovable}};
+        // C:\Kit: a program users may write in Sub, a file's link in Links.
+        for (const wchar_t* program : {L"C:\\Kit\\good.exe", L"C:\\Kit\\Sub\\open.exe", L"C:\\Kit\\Links\\lnk.exe"})
+            fake.programFiles[program] = 0;
+        fake.reparsePoints.insert(L"C:\\Kit\\Links\\lnk.exe");
+        fake.securityDescriptors[L"C:\\Kit\\Sub\\open.exe"] = fake.securityDescriptors[L"C:\\Lib\\Aside"];
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -308,6 +313,25 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
                  L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
+    // Each program a pattern matches is checked as a file, never through a link; nothing it does not match.
+    WarningCase{"walk_checks_the_programs_it_matches", 4, false, "a\t0\tLow\tC:\\Kit\\*\\open.exe\r\nb\t0\tLow\tC:\\Kit\\Sub\\*.exe\r\n"
+                "c\t0\tLow\tC:\\Kit\\**\\good.exe\r\nd\t0\tLow\tC:\\Kit\\L*\\*.exe\r\n",
+                {L"line 2: Path pattern \"C:\\Kit\\*\\open.exe\": any user can put a program where it matches, and it gets Low "
+                 L"from an elevated program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 3: Path pattern \"C:\\Kit\\Sub\\*.exe\": any user can put",
+                 L"line 5: Path pattern \"C:\\Kit\\L*\\*.exe\": any user may be able to put a program where it matches, and it "
+                 L"gets Low from an elevated program: \"C:\\Kit\\Links\\lnk.exe\" is a junction or a link"}},
+    // A pattern above takes the program, and with it the pattern's class: its file is still checked.
+    WarningCase{"hidden_by_a_pattern", 4, false, "a\t0\tHigh\tC:\\Kit\\S*\\*.exe\r\nb\t0\tLow\tC:\\Kit\\Sub\\open.exe\r\n"
+                "c\t0\tLow\tC:\\Apps\\*.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\n",
+                {L"line 2: Path pattern", L"line 3: this Path is never used: the pattern on line 2",
+                 L"line 3: Path \"C:\\Kit\\Sub\\open.exe\": any user can replace this program, and it gets High from an elevated "
+                 L"program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 5: this Path is never used: the pattern on line 4"}},
+    // A stick or a card can be swapped.
+    WarningCase{"removable_drive", 4, false, "a\t0\tLow\tR:\\Tool.exe\r\n",
+                {L"line 2: Path \"R:\\Tool.exe\": any user may be able to replace this program, and it gets Low from an elevated "
+                 L"program: the drive R:, which is removable: whoever swaps its stick or card"}},
     WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
     WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
                 {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
@@ -772,15 +796,16 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file",
-             // Having warned, it looks on, but never past a link.
-             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
+             // Having warned of a folder, it looks no further below it: a link could be swapped in anywhere there.
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets Low from an elevated "
+             L"program: the folder \"C:\\Games\" lets", L"Warnings: 13."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     // The advice for a favourite below High.
     const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
     EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
-    // Nothing past a junction, or below where a pattern or a missing folder is open, is looked at.
+    // Nothing past a junction, or below a folder, a drive, a pattern or a missing folder users can change, is looked at.
     for (const std::string& call : d.fake.calls)
-        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+        for (const char* past : {"C:\\Games\\", "E:\\Tool", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
             EXPECT_EQ(call.find(past), std::string::npos) << call;
 }
 

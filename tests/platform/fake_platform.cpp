@@ -846,7 +846,8 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
-    if (reparsePoints.count(path)) return kFileAttributeDirectory | kFileAttributeReparsePoint;
+    if (reparsePoints.count(path))
+        return (files.count(path) || programFiles.count(path) ? 0x20 : kFileAttributeDirectory) | kFileAttributeReparsePoint;
     if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
         return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
@@ -877,7 +878,7 @@ Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEnt
     };
     for (const auto* folders : {&directories, &reparsePoints})
         for (auto it = folders->lower_bound(prefix); it != folders->end() && it->rfind(prefix, 0) == 0; ++it)
-            add(*it, kFileAttributeDirectory);
+            if (!files.count(*it) && !programFiles.count(*it)) add(*it, kFileAttributeDirectory);
     const auto addAll = [&](const auto& names) {
         for (const auto& entry : names)
             if (entry.first.rfind(prefix, 0) == 0) add(entry.first, 0x20);

@@ -117,7 +117,8 @@ public:
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     // Folders: these, every folder above a file, program or folder named here, and a drive's root.
     std::set<std::wstring> directories;
-    std::set<std::wstring> reparsePoints;  // folders that are junctions or links, spelled exactly
+    // Folders that are junctions or links, spelled exactly; a file named here too is a file's link.
+    std::set<std::wstring> reparsePoints;
     // The clock: GetTickCount64 answers tickCount, then moves it on by tickStep.
     std::uint64_t tickCount = 0, tickStep = 0;
     // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS;
