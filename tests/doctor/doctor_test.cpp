@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
     // Each program a pattern matches is checked as a file, never through a link; nothing it does not match.
     WarningCase{"walk_checks_the_programs_it_matches", 4, false, "a\t0\tLow\tC:\\Kit\\*\\open.exe\r\nb\t0\tLow\tC:\\Kit\\Sub\\*.exe\r\n"
-                "c\t0\tLow\tC:\\Kit\\**\\good.exe\r\nd\t0\tLow\tC:\\Kit\\L*\\*.exe\r\n",
+                "c\t0\tLow\tC:\\Kit\\**\\good.exe\r\nd\t0\tLow\tC:\\Kit\\L*\\*.exe\r\ne\t0\tLow\tC:\\Kit\\Sub\\*\\*.exe\r\n",
                 {L"line 2: Path pattern \"C:\\Kit\\*\\open.exe\": any user can put a program where it matches, and it gets Low "
                  L"from an elevated program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
                  L"line 3: Path pattern \"C:\\Kit\\Sub\\*.exe\": any user can put",
@@ -328,6 +328,13 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 3: Path \"C:\\Kit\\Sub\\open.exe\": any user can replace this program, and it gets High from an elevated "
                  L"program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
                  L"line 5: this Path is never used: the pattern on line 4"}},
+    WarningCase{"walk_of_a_program_at_2_s", 4, false, "a\t0\tLow\tC:\\Kit\\*.exe\r\n", {}, std::nullopt, false, {}, 0, 1000},
+    WarningCase{"walk_of_a_program_past_2_s", 4, false, "a\t0\tLow\tC:\\Kit\\*.exe\r\n", {L"stopped at \"C:\\Kit\\good.exe\""},
+                std::nullopt, false, {}, 0, 1001},
+    // A file users may write in a folder they may not: the rest of its checks go on; said once.
+    WarningCase{"file_users_may_write", 4, false, "a\t0\tLow\tC:\\Lib\\Aside\r\nb\t0\tLow\tC:\\Lib\\Aside\r\n",
+                {L"line 2: Path \"C:\\Lib\\Aside\": any user can replace", L"line 2: Path \"C:\\Lib\\Aside\" is a file but not a "
+                 L"program", L"line 3: this Path is already named on line 2"}},
     // A stick or a card can be swapped.
     WarningCase{"removable_drive", 4, false, "a\t0\tLow\tR:\\Tool.exe\r\n",
                 {L"line 2: Path \"R:\\Tool.exe\": any user may be able to replace this program, and it gets Low from an elevated "

@@ -77,6 +77,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         {"no job for the program", [](FakePlatform& f) { f.failingCalls = {"AssignProcessToJobObject"}; },
          {L"Try: no program to try on: \"C:\\WINDOWS\\system32\\whoami.exe\" cannot be put in a job object (error 5: "
           L"Access is denied), so it was ended untried; nothing was tried."}, 1},
+        {"no job at all", [](FakePlatform& f) { f.failingCalls = {"SetJobKillOnClose"}; },
+         {L"Try: no program to try on: no job object to hold \"C:\\WINDOWS\\system32\\whoami.exe\" (error 5"}, 1},
+        {"not started", [](FakePlatform& f) { f.failingCalls = {"CreateProcessW"}; },
+         {L"Try: no program to try on: \"C:\\WINDOWS\\system32\\whoami.exe\" cannot be started (error 5"}, 1},
         {"no system folder", [](FakePlatform& f) { f.failingCalls = {"GetSystemDirectoryW"}; },
          {L"Try: no program to try on: Windows does not say where its system folder is (error 5: Access is denied); "
           L"nothing was tried."}, 1},

@@ -868,6 +868,7 @@ Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
 
 Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
     if (recordCalls) Record("ListFolder " + WideToAnsi(folder));
+    if (files.count(folder) || programFiles.count(folder)) return kErrorPathNotFound;  // a file lists nothing
     const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L"\\";
     std::map<std::wstring, Dword> found;
     const auto add = [&](const std::wstring& path, Dword attributes) {
