@@ -121,7 +121,9 @@ TEST(Try, GivesEachPlacementOneVerdict) {
             EXPECT_NE(out.all.find(part), std::wstring::npos)
                 << row.name << ": " << std::string(part.begin(), part.end()) << "\n" << std::string(out.all.begin(), out.all.end());
         // Whatever happened, what was started has ended and nothing stays open.
-        if (const testing::FakeProcess* started = fake.Find(kCopy)) EXPECT_TRUE(started->exited) << row.name;
+        if (const testing::FakeProcess* started = fake.Find(kCopy)) {
+            EXPECT_TRUE(started->exited) << row.name;
+        }
         EXPECT_EQ(fake.OpenHandleCount(), 0u) << row.name;
     }
 }
