@@ -154,7 +154,7 @@ TEST(LogonTaskTest, TheTaskIsRegisteredOnlyForAFolderUsersCannotChange) {
         {"the doctor may be deleted", dir + L"\\MarrowbineJrCheck64.exe", Aces{{0, 0, 0x10000, kEveryone}}, kAdmins, "",
          1338},
         {"a main application users may replace", dir + L"\\Marrowbine64.exe", usersModify, kAdmins, "", 1338},
-        {"a descriptor it cannot read", dir + L"\\MarrowbineJr64.exe", Aces{{0, 0, 0x1F01FF, "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}},
+        {"a descriptor it cannot read", dir + L"\\MarrowbineJr64.exe", Aces{{0, 0, 0x1200A9, "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}},
          kAdmins, "", 1338},
         {"a junction on the way", L"C:\\Program Files\\Vendor", std::nullopt, kAdmins, "", 4395},
         {"Wine: the one user owns everything", L"", std::nullopt, kWineUser, kWineUser, 0},
@@ -194,6 +194,10 @@ TEST(LogonTaskTest, TheTaskIsRegisteredOnlyForAFolderUsersCannotChange) {
     fake.ClearRecord();
     EXPECT_EQ(CheckInstallFolder(fake, L"C:\\Program Files\\Jr", "").exitCode, 0);
     EXPECT_EQ(fake.CallsNamed("GetNamedSecurityInfoW"), 3u) << "root, two folders; no file exists";
+    for (const wchar_t* drive : {L"Z:\\P\\Jr\\", L"z:\\P\\Jr\\", L"a:\\P\\Jr\\", L"A:\\P\\Jr\\"}) {
+        fake.directories.insert(std::wstring(drive) + L"x");
+        EXPECT_EQ(CheckInstallFolder(fake, drive, "").exitCode, 0) << ::testing::PrintToString(std::wstring(drive));
+    }
     fake.failingCalls.insert("GetNamedSecurityInfoW");
     EXPECT_EQ(CheckInstallFolder(fake, L"C:\\Program Files\\Jr\\", "").exitCode, 5);
 }
