@@ -30,7 +30,7 @@ namespace mjr::doctor {
 namespace {
 
 struct Request {
-    enum Kind { Check, List, Help, Usage, Try, Waiting } kind = Check;
+    enum Kind { Check, List, Help, Usage, Try } kind = Check;
     bool byFile = false;
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
@@ -65,11 +65,6 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
         if (argument == L"--try" && arguments.size() == 1) {
             request.kind = Request::Try;
             request.problem = L"--try needs the Windows program";
-            return request;
-        }
-        if (argument == kWaitingOption && arguments.size() == 2) {
-            request.kind = Request::Waiting;
-            request.argumentText = arguments[1];
             return request;
         }
         if (argument == L"--try") return UsageError(L"--try takes nothing else");
@@ -113,8 +108,8 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
     out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
              L"its processors, Default, its path as the program sees it");
-    out.Line(L"       " + name + L" --try           tries each kind of placement on a waiting copy of itself and "
-             L"reads it back: what this PC lets the program do");
+    out.Line(L"       " + name + L" --try           tries each kind of placement on a program of Windows' own, "
+             L"suspended so that it never runs, and reads it back: what this PC lets the program do");
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
@@ -454,7 +449,6 @@ int RunDoctor(Platform& platform, TryPlatform* trial, const std::vector<std::wst
     int status = kExitLoadsNothing;
     try {
         const Request request = ParseArguments(platform, arguments);
-        if (request.kind == Request::Waiting) return trial ? RunWaitingCopy(platform, *trial, request.argumentText) : kExitUsage;
         if (request.kind == Request::Try && trial) {
             status = kExitTryRefused;
             return RunTry(platform, *trial, build, out);

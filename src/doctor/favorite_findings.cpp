@@ -305,19 +305,13 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
         emit(reach.warning);
         return;
     }
-    // From the root down: nothing below a folder users can write before the warning, and
-    // never past a link, which may lead anywhere.
-    using Finding = UserAccessCheck::Finding;
-    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != Finding::Closed) {
+    // From the root down; below a folder users can write (where a junction can be swapped in at
+    // any name), or past a link, nothing is looked at: only a program file users may write is.
+    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
         // Users gain nothing from a favourite that does not raise; unwarned, nothing below is looked at.
         if (!raises) return;
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
-        if ((open.what != Finding::Changeable && open.what != Finding::NoPermissionsOnDrive) || !open.missing.empty())
-            return;
-        if (const auto link = access.LinkOnTheWay(path); link.what != Finding::Closed) {
-            emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(link));
-            return;
-        }
+        if (open.what != UserAccessCheck::Finding::Changeable || open.path != path) return;
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);
@@ -474,6 +468,12 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
                      ? L"this Path is never used: the pattern on line " + firstLine + L" matches its program first"
                      : L"this Path is already named on line " + firstLine +
                            L" (letter case does not count); the program uses only that favourite, so this one is never applied");
+            // The pattern's class still reaches this file: whoever can replace it gets that.
+            if (IsPathPattern(first->Path) && RaisesPriority(first->Priority) && IsPlainFullPath(favorite.Path) &&
+                ReachOf(platform, favorite.Path).MayTouch())
+                if (const auto open = access.FirstOpen(favorite.Path, ObjectKind::File);
+                    open.what != UserAccessCheck::Finding::Closed)
+                    AccessWarning(L"Path " + Quoted(favorite.Path), open, first->Priority, emit);
             continue;
         }
         PathWarnings(platform, access, favorites, i, encoding, emit);

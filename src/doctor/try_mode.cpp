@@ -23,7 +23,11 @@ namespace mjr::doctor {
 namespace {
 
 constexpr Dword kCpuSetAccess = kProcessSetLimitedInformation | kProcessQueryLimitedInformation;
-constexpr Dword kNotStarted = 0xFFFFFFFF;  // ResumeThread's failure
+// The program the settings are tried on: Windows' own, from the system folder only
+// administrators can change, never found through the search path. Started suspended, none
+// of its code ever runs.
+constexpr wchar_t kTrialProgram[] = L"whoami.exe";
+constexpr Dword kSystemFolderChars = 261;  // MAX_PATH and the NUL
 constexpr std::int32_t kTaskMissing = static_cast<std::int32_t>(0x80070002);
 constexpr std::int32_t kTaskRunning = 0x41301;
 constexpr std::int32_t kTaskHasNotRun = 0x41303;
@@ -141,7 +145,7 @@ Outcome ReadBack(bool readable, bool matches, std::wstring why, std::wstring rea
     return outcome;
 }
 
-// The waiting copy's handles, as the program opens a process it corrects.
+// The trial program's handles, as the program opens a process it corrects.
 struct Opened {
     UniqueHandle queried;
     UniqueHandle setter;
@@ -394,30 +398,37 @@ void ReadLogonTask(Trial& t, TryPlatform& trial, ReportWriter& out) {
              L"; last result " + TaskResultShown(t, task.lastResult) + L".");
 }
 
-// Starts the waiting copy suspended, puts it in a job that ends it with this process, then
-// lets it run. Nothing when any step fails (the copy ended); `why` says which.
-std::optional<Dword> StartWaitingCopy(Platform& p, TryPlatform& trial, Trial& t, UniqueHandle& job, std::wstring& why) {
-    const std::wstring program = trial.ProgramPath();
+// The trial program's full path in the system folder; empty when Windows does not say.
+std::wstring TrialProgramPath(TryPlatform& trial) {
+    std::wstring folder(kSystemFolderChars, L'\0');
+    const Dword length = trial.GetSystemDirectoryW(folder.data(), kSystemFolderChars);
+    if (length == 0 || length >= kSystemFolderChars) return std::wstring();
+    folder.resize(length);
+    return folder + L"\\" + kTrialProgram;
+}
+
+// Starts the trial program suspended and puts it in a job that ends it with this process; it
+// is never let run. Nothing when any step fails (the program ended); `why` says which.
+std::optional<Dword> StartTrialProgram(Platform& p, TryPlatform& trial, Trial& t, const std::wstring& program,
+                                       UniqueHandle& job, std::wstring& why) {
+    if (program.empty()) {
+        why = L"Windows does not say where its system folder is (" + t.Words(p.GetLastError()) + L")";
+        return std::nullopt;
+    }
     job = UniqueHandle(p, trial.CreateJobObjectW());
     if (!job || !trial.SetJobKillOnClose(job.get())) {
-        why = L"no job object to hold it (" + t.Words(p.GetLastError()) + L")";
+        why = L"no job object to hold " + Quoted(program) + L" (" + t.Words(p.GetLastError()) + L")";
         return std::nullopt;
     }
     ProcessInformation started;
-    const std::wstring commandLine = L"\"" + program + L"\" " + kWaitingOption + L" " + std::to_wstring(p.GetCurrentProcessId());
-    if (program.empty() || !trial.CreateProcessW(program, commandLine, kCreateSuspended | kCreateNoWindow, &started)) {
-        why = L"it cannot be started (" + t.Words(p.GetLastError()) + L")";
+    if (!trial.CreateProcessW(program, L"\"" + program + L"\"", kCreateSuspended | kCreateNoWindow, &started)) {
+        why = Quoted(program) + L" cannot be started (" + t.Words(p.GetLastError()) + L")";
         return std::nullopt;
     }
     UniqueHandle process(p, started.hProcess);
     UniqueHandle thread(p, started.hThread);
     if (!trial.AssignProcessToJobObject(job.get(), process.get())) {
-        why = L"it cannot be put in a job object (" + t.Words(p.GetLastError()) + L"), so it was ended untried";
-        trial.TerminateProcess(process.get(), 1);
-        return std::nullopt;
-    }
-    if (trial.ResumeThread(thread.get()) == kNotStarted) {
-        why = L"it cannot be let run (" + t.Words(p.GetLastError()) + L")";
+        why = Quoted(program) + L" cannot be put in a job object (" + t.Words(p.GetLastError()) + L"), so it was ended untried";
         trial.TerminateProcess(process.get(), 1);
         return std::nullopt;
     }
@@ -438,16 +449,17 @@ int RunTry(Platform& platform, TryPlatform& trial, const CheckerBuild& build, Re
     machine.Processors = machine.Cpu.Topology.Processors;
     MachineLines(machine.Cpu.Topology, out);
 
-    UniqueHandle job(platform, 0);  // closed last: that ends the waiting copy
+    UniqueHandle job(platform, 0);  // closed last: that ends the trial program
     std::wstring why;
-    const std::optional<Dword> pid = StartWaitingCopy(platform, trial, t, job, why);
+    const std::wstring program = TrialProgramPath(trial);
+    const std::optional<Dword> pid = StartTrialProgram(platform, trial, t, program, job, why);
     int status = kExitTryWorks;
     if (!pid) {
-        out.Line(L"Try: no waiting copy of the doctor to try on: " + why + L"; nothing was tried.");
+        out.Line(L"Try: no program to try on: " + why + L"; nothing was tried.");
         status = kExitTryRefused;
     } else {
-        out.Line(L"Try: each kind of placement, on a waiting copy of the doctor (pid " + std::to_wstring(*pid) +
-                 L") that ends with it; no other process is changed:");
+        out.Line(L"Try: each kind of placement, on " + Shown(program) + L" (pid " + std::to_wstring(*pid) +
+                 L"), started suspended so that it never runs, and ended with the doctor; no other process is changed:");
         Opened h{OpenForQuery(platform, *pid), UniqueHandle(platform, 0), UniqueHandle(platform, 0)};
         h.setter = OpenSameProcessForSetting(platform, h.queried.get(), *pid);
         h.cpuSetter = OpenSameProcess(platform, h.queried.get(), *pid, kCpuSetAccess);
@@ -461,20 +473,6 @@ int RunTry(Platform& platform, TryPlatform& trial, const CheckerBuild& build, Re
     if (t.tally().refused() > 0) status = kExitTryRefused;
     out.Line(t.tally().ResultLine());
     return status;
-}
-
-int RunWaitingCopy(Platform& platform, TryPlatform& trial, std::wstring_view doctorPid) {
-    Dword pid = 0;
-    for (wchar_t c : doctorPid) {
-        if (c < L'0' || c > L'9' || pid > 0x7FFFFFFF / 10) return kExitUsage;
-        pid = pid * 10 + static_cast<Dword>(c - L'0');
-    }
-    if (doctorPid.empty()) return kExitUsage;
-    UniqueHandle doctor(platform, platform.OpenProcess(kSynchronize, 0, pid));
-    // Without the doctor's handle, the job it made ends this copy.
-    if (doctor) trial.WaitForSingleObject(doctor.get(), kInfinite);
-    else platform.Sleep(kInfinite);
-    return 0;
 }
 
 }  // namespace mjr::doctor

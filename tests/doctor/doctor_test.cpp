@@ -73,8 +73,13 @@ struct Doctor {
         fake.directories.insert(L"C:\\Games");
         fake.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
-        // N: is a network drive, Q: one Windows has no kind for.
-        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
+        // N: is a network drive, Q: one Windows has no kind for, R: a removable one.
+        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}, {L"R:\\", kDriveRemovable}};
+        // C:\Kit: a program users may write in Sub, a file's link in Links.
+        for (const wchar_t* program : {L"C:\\Kit\\good.exe", L"C:\\Kit\\Sub\\open.exe", L"C:\\Kit\\Links\\lnk.exe"})
+            fake.programFiles[program] = 0;
+        fake.reparsePoints.insert(L"C:\\Kit\\Links\\lnk.exe");
+        fake.securityDescriptors[L"C:\\Kit\\Sub\\open.exe"] = fake.securityDescriptors[L"C:\\Lib\\Aside"];
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -319,6 +324,32 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
                  L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Above "
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
+    // Each program a pattern matches is checked as a file, never through a link; nothing it does not match.
+    WarningCase{"walk_checks_the_programs_it_matches", 4, false, "a\t0\tAbove\tC:\\Kit\\*\\open.exe\r\nb\t0\tAbove\tC:\\Kit\\Sub\\*.exe\r\n"
+                "c\t0\tAbove\tC:\\Kit\\**\\good.exe\r\nd\t0\tAbove\tC:\\Kit\\L*\\*.exe\r\ne\t0\tAbove\tC:\\Kit\\Sub\\*\\*.exe\r\n",
+                {L"line 2: Path pattern \"C:\\Kit\\*\\open.exe\": any user can put a program where it matches, and it gets Above "
+                 L"from an elevated program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 3: Path pattern \"C:\\Kit\\Sub\\*.exe\": any user can put",
+                 L"line 5: Path pattern \"C:\\Kit\\L*\\*.exe\": any user may be able to put a program where it matches, and it "
+                 L"gets Above from an elevated program: \"C:\\Kit\\Links\\lnk.exe\" is a junction or a link"}},
+    // A pattern above takes the program, and with it the pattern's class: its file is still checked.
+    WarningCase{"hidden_by_a_pattern", 4, false, "a\t0\tHigh\tC:\\Kit\\S*\\*.exe\r\nb\t0\tLow\tC:\\Kit\\Sub\\open.exe\r\n"
+                "c\t0\tAbove\tC:\\Apps\\*.exe\r\nd\t0\tAbove\tC:\\Apps\\Tool.exe\r\n",
+                {L"line 2: Path pattern", L"line 3: this Path is never used: the pattern on line 2",
+                 L"line 3: Path \"C:\\Kit\\Sub\\open.exe\": any user can replace this program, and it gets High from an elevated "
+                 L"program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 5: this Path is never used: the pattern on line 4"}},
+    WarningCase{"walk_of_a_program_at_2_s", 4, false, "a\t0\tAbove\tC:\\Kit\\*.exe\r\n", {}, std::nullopt, false, {}, 0, 1000},
+    WarningCase{"walk_of_a_program_past_2_s", 4, false, "a\t0\tAbove\tC:\\Kit\\*.exe\r\n", {L"stopped at \"C:\\Kit\\good.exe\""},
+                std::nullopt, false, {}, 0, 1001},
+    // A file users may write in a folder they may not: the rest of its checks go on; said once.
+    WarningCase{"file_users_may_write", 4, false, "a\t0\tAbove\tC:\\Lib\\Aside\r\nb\t0\tAbove\tC:\\Lib\\Aside\r\n",
+                {L"line 2: Path \"C:\\Lib\\Aside\": any user can replace", L"line 2: Path \"C:\\Lib\\Aside\" is a file but not a "
+                 L"program", L"line 3: this Path is already named on line 2"}},
+    // A stick or a card can be swapped.
+    WarningCase{"removable_drive", 4, false, "a\t0\tAbove\tR:\\Tool.exe\r\n",
+                {L"line 2: Path \"R:\\Tool.exe\": any user may be able to replace this program, and it gets Above from an elevated "
+                 L"program: the drive R:, which is removable: whoever swaps its stick or card"}},
     WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
     WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n",
                 {L"any user may be able to put a program where it matches, and it gets Above from an elevated program: it "
@@ -665,11 +696,16 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.numberOfProcessors = 64;
     const bool wide = kMaskBits == 64;
     d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
-    // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
+    // A pasted line could not show or keep a control, a format character (a Persian name's joiner
+    // too) or half a surrogate pair; a character beyond U+FFFF (a whole pair on Windows) stays.
     d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
     d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
+    d.fake.AddProcess(108, "").imagePath = L"C:\\Apps\\smile\U0001F600.exe";
     for (const wchar_t* broken : {L"C:\\Apps\\t\tb.exe", L"C:\\Apps\\c\rr.exe", L"C:\\Apps\\l\nf.exe", L"C:\\Apps\\l\u2028s.exe",
-                                  L"C:\\Apps\\p\u2029s.exe"})
+                                  L"C:\\Apps\\p\u2029s.exe", L"C:\\Apps\\b\x01" L".exe", L"C:\\Apps\\d\x7F" L".exe",
+                                  L"C:\\Apps\\s\u00AD.exe", L"C:\\Apps\\o\uFEFF.exe", L"C:\\Apps\\n\u0600.exe",
+                                  L"C:\\Apps\\q\xFFFE" L".exe", L"C:\\Apps\\r\xFFFF" L".exe", L"C:\\Apps\\h\xD800" L".exe",
+                                  L"C:\\Apps\\l\xDFFF" L".exe"})
         d.fake.AddProcess(static_cast<Dword>(110 + d.fake.processes.size()), "").imagePath = broken;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
@@ -677,12 +713,13 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
                                wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
-                               L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
+                               L"smile\U0001F600.exe\t01\tDefault\tC:\\Apps\\smile\U0001F600.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
-    ASSERT_EQ(d.out.errors.size(), 6u);
+    ASSERT_EQ(d.out.errors.size(), 16u);
     EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
               std::wstring::npos);
-    EXPECT_NE(d.out.errors[1].find(L"its path holds U+0009"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[1].find(L"its path holds U+200C"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[14].find(L"\"C:\\Apps\\h\\uD800.exe\": its path holds U+D800"), std::wstring::npos);  // spelled out
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -818,16 +855,16 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file",
-             // Having warned, it looks on, but never past a link.
-             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
+             // Having warned of a folder, it looks no further below it: a link could be swapped in anywhere there.
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets EcoQoS kept off "
+             L"(+NoEco) from an elevated program: the folder \"C:\\Games\" lets", L"Warnings: 13."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // Lines 11 to 13 get only Eco, Below normal or Normal: no warning, and nothing below a folder users can write.
+    // Lines 11 to 13 get only Eco, Below normal or Normal: no warning.
     for (const std::wstring& warning : d.out.Warnings())
         EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
-    // Nothing past a junction, or below where a pattern or a missing folder is open, is looked at.
+    // Nothing past a junction, or below a folder, a drive, a pattern or a missing folder users can change, is looked at.
     for (const std::string& call : d.fake.calls)
-        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\",
-                                 "C:\\Games\\Slow"})
+        for (const char* past : {"C:\\Games\\", "E:\\Tool", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
             EXPECT_EQ(call.find(past), std::string::npos) << call;
 }
 
