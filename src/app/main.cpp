@@ -37,7 +37,7 @@ int Main(Module1& m, AppHost& host, SingleInstance& instance) {
     m.Cpu.MaxCpuIndex = MaxCpuIndexFor(m.Cpu.Topology.Processors);
 
     if (AsksOnePass(platform, m.Settings)) {
-        LoadFavorites(platform, m.Settings, m.Favorites, nullptr);
+        LoadFavorites(platform, ReadPathNames(platform), m.Settings, m.Favorites, nullptr);
         host.YieldToPendingEvents();
         // The start-up's own priority raise is not the pass's.
         const std::int64_t failedBefore = FailedSets(m);

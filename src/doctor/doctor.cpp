@@ -9,6 +9,7 @@
 #include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
 #include "doctor/favorite_findings.h"
+#include "doctor/path_name_findings.h"
 #include "doctor/path_reach.h"
 #include "doctor/profile_lines.h"
 #include "doctor/report_text.h"
@@ -378,7 +379,8 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     }
     FavoritesTable favorites;
     LoadTrace trace;
-    const bool loaded = ReadFavoritesTraced(platform, *bytes, favorites, trace);
+    const PathNames names = ReadPathNames(platform);
+    const bool loaded = ReadFavoritesTraced(platform, names, *bytes, favorites, trace);
     out.Line(L"Encoding: " + std::wstring(EncodingName(trace.Encoding)) + L".");
     const ProfileText text = DecodeProfile(*bytes);
     const Reading reading =
@@ -408,6 +410,8 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
                  L"blanks where tabs belong: CPUs " + Quoted(favorite.Affinity) + L", priority " +
                  Quoted(favorite.Priority) + L", Path " + Quoted(favorite.Path) + L".");
     }
+    const PathNameFindings named = ExplainPathNames(trace, names, reading.favoriteLines);
+    for (const std::wstring& line : named.notes) out.Line(line);
 
     Machine machine = LookAtMachine(platform, build);
     machine.CheckerElevated = CheckerIsElevated(platform);
@@ -418,6 +422,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
     warnings.insert(warnings.end(), reading.noteLikeFavorites.begin(), reading.noteLikeFavorites.end());
+    warnings.insert(warnings.end(), named.warnings.begin(), named.warnings.end());
     UserAccessCheck access(platform);
     for (std::wstring& warning :
          FavoriteWarnings(platform, access, favorites, reading.favoriteLines, machine, trace.Encoding))
@@ -467,7 +472,8 @@ int RunDoctor(Platform& platform, TryPlatform* trial, const std::vector<std::wst
             SetDebugPrivilege(platform, true);
             std::vector<std::wstring> leftOut;
             for (const std::wstring& line :
-                 RunningProgramsAsProfileLines(platform, LookAtMachine(platform, build), build.Name, leftOut))
+                 RunningProgramsAsProfileLines(platform, ReadPathNames(platform), LookAtMachine(platform, build),
+                                               build.Name, leftOut))
                 out.Line(line);
             for (const std::wstring& line : leftOut) out.ErrorLine(line);
             return kExitLoads;

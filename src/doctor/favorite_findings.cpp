@@ -13,6 +13,7 @@
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
+#include "profile/path_names.h"
 #include "profile/path_pattern.h"
 #include "platform/read_whole_file.h"
 
@@ -132,6 +133,8 @@ bool HowPeopleMisWriteAPath(Platform& platform, const std::wstring& path, Profil
              L"the path, so it never matches: remove the quotes: " + Quoted(bare));
         return true;
     }
+    // A name the program expands says its own piece when it matches nothing here.
+    if (PathNameAtStart(path)) return true;
     if (const std::wstring_view variable = FirstVariable(path); !variable.empty()) {
         const std::wstring expanded = platform.ExpandEnvironmentStringsW(path);
         emit(shown + L" holds " + Shown(variable) + L", which the program does not expand: " +

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 
+#include "doctor/path_name_findings.h"
 #include "doctor/report_text.h"
 #include "engine/cpu_list.h"
 #include "engine/engine.h"
@@ -25,7 +27,7 @@ std::wstring ProcessorsAsFavoriteText(std::uint64_t mask) {
     return text;
 }
 
-std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
+std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const PathNames& names, const Machine& machine,
                                                         const std::wstring& checkerName,
                                                         std::vector<std::wstring>& leftOut) {
     std::vector<std::wstring> lines{L"Favourites listed by " + checkerName + L" --list (keep the lines you want)"};
@@ -33,6 +35,7 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
     std::int32_t byteCount = 0;
     if (!TakeSnapshot(platform, snapshot, byteCount)) return lines;
     std::map<std::wstring, std::wstring> byPath;  // sorted by path, one per path
+    std::set<std::size_t> namesUsed;
     for (std::int32_t i = 1; i <= byteCount / 4; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
         const UniqueHandle queried = OpenForQuery(platform, pid);
@@ -51,10 +54,18 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
         if (mask == 0) continue;
         const std::size_t slash = path->find_last_of(L'\\');
         const std::wstring name = slash == std::wstring::npos ? *path : path->substr(slash + 1);
-        std::wstring line = name + L'\t' + ProcessorsAsFavoriteText(mask) + L"\tDefault\t" + *path;
-        if (path->find(L',') != std::wstring::npos) line = L'"' + line + L'"';
+        const std::optional<NamedForm> named = WrittenWithPathName(platform, *path, names);
+        if (named) namesUsed.insert(named->name);
+        std::wstring line = name + L'\t' + ProcessorsAsFavoriteText(mask) + L"\tDefault\t" + (named ? named->path : *path);
+        if (line.find(L',') != std::wstring::npos) line = L'"' + line + L'"';
         byPath.emplace(*path, std::move(line));
     }
+    std::wstring said;
+    for (const std::size_t used : namesUsed)
+        said += (said.empty() ? L"" : L", ") + (L"%" + std::wstring(kPathNames[used]) + L"% is " + names.values[used]);
+    if (!said.empty())
+        lines.push_back(L"# Paths in folders that follow each user or PC are written from the most specific one: " + said +
+                        L" here");
     for (auto& entry : byPath)
         if (!entry.second.empty()) lines.push_back(std::move(entry.second));
     return lines;

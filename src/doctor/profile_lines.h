@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "doctor/favorite_findings.h"
+#include "profile/path_names.h"
 
 namespace mjr::doctor {
 
@@ -13,9 +14,11 @@ namespace mjr::doctor {
 // the program sees it (the whole line in double quotes when the path holds a comma);
 // sorted by path, one per path. Processes whose path or affinity cannot be read are left
 // out, and so is a path holding a character the report spells out (FirstUnpastable), which
-// a pasted line could not show or keep whole: named in leftOut instead, spelled out. Opens
-// processes for reading only.
-std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
+// a pasted line could not show or keep whole: named in leftOut instead, spelled out. A path
+// in a folder that follows the user or the PC is written from the most specific such folder
+// (%LOCALAPPDATA%\..., %ProgramFiles%\...), and a note under the header says what each one
+// used is here. Opens processes for reading only.
+std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const PathNames& names, const Machine& machine,
                                                         const std::wstring& checkerName,
                                                         std::vector<std::wstring>& leftOut);
 

@@ -203,6 +203,25 @@ inline constexpr Dword kRegNotifyChangeLastSet = 0x4;  // a value set or deleted
 inline constexpr Lstatus kErrorMoreData = 234;
 inline constexpr Lstatus kErrorKeyDeleted = 1018;
 
+// Folders that follow the user and the PC: known-folder identifiers (KNOWNFOLDERID, as
+// knownfolders.h has them), SHGetKnownFolderPath's flag that spares a check of the disk (a
+// redirected folder may sit on a share), and the token's user (TOKEN_USER: a SID_AND_ATTRIBUTES
+// whose SID pointer points into the same buffer).
+struct Guid {
+    Dword Data1 = 0;
+    std::uint16_t Data2 = 0, Data3 = 0;
+    std::uint8_t Data4[8] = {};
+};
+inline constexpr Guid kFolderIdLocalAppData{0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+inline constexpr Guid kFolderIdRoamingAppData{0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+inline constexpr Guid kFolderIdProfile{0x5E6C858F, 0x0E22, 0x4760, {0x9A, 0xFE, 0xEA, 0x33, 0x17, 0xB6, 0x71, 0x73}};
+inline constexpr Guid kFolderIdProgramFilesX86{0x7C5A40EF, 0xA0FB, 0x4BFC, {0x87, 0x4A, 0xC0, 0xF2, 0xE0, 0xB9, 0xFA, 0x8E}};
+inline constexpr Guid kFolderIdProgramData{0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
+inline constexpr Guid kFolderIdPublic{0xDFDF76A2, 0xC82A, 0x4D63, {0x90, 0x6A, 0x56, 0x44, 0xAC, 0x45, 0x73, 0x85}};
+inline constexpr Dword kKfFlagDontVerify = 0x4000;
+inline constexpr Dword kTokenUserClass = 1;  // TOKEN_INFORMATION_CLASS TokenUser
+inline constexpr Dword kRegSz = 1;
+
 // What the doctor's --try mode needs besides the calls above: a suspended program of
 // Windows' own in a job object, error texts and the logon task. Kept apart from Platform so
 // the resident program carries none of it.
@@ -418,6 +437,10 @@ public:
     virtual Lstatus RegCloseKey(Handle key) = 0;
     // kernel32 CreateEventW: unnamed, default security, closed by CloseHandle; 0 on failure.
     virtual Handle CreateEventW(WinBool manualReset, WinBool initialState) = 0;
+
+    // shell32 SHGetKnownFolderPath: S_OK (0) with the folder's path, or the call's HRESULT with
+    // the path untouched. A token of 0 asks for the user the calling thread runs as.
+    virtual std::int32_t SHGetKnownFolderPath(const Guid& folderId, Dword flags, Handle token, std::wstring* path) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

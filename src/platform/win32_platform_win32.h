@@ -106,6 +106,9 @@ public:
                                     WinBool asynchronous) override;
     Lstatus RegCloseKey(Handle key) override;
     Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
+
+    // known_folders_win32.cpp
+    std::int32_t SHGetKnownFolderPath(const Guid& folderId, Dword flags, Handle token, std::wstring* path) override;
 };
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7

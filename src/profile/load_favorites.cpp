@@ -5,7 +5,6 @@
 
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
-#include "platform/windows_directory.h"
 #include "profile/favorite_forms.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
@@ -61,8 +60,8 @@ bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next
 // The one reading of a profile, the same in every encoding; the trace, when asked for, says
 // where each record lay. `toWide` turns a field into the program's wide text.
 template <typename CharT, typename ToWide>
-bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, FavoritesTable& favorites,
-                   LoadTrace* trace, const ToWide& toWide) {
+bool ReadFavorites(Platform& platform, const PathNames& names, std::basic_string_view<CharT> text,
+                   FavoritesTable& favorites, LoadTrace* trace, const ToWide& toWide) {
     BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
@@ -95,6 +94,11 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
         if (trace && readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
+        // Checked and folded from here on exactly as if written out.
+        ExpandedPath expanded = ExpandPathName(favorite.Path, names);
+        if (trace && expanded.use != PathNameUse::None)
+            trace->NamedPaths.push_back({favorites.Records().size(), expanded.use, expanded.name, favorite.Path});
+        if (expanded.use == PathNameUse::Expanded) favorite.Path = std::move(expanded.path);
         std::wstring folded = FoldPathCase(platform, favorite.Path);
         favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
@@ -104,18 +108,19 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
     return true;
 }
 
-bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& favorites, LoadTrace* trace) {
+bool ReadFavorites(Platform& platform, const PathNames& names, std::string_view bytes, FavoritesTable& favorites,
+                   LoadTrace* trace) {
     // Read at each load: where raising patterns may not reach.
-    favorites.SetWindowsDirectory(FoldPathCase(platform, ReadWindowsDirectory(platform)));
+    favorites.SetWindowsDirectory(FoldPathCase(platform, names.values[kSystemRoot]));
     const ProfileText text = DecodeProfile(bytes);
     if (trace) trace->Encoding = text.Encoding;
     if (text.Encoding == ProfileEncoding::Ansi) {
         // Tabs are single bytes in every ANSI code page, so splitting before the
         // conversion gives the same fields as splitting after it.
-        return ReadFavorites<char>(platform, bytes, favorites, trace,
+        return ReadFavorites<char>(platform, names, bytes, favorites, trace,
                                    [&](std::string_view field) { return platform.AnsiToWide(field); });
     }
-    return ReadFavorites<wchar_t>(platform, text.Wide, favorites, trace,
+    return ReadFavorites<wchar_t>(platform, names, text.Wide, favorites, trace,
                                   [](std::wstring_view field) { return std::wstring(field); });
 }
 
@@ -127,13 +132,13 @@ std::wstring ProfilePath(Platform& platform, const std::wstring& profileName) {
     return path + profileName;
 }
 
-bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTable& favorites,
+bool ReadFavoritesTraced(Platform& platform, const PathNames& names, std::string_view bytes, FavoritesTable& favorites,
                          LoadTrace& trace) noexcept {
     trace = LoadTrace{};
     bool loaded = false;
     try {
         favorites.Clear();
-        loaded = ReadFavorites(platform, bytes, favorites, &trace);
+        loaded = ReadFavorites(platform, names, bytes, favorites, &trace);
     } catch (...) {
         trace.Failure = LoadFailure::OutOfMemory;
     }
@@ -141,6 +146,7 @@ bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTa
         favorites.Clear();
         trace.FavoriteStarts.clear();
         trace.BlankSeparatedFavorites.clear();
+        trace.NamedPaths.clear();
         return false;
     }
     favorites.SetCount(static_cast<std::int16_t>(favorites.Records().size()));
@@ -153,14 +159,14 @@ std::wstring ProfileStatusText(const RunSettings& settings) {
     return text;
 }
 
-void LoadFavorites(Platform& platform, RunSettings& settings, FavoritesTable& favorites,
+void LoadFavorites(Platform& platform, const PathNames& names, RunSettings& settings, FavoritesTable& favorites,
                    ProfileStatusLabel* label) noexcept {
     bool loaded = false;
     try {
         if (settings.ProfileName.empty()) settings.ProfileName = kDefaultProfileName;
         favorites.Clear();
         std::optional<std::string> bytes = ReadWholeFile(platform, ProfilePath(platform, settings.ProfileName));
-        loaded = bytes && ReadFavorites(platform, *bytes, favorites, nullptr);
+        loaded = bytes && ReadFavorites(platform, names, *bytes, favorites, nullptr);
     } catch (...) {
         // Any failure, out of memory included, is a failed load.
     }

@@ -7,6 +7,7 @@
 #include "common/run_settings.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
+#include "profile/path_names.h"
 #include "profile/profile_text.h"
 
 namespace mjr {
@@ -41,6 +42,15 @@ struct LoadTrace {
     std::vector<std::size_t> FailingRecordStarts;
     std::size_t FailingRecords = 0;
     std::size_t PassedOverLines = 0;  // blank lines and notes
+    // Each favourite whose Path begins with a name (PathNameAtStart): how it was read, and the
+    // Path as written (the table holds the expanded one).
+    struct NamedPath {
+        std::size_t favorite = 0;
+        PathNameUse use = PathNameUse::None;
+        std::size_t name = 0;
+        std::wstring written;
+    };
+    std::vector<NamedPath> NamedPaths;
 };
 inline constexpr std::size_t kMaxNamedFailures = 50;
 
@@ -59,7 +69,8 @@ bool IsPassedOverLine(std::basic_string_view<CharT> line) noexcept {
 
 // The loader's reading of a profile's bytes into the table, with the trace filled in.
 // False (and an empty table) when nothing loads; never throws.
-bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTable& favorites,
+// `names`: what a Path's leading %NAME% stands for at this load (ReadPathNames).
+bool ReadFavoritesTraced(Platform& platform, const PathNames& names, std::string_view bytes, FavoritesTable& favorites,
                          LoadTrace& trace) noexcept;
 
 // The status line for the current settings, e.g. "Profile:My Favs 1  Enforce:30".
@@ -67,7 +78,7 @@ std::wstring ProfileStatusText(const RunSettings& settings);
 
 // Reads the profile beside the executable into the table. Never fails towards its caller:
 // any problem leaves the table empty with a count of 0 and the label as it was.
-void LoadFavorites(Platform& platform, RunSettings& settings, FavoritesTable& favorites,
+void LoadFavorites(Platform& platform, const PathNames& names, RunSettings& settings, FavoritesTable& favorites,
                    ProfileStatusLabel* label) noexcept;
 
 }  // namespace mjr

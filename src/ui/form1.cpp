@@ -116,7 +116,7 @@ void Form1::Reset() {
     module_.FavoritesHit.Reset();
     module_.Enforcement.LastProcessCount = 0;  // the next pass sees a change and scans
     RefreshCounters();
-    LoadFavorites(module_.platform, module_.Settings, module_.Favorites, this);
+    LoadFavorites(module_.platform, ReadPathNames(module_.platform), module_.Settings, module_.Favorites, this);
     ShowFavoritesCount();
     if (module_.Favorites.Count() == 0) {
         ShowBadState();

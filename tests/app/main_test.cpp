@@ -139,7 +139,7 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
     }
     EXPECT_EQ(firsts, (std::vector<std::string>{"AdjustTokenPrivileges", "SetPriorityClass(0x8000)",
                                                 "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
-                                                "CreateFileW", "GetWindowsDirectoryW", "Yield", "EnumProcesses",
+                                                "GetWindowsDirectoryW", "CreateFileW", "Yield", "EnumProcesses",
                                                 "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
     EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 1u);

@@ -59,7 +59,7 @@ struct World {
         fake.AddProcess(4, "");
         for (int i = 0; i < kProcesses - 2; ++i) fake.AddProcess(100 + 4 * i, ProcessPath(i));
         fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(favourites, patterns);
-        mjr::LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
+        mjr::LoadFavorites(fake, mjr::ReadPathNames(fake), m.Settings, m.Favorites, nullptr);
     }
 };
 
@@ -103,7 +103,7 @@ void ProfileLoad(benchmark::State& state) {
     fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = ProfileOf(32767);
     mjr::RunSettings settings;
     mjr::FavoritesTable favorites;
-    for (auto _ : state) mjr::LoadFavorites(fake, settings, favorites, nullptr);
+    for (auto _ : state) mjr::LoadFavorites(fake, mjr::ReadPathNames(fake), settings, favorites, nullptr);
     state.counters["favourites"] = favorites.Count();
 }
 BENCHMARK(ProfileLoad)->Unit(benchmark::kMillisecond);

@@ -373,8 +373,11 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"quotes count as part of the path, so it never matches: remove the quotes: \"C:\\Apps\\Big64.exe\""}},
     WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
                 {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
-                {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
+    // A name the program expands comes from Windows, never from the environment (ProgramFiles is set there).
+    WarningCase{"variable", 4, true, "a\t0\tLow\t%OneDrive%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n"
+                "c\t0\tLow\t%ProgramFiles%\\T.exe\r\n",
+                {L"line 4: \"%ProgramFiles%\\T.exe\": Windows gives no value for %ProgramFiles% here, so this line matches nothing",
+                 L"holds %OneDrive%, which the program does not expand: write \"C:\\Users\\me\\OneDrive\\Tool.exe\"",
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
     // The program's own decision on its own folded text (a dotless "\u0131" folds to "I"), and which rule applied.
     WarningCase{"refusals_as_the_program_decides", 4, false, "e\t0\tHigh\tC:\\Windows\\Tasks\\x.exe\r\n"
@@ -684,6 +687,66 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"relative_file", {L"--file=p.txt"}, 1, L"Profile: C:\\Users\\me\\p.txt"},
     ArgumentsCase{"name_the_program_never_reads", {L"Games"}, 1, L"it never reads \"Games\"."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct PathNameReportCase {
+    const char* name;
+    std::vector<Dword> user;  // the checker's
+    std::wstring publicFolder;
+    std::vector<const wchar_t*> lines;  // one part of each, in order: notes, then warnings
+};
+
+class PathNameReportTest : public ::testing::TestWithParam<PathNameReportCase> {};
+
+TEST_P(PathNameReportTest, ShowsEachExpandedPathAndWhyOneMatchesNothing) {
+    Doctor d;
+    d.fake.tokenUser = GetParam().user;
+    d.fake.knownFolders[kFolderIdPublic.Data1] = GetParam().publicFolder;
+    if (GetParam().publicFolder.empty()) d.fake.knownFolders.erase(kFolderIdPublic.Data1);  // the call fails
+    d.fake.files[kProfile] = "h\r\nx\t0\tLow\t%LOCALAPPDATA%\\ExampleChat\\chat.exe\r\ny\t0\tLow\t%Public%\\a.exe\r\n";
+    ASSERT_EQ(d.Run(), 0) << d.out.All();
+    std::vector<std::wstring> said;
+    for (const std::wstring& line : d.out.lines)
+        if (line.find(L"line ") <= 6 && line.find(L"names no file") == std::wstring::npos) said.push_back(line);
+    ASSERT_EQ(said.size(), GetParam().lines.size()) << d.out.All();
+    for (std::size_t i = 0; i < said.size(); ++i) EXPECT_NE(said[i].find(GetParam().lines[i]), std::wstring::npos) << d.out.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PathNameReportTest, ::testing::Values(
+    PathNameReportCase{"expanded", {21, 1, 2, 3, 1001}, L"C:\\Users\\Public",
+                       {L"Note: line 2: %LOCALAPPDATA%\\ExampleChat\\chat.exe is C:\\Users\\me\\AppData\\Local\\ExampleChat\\"
+                        L"chat.exe here (each user's copy reads that user's own folder).",
+                        L"Note: line 3: %Public%\\a.exe is C:\\Users\\Public\\a.exe here."}},
+    PathNameReportCase{"service_account_and_a_value_of_no_full_path", {18}, L"Public",
+                       {L"line 2: \"%LOCALAPPDATA%\\ExampleChat\\chat.exe\": this check runs as a service account (SYSTEM, "
+                        L"LOCAL SERVICE or NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from "
+                        L"a deployment tool) matches nothing with it; %LOCALAPPDATA% expands only in each user's own copy",
+                        L"line 3: \"%Public%\\a.exe\": %PUBLIC% is \"Public\" here, which is no full drive or share path"}},
+    PathNameReportCase{"no_value", {21, 1, 2, 3, 1001}, L"",
+                       {L"Note: line 2: %LOCALAPPDATA%", L"line 3: \"%Public%\\a.exe\": Windows gives no value for %PUBLIC% here, so"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Programs in folders that follow the user or the PC are offered from the most specific one.
+TEST(List, WritesAProgramFromTheFolderThatFollowsTheUserOrThePc) {
+    Doctor d;
+    d.fake.knownFolders[kFolderIdProgramData.Data1] = L"C:\\Users\\me\\AppData";  // inside %USERPROFILE% here
+    for (const char* path : {"C:\\Users\\me\\AppData\\Local\\Chat\\chat.exe", "c:\\users\\me\\AppData\\x.exe",
+                             "C:\\Users\\me\\y.exe", "C:\\WINDOWS\\system32\\svchost.exe", "C:\\Gamesx.exe",
+                             "C:\\Users\\meme\\z.exe"})
+        d.fake.AddProcess(static_cast<Dword>(100 + d.fake.processes.size()), path).affinity = 0x1;
+    ASSERT_EQ(d.Run({L"--list"}), 0);
+    EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
+                               L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
+                               L"# Paths in folders that follow each user or PC are written from the most specific one: "
+                               L"%LOCALAPPDATA% is C:\\Users\\me\\AppData\\Local, %USERPROFILE% is C:\\Users\\me, "
+                               L"%SystemRoot% is C:\\WINDOWS, %ProgramData% is C:\\Users\\me\\AppData here",
+                               L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
+                               L"Gamesx.exe\t0\tDefault\tC:\\Gamesx.exe",
+                               L"chat.exe\t0\tDefault\t%LOCALAPPDATA%\\Chat\\chat.exe",
+                               L"y.exe\t0\tDefault\t%USERPROFILE%\\y.exe",
+                               L"z.exe\t0\tDefault\tC:\\Users\\meme\\z.exe",
+                               L"svchost.exe\t0\tDefault\t%SystemRoot%\\system32\\svchost.exe",
+                               L"x.exe\t0\tDefault\t%ProgramData%\\x.exe"}));
+}
 
 TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     Doctor d;

@@ -92,7 +92,7 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
     fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = bytes;
     mjr::RunSettings settings;
     mjr::FavoritesTable favorites;
-    mjr::LoadFavorites(fake, settings, favorites, nullptr);
+    mjr::LoadFavorites(fake, mjr::ReadPathNames(fake), settings, favorites, nullptr);
     Require(settings.ProfileName == L"My Favs 1");
     Require(favorites.Count() >= 0);
     Require(static_cast<std::size_t>(favorites.Count()) == favorites.Records().size());
@@ -109,7 +109,7 @@ int FuzzProfile(const std::uint8_t* data, std::size_t size) {
     const std::wstring wide = text.Encoding == mjr::ProfileEncoding::Ansi ? fake.AnsiToWide(bytes) : text.Wide;
     mjr::FavoritesTable again;
     mjr::LoadTrace trace;
-    mjr::ReadFavoritesTraced(fake, SavedAsUtf16(wide), again, trace);
+    mjr::ReadFavoritesTraced(fake, mjr::ReadPathNames(fake), SavedAsUtf16(wide), again, trace);
     Require(trace.Encoding == mjr::ProfileEncoding::Utf16LittleEndian);
     Require(SameTable(favorites, again));
 

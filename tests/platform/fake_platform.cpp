@@ -704,6 +704,20 @@ WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationCl
         if (count) std::memcpy(static_cast<char*>(tokenInformation) + sizeof count, entries.data(), count * sizeof entries[0]);
         return 1;
     }
+    if (tokenInformationClass == kTokenUserClass) {
+        // TOKEN_USER: the SID's address and its attributes, then the SID it points at.
+        struct { const void* sid; Dword attributes; } head{};
+        std::vector<std::uint8_t> sid{1, static_cast<std::uint8_t>(tokenUser.size()), 0, 0, 0, 0, 0, 5};
+        for (Dword part : tokenUser)
+            for (int shift = 0; shift < 32; shift += 8) sid.push_back(static_cast<std::uint8_t>(part >> shift));
+        *returnLength = static_cast<Dword>(sizeof head + sid.size());
+        lastError = kErrorInsufficientBuffer;
+        if (tokenInformationLength < *returnLength) return 0;
+        head.sid = static_cast<char*>(tokenInformation) + sizeof head;
+        std::memcpy(tokenInformation, &head, sizeof head);
+        std::memcpy(static_cast<char*>(tokenInformation) + sizeof head, sid.data(), sid.size());
+        return 1;
+    }
     if (tokenInformationClass != kTokenElevationClass) return 0;
     *returnLength = sizeof(Dword);
     if (tokenInformationLength < sizeof(Dword)) return 0;
@@ -1073,6 +1087,15 @@ std::int32_t FakePlatform::ReadScheduledTask(const std::wstring& name, Scheduled
     if (recordCalls) Record("ReadScheduledTask(" + WideToAnsi(name) + ")");
     if (!scheduledTask) return scheduledTaskError;
     *record = *scheduledTask;
+    return 0;
+}
+
+std::int32_t FakePlatform::SHGetKnownFolderPath(const Guid& folderId, Dword flags, Handle token, std::wstring* path) {
+    if (recordCalls) Record("SHGetKnownFolderPath(" + Hex(folderId.Data1) + "," + Hex(flags) + ")");
+    const auto found = knownFolders.find(folderId.Data1);
+    // E_FAIL, as for a user without a profile; only the caller's own user is modelled.
+    if (token != 0 || found == knownFolders.end()) return static_cast<std::int32_t>(0x80004005);
+    *path = found->second;
     return 0;
 }
 

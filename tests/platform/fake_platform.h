@@ -129,7 +129,8 @@ public:
     std::map<std::wstring, Dword> programFiles;  // full path -> SCS_* binary type
     Dword lastError = 0;
     std::wstring currentDirectory = L"C:\\Users\\me";
-    std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"}};
+    std::map<std::wstring, std::wstring> environment = {{L"ProgramFiles", L"C:\\Program Files"},
+                                                        {L"OneDrive", L"C:\\Users\\me\\OneDrive"}};
     bool recordCalls = true;                    // benchmarks switch the record off
     // The own token's privileges by LUID (20 debug, 14 raising scheduling priority) and their
     // attributes; the debug privilege's attributes are what AdjustTokenPrivileges left. Without
@@ -152,6 +153,16 @@ public:
     std::map<std::wstring, RegistryKey> registry{{L"HKLM\\Software", {1, {}}}, {L"HKLM\\Software\\WOW6432Node", {2, {}}}};
     bool wow64 = false;
     std::map<std::string, Lstatus> registryErrors;
+    // Known folders by their identifier's Data1 (absent: the call fails), for the token's user;
+    // and that user, NT AUTHORITY's subauthorities (S-1-5-21-...-1001 here, {18} for SYSTEM).
+    std::map<Dword, std::wstring> knownFolders = {
+        {kFolderIdLocalAppData.Data1, L"C:\\Users\\me\\AppData\\Local"},
+        {kFolderIdRoamingAppData.Data1, L"C:\\Users\\me\\AppData\\Roaming"},
+        {kFolderIdProfile.Data1, L"C:\\Users\\me"},
+        {kFolderIdProgramFilesX86.Data1, L"C:\\Program Files (x86)"},
+        {kFolderIdProgramData.Data1, L"C:\\ProgramData"},
+        {kFolderIdPublic.Data1, L"C:\\Users\\Public"}};
+    std::vector<Dword> tokenUser = {21, 11, 22, 33, 1001};
     // Another process's change, with the notifications Windows gives: a value's to its key, a key
     // made or deleted to its parent, none to the deleted key. The key is made when absent; no value
     // deletes the named one, and with the name "*" the key.
@@ -263,6 +274,7 @@ public:
                                     WinBool asynchronous) override;
     Lstatus RegCloseKey(Handle key) override;
     Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
+    std::int32_t SHGetKnownFolderPath(const Guid& folderId, Dword flags, Handle token, std::wstring* path) override;
 
     // --- TryPlatform ---
     Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) override;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "example_profiles.h"
 #include "platform/fake_platform.h"
 #include "platform/fold_case.h"
@@ -43,7 +45,7 @@ struct Loader {
     void Profile(std::string bytes, const std::wstring& name = L"My Favs 2") {
         fake.files[std::wstring(kDir) + L"\\" + name] = std::move(bytes);
     }
-    void Load() { LoadFavorites(fake, settings, favorites, &label); }
+    void Load() { LoadFavorites(fake, ReadPathNames(fake), settings, favorites, &label); }
 };
 
 struct FailureCase {
@@ -73,7 +75,7 @@ TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     if (!GetParam().bytes) return;
     LoadTrace trace;
     trace.FavoriteStarts = {7};
-    EXPECT_FALSE(ReadFavoritesTraced(l.fake, *GetParam().bytes, l.favorites, trace));
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), *GetParam().bytes, l.favorites, trace));
     EXPECT_EQ(trace.Failure, GetParam().failure);
     EXPECT_EQ(trace.FailingRecordStart, GetParam().failingStart);
     EXPECT_TRUE(trace.FavoriteStarts.empty());
@@ -160,7 +162,7 @@ TEST_P(EncodingTest, ReadsTheTextTheEditorSaved) {
     }
     FavoritesTable traced;
     LoadTrace trace;
-    ASSERT_TRUE(ReadFavoritesTraced(l.fake, GetParam().bytes, traced, trace));
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), GetParam().bytes, traced, trace));
     EXPECT_EQ(trace.Encoding, GetParam().encoding);
     EXPECT_EQ(trace.BlankSeparatedFavorites, GetParam().blanks ? std::vector<std::size_t>{0} : std::vector<std::size_t>{});
 }
@@ -238,7 +240,7 @@ TEST(LoadFavorites, ShippedProfilesLoadWhole) {
         EXPECT_EQ(l.favorites.Records().size(), count) << *bytes;
         FavoritesTable traced;
         LoadTrace trace;
-        EXPECT_TRUE(ReadFavoritesTraced(l.fake, *bytes, traced, trace));
+        EXPECT_TRUE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), *bytes, traced, trace));
         EXPECT_EQ(trace.FavoriteStarts.size(), count);
     }
 }
@@ -298,6 +300,125 @@ TEST(LoadFavorites, KeepsRaisingPatternsOutOfTheWindowsDirectoryReadAtEachLoad) 
     EXPECT_EQ(l.favorites.RefusalAt(0), PatternRefusal::None);
 }
 
+// Registry text as Windows stores it, NUL included.
+FakePlatform::RegistryValue RegistryText(std::wstring_view text, Dword type = kRegSz) {
+    std::vector<std::uint8_t> bytes;
+    for (wchar_t c : std::wstring(text) + L'\0') bytes.insert(bytes.end(), {std::uint8_t(c & 0xFF), std::uint8_t((c >> 8) & 0xFF)});
+    return {type, bytes};
+}
+constexpr wchar_t kVersionKey[] = L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr wchar_t kVersionKey32[] = L"HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion";
+
+struct PathNameCase {
+    const char* name;
+    std::string line;           // after the header
+    PathNameUse use;            // of its leading name
+    std::wstring path;          // in the table: expanded, or as written
+    std::wstring running = {};  // a running program's path it matches, in folded case
+    PatternRefusal refusal = PatternRefusal::None;
+    std::function<void(FakePlatform&)> world = [](FakePlatform&) {};
+};
+
+class PathNameTest : public ::testing::TestWithParam<PathNameCase> {};
+
+// The values come from Windows, never from the environment a user steers; a 64-bit Windows
+// gives the 32-bit program its native Program Files in the 64-bit registry view.
+TEST_P(PathNameTest, ExpandsAtTheStartAsIfWrittenOut) {
+    const PathNameCase& c = GetParam();
+    Loader l;
+    l.fake.environment = {{L"LOCALAPPDATA", L"D:\\Steered"}, {L"ProgramFiles", L"D:\\Steered"}, {L"windir", L"D:\\Steered"}};
+    l.fake.wow64 = true;
+    l.fake.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"C:\\Program Files"));
+    l.fake.ChangeRegistry(kVersionKey32, L"ProgramFilesDir", RegistryText(L"C:\\Program Files (x86)"));
+    c.world(l.fake);
+    l.Profile("h\r\n" + c.line + "\r\n");
+    l.Load();
+    ASSERT_EQ(l.favorites.Count(), 1) << c.name;
+    EXPECT_EQ(l.favorites.Records()[0].Path, c.path);
+    EXPECT_EQ(l.favorites.RefusalAt(0), c.refusal);
+    if (!c.running.empty()) EXPECT_EQ(l.favorites.FindFirst(c.running), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.fake.OpenHandleCount(), 0u);
+    FavoritesTable traced;
+    LoadTrace trace;
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), "h\r\n" + c.line, traced, trace));
+    ASSERT_EQ(trace.NamedPaths.size(), c.use == PathNameUse::None ? 0u : 1u);
+    if (c.use != PathNameUse::None) EXPECT_EQ(trace.NamedPaths[0].use, c.use);
+}
+
+void AsUser(FakePlatform& f, std::vector<Dword> sid) { f.tokenUser = std::move(sid); }
+
+INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
+    PathNameCase{"local_app_data", "x\t0\tHigh\t%LOCALAPPDATA%\\ExampleChat\\chat.exe", PathNameUse::Expanded,
+                 L"C:\\Users\\me\\AppData\\Local\\ExampleChat\\chat.exe"},
+    PathNameCase{"any_case_and_blanks_for_tabs", "x 0 High %localAppData%\\A\\a.exe", PathNameUse::Expanded,
+                 L"C:\\Users\\me\\AppData\\Local\\A\\a.exe"},
+    PathNameCase{"roaming_and_profile", "x\t0\tLow\t%AppData%\\a.exe", PathNameUse::Expanded, L"C:\\Users\\me\\AppData\\Roaming\\a.exe"},
+    PathNameCase{"user_profile", "x\t0\tLow\t%USERPROFILE%\\a.exe", PathNameUse::Expanded, L"C:\\Users\\me\\a.exe"},
+    // One user's own folder: taken, and a raising pattern too.
+    PathNameCase{"pattern_in_the_users_own_folder", "x\t0\tHigh\t%LOCALAPPDATA%\\ExampleChat\\**\\chat.exe",
+                 PathNameUse::Expanded, L"C:\\Users\\me\\AppData\\Local\\ExampleChat\\**\\chat.exe",
+                 L"C:\\USERS\\ME\\APPDATA\\LOCAL\\EXAMPLECHAT\\APP-1.2\\CHAT.EXE"},
+    PathNameCase{"public_refused", "x\t0\tLow\t%PUBLIC%\\**", PathNameUse::Expanded, L"C:\\Users\\Public\\**",
+                 {}, PatternRefusal::UsersFolder},
+    PathNameCase{"program_data_refused", "x\t0\tLow\t%ProgramData%\\**\\*.exe", PathNameUse::Expanded,
+                 L"C:\\ProgramData\\**\\*.exe", {}, PatternRefusal::UsersFolder},
+    PathNameCase{"windows_raising_refused", "x\t0\tHigh\t%windir%\\Tasks\\*.exe", PathNameUse::Expanded,
+                 L"C:\\WINDOWS\\Tasks\\*.exe", {}, PatternRefusal::WindowsFolder},
+    PathNameCase{"system_root_elsewhere", "x\t0\tLow\t%SystemRoot%\\a.exe", PathNameUse::Expanded, L"D:\\Win11\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.windowsDirectory = L"D:\\Win11"; }},
+    PathNameCase{"system_drive", "x\t0\tLow\t%SystemDrive%\\Games\\a.exe", PathNameUse::Expanded, L"C:\\Games\\a.exe"},
+    PathNameCase{"native_program_files_in_the_32_bit_program", "x\t0\tLow\t%ProgramFiles%\\A\\a.exe",
+                 PathNameUse::Expanded, L"C:\\Program Files\\A\\a.exe"},
+    PathNameCase{"program_w6432", "x\t0\tLow\t%ProgramW6432%\\a.exe", PathNameUse::Expanded, L"C:\\Program Files\\a.exe"},
+    PathNameCase{"program_files_x86", "x\t0\tLow\t%ProgramFiles(x86)%\\a.exe", PathNameUse::Expanded,
+                 L"C:\\Program Files (x86)\\a.exe"},
+    PathNameCase{"a_root_value_joined_with_one_backslash", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Expanded,
+                 L"D:\\a.exe", {}, PatternRefusal::None,
+                 [](FakePlatform& f) { f.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"D:\\")); }},
+    PathNameCase{"a_redirected_folder_on_a_share", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Expanded,
+                 L"\\\\srv\\home$\\me\\a.exe", {}, PatternRefusal::None,
+                 [](FakePlatform& f) { f.knownFolders[kFolderIdRoamingAppData.Data1] = L"\\\\srv\\home$\\me\\"; }},
+    // Anything else stays literal, as before.
+    PathNameCase{"percent_inside_a_path", "x\t0\tLow\tC:\\Games\\100%\\x.exe", PathNameUse::None, L"C:\\Games\\100%\\x.exe"},
+    PathNameCase{"another_name", "x\t0\tLow\t%GAMES%\\x.exe", PathNameUse::None, L"%GAMES%\\x.exe"},
+    PathNameCase{"no_backslash_after_the_name", "x\t0\tLow\t%windir%x.exe", PathNameUse::None, L"%windir%x.exe"},
+    PathNameCase{"name_not_at_the_start", "x\t0\tLow\tD:\\%windir%\\x.exe", PathNameUse::None, L"D:\\%windir%\\x.exe"},
+    // A service account has no user's folders; the machine's names still expand.
+    PathNameCase{"system_account", "x\t0\tLow\t%LOCALAPPDATA%\\a.exe", PathNameUse::NoUserHere, L"%LOCALAPPDATA%\\a.exe",
+                 {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {18}); }},
+    PathNameCase{"network_service", "x\t0\tLow\t%USERPROFILE%\\a.exe", PathNameUse::NoUserHere, L"%USERPROFILE%\\a.exe",
+                 {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {20}); }},
+    PathNameCase{"system_account_machine_name", "x\t0\tLow\t%ProgramData%\\a.exe", PathNameUse::Expanded,
+                 L"C:\\ProgramData\\a.exe", {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {18}); }},
+    PathNameCase{"a_user_rid_18_is_no_service", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Expanded,
+                 L"C:\\Users\\me\\AppData\\Roaming\\a.exe", {}, PatternRefusal::None,
+                 [](FakePlatform& f) { AsUser(f, {21, 1, 2, 3, 18}); }},
+    PathNameCase{"token_unreadable", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Unknown, L"%APPDATA%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.failingCalls.insert("GetTokenInformation"); }},
+    PathNameCase{"no_profile_loaded", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Unknown, L"%APPDATA%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders.erase(kFolderIdRoamingAppData.Data1); }},
+    PathNameCase{"no_windows_directory", "x\t0\tLow\t%SystemDrive%\\a.exe", PathNameUse::Unknown, L"%SystemDrive%\\a.exe",
+                 {}, PatternRefusal::None, [](FakePlatform& f) { f.windowsDirectoryFails = true; }},
+    PathNameCase{"registry_value_of_another_type", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Unknown,
+                 L"%ProgramFiles%\\a.exe", {}, PatternRefusal::None,
+                 [](FakePlatform& f) { f.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"C:\\P", 2)); }},
+    PathNameCase{"registry_unreadable", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Unknown, L"%ProgramFiles%\\a.exe",
+                 {}, PatternRefusal::None, [](FakePlatform& f) { f.registryErrors["RegQueryValueExW"] = 5; }},
+    // A value must be a full path of plain names.
+    PathNameCase{"relative_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"Users\\Public"; }},
+    PathNameCase{"dot_dot_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\Users\\..\\x"; }},
+    PathNameCase{"star_in_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\*"; }},
+    PathNameCase{"device_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"\\\\.\\C:\\x"; }},
+    PathNameCase{"server_without_share", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"\\\\srv"; }},
+    PathNameCase{"empty_name_in_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
+                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\\\x"; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 std::string ProfileOf(int favourites) {
     std::string bytes = "h\r\n";
     for (int i = 0; i < favourites; ++i) bytes += "x\t0\tLow\tC:\\p" + std::to_string(i) + ".exe\r\n";
@@ -317,7 +438,7 @@ TEST(LoadFavorites, HoldsAtMost32767Favourites) {
 
     const std::string bytes = ProfileOf(32768);
     LoadTrace trace;
-    EXPECT_FALSE(ReadFavoritesTraced(l.fake, bytes, l.favorites, trace));
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), bytes, l.favorites, trace));
     EXPECT_EQ(trace.Failure, LoadFailure::TooManyFavorites);
     EXPECT_EQ(trace.FailingRecordStart, bytes.rfind("x\t"));
 }
@@ -329,7 +450,7 @@ TEST(LoadFavorites, TraceGivesEachFavouritesStartAndTheSameTable) {
     l.Load();
     FavoritesTable traced;
     LoadTrace trace;
-    ASSERT_TRUE(ReadFavoritesTraced(l.fake, bytes, traced, trace));
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), bytes, traced, trace));
     EXPECT_EQ(trace.Failure, LoadFailure::None);
     EXPECT_EQ(trace.FavoriteStarts, (std::vector<std::size_t>{3, 20, 42}));
     ASSERT_EQ(traced.Count(), l.favorites.Count());
@@ -339,7 +460,7 @@ TEST(LoadFavorites, TraceGivesEachFavouritesStartAndTheSameTable) {
     std::string failing = "h\r\n";
     for (int i = 0; i < 51; ++i) failing += "x\r\n";
     LoadTrace many;
-    EXPECT_FALSE(ReadFavoritesTraced(l.fake, failing, traced, many));
+    EXPECT_FALSE(ReadFavoritesTraced(l.fake, ReadPathNames(l.fake), failing, traced, many));
     EXPECT_EQ(many.FailingRecords, 51u);
     EXPECT_EQ(many.FailingRecordStarts.size(), 50u);
 }

@@ -1,0 +1,71 @@
+// Explaining paths that begin with %NAME%, through the program's own expansion.
+#include "doctor/path_name_findings.h"
+
+#include "doctor/report_text.h"
+#include "platform/fold_case.h"
+
+namespace mjr::doctor {
+namespace {
+
+std::wstring Percent(std::size_t name) { return L"%" + std::wstring(kPathNames[name]) + L"%"; }
+
+}  // namespace
+
+PathNameFindings ExplainPathNames(const LoadTrace& trace, const PathNames& names,
+                                  const std::vector<std::size_t>& favoriteLines) {
+    PathNameFindings findings;
+    for (const LoadTrace::NamedPath& named : trace.NamedPaths) {
+        if (named.favorite >= favoriteLines.size()) continue;
+        const std::wstring line = L"line " + std::to_wstring(favoriteLines[named.favorite]) + L": ";
+        const std::wstring name = Percent(named.name);
+        const bool perUser = named.name < kPerUserPathNames;
+        const std::wstring matchesNothing = L", so this line matches nothing here";
+        switch (named.use) {
+            case PathNameUse::Expanded:
+                findings.notes.push_back(L"Note: " + line + Shown(named.written) + L" is " +
+                                         Shown(ExpandPathName(named.written, names).path) + L" here" +
+                                         (perUser ? L" (each user's copy reads that user's own folder)." : L"."));
+                break;
+            case PathNameUse::NoUserHere:
+                findings.warnings.push_back(
+                    line + Quoted(named.written) + L": this check runs as a service account (SYSTEM, LOCAL SERVICE or "
+                    L"NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from a deployment "
+                    L"tool) matches nothing with it; " + name + L" expands only in each user's own copy");
+                break;
+            case PathNameUse::Unknown:
+                findings.warnings.push_back(
+                    line + Quoted(named.written) + L": Windows gives no value for " + name + L" here" +
+                    (perUser ? L" (the user this runs as has no profile loaded)" : L"") + matchesNothing);
+                break;
+            case PathNameUse::NotAFullPath:
+                findings.warnings.push_back(
+                    line + Quoted(named.written) + L": " + name + L" is " + Quoted(names.values[named.name]) +
+                    L" here, which is no full drive or share path (C:\\... or \\\\server\\share\\..., without *, ?, "
+                    L"\", / or . and .. names)" + matchesNothing);
+                break;
+            case PathNameUse::None: break;
+        }
+    }
+    return findings;
+}
+
+std::optional<NamedForm> WrittenWithPathName(Platform& platform, const std::wstring& path, const PathNames& names) {
+    const std::wstring folded = FoldPathCase(platform, path);
+    std::optional<NamedForm> best;
+    std::size_t bestLength = 0;
+    for (std::size_t name = 0; name < kPathNameCount; ++name) {
+        std::wstring_view value = names.values[name];
+        if (!value.empty() && value.back() == L'\\') value.remove_suffix(1);
+        if (name == kSystemDrive || value.size() <= bestLength || value.size() >= path.size() || path[value.size()] != L'\\')
+            continue;
+        NamedForm form{Percent(name) + path.substr(value.size()), name};
+        // Offered only when the program reads it back as this very path.
+        const ExpandedPath back = ExpandPathName(form.path, names);
+        if (back.use != PathNameUse::Expanded || FoldPathCase(platform, back.path) != folded) continue;
+        best = std::move(form);
+        bestLength = value.size();
+    }
+    return best;
+}
+
+}  // namespace mjr::doctor
