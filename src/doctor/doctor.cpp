@@ -116,8 +116,11 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
     out.Line(L"A favourite is a name, CPUs, a priority and a program's path, separated by tabs. These load too: blanks "
              L"for the tabs of a line without any tab, a path in double quotes, a note after the program's name "
-             L"(game.exe  # main). These only get a hint: a comma outside double quotes, forward slashes, %NAME% in a "
-             L"path, a blank at a field's end, a shortcut (.lnk).");
+             L"(game.exe  # main), a path that begins with %LOCALAPPDATA%\\, %APPDATA%\\, %USERPROFILE%\\ (the folders "
+             L"of the user the program runs as), %ProgramFiles%\\, %ProgramFiles(x86)%\\, %ProgramW6432%\\, "
+             L"%SystemDrive%\\, %SystemRoot%\\, %windir%\\, %ProgramData%\\ or %PUBLIC%\\ (values from Windows, never "
+             L"from the environment). These only get a hint: a comma outside double quotes, forward slashes, any other "
+             L"%NAME%, a blank at a field's end, a shortcut (.lnk).");
     out.Line(L"While the program runs, the first button of its window (tooltip \"Reset Counts\") also reads the "
              L"profile again; a copy showing the trouble picture reloads only through it.");
     out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error.");
@@ -410,7 +413,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
                  L"blanks where tabs belong: CPUs " + Quoted(favorite.Affinity) + L", priority " +
                  Quoted(favorite.Priority) + L", Path " + Quoted(favorite.Path) + L".");
     }
-    const PathNameFindings named = ExplainPathNames(trace, names, reading.favoriteLines);
+    const PathNameFindings named = ExplainPathNames(platform, *bytes, names, reading.favoriteLines);
     for (const std::wstring& line : named.notes) out.Line(line);
 
     Machine machine = LookAtMachine(platform, build);

@@ -11,35 +11,40 @@ std::wstring Percent(std::size_t name) { return L"%" + std::wstring(kPathNames[n
 
 }  // namespace
 
-PathNameFindings ExplainPathNames(const LoadTrace& trace, const PathNames& names,
+PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, const PathNames& names,
                                   const std::vector<std::size_t>& favoriteLines) {
     PathNameFindings findings;
-    for (const LoadTrace::NamedPath& named : trace.NamedPaths) {
-        if (named.favorite >= favoriteLines.size()) continue;
-        const std::wstring line = L"line " + std::to_wstring(favoriteLines[named.favorite]) + L": ";
-        const std::wstring name = Percent(named.name);
-        const bool perUser = named.name < kPerUserPathNames;
+    // With no value for any name, each Path stays as written.
+    FavoritesTable written;
+    LoadTrace trace;
+    ReadFavoritesTraced(platform, PathNames{}, bytes, written, trace);
+    for (std::size_t favorite = 0; favorite < written.Records().size() && favorite < favoriteLines.size(); ++favorite) {
+        const std::wstring& path = written.Records()[favorite].Path;
+        const ExpandedPath expanded = ExpandPathName(path, names);
+        const std::wstring line = L"line " + std::to_wstring(favoriteLines[favorite]) + L": ";
+        const std::wstring name = Percent(expanded.name);
+        const bool perUser = expanded.name < kPerUserPathNames;
         const std::wstring matchesNothing = L", so this line matches nothing here";
-        switch (named.use) {
+        switch (expanded.use) {
             case PathNameUse::Expanded:
-                findings.notes.push_back(L"Note: " + line + Shown(named.written) + L" is " +
-                                         Shown(ExpandPathName(named.written, names).path) + L" here" +
+                findings.notes.push_back(L"Note: " + line + Shown(path) + L" is " +
+                                         Shown(expanded.path) + L" here" +
                                          (perUser ? L" (each user's copy reads that user's own folder)." : L"."));
                 break;
             case PathNameUse::NoUserHere:
                 findings.warnings.push_back(
-                    line + Quoted(named.written) + L": this check runs as a service account (SYSTEM, LOCAL SERVICE or "
+                    line + Quoted(path) + L": this check runs as a service account (SYSTEM, LOCAL SERVICE or "
                     L"NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from a deployment "
                     L"tool) matches nothing with it; " + name + L" expands only in each user's own copy");
                 break;
             case PathNameUse::Unknown:
                 findings.warnings.push_back(
-                    line + Quoted(named.written) + L": Windows gives no value for " + name + L" here" +
+                    line + Quoted(path) + L": Windows gives no value for " + name + L" here" +
                     (perUser ? L" (the user this runs as has no profile loaded)" : L"") + matchesNothing);
                 break;
             case PathNameUse::NotAFullPath:
                 findings.warnings.push_back(
-                    line + Quoted(named.written) + L": " + name + L" is " + Quoted(names.values[named.name]) +
+                    line + Quoted(path) + L": " + name + L" is " + Quoted(names.values[expanded.name]) +
                     L" here, which is no full drive or share path (C:\\... or \\\\server\\share\\..., without *, ?, "
                     L"\", / or . and .. names)" + matchesNothing);
                 break;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -16,8 +17,9 @@ struct PathNameFindings {
     std::vector<std::wstring> notes;     // "Note: line 4: %X%\... is C:\... here."
     std::vector<std::wstring> warnings;  // "line 4: ..." for a name that matches nothing here
 };
-// From the load's trace; favoriteLines[i] is the line of favourite i.
-PathNameFindings ExplainPathNames(const LoadTrace& trace, const PathNames& names,
+// The profile's bytes read again by the program's loader with no name expanded, so that each
+// Path is seen as written; favoriteLines[i] is the line of favourite i.
+PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, const PathNames& names,
                                   const std::vector<std::size_t>& favoriteLines);
 
 // The path written from the most specific folder it lies in (%SystemDrive% never: it is no

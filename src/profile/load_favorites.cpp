@@ -95,10 +95,7 @@ bool ReadFavorites(Platform& platform, const PathNames& names, std::basic_string
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
         if (trace && readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
         // Checked and folded from here on exactly as if written out.
-        ExpandedPath expanded = ExpandPathName(favorite.Path, names);
-        if (trace && expanded.use != PathNameUse::None)
-            trace->NamedPaths.push_back({favorites.Records().size(), expanded.use, expanded.name, favorite.Path});
-        if (expanded.use == PathNameUse::Expanded) favorite.Path = std::move(expanded.path);
+        ExpandLeadingName(favorite.Path, names);
         std::wstring folded = FoldPathCase(platform, favorite.Path);
         favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
@@ -146,7 +143,6 @@ bool ReadFavoritesTraced(Platform& platform, const PathNames& names, std::string
         favorites.Clear();
         trace.FavoriteStarts.clear();
         trace.BlankSeparatedFavorites.clear();
-        trace.NamedPaths.clear();
         return false;
     }
     favorites.SetCount(static_cast<std::int16_t>(favorites.Records().size()));

@@ -42,15 +42,6 @@ struct LoadTrace {
     std::vector<std::size_t> FailingRecordStarts;
     std::size_t FailingRecords = 0;
     std::size_t PassedOverLines = 0;  // blank lines and notes
-    // Each favourite whose Path begins with a name (PathNameAtStart): how it was read, and the
-    // Path as written (the table holds the expanded one).
-    struct NamedPath {
-        std::size_t favorite = 0;
-        PathNameUse use = PathNameUse::None;
-        std::size_t name = 0;
-        std::wstring written;
-    };
-    std::vector<NamedPath> NamedPaths;
 };
 inline constexpr std::size_t kMaxNamedFailures = 50;
 

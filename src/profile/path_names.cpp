@@ -1,8 +1,8 @@
 // Reading the values of the names a Path may begin with, and expanding them.
 #include "profile/path_names.h"
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "platform/unique_handle.h"
 #include "platform/windows_directory.h"
@@ -19,11 +19,6 @@ bool SameLetters(std::wstring_view a, std::wstring_view b) noexcept {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Upper(a[i]) != Upper(b[i])) return false;
     return true;
-}
-
-std::wstring KnownFolder(Platform& platform, const Guid& id) {
-    std::wstring path;
-    return platform.SHGetKnownFolderPath(id, kKfFlagDontVerify, 0, &path) == 0 ? path : std::wstring();
 }
 
 // The native Program Files, as Windows records it: a 32-bit process would otherwise be shown
@@ -45,64 +40,68 @@ std::wstring ProgramFilesDir(Platform& platform) {
 }
 
 // Whether the process runs as NT AUTHORITY\SYSTEM, LOCAL SERVICE or NETWORK SERVICE
-// (S-1-5-18, -19, -20); empty when its token cannot be read.
-std::optional<bool> RunsAsServiceAccount(Platform& platform) {
+// (S-1-5-18, -19, -20): 1 when it does, 0 when not, -1 when its token cannot be read.
+int RunsAsServiceAccount(Platform& platform) {
     UniqueHandle process(platform, platform.OpenProcess(kProcessQueryLimitedInformation, 0, platform.GetCurrentProcessId()));
     Handle rawToken = 0;
-    if (!process || !platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return std::nullopt;
+    if (!process || !platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return -1;
     UniqueHandle token(platform, rawToken);
     alignas(void*) std::uint8_t buffer[128] = {};  // TOKEN_USER and a SID of at most 68 bytes
     Dword length = 0;
-    if (!platform.GetTokenInformation(token.get(), kTokenUserClass, buffer, sizeof buffer, &length)) return std::nullopt;
+    if (!platform.GetTokenInformation(token.get(), kTokenUserClass, buffer, sizeof buffer, &length)) return -1;
     const std::uint8_t* sid = nullptr;
     std::memcpy(&sid, buffer, sizeof sid);
     constexpr std::uint8_t ntAuthority[6] = {0, 0, 0, 0, 0, 5};
-    if (!sid || sid[1] != 1 || std::memcmp(sid + 2, ntAuthority, sizeof ntAuthority) != 0) return false;
+    if (!sid || sid[1] != 1 || std::memcmp(sid + 2, ntAuthority, sizeof ntAuthority) != 0) return 0;
     Dword rid = 0;
     std::memcpy(&rid, sid + 8, sizeof rid);
     return rid >= 18 && rid <= 20;
 }
 
-bool IsDriveName(std::wstring_view name) noexcept {
-    return name.size() == 2 && name[1] == L':' && Upper(name[0]) >= L'A' && Upper(name[0]) <= L'Z';
-}
-
-// A full drive or share path, its final "\" already cut.
-bool IsFullPathValue(std::wstring_view value) {
+// A full drive or share path, its final "\" already cut: "C:", "C:\" or "\\server\share" and
+// then names none of which is empty, "." or "..".
+bool IsFullPathValue(std::wstring_view value) noexcept {
     if (value.find_first_of(L"*?\"/") != npos) return false;
-    std::vector<std::wstring_view> names;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = value.find(L'\\', start);
-        names.push_back(value.substr(start, end == npos ? npos : end - start));
-        if (end == npos) break;
-        start = end + 1;
+    std::size_t at = 3, least = 1;
+    if (value.starts_with(L"\\\\")) {
+        at = least = 2;  // the server's name and the share's at least
+    } else if (value.size() < 2 || value[1] != L':' || Upper(value[0]) < L'A' || Upper(value[0]) > L'Z') {
+        return false;
+    } else if (value.size() == 2) {
+        return true;
+    } else if (value[2] != L'\\') {
+        return false;
     }
-    std::size_t first = 1;  // the first name that is a folder's
-    if (names.size() >= 4 && names[0].empty() && names[1].empty()) first = 2;  // \\server\share
-    else if (!IsDriveName(names[0])) return false;
-    for (std::size_t i = first; i < names.size(); ++i)
-        if (names[i].empty() || names[i] == L"." || names[i] == L"..") return false;
-    return true;
+    for (std::size_t names = 1;; ++names) {
+        const std::size_t end = std::min(value.find(L'\\', at), value.size());
+        const std::wstring_view name = value.substr(at, end - at);
+        if (name.empty() || name == L"." || name == L"..") return false;
+        if (end == value.size()) return names >= least;
+        at = end + 1;
+    }
 }
 
 }  // namespace
 
 PathNames ReadPathNames(Platform& platform) noexcept {
+    // The known folders, the user's own (the first three) last.
+    static constexpr struct {
+        std::size_t name;
+        const Guid* id;
+    } kFolders[] = {{kProgramFilesX86, &kFolderIdProgramFilesX86}, {kProgramData, &kFolderIdProgramData},
+                    {kPublic, &kFolderIdPublic},                   {kLocalAppData, &kFolderIdLocalAppData},
+                    {kAppData, &kFolderIdRoamingAppData},          {kUserProfile, &kFolderIdProfile}};
     PathNames names;
     try {
         const std::wstring windows = ReadWindowsDirectory(platform);
         names.values[kSystemRoot] = names.values[kWindir] = windows;
         if (windows.size() >= 2 && windows[1] == L':') names.values[kSystemDrive] = windows.substr(0, 2);
         names.values[kProgramFiles] = names.values[kProgramW6432] = ProgramFilesDir(platform);
-        names.values[kProgramFilesX86] = KnownFolder(platform, kFolderIdProgramFilesX86);
-        names.values[kProgramData] = KnownFolder(platform, kFolderIdProgramData);
-        names.values[kPublic] = KnownFolder(platform, kFolderIdPublic);
-        const std::optional<bool> service = RunsAsServiceAccount(platform);
-        names.serviceAccount = service.value_or(false);
-        if (!service || *service) return names;
-        names.values[kLocalAppData] = KnownFolder(platform, kFolderIdLocalAppData);
-        names.values[kAppData] = KnownFolder(platform, kFolderIdRoamingAppData);
-        names.values[kUserProfile] = KnownFolder(platform, kFolderIdProfile);
+        const int service = RunsAsServiceAccount(platform);
+        names.serviceAccount = service == 1;
+        for (const auto& folder : kFolders)
+            if (folder.name >= kPerUserPathNames || service == 0)
+                platform.SHGetKnownFolderPath(*folder.id, kKfFlagDontVerify, 0, &names.values[folder.name]);
     } catch (...) {
         // Out of memory: what was read stays, the rest matches nothing.
     }
@@ -134,6 +133,11 @@ ExpandedPath ExpandPathName(std::wstring_view path, const PathNames& names) {
         expanded.path.assign(value).append(path.substr(kPathNames[*name].size() + 2));
     }
     return expanded;
+}
+
+void ExpandLeadingName(std::wstring& path, const PathNames& names) {
+    ExpandedPath expanded = ExpandPathName(path, names);
+    if (expanded.use == PathNameUse::Expanded) path = std::move(expanded.path);
 }
 
 }  // namespace mjr

@@ -52,4 +52,7 @@ struct ExpandedPath {
 // running program's path begins with "%", matches nothing.
 ExpandedPath ExpandPathName(std::wstring_view path, const PathNames& names);
 
+// The loader's step: `path` expanded in place when its name expands, otherwise kept as written.
+void ExpandLeadingName(std::wstring& path, const PathNames& names);
+
 }  // namespace mjr
