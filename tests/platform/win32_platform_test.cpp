@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
 #include "platform/unique_handle.h"
+#include "profile/path_names.h"
 
 namespace mjr {
 namespace {
@@ -280,6 +282,25 @@ TEST(Win32Files, APipeIsRefusedBeforeAByteIsReadAndAnEditorsOpenFileStillReads) 
 TEST(Win32Start, RestrictsTheDllSearchWhereWindowsCan) {
     // Wine and every supported Windows have the call; it must then succeed.
     EXPECT_TRUE(RestrictDllSearchToSystem32());
+}
+
+// The names a Path may begin with, from Windows itself: the identifiers are Windows' own, and
+// %ProgramFiles% is the native folder in the 32-bit program too.
+TEST(Win32Folders, EveryPathNameHasAFullPathFromWindows) {
+    const std::pair<const Guid*, const GUID*> ids[] = {
+        {&kFolderIdLocalAppData, &FOLDERID_LocalAppData}, {&kFolderIdRoamingAppData, &FOLDERID_RoamingAppData},
+        {&kFolderIdProfile, &FOLDERID_Profile},           {&kFolderIdProgramFilesX86, &FOLDERID_ProgramFilesX86},
+        {&kFolderIdProgramData, &FOLDERID_ProgramData},   {&kFolderIdPublic, &FOLDERID_Public}};
+    for (const auto& [ours, windows] : ids) EXPECT_EQ(std::memcmp(ours, windows, sizeof(GUID)), 0) << ours->Data1;
+    Win32Platform platform;
+    const PathNames names = ReadPathNames(platform);
+    EXPECT_FALSE(names.serviceAccount);
+    for (std::size_t i = 0; i < kPathNameCount; ++i) {
+        const std::wstring path = L"%" + std::wstring(kPathNames[i]) + L"%\\x.exe";
+        EXPECT_EQ(ExpandPathName(path, names).use, PathNameUse::Expanded) << i << ": " << names.values[i].size();
+    }
+    EXPECT_EQ(names.values[kProgramFiles].find(L"(x86)"), std::wstring::npos);
+    EXPECT_EQ(names.values[kLocalAppData].rfind(names.values[kUserProfile] + L"\\", 0), 0u);
 }
 
 }  // namespace
