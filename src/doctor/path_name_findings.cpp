@@ -21,6 +21,7 @@ PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, co
     for (std::size_t favorite = 0; favorite < written.Records().size() && favorite < favoriteLines.size(); ++favorite) {
         const std::wstring& path = written.Records()[favorite].Path;
         const ExpandedPath expanded = ExpandPathName(path, names);
+        if (expanded.use == PathNameUse::None) continue;
         const std::wstring line = L"line " + std::to_wstring(favoriteLines[favorite]) + L": ";
         const std::wstring name = Percent(expanded.name);
         const bool perUser = expanded.name < kPerUserPathNames;
@@ -37,18 +38,17 @@ PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, co
                     L"NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from a deployment "
                     L"tool) matches nothing with it; " + name + L" expands only in each user's own copy");
                 break;
-            case PathNameUse::Unknown:
-                findings.warnings.push_back(
-                    line + Quoted(path) + L": Windows gives no value for " + name + L" here" +
-                    (perUser ? L" (the user this runs as has no profile loaded)" : L"") + matchesNothing);
-                break;
             case PathNameUse::NotAFullPath:
                 findings.warnings.push_back(
                     line + Quoted(path) + L": " + name + L" is " + Quoted(names.values[expanded.name]) +
                     L" here, which is no full drive or share path (C:\\... or \\\\server\\share\\..., without *, ?, "
                     L"\", / or . and .. names)" + matchesNothing);
                 break;
-            case PathNameUse::None: break;
+            case PathNameUse::None:  // passed over above
+            case PathNameUse::Unknown:
+                findings.warnings.push_back(
+                    line + Quoted(path) + L": Windows gives no value for " + name + L" here" +
+                    (perUser ? L" (the user this runs as has no profile loaded)" : L"") + matchesNothing);
         }
     }
     return findings;

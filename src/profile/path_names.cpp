@@ -95,7 +95,7 @@ PathNames ReadPathNames(Platform& platform) noexcept {
     try {
         const std::wstring windows = ReadWindowsDirectory(platform);
         names.values[kSystemRoot] = names.values[kWindir] = windows;
-        if (windows.size() >= 2 && windows[1] == L':') names.values[kSystemDrive] = windows.substr(0, 2);
+        if (windows.find(L':') == 1) names.values[kSystemDrive] = windows.substr(0, 2);
         names.values[kProgramFiles] = names.values[kProgramW6432] = ProgramFilesDir(platform);
         const int service = RunsAsServiceAccount(platform);
         names.serviceAccount = service == 1;
@@ -111,7 +111,7 @@ PathNames ReadPathNames(Platform& platform) noexcept {
 std::optional<std::size_t> PathNameAtStart(std::wstring_view path) noexcept {
     if (path.empty() || path[0] != L'%') return std::nullopt;
     const std::size_t close = path.find(L'%', 1);
-    if (close == npos || close + 1 >= path.size() || path[close + 1] != L'\\') return std::nullopt;
+    if (close == npos || !path.substr(close + 1).starts_with(L'\\')) return std::nullopt;
     for (std::size_t i = 0; i < kPathNameCount; ++i)
         if (SameLetters(path.substr(1, close - 1), kPathNames[i])) return i;
     return std::nullopt;

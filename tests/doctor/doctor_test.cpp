@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/affinity.h"
 #include "engine/cpu_list.h"
 #include "doctor/cpu_list_findings.h"
@@ -94,6 +96,7 @@ struct VerdictCase {
     FakePlatform::FileHolder heldBy{};  // another program's open of the profile
     const wchar_t* savedAs = L"";      // what an editor added to the name
     std::int64_t reportedSize = -1;    // the size Windows reports, where not the bytes held
+    std::function<void(FakePlatform&)> world = {};  // the checker's user and folders
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
@@ -107,6 +110,7 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     if (c.fileType) d.fake.fileTypes[kProfile] = c.fileType;
     if (c.heldBy.access) d.fake.heldFiles[kProfile] = c.heldBy;
     if (c.reportedSize >= 0) d.fake.fileSizes[kProfile] = c.reportedSize;
+    if (c.world) c.world(d.fake);
     EXPECT_EQ(d.Run(), c.exit) << d.out.All();
     // Opened once, for reading, sharing read and write, allowing a pipe's server to identify
     // the reader but never to act as it.
@@ -121,6 +125,16 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
+    // A path that follows the user or the PC: what it is here, or why it matches nothing.
+    VerdictCase{"path_name_here", "h\r\nx\t0\tLow\t%LOCALAPPDATA%\\Chat\\c.exe", 0, 0, L"Note: line 2: %LOCALAPPDATA%\\Chat\\c.exe "
+                L"is C:\\Users\\me\\AppData\\Local\\Chat\\c.exe here (each user's copy reads that user's own folder)."},
+    VerdictCase{"path_name_as_a_service", "h\r\nx\t0\tLow\t%AppData%\\a.exe", 0, 0, L"line 2: \"%AppData%\\a.exe\": this check "
+                L"runs as a service account (SYSTEM, LOCAL SERVICE or NETWORK SERVICE), which has no user's folders: a copy run "
+                L"so (a one-shot run from a deployment tool) matches nothing with it; %APPDATA% expands only in each user's own "
+                L"copy", 0, {}, L"", -1, [](FakePlatform& f) { f.tokenUser = {18}; }},
+    VerdictCase{"path_name_of_no_full_path", "h\r\nx\t0\tLow\t%PUBLIC%\\a.exe", 0, 0, L"line 2: \"%PUBLIC%\\a.exe\": %PUBLIC% "
+                L"is \"Public\" here, which is no full drive or share path", 0, {}, L"", -1,
+                [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"Public"; }},
     VerdictCase{"missing", std::nullopt, 0, 1, L"cannot be read: it does not exist."},
     VerdictCase{"folder", std::nullopt, kErrorAccessDenied, 1, L"cannot be read: it is a folder, not a file."},
     VerdictCase{"locked", "h\r\n", kErrorSharingViolation, 1, L"another program holds it locked"},
@@ -688,59 +702,20 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"name_the_program_never_reads", {L"Games"}, 1, L"it never reads \"Games\"."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct PathNameReportCase {
-    const char* name;
-    std::vector<Dword> user;  // the checker's
-    std::wstring publicFolder;
-    std::vector<const wchar_t*> lines;  // one part of each, in order: notes, then warnings
-};
-
-class PathNameReportTest : public ::testing::TestWithParam<PathNameReportCase> {};
-
-TEST_P(PathNameReportTest, ShowsEachExpandedPathAndWhyOneMatchesNothing) {
-    Doctor d;
-    d.fake.tokenUser = GetParam().user;
-    d.fake.knownFolders[kFolderIdPublic.Data1] = GetParam().publicFolder;
-    if (GetParam().publicFolder.empty()) d.fake.knownFolders.erase(kFolderIdPublic.Data1);  // the call fails
-    d.fake.files[kProfile] = "h\r\nx\t0\tLow\t%LOCALAPPDATA%\\ExampleChat\\chat.exe\r\ny\t0\tLow\t%Public%\\a.exe\r\n";
-    ASSERT_EQ(d.Run(), 0) << d.out.All();
-    std::vector<std::wstring> said;
-    for (const std::wstring& line : d.out.lines)
-        if (line.find(L"line ") <= 6 && line.find(L"names no file") == std::wstring::npos) said.push_back(line);
-    ASSERT_EQ(said.size(), GetParam().lines.size()) << d.out.All();
-    for (std::size_t i = 0; i < said.size(); ++i) EXPECT_NE(said[i].find(GetParam().lines[i]), std::wstring::npos) << d.out.All();
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, PathNameReportTest, ::testing::Values(
-    PathNameReportCase{"expanded", {21, 1, 2, 3, 1001}, L"C:\\Users\\Public",
-                       {L"Note: line 2: %LOCALAPPDATA%\\ExampleChat\\chat.exe is C:\\Users\\me\\AppData\\Local\\ExampleChat\\"
-                        L"chat.exe here (each user's copy reads that user's own folder).",
-                        L"Note: line 3: %Public%\\a.exe is C:\\Users\\Public\\a.exe here."}},
-    PathNameReportCase{"service_account_and_a_value_of_no_full_path", {18}, L"Public",
-                       {L"line 2: \"%LOCALAPPDATA%\\ExampleChat\\chat.exe\": this check runs as a service account (SYSTEM, "
-                        L"LOCAL SERVICE or NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from "
-                        L"a deployment tool) matches nothing with it; %LOCALAPPDATA% expands only in each user's own copy",
-                        L"line 3: \"%Public%\\a.exe\": %PUBLIC% is \"Public\" here, which is no full drive or share path"}},
-    PathNameReportCase{"no_value", {21, 1, 2, 3, 1001}, L"",
-                       {L"Note: line 2: %LOCALAPPDATA%", L"line 3: \"%Public%\\a.exe\": Windows gives no value for %PUBLIC% here, so"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 // Programs in folders that follow the user or the PC are offered from the most specific one.
 TEST(List, WritesAProgramFromTheFolderThatFollowsTheUserOrThePc) {
     Doctor d;
-    d.fake.knownFolders[kFolderIdProgramData.Data1] = L"C:\\Users\\me\\AppData";  // inside %USERPROFILE% here
+    d.fake.knownFolders[kFolderIdProgramData.Data1] = L"C:\\Users\\me\\AppData\\";  // inside %USERPROFILE% here
     for (const char* path : {"C:\\Users\\me\\AppData\\Local\\Chat\\chat.exe", "c:\\users\\me\\AppData\\x.exe",
-                             "C:\\Users\\me\\y.exe", "C:\\WINDOWS\\system32\\svchost.exe", "C:\\Gamesx.exe",
-                             "C:\\Users\\meme\\z.exe"})
+                             "C:\\Users\\me\\y.exe", "C:\\WINDOWS\\system32\\svchost.exe", "C:\\Users\\meme\\z.exe"})
         d.fake.AddProcess(static_cast<Dword>(100 + d.fake.processes.size()), path).affinity = 0x1;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
                                L"# Paths in folders that follow each user or PC are written from the most specific one: "
                                L"%LOCALAPPDATA% is C:\\Users\\me\\AppData\\Local, %USERPROFILE% is C:\\Users\\me, "
-                               L"%SystemRoot% is C:\\WINDOWS, %ProgramData% is C:\\Users\\me\\AppData here",
+                               L"%SystemRoot% is C:\\WINDOWS, %ProgramData% is C:\\Users\\me\\AppData\\ here",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
-                               L"Gamesx.exe\t0\tDefault\tC:\\Gamesx.exe",
                                L"chat.exe\t0\tDefault\t%LOCALAPPDATA%\\Chat\\chat.exe",
                                L"y.exe\t0\tDefault\t%USERPROFILE%\\y.exe",
                                L"z.exe\t0\tDefault\tC:\\Users\\meme\\z.exe",

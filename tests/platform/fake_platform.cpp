@@ -706,14 +706,10 @@ WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationCl
     }
     if (tokenInformationClass == kTokenUserClass) {
         // TOKEN_USER: the SID's address and its attributes, then the SID it points at.
-        struct { const void* sid; Dword attributes; } head{};
         std::vector<std::uint8_t> sid{1, static_cast<std::uint8_t>(tokenUser.size()), 0, 0, 0, 0, 0, 5};
-        for (Dword part : tokenUser)
-            for (int shift = 0; shift < 32; shift += 8) sid.push_back(static_cast<std::uint8_t>(part >> shift));
-        *returnLength = static_cast<Dword>(sizeof head + sid.size());
-        lastError = kErrorInsufficientBuffer;
-        if (tokenInformationLength < *returnLength) return 0;
-        head.sid = static_cast<char*>(tokenInformation) + sizeof head;
+        for (Dword part : tokenUser) sid.insert(sid.end(), {std::uint8_t(part), std::uint8_t(part >> 8), 0, 0});
+        struct { const void* sid; Dword attributes; } head{static_cast<char*>(tokenInformation) + sizeof head, 0};
+        if (tokenInformationLength < (*returnLength = static_cast<Dword>(sizeof head + sid.size()))) return 0;
         std::memcpy(tokenInformation, &head, sizeof head);
         std::memcpy(static_cast<char*>(tokenInformation) + sizeof head, sid.data(), sid.size());
         return 1;

@@ -156,12 +156,9 @@ public:
     // Known folders by their identifier's Data1 (absent: the call fails), for the token's user;
     // and that user, NT AUTHORITY's subauthorities (S-1-5-21-...-1001 here, {18} for SYSTEM).
     std::map<Dword, std::wstring> knownFolders = {
-        {kFolderIdLocalAppData.Data1, L"C:\\Users\\me\\AppData\\Local"},
-        {kFolderIdRoamingAppData.Data1, L"C:\\Users\\me\\AppData\\Roaming"},
-        {kFolderIdProfile.Data1, L"C:\\Users\\me"},
-        {kFolderIdProgramFilesX86.Data1, L"C:\\Program Files (x86)"},
-        {kFolderIdProgramData.Data1, L"C:\\ProgramData"},
-        {kFolderIdPublic.Data1, L"C:\\Users\\Public"}};
+        {kFolderIdLocalAppData.Data1, L"C:\\Users\\me\\AppData\\Local"}, {kFolderIdRoamingAppData.Data1, L"C:\\Users\\me\\AppData\\Roaming"},
+        {kFolderIdProfile.Data1, L"C:\\Users\\me"}, {kFolderIdProgramFilesX86.Data1, L"C:\\Program Files (x86)"},
+        {kFolderIdProgramData.Data1, L"C:\\ProgramData"}, {kFolderIdPublic.Data1, L"C:\\Users\\Public"}};
     std::vector<Dword> tokenUser = {21, 11, 22, 33, 1001};
     // Another process's change, with the notifications Windows gives: a value's to its key, a key
     // made or deleted to its parent, none to the deleted key. The key is made when absent; no value

@@ -287,18 +287,14 @@ TEST(Win32Start, RestrictsTheDllSearchWhereWindowsCan) {
 // The names a Path may begin with, from Windows itself: the identifiers are Windows' own, and
 // %ProgramFiles% is the native folder in the 32-bit program too.
 TEST(Win32Folders, EveryPathNameHasAFullPathFromWindows) {
-    const std::pair<const Guid*, const GUID*> ids[] = {
-        {&kFolderIdLocalAppData, &FOLDERID_LocalAppData}, {&kFolderIdRoamingAppData, &FOLDERID_RoamingAppData},
-        {&kFolderIdProfile, &FOLDERID_Profile},           {&kFolderIdProgramFilesX86, &FOLDERID_ProgramFilesX86},
-        {&kFolderIdProgramData, &FOLDERID_ProgramData},   {&kFolderIdPublic, &FOLDERID_Public}};
-    for (const auto& [ours, windows] : ids) EXPECT_EQ(std::memcmp(ours, windows, sizeof(GUID)), 0) << ours->Data1;
+    for (auto [ours, windows] : {std::pair{&kFolderIdLocalAppData, &FOLDERID_LocalAppData}, {&kFolderIdRoamingAppData, &FOLDERID_RoamingAppData},
+                                 {&kFolderIdProfile, &FOLDERID_Profile}, {&kFolderIdProgramFilesX86, &FOLDERID_ProgramFilesX86},
+                                 {&kFolderIdProgramData, &FOLDERID_ProgramData}, {&kFolderIdPublic, &FOLDERID_Public}})
+        EXPECT_EQ(std::memcmp(ours, windows, sizeof(GUID)), 0) << ours->Data1;
     Win32Platform platform;
     const PathNames names = ReadPathNames(platform);
-    EXPECT_FALSE(names.serviceAccount);
-    for (std::size_t i = 0; i < kPathNameCount; ++i) {
-        const std::wstring path = L"%" + std::wstring(kPathNames[i]) + L"%\\x.exe";
-        EXPECT_EQ(ExpandPathName(path, names).use, PathNameUse::Expanded) << i << ": " << names.values[i].size();
-    }
+    for (std::size_t i = 0; i < kPathNameCount; ++i)
+        EXPECT_EQ(ExpandPathName(L"%" + std::wstring(kPathNames[i]) + L"%\\x.exe", names).use, PathNameUse::Expanded) << i;
     EXPECT_EQ(names.values[kProgramFiles].find(L"(x86)"), std::wstring::npos);
     EXPECT_EQ(names.values[kLocalAppData].rfind(names.values[kUserProfile] + L"\\", 0), 0u);
 }

@@ -307,16 +307,20 @@ FakePlatform::RegistryValue RegistryText(std::wstring_view text, Dword type = kR
     return {type, bytes};
 }
 constexpr wchar_t kVersionKey[] = L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion";
-constexpr wchar_t kVersionKey32[] = L"HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion";
+using World = std::function<void(FakePlatform&)>;
+World AsUser(std::vector<Dword> sid) { return [=](FakePlatform& f) { f.tokenUser = sid; }; }
+World Folder(const Guid& id, const wchar_t* path) { return [&id, path](FakePlatform& f) { f.knownFolders[id.Data1] = path; }; }
+World ProgramFilesDir(const wchar_t* path, Dword type = kRegSz) {
+    return [=](FakePlatform& f) { f.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(path, type)); };
+}
 
 struct PathNameCase {
     const char* name;
-    std::string line;           // after the header
-    PathNameUse use;            // of its leading name
-    std::wstring path;          // in the table: expanded, or as written
-    std::wstring running = {};  // a running program's path it matches, in folded case
+    std::string path;            // as written on a line that raises (High)
+    PathNameUse use;             // of its leading name
+    std::wstring loaded;         // in the table: expanded, or as written
+    World world;
     PatternRefusal refusal = PatternRefusal::None;
-    std::function<void(FakePlatform&)> world = [](FakePlatform&) {};
 };
 
 class PathNameTest : public ::testing::TestWithParam<PathNameCase> {};
@@ -328,95 +332,59 @@ TEST_P(PathNameTest, ExpandsAtTheStartAsIfWrittenOut) {
     Loader l;
     l.fake.environment = {{L"LOCALAPPDATA", L"D:\\Steered"}, {L"ProgramFiles", L"D:\\Steered"}, {L"windir", L"D:\\Steered"}};
     l.fake.wow64 = true;
-    l.fake.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"C:\\Program Files"));
-    l.fake.ChangeRegistry(kVersionKey32, L"ProgramFilesDir", RegistryText(L"C:\\Program Files (x86)"));
-    c.world(l.fake);
-    l.Profile("h\r\n" + c.line + "\r\n");
+    ProgramFilesDir(L"C:\\Program Files")(l.fake);
+    l.fake.ChangeRegistry(L"HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
+                          RegistryText(L"C:\\Program Files (x86)"));
+    if (c.world) c.world(l.fake);
+    l.Profile("h\r\nx\t0\tHigh\t" + c.path + "\r\n");
     l.Load();
     ASSERT_EQ(l.favorites.Count(), 1) << c.name;
-    EXPECT_EQ(l.favorites.Records()[0].Path, c.path);
+    EXPECT_EQ(l.favorites.Records()[0].Path, c.loaded);
     EXPECT_EQ(l.favorites.RefusalAt(0), c.refusal);
-    if (!c.running.empty()) EXPECT_EQ(l.favorites.FindFirst(c.running), &l.favorites.Records()[0]);
     EXPECT_EQ(l.fake.OpenHandleCount(), 0u);
     // With no values, the table keeps the Path as written.
     FavoritesTable written;
     LoadTrace trace;
-    ASSERT_TRUE(ReadFavoritesTraced(l.fake, PathNames{}, "h\r\n" + c.line, written, trace));
+    ASSERT_TRUE(ReadFavoritesTraced(l.fake, PathNames{}, "h\r\nx\t0\tLow\t" + c.path, written, trace));
     EXPECT_EQ(ExpandPathName(written.Records()[0].Path, ReadPathNames(l.fake)).use, c.use);
 }
 
-void AsUser(FakePlatform& f, std::vector<Dword> sid) { f.tokenUser = std::move(sid); }
-
+using enum PathNameUse;
 INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
-    PathNameCase{"local_app_data", "x\t0\tHigh\t%LOCALAPPDATA%\\ExampleChat\\chat.exe", PathNameUse::Expanded,
-                 L"C:\\Users\\me\\AppData\\Local\\ExampleChat\\chat.exe"},
-    PathNameCase{"any_case_and_blanks_for_tabs", "x 0 High %localAppData%\\A\\a.exe", PathNameUse::Expanded,
-                 L"C:\\Users\\me\\AppData\\Local\\A\\a.exe"},
-    PathNameCase{"roaming_and_profile", "x\t0\tLow\t%AppData%\\a.exe", PathNameUse::Expanded, L"C:\\Users\\me\\AppData\\Roaming\\a.exe"},
-    PathNameCase{"user_profile", "x\t0\tLow\t%USERPROFILE%\\a.exe", PathNameUse::Expanded, L"C:\\Users\\me\\a.exe"},
-    // One user's own folder: taken, and a raising pattern too.
-    PathNameCase{"pattern_in_the_users_own_folder", "x\t0\tHigh\t%LOCALAPPDATA%\\ExampleChat\\**\\chat.exe",
-                 PathNameUse::Expanded, L"C:\\Users\\me\\AppData\\Local\\ExampleChat\\**\\chat.exe",
-                 L"C:\\USERS\\ME\\APPDATA\\LOCAL\\EXAMPLECHAT\\APP-1.2\\CHAT.EXE"},
-    PathNameCase{"public_refused", "x\t0\tLow\t%PUBLIC%\\**", PathNameUse::Expanded, L"C:\\Users\\Public\\**",
-                 {}, PatternRefusal::UsersFolder},
-    PathNameCase{"program_data_refused", "x\t0\tLow\t%ProgramData%\\**\\*.exe", PathNameUse::Expanded,
-                 L"C:\\ProgramData\\**\\*.exe", {}, PatternRefusal::UsersFolder},
-    PathNameCase{"windows_raising_refused", "x\t0\tHigh\t%windir%\\Tasks\\*.exe", PathNameUse::Expanded,
-                 L"C:\\WINDOWS\\Tasks\\*.exe", {}, PatternRefusal::WindowsFolder},
-    PathNameCase{"system_root_elsewhere", "x\t0\tLow\t%SystemRoot%\\a.exe", PathNameUse::Expanded, L"D:\\Win11\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.windowsDirectory = L"D:\\Win11"; }},
-    PathNameCase{"system_drive", "x\t0\tLow\t%SystemDrive%\\Games\\a.exe", PathNameUse::Expanded, L"C:\\Games\\a.exe"},
-    PathNameCase{"native_program_files_in_the_32_bit_program", "x\t0\tLow\t%ProgramFiles%\\A\\a.exe",
-                 PathNameUse::Expanded, L"C:\\Program Files\\A\\a.exe"},
-    PathNameCase{"program_w6432", "x\t0\tLow\t%ProgramW6432%\\a.exe", PathNameUse::Expanded, L"C:\\Program Files\\a.exe"},
-    PathNameCase{"program_files_x86", "x\t0\tLow\t%ProgramFiles(x86)%\\a.exe", PathNameUse::Expanded,
-                 L"C:\\Program Files (x86)\\a.exe"},
-    PathNameCase{"a_root_value_joined_with_one_backslash", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Expanded,
-                 L"D:\\a.exe", {}, PatternRefusal::None,
-                 [](FakePlatform& f) { f.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"D:\\")); }},
-    PathNameCase{"a_redirected_folder_on_a_share", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Expanded,
-                 L"\\\\srv\\home$\\me\\a.exe", {}, PatternRefusal::None,
-                 [](FakePlatform& f) { f.knownFolders[kFolderIdRoamingAppData.Data1] = L"\\\\srv\\home$\\me\\"; }},
-    // Anything else stays literal, as before.
-    PathNameCase{"percent_inside_a_path", "x\t0\tLow\tC:\\Games\\100%\\x.exe", PathNameUse::None, L"C:\\Games\\100%\\x.exe"},
-    PathNameCase{"another_name", "x\t0\tLow\t%GAMES%\\x.exe", PathNameUse::None, L"%GAMES%\\x.exe"},
-    PathNameCase{"no_backslash_after_the_name", "x\t0\tLow\t%windir%x.exe", PathNameUse::None, L"%windir%x.exe"},
-    PathNameCase{"name_not_at_the_start", "x\t0\tLow\tD:\\%windir%\\x.exe", PathNameUse::None, L"D:\\%windir%\\x.exe"},
+    PathNameCase{"local_app_data_any_case", "%LocalAppData%\\Chat\\chat.exe", Expanded, L"C:\\Users\\me\\AppData\\Local\\Chat\\chat.exe"},
+    // One user's own folder: taken, and a raising pattern too; what every user shares is refused.
+    PathNameCase{"pattern_in_the_users_own_folder", "%LOCALAPPDATA%\\Chat\\**\\chat.exe", Expanded,
+                 L"C:\\Users\\me\\AppData\\Local\\Chat\\**\\chat.exe"},
+    PathNameCase{"public", "%PUBLIC%\\**", Expanded, L"C:\\Users\\Public\\**", {}, PatternRefusal::UsersFolder},
+    PathNameCase{"program_data", "%ProgramData%\\**\\*.exe", Expanded, L"C:\\ProgramData\\**\\*.exe", {}, PatternRefusal::UsersFolder},
+    PathNameCase{"windows", "%windir%\\Tasks\\*.exe", Expanded, L"C:\\WINDOWS\\Tasks\\*.exe", {}, PatternRefusal::WindowsFolder},
+    PathNameCase{"system_drive", "%SystemDrive%\\Games\\a.exe", Expanded, L"C:\\Games\\a.exe"},
+    PathNameCase{"native_program_files_in_the_32_bit_program", "%ProgramFiles%\\a.exe", Expanded, L"C:\\Program Files\\a.exe"},
+    PathNameCase{"a_root_joined_with_one_backslash", "%ProgramFiles%\\a.exe", Expanded, L"a:\\a.exe", ProgramFilesDir(L"a:\\")},
+    PathNameCase{"a_share", "%APPDATA%\\a.exe", Expanded, L"\\\\srv\\home$\\me\\a.exe", Folder(kFolderIdRoamingAppData, L"\\\\srv\\home$\\me\\")},
+    // Anything else stays as written, as before.
+    PathNameCase{"percent_inside", "C:\\Games\\100%\\x.exe", None, L"C:\\Games\\100%\\x.exe"},
+    PathNameCase{"another_name", "%GAMES%\\x.exe", None, L"%GAMES%\\x.exe"},
+    PathNameCase{"no_backslash_after_the_name", "%windir%x.exe", None, L"%windir%x.exe"},
     // A service account has no user's folders; the machine's names still expand.
-    PathNameCase{"system_account", "x\t0\tLow\t%LOCALAPPDATA%\\a.exe", PathNameUse::NoUserHere, L"%LOCALAPPDATA%\\a.exe",
-                 {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {18}); }},
-    PathNameCase{"network_service", "x\t0\tLow\t%USERPROFILE%\\a.exe", PathNameUse::NoUserHere, L"%USERPROFILE%\\a.exe",
-                 {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {20}); }},
-    PathNameCase{"system_account_machine_name", "x\t0\tLow\t%ProgramData%\\a.exe", PathNameUse::Expanded,
-                 L"C:\\ProgramData\\a.exe", {}, PatternRefusal::None, [](FakePlatform& f) { AsUser(f, {18}); }},
-    PathNameCase{"a_user_rid_18_is_no_service", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Expanded,
-                 L"C:\\Users\\me\\AppData\\Roaming\\a.exe", {}, PatternRefusal::None,
-                 [](FakePlatform& f) { AsUser(f, {21, 1, 2, 3, 18}); }},
-    PathNameCase{"token_unreadable", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Unknown, L"%APPDATA%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.failingCalls.insert("GetTokenInformation"); }},
-    PathNameCase{"no_profile_loaded", "x\t0\tLow\t%APPDATA%\\a.exe", PathNameUse::Unknown, L"%APPDATA%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders.erase(kFolderIdRoamingAppData.Data1); }},
-    PathNameCase{"no_windows_directory", "x\t0\tLow\t%SystemDrive%\\a.exe", PathNameUse::Unknown, L"%SystemDrive%\\a.exe",
-                 {}, PatternRefusal::None, [](FakePlatform& f) { f.windowsDirectoryFails = true; }},
-    PathNameCase{"registry_value_of_another_type", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Unknown,
-                 L"%ProgramFiles%\\a.exe", {}, PatternRefusal::None,
-                 [](FakePlatform& f) { f.ChangeRegistry(kVersionKey, L"ProgramFilesDir", RegistryText(L"C:\\P", 2)); }},
-    PathNameCase{"registry_unreadable", "x\t0\tLow\t%ProgramFiles%\\a.exe", PathNameUse::Unknown, L"%ProgramFiles%\\a.exe",
-                 {}, PatternRefusal::None, [](FakePlatform& f) { f.registryErrors["RegQueryValueExW"] = 5; }},
+    PathNameCase{"system_account", "%LOCALAPPDATA%\\a.exe", NoUserHere, L"%LOCALAPPDATA%\\a.exe", AsUser({18})},
+    PathNameCase{"network_service", "%USERPROFILE%\\a.exe", NoUserHere, L"%USERPROFILE%\\a.exe", AsUser({20})},
+    PathNameCase{"system_account_machine_name", "%ProgramData%\\a.exe", Expanded, L"C:\\ProgramData\\a.exe", AsUser({18})},
+    PathNameCase{"a_user_rid_18_is_no_service", "%APPDATA%\\a.exe", Expanded, L"C:\\Users\\me\\AppData\\Roaming\\a.exe",
+                 AsUser({21, 1, 2, 3, 18})},
+    PathNameCase{"token_unreadable", "%APPDATA%\\a.exe", Unknown, L"%APPDATA%\\a.exe",
+                 [](FakePlatform& f) { f.failingCalls.insert("GetTokenInformation"); }},
+    PathNameCase{"registry_value_of_another_type", "%ProgramFiles%\\a.exe", Unknown, L"%ProgramFiles%\\a.exe", ProgramFilesDir(L"C:\\P", 2)},
+    PathNameCase{"registry_unreadable_as_a_service", "%ProgramFiles%\\a.exe", Unknown, L"%ProgramFiles%\\a.exe",
+                 [](FakePlatform& f) { f.registryErrors["RegQueryValueExW"] = 5, f.tokenUser = {18}; }},
     // A value must be a full path of plain names.
-    PathNameCase{"relative_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"Users\\Public"; }},
-    PathNameCase{"dot_dot_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\Users\\..\\x"; }},
-    PathNameCase{"star_in_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\*"; }},
-    PathNameCase{"device_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"\\\\.\\C:\\x"; }},
-    PathNameCase{"server_without_share", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"\\\\srv"; }},
-    PathNameCase{"empty_name_in_value", "x\t0\tLow\t%PUBLIC%\\a.exe", PathNameUse::NotAFullPath, L"%PUBLIC%\\a.exe", {},
-                 PatternRefusal::None, [](FakePlatform& f) { f.knownFolders[kFolderIdPublic.Data1] = L"C:\\\\x"; }}),
+    PathNameCase{"relative_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"Cx")},
+    PathNameCase{"drive_relative_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:Users")},
+    PathNameCase{"dot_dot_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\Users\\..\\x")},
+    PathNameCase{"star_in_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\*")},
+    PathNameCase{"device_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"\\\\.\\C:\\x")},
+    PathNameCase{"server_alone", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"\\\\srv")},
+    PathNameCase{"empty_name_in_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\x\\\\y")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::string ProfileOf(int favourites) {
