@@ -25,31 +25,24 @@ PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, co
         const std::wstring line = L"line " + std::to_wstring(favoriteLines[favorite]) + L": ";
         const std::wstring name = Percent(expanded.name);
         const bool perUser = expanded.name < kPerUserPathNames;
-        const std::wstring matchesNothing = L", so this line matches nothing here";
-        switch (expanded.use) {
-            case PathNameUse::Expanded:
-                findings.notes.push_back(L"Note: " + line + Shown(path) + L" is " +
-                                         Shown(expanded.path) + L" here" +
-                                         (perUser ? L" (each user's copy reads that user's own folder)." : L"."));
-                break;
-            case PathNameUse::NoUserHere:
-                findings.warnings.push_back(
-                    line + Quoted(path) + L": this check runs as a service account (SYSTEM, LOCAL SERVICE or "
-                    L"NETWORK SERVICE), which has no user's folders: a copy run so (a one-shot run from a deployment "
-                    L"tool) matches nothing with it; " + name + L" expands only in each user's own copy");
-                break;
-            case PathNameUse::NotAFullPath:
-                findings.warnings.push_back(
-                    line + Quoted(path) + L": " + name + L" is " + Quoted(names.values[expanded.name]) +
-                    L" here, which is no full drive or share path (C:\\... or \\\\server\\share\\..., without *, ?, "
-                    L"\", / or . and .. names)" + matchesNothing);
-                break;
-            case PathNameUse::None:  // passed over above
-            case PathNameUse::Unknown:
-                findings.warnings.push_back(
-                    line + Quoted(path) + L": Windows gives no value for " + name + L" here" +
-                    (perUser ? L" (the user this runs as has no profile loaded)" : L"") + matchesNothing);
+        if (expanded.use == PathNameUse::Expanded) {
+            findings.notes.push_back(L"Note: " + line + Shown(path) + L" is " + Shown(expanded.path) + L" here" +
+                                     (perUser ? L" (each user's copy reads that user's own folder)." : L"."));
+            continue;
         }
+        findings.warnings.push_back(
+            line + Quoted(path) + L": " +
+            (expanded.use == PathNameUse::NoUserHere
+                 ? L"this check runs as a service account (SYSTEM, LOCAL SERVICE or NETWORK SERVICE), which has no "
+                   L"user's folders: a copy run so (a one-shot run from a deployment tool) matches nothing with it; " +
+                       name + L" expands only in each user's own copy"
+             : expanded.use == PathNameUse::NotAFullPath
+                 ? name + L" is " + Quoted(names.values[expanded.name]) + L" here, which is no full drive or share path "
+                   L"(C:\\... or \\\\server\\share\\..., without *, ?, \", / or . and .. names), so this line matches "
+                   L"nothing here"
+                 : L"Windows gives no value for " + name + L" here" +
+                       (perUser ? L" (the user this runs as has no profile loaded)" : L"") +
+                       L", so this line matches nothing here"));
     }
     return findings;
 }
@@ -61,8 +54,8 @@ std::optional<NamedForm> WrittenWithPathName(Platform& platform, const std::wstr
     for (std::size_t name = 0; name < kPathNameCount; ++name) {
         std::wstring_view value = names.values[name];
         if (!value.empty() && value.back() == L'\\') value.remove_suffix(1);
-        if (name == kSystemDrive || value.size() <= bestLength || value.size() >= path.size() || path[value.size()] != L'\\')
-            continue;
+        // The folder ends where the path has a "\\" of its own.
+        if (name == kSystemDrive || value.size() <= bestLength || path.find(L'\\', value.size()) != value.size()) continue;
         NamedForm form{Percent(name) + path.substr(value.size()), name};
         // Offered only when the program reads it back as this very path.
         const ExpandedPath back = ExpandPathName(form.path, names);

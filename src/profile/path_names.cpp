@@ -28,14 +28,14 @@ std::wstring ProgramFilesDir(Platform& platform) {
     if (platform.RegOpenKeyExW(kHkeyLocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion",
                                kKeyQueryValue | kKeyWow64_64Key, &key) != 0)
         return {};
-    std::uint16_t value[260] = {};  // UTF-16 units, as the registry holds text
-    Dword type = 0, bytes = sizeof value;
+    // UTF-16 units, as the registry holds text; the last stays 0, as a value need not end in one.
+    std::uint16_t value[261] = {};
+    Dword type = 0, bytes = sizeof value - sizeof value[0];
     const Lstatus status = platform.RegQueryValueExW(key, L"ProgramFilesDir", &type, value, &bytes);
     platform.RegCloseKey(key);
     if (status != 0 || type != kRegSz) return {};
     std::wstring read;
-    // A value need not end in a NUL; one that does ends there.
-    for (std::size_t i = 0; i < bytes / 2 && value[i] != 0; ++i) read += static_cast<wchar_t>(value[i]);
+    for (const std::uint16_t* unit = value; *unit != 0; ++unit) read += static_cast<wchar_t>(*unit);
     return read;
 }
 

@@ -387,6 +387,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"quotes count as part of the path, so it never matches: remove the quotes: \"C:\\Apps\\Big64.exe\""}},
     WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
                 {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
+    WarningCase{"path_name_expanded", 4, false, "a\t0\tLow\t%ProgramData%\\Tool.exe\r\n",
+                {L"line 2: Path \"C:\\ProgramData\\Tool.exe\" names no file"}},
     // A name the program expands comes from Windows, never from the environment (ProgramFiles is set there).
     WarningCase{"variable", 4, true, "a\t0\tLow\t%OneDrive%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n"
                 "c\t0\tLow\t%ProgramFiles%\\T.exe\r\n",

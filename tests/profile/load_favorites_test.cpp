@@ -319,7 +319,7 @@ struct PathNameCase {
     std::string path;            // as written on a line that raises (High)
     PathNameUse use;             // of its leading name
     std::wstring loaded;         // in the table: expanded, or as written
-    World world;
+    World world = {};
     PatternRefusal refusal = PatternRefusal::None;
 };
 
@@ -361,17 +361,18 @@ INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
     PathNameCase{"system_drive", "%SystemDrive%\\Games\\a.exe", Expanded, L"C:\\Games\\a.exe"},
     PathNameCase{"native_program_files_in_the_32_bit_program", "%ProgramFiles%\\a.exe", Expanded, L"C:\\Program Files\\a.exe"},
     PathNameCase{"a_root_joined_with_one_backslash", "%ProgramFiles%\\a.exe", Expanded, L"a:\\a.exe", ProgramFilesDir(L"a:\\")},
-    PathNameCase{"a_share", "%APPDATA%\\a.exe", Expanded, L"\\\\srv\\home$\\me\\a.exe", Folder(kFolderIdRoamingAppData, L"\\\\srv\\home$\\me\\")},
+    PathNameCase{"a_share", "%APPDATA%\\a.exe", Expanded, L"\\\\srv\\home$\\a.exe", Folder(kFolderIdRoamingAppData, L"\\\\srv\\home$\\")},
     // Anything else stays as written, as before.
     PathNameCase{"percent_inside", "C:\\Games\\100%\\x.exe", None, L"C:\\Games\\100%\\x.exe"},
     PathNameCase{"another_name", "%GAMES%\\x.exe", None, L"%GAMES%\\x.exe"},
+    PathNameCase{"no_percent_first", "xwindir%\\x.exe", None, L"xwindir%\\x.exe"},
     PathNameCase{"no_backslash_after_the_name", "%windir%x.exe", None, L"%windir%x.exe"},
     // A service account has no user's folders; the machine's names still expand.
     PathNameCase{"system_account", "%LOCALAPPDATA%\\a.exe", NoUserHere, L"%LOCALAPPDATA%\\a.exe", AsUser({18})},
     PathNameCase{"network_service", "%USERPROFILE%\\a.exe", NoUserHere, L"%USERPROFILE%\\a.exe", AsUser({20})},
     PathNameCase{"system_account_machine_name", "%ProgramData%\\a.exe", Expanded, L"C:\\ProgramData\\a.exe", AsUser({18})},
-    PathNameCase{"a_user_rid_18_is_no_service", "%APPDATA%\\a.exe", Expanded, L"C:\\Users\\me\\AppData\\Roaming\\a.exe",
-                 AsUser({21, 1, 2, 3, 18})},
+    PathNameCase{"a_sid_beginning_18_is_no_service", "%APPDATA%\\a.exe", Expanded, L"C:\\Users\\me\\AppData\\Roaming\\a.exe",
+                 AsUser({18, 1001})},
     PathNameCase{"token_unreadable", "%APPDATA%\\a.exe", Unknown, L"%APPDATA%\\a.exe",
                  [](FakePlatform& f) { f.failingCalls.insert("GetTokenInformation"); }},
     PathNameCase{"registry_value_of_another_type", "%ProgramFiles%\\a.exe", Unknown, L"%ProgramFiles%\\a.exe", ProgramFilesDir(L"C:\\P", 2)},
@@ -384,6 +385,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
     PathNameCase{"star_in_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\*")},
     PathNameCase{"device_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"\\\\.\\C:\\x")},
     PathNameCase{"server_alone", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"\\\\srv")},
+    PathNameCase{"empty_first_name", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\\\y")},
     PathNameCase{"empty_name_in_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\x\\\\y")}),
     [](const auto& info) { return std::string(info.param.name); });
 
