@@ -1,6 +1,8 @@
 #pragma once
 // The logon task the package registers: the repository's template, filled with the folder
 // the package installed into and the enforce interval the administrator gave.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,5 +48,13 @@ bool IsInstalledProgram(Platform& platform, std::wstring_view imagePath, std::ws
 // cannot read (an allow of a kind it does not know, a right it cannot name, no DACL) counts
 // as open to anyone.
 bool OnlyAdministratorsMayChange(std::wstring_view sddl);
+
+// The reset request running copies watch (REG_QWORD ResetRequest under HKLM\Software\Marrowbine Jr,
+// 64-bit view): a first install and an upgrade raise it, so every copy reads its profile anew.
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Marrowbine Jr";
+inline constexpr wchar_t kResetRequestValue[] = L"ResetRequest";
+// The number after `current` (nothing: no value, or not a REG_QWORD): at least `now` (a
+// FILETIME), so that a value deleted by an uninstall and made anew never repeats an old one.
+std::uint64_t NextResetRequest(std::optional<std::uint64_t> current, std::uint64_t now) noexcept;
 
 }  // namespace mjr::installer
