@@ -28,7 +28,8 @@ bool IsServerName(std::wstring_view server) {
 // A name Windows opens as it is written: no tidying of a final dot or blank, no wildcard,
 // stream or control character.
 bool IsKeptName(std::wstring_view name) {
-    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ') return false;
+    // "." and ".." end in a dot too.
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
     for (const wchar_t c : name)
         if (c < 0x20 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos) return false;
     return true;
