@@ -1,17 +1,15 @@
 #!/usr/bin/env python3
 """The installer package under Wine's 64-bit msiexec, in a Wine session of its own:
   wine_msi_test.py --msi MSI --version V --win64 build/win64 --window jr_window.exe --display N
-In order: an INSTALLDIR outside Program Files is refused, and so is a folder inside it that any
-user may change (Wine reads a folder's Unix mode as its permissions); a PROFILE that loads no
-favourite ends the install before it changes anything; a failed install puts back the profile
-PROFILE replaced; a silent install puts the files where INSTALLDIR says, installs PROFILE, makes a
-reset request and registers the task in place of one made by hand; the helper refuses any other
-command line; a repair keeps the edited profile and the kept settings whatever its command line
-says (PROFILE too), and runs no custom action; a rebuild of the same version replaces the
-installed one, installs its PROFILE and raises the reset request; an upgrade to a higher version
-(built here) ends a resident copy before it removes the older one and keeps folder, ENFORCE and
-profile; the removal of the one feature (REMOVE=Complete) ends a resident copy, deletes the task
-and the key in HKLM and leaves only the profile."""
+In order: an INSTALLDIR outside Program Files, or one any user may change (Wine reads a folder's
+Unix mode as its permissions), and a PROFILE that loads nothing are refused before anything
+changes; a failed install puts back the profile PROFILE replaced; a silent install puts the files
+where INSTALLDIR says, installs PROFILE, makes a reset request and registers the task in place of
+one made by hand; the helper refuses any other command line; a repair keeps the edited profile and
+settings whatever its command line says (PROFILE too) and runs no custom action; a rebuild of the
+same version replaces the installed one with its PROFILE and a higher reset request; an upgrade
+ends a resident copy before removing the older version and keeps folder, ENFORCE and profile;
+REMOVE=Complete ends a resident copy and leaves only the profile, no task and no key."""
 import argparse
 import os
 import re
