@@ -216,7 +216,8 @@ WinBool FakePlatform::CloseHandle(Handle object) {
     if (recordCalls) Record("CloseHandle");
     closeOrder.push_back(object);
     auto it = handles_.find(object);
-    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace) {
+    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace ||
+        it->second.kind == HandleInfo::RegKey) {
         ++badCloses;
         return 0;
     }

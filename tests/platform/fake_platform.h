@@ -142,6 +142,22 @@ public:
         {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"}};
     std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
     std::int32_t scheduledTaskError = static_cast<std::int32_t>(0x80070002);  // the answer without one
+    // The registry under HKLM, by folded path ("HKLM\\SOFTWARE\\MARROWBINE JR"); a key made again
+    // is another key. A 32-bit process on 64-bit Windows (wow64) that opens HKLM\Software without
+    // KEY_WOW64_64KEY lands in its WOW6432Node. With writesDenied (an ordinary user), no key is
+    // made or opened for writing. registryErrors: calls that fail with that result.
+    struct RegistryValue { Dword type = 0; std::vector<std::uint8_t> data; };
+    struct RegistryKey { std::uint64_t id = 0; std::map<std::wstring, RegistryValue> values; };
+    std::map<std::wstring, RegistryKey> registry = {{L"HKLM\\SOFTWARE", {1, {}}}, {L"HKLM\\SOFTWARE\\WOW6432NODE", {2, {}}}};
+    bool wow64 = false, registryWritesDenied = false;
+    std::map<std::string, Lstatus> registryErrors;
+    // Another process's changes, each with the notifications Windows gives: a value's to its key,
+    // a key made or deleted to its parent, none to the deleted key itself. A value of nothing
+    // deletes it; the key is made when absent.
+    void SetRegistryValue(const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
+    void DeleteRegistryKey(const std::wstring& key);
+    // A wait on an auto-reset event: true, once, when it was signalled.
+    bool TakeSignal(Handle event);
 
     // A process whose module list and kernel record both name `path`.
     FakeProcess& AddProcess(Dword pid, std::string path);
@@ -238,6 +254,17 @@ public:
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
     Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
     std::uint64_t GetTickCount64() override;
+    Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result,
+                            Dword* disposition) override;
+    Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                             Dword* dataSize) override;
+    Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                           Dword dataSize) override;
+    Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                    WinBool asynchronous) override;
+    Lstatus RegCloseKey(Handle key) override;
+    Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
 
     // --- TryPlatform ---
     std::wstring ProgramPath() override;
@@ -254,7 +281,7 @@ public:
 
 private:
     struct HandleInfo {
-        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, RegKey, Event } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
@@ -264,6 +291,9 @@ private:
         std::wstring alias;      // a namespace's alias prefix
         bool killOnClose = false;     // a job's limit
         std::vector<Dword> members;   // a job's processes
+        Dword notifyFilter = 0;       // a key's armed notification, and its event
+        Handle notifyEvent = 0;
+        bool signalled = false;       // an event's state
     };
     static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
                                Dword fileType = 0);
@@ -278,6 +308,10 @@ private:
 
     std::map<Handle, HandleInfo> handles_;
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
+    std::wstring RegistryPath(const std::wstring& subKey, Dword samDesired) const;
+    RegistryKey* KeyFor(Handle key, Lstatus& status);
+    void NotifyRegistry(const std::wstring& path, Dword change);
+    std::uint64_t nextKeyId_ = 3;
     Handle nextHandle_ = 0x100;
     std::uint64_t nextCreationTime_ = 0x01D0000000000000;
     std::size_t findFrom_ = 0;
