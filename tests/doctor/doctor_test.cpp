@@ -598,6 +598,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
                   L"\"/My Favs 2\" does nothing: a later piece names the profile", L"/My Favs 2 /My Favs 3", L"\"/My Favs 3\" does"},
     ArgumentsCase{"profile_name_alone", {L"/My Favs 2", L"/exit"}, 1, L"reads: one pass", L"/My Favs 2 /exit", L"names a profile, but"},
     ArgumentsCase{"only_quotes", {L"/", L"/exit"}, 1, L"reads: one pass", L"/\"\" /exit", L"does nothing"},
+    ArgumentsCase{"reset_request", {L"/reset"}, 1, L"[/reset] reads: a reset request: every copy running", L"/reset", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},
