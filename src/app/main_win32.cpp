@@ -11,7 +11,6 @@
 #include "app/reset_request_watch.h"
 #include "engine/engine.h"
 #include "platform/win32_platform_win32.h"
-#include "ui/form1.h"
 #include "ui/form1_win32.h"
 #include "ui/message_pump_win32.h"
 
@@ -26,14 +25,14 @@ public:
     // The watch first, so a request made while the window loads is not missed.
     void LoadForm1(mjr::Module1& module) override {
         watch_.Start();
-        form_ = mjr::LoadForm1Win32(module);
+        window_ = reinterpret_cast<HWND>(mjr::LoadForm1Win32(module));
     }
 
-    mjr::Form1* Form() const { return form_; }
+    HWND Window() const { return window_; }
 
 private:
     mjr::ResetRequestWatch& watch_;
-    mjr::Form1* form_ = nullptr;
+    HWND window_ = nullptr;
 };
 
 }  // namespace
@@ -47,11 +46,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Win32AppHost host(watch);
     mjr::SingleInstance instance(platform);  // held until the process ends
     const int status = mjr::Main(module, host, instance);
-    mjr::Form1* const form = host.Form();
-    if (!form) return status;
+    HWND const window = host.Window();
+    if (!window) return status;
 
     const auto& events = watch.Events();
     return mjr::RunMessageLoop(events.data(), events[0] != 0 ? events.size() : 0, [&](std::size_t fired) {
-        if (watch.TakeRequest(fired)) form->ResetRequested();
+        if (watch.TakeRequest(fired)) SendMessageW(window, mjr::kResetRequestedMessage, 0, 0);
     });
 }

@@ -9,16 +9,14 @@ ResetNumber ReadResetNumber(Platform& platform, Handle key) {
     std::uint64_t value = 0;  // little-endian, as a REG_DWORD's four bytes are too
     Dword size = sizeof value;
     read.status = platform.RegQueryValueExW(key, kResetRequestValue, &type, &value, &size);
-    if (read.status != 0) return read;
-    if ((type == kRegQword && size == 8) || (type == kRegDword && size == 4)) read.number = value;
+    if (read.status == 0 && ((type == kRegQword && size == 8) || (type == kRegDword && size == 4))) read.number = value;
     return read;
 }
 
 int SendResetRequest(Platform& platform) {
     Handle opened = 0;
-    Dword disposition = 0;
     Lstatus status = platform.RegCreateKeyExW(kHkeyLocalMachine, kResetRequestKey,
-                                              kKeyQueryValue | kKeySetValue | kKeyWow64_64Key, &opened, &disposition);
+                                              kKeyQueryValue | kKeySetValue | kKeyWow64_64Key, &opened);
     if (status == 0) {
         const UniqueRegKey key(platform, opened);
         // From 1 where there is no number yet; past the largest it wraps, which still differs.

@@ -10,13 +10,10 @@ constexpr wchar_t kSoftwareKey[] = L"Software";
 }  // namespace
 
 void ResetRequestWatch::Start() {
-    // Auto-reset: the wait that reports an event also clears it.
-    softwareEvent_ = UniqueHandle(platform_, platform_.CreateEventW(0, 0));
-    keyEvent_ = UniqueHandle(platform_, platform_.CreateEventW(0, 0));
-    if (!softwareEvent_ || !keyEvent_) {
-        softwareEvent_.reset();
-        keyEvent_.reset();
-        return;
+    for (UniqueHandle* event : {&softwareEvent_, &keyEvent_}) {
+        // Auto-reset: the wait that reports an event also clears it.
+        *event = UniqueHandle(platform_, platform_.CreateEventW(0, 0));
+        if (!*event) return;
     }
     eventHandles_ = {softwareEvent_.get(), keyEvent_.get()};
     Handle opened = 0;
@@ -28,8 +25,8 @@ void ResetRequestWatch::Start() {
 }
 
 bool ResetRequestWatch::TakeRequest(std::size_t fired) {
-    if (fired == kSoftwareEvent && software_) ArmSoftware();
-    if (fired == kKeyEvent && key_) ArmKey();
+    if (fired == kSoftwareEvent) ArmSoftware();
+    else if (key_) ArmKey();
     const std::optional<std::uint64_t> now = NumberNow();
     // Only a number that is there asks: a key or value that went asks for nothing, but the
     // number written after it always differs from none.
@@ -38,23 +35,17 @@ bool ResetRequestWatch::TakeRequest(std::size_t fired) {
     return asked;
 }
 
-void ResetRequestWatch::ArmSoftware() {
-    // A key added or deleted under HKLM\Software: ours made (by the package or "/reset") or removed.
-    if (platform_.RegNotifyChangeKeyValue(software_.get(), 0, kRegNotifyChangeName, softwareEvent_.get(), 1) != 0)
-        software_.reset();
+Lstatus ResetRequestWatch::Arm(Handle key, Dword filter, Handle event) {
+    return platform_.RegNotifyChangeKeyValue(key, 0, filter, event, 1);
 }
 
-void ResetRequestWatch::OpenAndArmKey() {
-    Handle opened = 0;
-    if (platform_.RegOpenKeyExW(kHkeyLocalMachine, kResetRequestKey, kKeyQueryValue | kKeyNotify | kKeyWow64_64Key,
-                                &opened) != 0)
-        return;
-    key_ = UniqueRegKey(platform_, opened);
-    ArmKey();  // before the number is read, so a change after the read is never missed
+void ResetRequestWatch::ArmSoftware() {
+    // A key added or deleted under HKLM\Software: ours made (by the package or "/reset") or removed.
+    if (Arm(software_.get(), kRegNotifyChangeName, softwareEvent_.get()) != 0) software_.reset();
 }
 
 void ResetRequestWatch::ArmKey() {
-    const Lstatus status = platform_.RegNotifyChangeKeyValue(key_.get(), 0, kRegNotifyChangeLastSet, keyEvent_.get(), 1);
+    const Lstatus status = Arm(key_.get(), kRegNotifyChangeLastSet, keyEvent_.get());
     if (status != 0) DropKey(status);
 }
 
@@ -65,15 +56,18 @@ void ResetRequestWatch::DropKey(Lstatus why) {
 }
 
 std::optional<std::uint64_t> ResetRequestWatch::NumberNow() {
-    // A second round when the key held was deleted (an uninstall): one there now is another key.
-    for (int round = 0; round < 2; ++round) {
-        if (!key_) OpenAndArmKey();
-        if (!key_) return std::nullopt;
+    if (key_) {
         const ResetNumber read = ReadResetNumber(platform_, key_.get());
         if (read.status != kErrorKeyDeleted) return read.number;
-        DropKey(read.status);
+        DropKey(read.status);  // deleted (an uninstall): a key there now is another one
     }
-    return std::nullopt;
+    Handle opened = 0;
+    if (platform_.RegOpenKeyExW(kHkeyLocalMachine, kResetRequestKey, kKeyQueryValue | kKeyNotify | kKeyWow64_64Key,
+                                &opened) != 0)
+        return std::nullopt;
+    key_ = UniqueRegKey(platform_, opened);
+    ArmKey();  // before the number is read, so a change after the read is never missed
+    return key_ ? ReadResetNumber(platform_, key_.get()).number : std::nullopt;
 }
 
 }  // namespace mjr

@@ -30,8 +30,8 @@ public:
     bool TakeRequest(std::size_t fired);
 
 private:
+    Lstatus Arm(Handle key, Dword filter, Handle event);  // asynchronous, the key alone
     void ArmSoftware();
-    void OpenAndArmKey();
     void ArmKey();
     void DropKey(Lstatus why);
     std::optional<std::uint64_t> NumberNow();

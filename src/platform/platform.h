@@ -407,10 +407,9 @@ public:
 
     // advapi32, the registry: each returns the call's result. Keys are opened and created with
     // no options, no class and no security attributes (a new key inherits its parent's
-    // rights), and closed by RegCloseKey, never CloseHandle.
+    // rights), no disposition asked, and closed by RegCloseKey, never CloseHandle.
     virtual Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
-    virtual Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result,
-                                    Dword* disposition) = 0;
+    virtual Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
     // dataSize: in, the buffer's bytes; out, the value's (with ERROR_MORE_DATA when it does not fit).
     virtual Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
                                      Dword* dataSize) = 0;

@@ -30,16 +30,11 @@ Lstatus Win32Platform::RegOpenKeyExW(Handle key, const std::wstring& subKey, Dwo
     return status;
 }
 
-Lstatus Win32Platform::RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result,
-                                       Dword* disposition) {
+Lstatus Win32Platform::RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) {
     HKEY created = nullptr;
-    DWORD how = 0;
     const LSTATUS status = ::RegCreateKeyExW(ToKey(key), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             samDesired, nullptr, &created, &how);
-    if (status == ERROR_SUCCESS) {
-        *result = reinterpret_cast<Handle>(created);
-        if (disposition) *disposition = how;
-    }
+                                             samDesired, nullptr, &created, nullptr);
+    if (status == ERROR_SUCCESS) *result = reinterpret_cast<Handle>(created);
     return status;
 }
 

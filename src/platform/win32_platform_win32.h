@@ -97,8 +97,7 @@ public:
 
     // registry_win32.cpp
     Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
-    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result,
-                            Dword* disposition) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
     Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
                              Dword* dataSize) override;
     Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,

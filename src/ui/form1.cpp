@@ -58,10 +58,6 @@ void Form1::TaskbarCreated() {
 
 void Form1::Image1Click() { Reset(); }
 
-void Form1::ResetRequested() {
-    if (!unloaded_) Reset();
-}
-
 void Form1::Image2Click() { ui_.SetWindowState(WindowState::Minimized); }
 
 void Form1::Image3Click() {

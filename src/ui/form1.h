@@ -41,9 +41,6 @@ public:
     void MnuExitClick();
     void Timer1Timer();
 
-    // "/reset" from any session: what a click on Image1 does, while the window is loaded.
-    void ResetRequested();
-
     // Any close request: query-unload, unload event, then the window goes. Runs once.
     void Unload();
 

@@ -3,12 +3,12 @@
 
 namespace mjr {
 
-class Form1;
+// "/reset" reached this copy: sent by the message loop, it runs what a click on Image1 runs
+// (WM_APP + 1). Through the window, so that the window outlives a close handled meanwhile.
+inline constexpr unsigned kResetRequestedMessage = 0x8001;
 
-// Creates the status window and runs its load behaviour; nothing when no window exists
-// afterwards. Otherwise the window's logic, so the caller runs the message loop until the
-// window is unloaded. It goes with the window, whose end posts the quit message: a loop that
-// reads every waiting message before it calls in, and stops at the quit, never calls a dead one.
-Form1* LoadForm1Win32(Module1& module);
+// Creates the status window and runs its load behaviour. The window's handle when it exists
+// afterwards, so the caller runs the message loop until it is unloaded; 0 when there is none.
+Handle LoadForm1Win32(Module1& module);
 
 }  // namespace mjr

@@ -87,7 +87,7 @@ class Form1Window final : public Toolkit {
 public:
     Form1Window(Module1& module, HINSTANCE instance) : module_(module), instance_(instance) {}
 
-    static Form1* Load(Module1& module);
+    static HWND Load(Module1& module);
 
     // --- Toolkit ---
     void SetLabelCaption(LabelId label, const std::wstring& text) override;
@@ -174,7 +174,7 @@ private:
     Form1 form_{module_, *this};
 };
 
-Form1* Form1Window::Load(Module1& module) {
+HWND Form1Window::Load(Module1& module) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
@@ -215,7 +215,7 @@ Form1* Form1Window::Load(Module1& module) {
 
     ++self->depth_;
     self->form_.FormLoad();
-    Form1* const loaded = self->hwnd_ != nullptr ? &self->form_ : nullptr;
+    HWND const loaded = self->hwnd_;
     Leave(self);
     return loaded;
 }
@@ -294,6 +294,9 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CAPTURECHANGED:
             press_.CaptureLost();  // taken away mid-press: that press clicks nothing
+            return 0;
+        case kResetRequestedMessage:
+            form_.Image1Click();
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kMnuExit && HIWORD(wParam) == 0) form_.MnuExitClick();
@@ -551,6 +554,6 @@ void Form1Window::YieldToPendingEvents() { PumpPendingMessages(); }
 
 }  // namespace
 
-Form1* LoadForm1Win32(Module1& module) { return Form1Window::Load(module); }
+Handle LoadForm1Win32(Module1& module) { return reinterpret_cast<Handle>(Form1Window::Load(module)); }
 
 }  // namespace mjr

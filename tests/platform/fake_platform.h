@@ -142,22 +142,20 @@ public:
         {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"}};
     std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
     std::int32_t scheduledTaskError = static_cast<std::int32_t>(0x80070002);  // the answer without one
-    // The registry under HKLM, by folded path ("HKLM\\SOFTWARE\\MARROWBINE JR"); a key made again
-    // is another key. A 32-bit process on 64-bit Windows (wow64) that opens HKLM\Software without
-    // KEY_WOW64_64KEY lands in its WOW6432Node. With writesDenied (an ordinary user), no key is
-    // made or opened for writing. registryErrors: calls that fail with that result.
-    struct RegistryValue { Dword type = 0; std::vector<std::uint8_t> data; };
+    // The registry under HKLM, by path as the program spells it ("HKLM\\Software\\Marrowbine Jr"):
+    // each key's values by name (type, bytes); a key made again is another key (its id). A 32-bit
+    // process on 64-bit Windows (wow64) that opens HKLM\Software without KEY_WOW64_64KEY lands in
+    // WOW6432Node. registryErrors: calls that fail with that result.
+    using RegistryValue = std::pair<Dword, std::vector<std::uint8_t>>;
     struct RegistryKey { std::uint64_t id = 0; std::map<std::wstring, RegistryValue> values; };
-    std::map<std::wstring, RegistryKey> registry = {{L"HKLM\\SOFTWARE", {1, {}}}, {L"HKLM\\SOFTWARE\\WOW6432NODE", {2, {}}}};
-    bool wow64 = false, registryWritesDenied = false;
+    std::map<std::wstring, RegistryKey> registry{{L"HKLM\\Software", {1, {}}}, {L"HKLM\\Software\\WOW6432Node", {2, {}}}};
+    bool wow64 = false;
     std::map<std::string, Lstatus> registryErrors;
-    // Another process's changes, each with the notifications Windows gives: a value's to its key,
-    // a key made or deleted to its parent, none to the deleted key itself. A value of nothing
-    // deletes it; the key is made when absent.
-    void SetRegistryValue(const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
-    void DeleteRegistryKey(const std::wstring& key);
-    // A wait on an auto-reset event: true, once, when it was signalled.
-    bool TakeSignal(Handle event);
+    // Another process's change, with the notifications Windows gives: a value's to its key, a key
+    // made or deleted to its parent, none to the deleted key. The key is made when absent; no value
+    // deletes the named one, and with the name "*" the key.
+    void ChangeRegistry(const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
+    bool TakeSignal(Handle event);  // a wait on an auto-reset event: true, once, when it was signalled
 
     // A process whose module list and kernel record both name `path`.
     FakeProcess& AddProcess(Dword pid, std::string path);
@@ -255,8 +253,7 @@ public:
     Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
     std::uint64_t GetTickCount64() override;
     Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
-    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result,
-                            Dword* disposition) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
     Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
                              Dword* dataSize) override;
     Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
@@ -308,8 +305,7 @@ private:
 
     std::map<Handle, HandleInfo> handles_;
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
-    std::wstring RegistryPath(const std::wstring& subKey, Dword samDesired) const;
-    RegistryKey* KeyFor(Handle key, Lstatus& status);
+    RegistryKey* RegistryCall(const char* name, Handle key, Dword access, Lstatus& status);
     void NotifyRegistry(const std::wstring& path, Dword change);
     std::uint64_t nextKeyId_ = 3;
     Handle nextHandle_ = 0x100;

@@ -281,18 +281,6 @@ TEST_F(Form1Test, ResetWithAndWithoutFavourites) {
     EXPECT_EQ(Label(LabelId::LblFavsLoaded), L"Favorites: 1");
 }
 
-TEST_F(Form1Test, AResetRequestReloadsAStoppedCopyAndNothingOnceUnloaded) {
-    form.FormLoad();  // no profile: stopped, the timer off
-    WriteGoodProfile();
-    form.ResetRequested();
-    EXPECT_TRUE(ui.timerRunning);
-    EXPECT_EQ(ui.picMain, PictureId::PicOK);
-    form.MnuExitClick();
-    form.ResetRequested();
-    EXPECT_FALSE(ui.timerRunning);
-    EXPECT_EQ(platform.CallsNamed("CreateFileW"), 2u);
-}
-
 TEST_F(Form1Test, EveryYieldOfATickOrResetHappensWithTheTimerStopped) {
     LoadRunning();
     int yieldsWithTimer = 0;
