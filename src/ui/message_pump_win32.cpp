@@ -30,16 +30,15 @@ int RunMessageLoop(const Handle* events, std::size_t count, const std::function<
             waitedCount = 0;  // the messages at least go on
             continue;
         }
-        const bool signalled = woke - WAIT_OBJECT_0 < waitedCount;
-        // One message a wake while nothing else is due: an idle tick costs one wait and one read.
+        // Every waiting message first, up to the quit a closed window posted: an idle tick costs
+        // this wait and two reads, and nothing reaches a window that has gone.
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
-            if (!signalled) break;
         }
-        if (signalled) onSignal(woke - WAIT_OBJECT_0);
+        if (woke - WAIT_OBJECT_0 < waitedCount) onSignal(woke - WAIT_OBJECT_0);
     }
 }
 

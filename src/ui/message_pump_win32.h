@@ -14,8 +14,7 @@ void PumpPendingMessages();
 
 // Runs the thread's messages until the quit message and returns its exit code. While it waits
 // it also waits for the events (at most 63), and calls onSignal with the index of one that
-// was signalled, but only once every message that waited before it has run: one of them may
-// have ended what onSignal reaches.
+// was signalled, but only once every message that waited has run and none was the quit.
 int RunMessageLoop(const Handle* events, std::size_t count, const std::function<void(std::size_t)>& onSignal);
 
 }  // namespace mjr
