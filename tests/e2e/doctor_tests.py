@@ -102,7 +102,7 @@ def warns_on_the_described_lines_only(w):
         fav("0", "Low", w.win("Cased\\TOOL.EXE")),  # 10: letter case never counts
         fav("0", "High", w.win("Apps\\Gone.exe")),  # 11: no such file
         fav("01", "Default", p[7]),                # 12: fine
-        fav("0", "Low", w.win("Pat\\*.exe")),       # 13: a pattern no running program matches
+        fav("0", "Above", w.win("Pat\\*.exe")),     # 13: a pattern no running program matches
         fav("0", "Low", w.win("Pat\\x.exe")),       # 14: line 13 takes its program
         fav("0", "Low", "**\\obs64.exe"),           # 15: refused
         # Wine lets every user write everywhere: the doctor looks on only after warning of a
@@ -124,7 +124,7 @@ def warns_on_the_described_lines_only(w):
     if w.s.under_wine:
         has(out, f'line 2: Path "{p[0]}": any user can replace this program, and it gets High')
         # The program a pattern takes is still checked, with the pattern's class.
-        has(out, f'line 14: Path "{w.win("Pat")}\\x.exe": any user can replace this program, and it gets Low')
+        has(out, f'line 14: Path "{w.win("Pat")}\\x.exe": any user can replace this program, and it gets Above')
     has(out, 'line 3: CPU digits "10" are out of order or repeated')
     has(out, 'line 9: this Path is already named on line 2')
     has(out, "line 14: this Path is never used: the pattern on line 13 matches its program first")
