@@ -9,6 +9,7 @@
 #include "doctor/pattern_walk.h"
 #include "doctor/report_text.h"
 #include "doctor/user_access.h"
+#include "engine/cpu_list.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
@@ -176,37 +177,62 @@ bool IsLocalFile(Platform& platform, const std::wstring& path) {
     return attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory);
 }
 
-// True when the pattern is refused, said why.
-bool PatternWarnings(const std::wstring& path, const Emit& emit) {
-    const std::wstring refused = L"Path pattern " + Quoted(path) + L" is refused and matches nothing: ";
-    switch (RefusalOf(path)) {
+// Why the program refuses a pattern, as the table decided it at the load.
+void RefusalWarning(const FavoritesTable& favorites, std::size_t index, const Emit& emit) {
+    const FavoriteRecord& favorite = favorites.Records()[index];
+    const std::wstring refused = L"Path pattern " + Quoted(favorite.Path) + L" is refused and matches nothing: ";
+    const std::wstring& windows = favorites.WindowsDirectory();
+    switch (favorites.RefusalAt(index)) {
         case PatternRefusal::TooLong:
-            emit(L"Path pattern " + Quoted(path) + L" is longer than any running program's path (" +
+            emit(L"Path pattern " + Quoted(favorite.Path) + L" is longer than any running program's path (" +
                  std::to_wstring(kMaxPatternChars) + L" characters at most): refused, it matches nothing");
-            return true;
+            return;
         case PatternRefusal::NoFixedFirstFolder:
             emit(refused + L"a pattern must start with a drive and a whole folder name without \"*\" (C:\\Games\\...), "
                  L"or a share and one such folder (\\\\server\\share\\Games\\...), so it never spreads over every "
                  L"folder of a drive or a share");
-            return true;
+            return;
         case PatternRefusal::UsersFolder:
             emit(refused + L"it reaches folders Windows lets every user write (\\Users but one user's own folder, "
                  L"\\ProgramData, \\Windows\\Temp, \\$Recycle.Bin), where any user could put a program it matches");
-            return true;
-        case PatternRefusal::None: break;
+            return;
+        case PatternRefusal::DevicePath:
+            emit(refused + L"\"\\\\?\\\" and \"\\\\.\\\" paths are never the name Windows gives a running program; "
+                 L"start the pattern with the drive letter (C:\\...)");
+            return;
+        case PatternRefusal::WindowsFolder:
+            emit(refused + L"it raises its programs (" + Quoted(favorite.Priority) + L") and reaches below the Windows "
+                 L"folder (\\Windows on any drive" + (windows.empty() ? L"" : L", and " + windows + L" here") +
+                 L"), where ordinary users can add programs (\\Windows\\Tasks, \\Windows\\tracing and others); there "
+                 L"a pattern may only lower or place its programs (Normal or below, Eco, processors): name a program "
+                 L"there by its exact path");
+            return;
+        case PatternRefusal::None: return;
     }
-    return false;
 }
 
-// What ordinary users who can put a program at the path gain, by the priority it is given.
+// A pattern the program takes below the Windows folder, only because it raises nothing.
+void LoweringUnderWindowsNote(Platform& platform, const FavoritesTable& favorites, std::size_t index,
+                              const Emit& emit) {
+    const std::wstring& path = favorites.Records()[index].Path;
+    if (RefusalOf(FoldPathCase(platform, path), true, favorites.WindowsDirectory()) != PatternRefusal::WindowsFolder)
+        return;
+    emit(L"Path pattern " + Quoted(path) + L" reaches below the Windows folder, where ordinary users can add "
+         L"programs; it is taken because it only lowers or places its programs: a class above Normal or +NoEco "
+         L"there would be refused");
+}
+
+// What ordinary users who can put a program at the path gain from a favourite that raises.
 std::wstring WhatItGets(std::wstring_view priorityText) {
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
-    if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
-        return L"it gets Real from an elevated program, ahead of the system's own work (a busy loop there can "
-               L"freeze the machine)";
-    const std::wstring_view word = PriorityClassToName(priorityClass);
-    return priorityClass != 0 && !word.empty() ? L"it gets " + std::wstring(word) + L" from an elevated program"
-                                               : std::wstring(L"it gets its processors from an elevated program");
+    const PriorityRequest request = ReadPriorityText(priorityText);
+    std::wstring gets = request.priorityClass == 0x100 || request.priorityClass == 0x80 || request.priorityClass == 0x8000
+                            ? std::wstring(PriorityClassToName(request.priorityClass))
+                            : std::wstring();
+    if (request.power == PowerWord::NoEco) gets += (gets.empty() ? L"" : L" and ") + std::wstring(L"EcoQoS kept off (+NoEco)");
+    gets = L"it gets " + gets + L" from an elevated program";
+    if (request.priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
+        gets += L", ahead of the system's own work (a busy loop there can freeze the machine)";
+    return gets;
 }
 
 // A permission warning in two lines: what any user can do, then what to do.
@@ -229,26 +255,37 @@ void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& 
               std::to_wstring(kMaxWalkMilliseconds / 1000) + L" s to check, so the doctor stopped at " +
               Quoted(open.path) + L" and could not check everything";
     emit(subject + L": " + can + L", and " + WhatItGets(priority) + L": " + why);
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priority));
-    const bool fast = priorityClass == 0x100 || priorityClass == 0x80;
     emit(L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a "
-         L"program that must stay where users can write (a game library), " +
-         std::wstring(fast ? L"give it a class below High, or accept the risk" : L"accept the risk"));
+         L"program that must stay where users can write (a game library), give it Normal or a lower class without "
+         L"+NoEco, or accept the risk");
 }
 
-void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
-                  const Emit& emit) {
+void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites, std::size_t index,
+                  ProfileEncoding encoding, const Emit& emit) {
+    const FavoriteRecord& favorite = favorites.Records()[index];
     const std::wstring& path = favorite.Path;
     if (path.empty()) {
         emit(L"the Path is empty: it matches no process, so this favourite is never used");
         return;
     }
+    // A missing fixed first folder may come of how the path is written, which is said first.
+    const PatternRefusal refusal = favorites.RefusalAt(index);
+    if (refusal != PatternRefusal::None && refusal != PatternRefusal::NoFixedFirstFolder) {
+        RefusalWarning(favorites, index, emit);
+        return;
+    }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
+    // Only a favourite that raises gives a user who can put a program there something to gain.
+    const bool raises = RaisesPriority(favorite.Priority);
     if (IsPathPattern(path)) {
-        if (PatternWarnings(path, emit)) return;
+        if (refusal != PatternRefusal::None) {
+            RefusalWarning(favorites, index, emit);
+            return;
+        }
+        LoweringUnderWindowsNote(platform, favorites, index, emit);
         if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
             emit(reach.warning);
-        } else if (const auto open = FirstOpenInReach(platform, access, path);
+        } else if (const auto open = raises ? FirstOpenInReach(platform, access, path) : UserAccessCheck::Finding{};
                    open.what != UserAccessCheck::Finding::Closed) {
             AccessWarning(L"Path pattern " + Quoted(path), open, favorite.Priority, emit);
         }
@@ -268,17 +305,13 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRec
         emit(reach.warning);
         return;
     }
-    // From the root down: nothing below a folder users can write before the warning, and
-    // never past a link, which may lead anywhere.
-    using Finding = UserAccessCheck::Finding;
-    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != Finding::Closed) {
+    // From the root down; below a folder users can write (where a junction can be swapped in at
+    // any name), or past a link, nothing is looked at: only a program file users may write is.
+    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
+        // Users gain nothing from a favourite that does not raise; unwarned, nothing below is looked at.
+        if (!raises) return;
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
-        if ((open.what != Finding::Changeable && open.what != Finding::NoPermissionsOnDrive) || !open.missing.empty())
-            return;
-        if (const auto link = access.LinkOnTheWay(path); link.what != Finding::Closed) {
-            emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(link));
-            return;
-        }
+        if (open.what != UserAccessCheck::Finding::Changeable || open.path != path) return;
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);
@@ -353,9 +386,16 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     const std::wstring shown = L"CPU digits " + Quoted(digits);
     const std::wstring hint = NumberHint(digits, machine);
     if (lacking != 0) {
+        // A list leaves out what a PC lacks, where digits are refused whole.
+        std::uint64_t named = 0;
+        for (wchar_t c : digits)
+            if (IsDigit(c)) named |= std::uint64_t{1} << (c - L'0');
+        std::wstring list = FormatCpuList(named);
+        if (list.find_first_of(L";-") == std::wstring::npos) list += L';';
         emit(shown + L" name " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +
              ProcessorsShown(machine.Cpu.Topology.AllMask) +
-             L"): Windows refuses the setting, and a failure is counted on every scan" + hint);
+             L"): Windows refuses the setting, and a failure is counted on every scan" + hint + L"; the list form " +
+             Quoted(list) + L" fits every PC (each PC takes the processors of it that it has)");
         return;
     }
     if (!unreported.empty()) {
@@ -428,9 +468,15 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
                      ? L"this Path is never used: the pattern on line " + firstLine + L" matches its program first"
                      : L"this Path is already named on line " + firstLine +
                            L" (letter case does not count); the program uses only that favourite, so this one is never applied");
+            // The pattern's class still reaches this file: whoever can replace it gets that.
+            if (IsPathPattern(first->Path) && RaisesPriority(first->Priority) && IsPlainFullPath(favorite.Path) &&
+                ReachOf(platform, favorite.Path).MayTouch())
+                if (const auto open = access.FirstOpen(favorite.Path, ObjectKind::File);
+                    open.what != UserAccessCheck::Finding::Closed)
+                    AccessWarning(L"Path " + Quoted(favorite.Path), open, first->Priority, emit);
             continue;
         }
-        PathWarnings(platform, access, favorite, encoding, emit);
+        PathWarnings(platform, access, favorites, i, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

@@ -16,15 +16,19 @@ UserAccessCheck::Finding UserAccessCheck::Read(const std::wstring& path) {
     Finding finding;
     finding.path = path;
     const std::wstring root = path.substr(0, RootLength(path));
-    auto keeps = keepsPermissions_.find(root);
-    if (keeps == keepsPermissions_.end()) {
+    auto drive = drives_.find(root);
+    if (drive == drives_.end()) {
+        Finding::What verdict = Finding::Closed;
         Dword flags = 0;
+        // A stick or a card can be swapped for one prepared elsewhere, whatever its permissions say.
+        if (platform_.GetDriveTypeW(root.c_str()) == kDriveRemovable) verdict = Finding::RemovableDrive;
         // When the drive cannot say, its descriptors still can.
-        const bool known = platform_.GetVolumeInformationW(root.c_str(), &flags) != 0;
-        keeps = keepsPermissions_.emplace(root, !known || (flags & kFilePersistentAcls) != 0).first;
+        else if (platform_.GetVolumeInformationW(root.c_str(), &flags) && !(flags & kFilePersistentAcls))
+            verdict = Finding::NoPermissionsOnDrive;
+        drive = drives_.emplace(root, verdict).first;
     }
-    if (!keeps->second) {
-        finding.what = Finding::NoPermissionsOnDrive;
+    if (drive->second != Finding::Closed) {
+        finding.what = drive->second;
         finding.path = root;
         return finding;
     }
@@ -83,23 +87,15 @@ UserAccessCheck::Finding UserAccessCheck::FirstOpen(const std::wstring& path, Ob
     return finding;
 }
 
-UserAccessCheck::Finding UserAccessCheck::LinkOnTheWay(const std::wstring& path) {
-    for (std::size_t next = RootLength(path); next < path.size();) {
-        std::size_t end = path.find(L'\\', next);
-        if (end == std::wstring::npos) end = path.size();
-        const std::wstring at = path.substr(0, end);
-        next = end + 1;
-        const Dword attributes = platform_.GetFileAttributesW(at);
-        if (attributes == kInvalidFileAttributes) break;
-        if (attributes & kFileAttributeReparsePoint) return Finding{Finding::ReparsePoint, at, ObjectKind::Folder, 0, 0, {}};
-    }
-    return Finding{};
-}
-
 std::wstring UserAccessCheck::Describe(const Finding& finding) {
-    if (finding.what == Finding::NoPermissionsOnDrive)
-        return L"the drive " + finding.path.substr(finding.path.size() - 3, 2) +
-               L", which keeps no permissions (FAT or exFAT), so ordinary users can change everything on it";
+    if (finding.what == Finding::NoPermissionsOnDrive || finding.what == Finding::RemovableDrive) {
+        const std::wstring drive = finding.path.substr(finding.path.size() - 3, 2);
+        if (finding.what == Finding::NoPermissionsOnDrive)
+            return L"the drive " + drive + L", which keeps no permissions (FAT or exFAT), so ordinary users can change "
+                   L"everything on it";
+        return L"the drive " + drive + L", which is removable: whoever swaps its stick or card for one made elsewhere "
+               L"decides what is on it";
+    }
     if (finding.what == Finding::ReparsePoint)
         return Quoted(finding.path) + L" is a junction or a link, which can lead anywhere, a share included: the doctor "
                L"does not look past it";

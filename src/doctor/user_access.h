@@ -15,8 +15,9 @@ class UserAccessCheck {
 public:
     struct Finding {
         // ReparsePoint: a junction or link on the way, which may lead anywhere; Unfinished: a
-        // pattern's walk stopped at its limits. Both count as open.
-        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable, ReparsePoint, Unfinished } what = Closed;
+        // pattern's walk stopped at its limits; RemovableDrive: whoever swaps the medium decides
+        // what is on it. All count as open.
+        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable, ReparsePoint, Unfinished, RemovableDrive } what = Closed;
         std::wstring path;
         ObjectKind kind = ObjectKind::File;
         Dword rights = 0;  // Changeable: what ordinary users may do
@@ -33,9 +34,6 @@ public:
     // past it is touched. Where a folder or the object does not exist, the deepest folder
     // that does is open when ordinary users may make it there. Closed when none.
     Finding FirstOpen(const std::wstring& path, ObjectKind kind);
-    // The first junction or link from the root down to `path` (ReparsePoint), or Closed; it
-    // reads only attributes, each name's own, so it never passes one.
-    Finding LinkOnTheWay(const std::wstring& path);
     // "the folder "C:\Games" lets ordinary users add files, delete it", for a report.
     static std::wstring Describe(const Finding& finding);
 
@@ -44,7 +42,7 @@ private:
 
     Platform& platform_;
     std::map<std::wstring, Finding> checked_;
-    std::map<std::wstring, bool> keepsPermissions_;  // by drive root
+    std::map<std::wstring, Finding::What> drives_;  // by root: Closed, or why the whole drive is open
 };
 
 }  // namespace mjr::doctor

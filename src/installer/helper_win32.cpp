@@ -154,7 +154,7 @@ int ReadEnforce(std::wstring& enforce) {
 class SettingsKey {
 public:
     explicit SettingsKey(REGSAM access) {
-        status_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, mjr::installer::kSettingsKey, 0, access | KEY_WOW64_64KEY, &key_);
+        status_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, mjr::kResetRequestKey, 0, access | KEY_WOW64_64KEY, &key_);
         if (status_ != ERROR_SUCCESS) key_ = nullptr;
     }
     SettingsKey(const SettingsKey&) = delete;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/reset_request.h"
 #include "platform/platform.h"
 
 namespace mjr::installer {
@@ -51,8 +52,8 @@ bool OnlyAdministratorsMayChange(std::wstring_view sddl);
 
 // The reset request running copies watch (REG_QWORD ResetRequest under HKLM\Software\Marrowbine Jr,
 // 64-bit view): a first install and an upgrade raise it, so every copy reads its profile anew.
-inline constexpr wchar_t kSettingsKey[] = L"Software\\Marrowbine Jr";
-inline constexpr wchar_t kResetRequestValue[] = L"ResetRequest";
+using mjr::kResetRequestKey;  // the running copies' own names for it
+using mjr::kResetRequestValue;
 // The number after `current` (nothing: no value, or not a REG_QWORD): at least `now` (a
 // FILETIME), so that a value deleted by an uninstall and made anew never repeats an old one.
 std::uint64_t NextResetRequest(std::optional<std::uint64_t> current, std::uint64_t now) noexcept;

@@ -49,7 +49,7 @@ struct CaseRange {
 };
 constexpr CaseRange kCaseRanges[] = {
     {'a', 'z', 1, -32}, {0xE0, 0xF6, 1, -32}, {0xF8, 0xFE, 1, -32}, {0xFF, 0xFF, 1, 0x79}, {0x101, 0x12F, 2, -1},
-    {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
+    {0x131, 0x131, 1, -0xE8}, {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
     {0x3AC, 0x3AC, 1, -0x26}, {0x3AD, 0x3AF, 1, -0x25}, {0x3B1, 0x3C1, 1, -32}, {0x3C2, 0x3C2, 1, -31},
     {0x3C3, 0x3CB, 1, -32}, {0x3CC, 0x3CC, 1, -0x40}, {0x3CD, 0x3CE, 1, -0x3F}, {0x430, 0x44F, 1, -32},
     {0x450, 0x45F, 1, -80}, {0x461, 0x481, 2, -1}, {0x48B, 0x4BF, 2, -1}, {0x4C2, 0x4CE, 2, -1}, {0x4D1, 0x52F, 2, -1}};
@@ -216,7 +216,8 @@ WinBool FakePlatform::CloseHandle(Handle object) {
     if (recordCalls) Record("CloseHandle");
     closeOrder.push_back(object);
     auto it = handles_.find(object);
-    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace) {
+    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace ||
+        it->second.kind == HandleInfo::RegKey) {
         ++badCloses;
         return 0;
     }
@@ -377,10 +378,14 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
     if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
     std::wstring out = shortPath;
+    // "\\?\" passes the path on untidied and comes back on the long form.
+    const bool literal = out.rfind(L"\\\\?\\", 0) == 0;
+    if (literal) out.erase(0, 4);
     if (auto it = longPaths.find(out); it != longPaths.end()) {
         if (!it->second) return 0;
         out = *it->second;
     }
+    if (literal) out.insert(0, L"\\\\?\\");
     if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
     std::copy(out.c_str(), out.c_str() + out.size() + 1, buffer);
     return static_cast<Dword>(out.size());
@@ -846,7 +851,8 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
-    if (reparsePoints.count(path)) return kFileAttributeDirectory | kFileAttributeReparsePoint;
+    if (reparsePoints.count(path))
+        return (files.count(path) || programFiles.count(path) ? 0x20 : kFileAttributeDirectory) | kFileAttributeReparsePoint;
     if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
         return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
@@ -867,6 +873,7 @@ Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
 
 Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
     if (recordCalls) Record("ListFolder " + WideToAnsi(folder));
+    if (files.count(folder) || programFiles.count(folder)) return kErrorPathNotFound;  // a file lists nothing
     const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L"\\";
     std::map<std::wstring, Dword> found;
     const auto add = [&](const std::wstring& path, Dword attributes) {
@@ -877,7 +884,7 @@ Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEnt
     };
     for (const auto* folders : {&directories, &reparsePoints})
         for (auto it = folders->lower_bound(prefix); it != folders->end() && it->rfind(prefix, 0) == 0; ++it)
-            add(*it, kFileAttributeDirectory);
+            if (!files.count(*it) && !programFiles.count(*it)) add(*it, kFileAttributeDirectory);
     const auto addAll = [&](const auto& names) {
         for (const auto& entry : names)
             if (entry.first.rfind(prefix, 0) == 0) add(entry.first, 0x20);
@@ -1003,11 +1010,18 @@ WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* 
     return 1;
 }
 
-std::wstring FakePlatform::ProgramPath() { return programPath; }
+Dword FakePlatform::GetSystemDirectoryW(wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetSystemDirectoryW(" + std::to_string(size) + ")");
+    if (Fails("GetSystemDirectoryW")) return 0;
+    if (systemDirectory.size() + 1 > size) return static_cast<Dword>(systemDirectory.size() + 1);
+    std::copy(systemDirectory.c_str(), systemDirectory.c_str() + systemDirectory.size() + 1, buffer);
+    return static_cast<Dword>(systemDirectory.size());
+}
 
 WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                      Dword creationFlags, ProcessInformation* information) {
-    if (recordCalls) Record("CreateProcessW(" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
+    if (recordCalls)
+        Record("CreateProcessW(" + WideToAnsi(applicationName) + "|" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
     if (Fails("CreateProcessW")) return 0;
     FakeProcess& child = AddProcess(nextChildPid++, WideToAnsi(applicationName));
     HandleInfo process = MakeInfo(HandleInfo::Process, child.pid, 0xFFFFFFFF);
@@ -1019,23 +1033,12 @@ WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const 
     return 1;
 }
 
-Dword FakePlatform::ResumeThread(Handle thread) {
-    if (recordCalls) Record("ResumeThread");
-    return Lookup(thread, HandleInfo::Thread) ? 1 : 0xFFFFFFFF;
-}
-
 WinBool FakePlatform::TerminateProcess(Handle process, Dword exitCode) {
     if (recordCalls) Record("TerminateProcess(" + std::to_string(exitCode) + ")");
     FakeProcess* p = ProcessFor(process, 0x1);  // PROCESS_TERMINATE
     if (!p) return 0;
     p->exited = true;
     return 1;
-}
-
-Dword FakePlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
-    if (recordCalls) Record("WaitForSingleObject(" + Hex(milliseconds) + ")");
-    const HandleInfo* info = Lookup(object, HandleInfo::Process);
-    return info && (info->access & kSynchronize) ? kWaitObject0 : 0xFFFFFFFF;  // the process has ended
 }
 
 Handle FakePlatform::CreateJobObjectW() {
