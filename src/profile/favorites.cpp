@@ -33,6 +33,8 @@ void FavoritesTable::Clear() noexcept {
     patterns_.clear();
     firstIndexByPath_.clear();
     count_ = 0;
+    asksForChildren_ = false;
+    ++generation_;
 }
 
 void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
@@ -42,6 +44,7 @@ void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
         // try_emplace keeps an earlier favourite with the same path: the first one wins.
         firstIndexByPath_.try_emplace(std::move(foldedPath), records_.size());
     }
+    asksForChildren_ = asksForChildren_ || record.Children;
     records_.push_back(std::move(record));
 }
 

@@ -15,6 +15,7 @@ struct FavoriteRecord {
     std::wstring Path;
     std::wstring Affinity;
     std::wstring Priority;
+    bool Children = false;  // field 5 reads "children": what its program starts gets its placement too
 };
 
 // The favourites in file order, with an index from each path (in folded letter case) to the
@@ -26,6 +27,10 @@ public:
 
     const std::vector<FavoriteRecord>& Records() const noexcept { return records_; }
     std::int16_t Count() const noexcept { return count_; }
+    // Whether any favourite asks for its program's children; without one, no scan reads a parent.
+    bool AsksForChildren() const noexcept { return asksForChildren_; }
+    // Changes at every Clear, so what was learned against an earlier table is known to be stale.
+    std::uint32_t Generation() const noexcept { return generation_; }
 
     // The lowest-index favourite whose Path equals the path or whose pattern matches it, both
     // given in folded case (FoldPathCase), or null. An empty Path, or a refused pattern,
@@ -54,6 +59,8 @@ private:
     std::vector<Pattern> patterns_;  // the usable ones, in file order
     std::unordered_map<std::wstring, std::size_t, Hash, std::equal_to<>> firstIndexByPath_;
     std::int16_t count_ = 0;
+    bool asksForChildren_ = false;
+    std::uint32_t generation_ = 0;
 };
 
 }  // namespace mjr

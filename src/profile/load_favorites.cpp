@@ -10,10 +10,11 @@
 namespace mjr {
 namespace {
 
-// Splits a record at its first tabs into fields 0 to 3 (field 3 runs to the next tab or
-// the end). False when the record has fewer than four fields.
+// Splits a record at its first tabs into fields 0 to 4 (fields 3 and 4 each run to the next
+// tab or the end; field 4 is empty when there is none). False when the record has fewer than
+// four fields.
 template <typename CharT>
-bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::basic_string_view<CharT>, 4>& fields) {
+bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::basic_string_view<CharT>, 5>& fields) {
     using View = std::basic_string_view<CharT>;
     std::size_t start = 0;
     for (std::size_t field = 0; field < 3; ++field) {
@@ -24,6 +25,20 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     }
     std::size_t tab = record.find(CharT('\t'), start);
     fields[3] = record.substr(start, tab == View::npos ? View::npos : tab - start);
+    fields[4] = tab == View::npos ? View() : record.substr(tab + 1, record.find(CharT('\t'), tab + 1) - tab - 1);
+    return true;
+}
+
+// Field 5 asks for the program's children when it reads "children" in any letter case, blanks
+// around it allowed; any other text there is the writer's note, as it always was.
+template <typename CharT>
+bool AsksForChildren(std::basic_string_view<CharT> field) {
+    constexpr std::string_view kWord = "children";
+    while (!field.empty() && field.front() == CharT(' ')) field.remove_prefix(1);
+    while (!field.empty() && field.back() == CharT(' ')) field.remove_suffix(1);
+    if (field.size() != kWord.size()) return false;
+    for (std::size_t k = 0; k < kWord.size(); ++k)
+        if ((field[k] | 0x20) != CharT(kWord[k])) return false;
     return true;
 }
 
@@ -44,7 +59,7 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
     BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
-    std::array<std::basic_string_view<CharT>, 4> fields;
+    std::array<std::basic_string_view<CharT>, 5> fields;
     bool failed = false;
     while (!reader.AtEnd()) {
         // Blank lines and notes, the last line too; never a line inside a quoted record.
@@ -66,7 +81,7 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         if (failed) continue;
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])};
+        FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2]), AsksForChildren(fields[4])};
         std::wstring folded = FoldPathCase(platform, favorite.Path);
         favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);

@@ -373,6 +373,22 @@ WinBool FakePlatform::GetProcessTimes(Handle process, FileTime* creationTime, Fi
     return 1;
 }
 
+std::int32_t FakePlatform::NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                    void* processInformation, Dword processInformationLength,
+                                                    Dword* returnLength) {
+    if (recordCalls) Record("NtQueryInformationProcess(" + std::to_string(processInformationClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    if (processInformationClass != kProcessBasicInformation || processInformationLength != sizeof(ProcessBasicInformation))
+        return static_cast<std::int32_t>(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
+    if (!p || p->parentReadFails) return static_cast<std::int32_t>(0xC0000022);  // STATUS_ACCESS_DENIED
+    ProcessBasicInformation info;
+    info.UniqueProcessId = p->pid;
+    info.InheritedFromUniqueProcessId = p->parentPid;
+    std::memcpy(processInformation, &info, sizeof info);
+    if (returnLength) *returnLength = sizeof info;
+    return 0;
+}
+
 Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {
     if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
