@@ -25,8 +25,9 @@ std::wstring RaiseGiven(const std::wstring& priority) {
     return raise;
 }
 
+// Favourite i's line; the lines come from the same reading as the favourites, one each.
 std::wstring LineOf(const std::vector<std::size_t>& favoriteLines, std::size_t i) {
-    return L"line " + std::to_wstring(favoriteLines[i]) + L": ";
+    return L"line " + std::to_wstring(favoriteLines.at(i)) + L": ";
 }
 
 }  // namespace
@@ -34,10 +35,10 @@ std::wstring LineOf(const std::vector<std::size_t>& favoriteLines, std::size_t i
 std::vector<std::wstring> ChildrenExplanations(const FavoritesTable& favorites,
                                                const std::vector<std::size_t>& favoriteLines) {
     std::vector<std::wstring> lines;
-    const std::vector<FavoriteRecord>& records = favorites.Records();
-    for (std::size_t i = 0; i < records.size() && i < favoriteLines.size(); ++i)
-        if (records[i].Children)
-            lines.push_back(L"  " + LineOf(favoriteLines, i) + L"what " + ProgramNamed(records[i].Path) +
+    std::size_t i = 0;
+    for (const FavoriteRecord& favorite : favorites.Records())
+        if (const std::size_t at = i++; favorite.Children)
+            lines.push_back(L"  " + LineOf(favoriteLines, at) + L"what " + ProgramNamed(favorite.Path) +
                             L" starts gets the same placement, Realtime excepted");
     if (!lines.empty())
         lines.insert(lines.begin(),
@@ -49,12 +50,13 @@ std::vector<std::wstring> ChildrenExplanations(const FavoritesTable& favorites,
 std::vector<std::wstring> ChildrenWarnings(const FavoritesTable& favorites,
                                            const std::vector<std::size_t>& favoriteLines) {
     std::vector<std::wstring> warnings;
-    const std::vector<FavoriteRecord>& records = favorites.Records();
-    for (std::size_t i = 0; i < records.size() && i < favoriteLines.size(); ++i) {
-        const std::wstring raise = RaiseGiven(records[i].Priority);
-        if (!records[i].Children || raise.empty()) continue;
-        const std::wstring program = ProgramNamed(records[i].Path);
-        warnings.push_back(LineOf(favoriteLines, i) + L"any program of the user who runs " + program +
+    std::size_t i = 0;
+    for (const FavoriteRecord& favorite : favorites.Records()) {
+        const std::size_t at = i++;
+        const std::wstring raise = RaiseGiven(favorite.Priority);
+        if (!favorite.Children || raise.empty()) continue;
+        const std::wstring program = ProgramNamed(favorite.Path);
+        warnings.push_back(LineOf(favoriteLines, at) + L"any program of the user who runs " + program +
                            L" can name it as its parent when it starts (Windows lets a program choose its parent), "
                            L"and so gets " + raise + L" from an elevated program");
         warnings.push_back(L"  what to do: ask \"children\" only of a launcher whose user may run every program "

@@ -1,7 +1,6 @@
 #include "engine/descendants.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace mjr {
 namespace {
@@ -19,7 +18,7 @@ void ReadFamily(Platform& platform, ScannedProcess& process) {
     Dword length = 0;
     // Pointer-sized, as Windows keeps it; an identifier is 32 bits, so a wider value is no parent.
     if (platform.NtQueryInformationProcess(q, kProcessBasicInformation, &basic, sizeof basic, &length) == 0 &&
-        basic.InheritedFromUniqueProcessId <= std::numeric_limits<Dword>::max())
+        static_cast<std::uint64_t>(basic.InheritedFromUniqueProcessId) >> 32 == 0)
         process.Parent = static_cast<Dword>(basic.InheritedFromUniqueProcessId);
 }
 
@@ -81,7 +80,8 @@ void Descendants::Place(const FavoritesTable& favorites) {
         generation_ = favorites.Generation();
     }
     byPid_.clear();
-    for (std::size_t i = 0; i < Scan.size(); ++i) byPid_.emplace_back(Scan[i].Pid, static_cast<std::int32_t>(i));
+    std::int32_t index = 0;
+    for (const ScannedProcess& p : Scan) byPid_.emplace_back(p.Pid, index++);
     std::sort(byPid_.begin(), byPid_.end());
     for (std::size_t i = 0; i < Scan.size(); ++i) Walk(i);
     next_.clear();

@@ -446,6 +446,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
     EXPECT_EQ(d.fake.badCloses, 0u);
+    EXPECT_EQ(d.fake.CallsNamed("NtQueryInformationProcess"), 0u);  // no parent read without a "children" line
 
     // Elevated already: the processes stay named, the advice to elevate goes.
     d.fake.elevated = true;
