@@ -204,7 +204,8 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
                 report.push_back(head + current + L": " + outcome);
             }
         }
-        if (!favorites.AsksForChildren() || !scanned || !queried) continue;
+        // One that cannot be opened reads no creation time and so links to nothing.
+        if (!favorites.AsksForChildren() || !scanned) continue;
         const std::wstring image = path && !path->empty() ? *path : KernelImageName(platform, queried.get());
         names.push_back(Shown(image.substr(image.find_last_of(L'\\') + 1)));
         ReadFamily(platform, families.Scan.emplace_back(pid, std::move(queried), favorite));

@@ -35,13 +35,14 @@ const FavoriteRecord* Descendants::LearnedFor(const ScannedProcess& process) con
     return it != learned_.end() && it->pid == process.Pid && it->created == process.Created ? it->passedOn : nullptr;
 }
 
-std::int32_t Descendants::LiveParent(std::size_t child) const noexcept {
+bool Descendants::LiveParent(std::size_t child, std::size_t& parent) const noexcept {
     const ScannedProcess& c = Scan[child];
-    if (c.Parent == 0) return -1;
-    const auto it = std::lower_bound(byPid_.begin(), byPid_.end(), std::make_pair(c.Parent, std::int32_t{-1}));
+    // A parent left 0 (unread, or none) names no scanned process: the idle process is never scanned.
+    const auto it = std::lower_bound(byPid_.begin(), byPid_.end(), std::make_pair(c.Parent, std::int32_t{0}));
     if (it == byPid_.end() || it->first != c.Parent || !ProvesLink(Scan[static_cast<std::size_t>(it->second)], c))
-        return -1;
-    return it->second;
+        return false;
+    parent = static_cast<std::size_t>(it->second);
+    return true;
 }
 
 // Up from `start` through live parents to the first process whose answer is known, without
@@ -56,13 +57,13 @@ void Descendants::Walk(std::size_t start) {
         // A process matching a `children` favourite passes on its own; one placed before passes on
         // what it was given then, though its parent has ended since.
         p.PassedOn = p.Own != nullptr && p.Own->Children ? p.Own : LearnedFor(p);
-        const std::int32_t parent = p.PassedOn ? -1 : LiveParent(k);
-        if (parent < 0) {
+        std::size_t parent = 0;
+        if (p.PassedOn || !LiveParent(k, parent)) {
             p.Walk = kWalked;
             break;
         }
-        p.StartedBy = parent;
-        k = static_cast<std::size_t>(parent);
+        p.StartedBy = static_cast<std::int32_t>(parent);
+        k = parent;
     }
     // Still walking: a loop of equal creation times, which proves nothing.
     const FavoriteRecord* passed = Scan[k].Walk == kWalked ? Scan[k].PassedOn : nullptr;

@@ -61,7 +61,8 @@ private:
         const FavoriteRecord* passedOn;  // into the table of `generation_`
     };
     const FavoriteRecord* LearnedFor(const ScannedProcess& process) const noexcept;
-    std::int32_t LiveParent(std::size_t child) const noexcept;
+    // The scan's index of the child's parent, when that parent proves the link.
+    bool LiveParent(std::size_t child, std::size_t& parent) const noexcept;
     void Walk(std::size_t start);
 
     std::vector<Learned> learned_, next_;  // by identifier

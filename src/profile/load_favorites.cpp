@@ -25,7 +25,8 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     }
     std::size_t tab = record.find(CharT('\t'), start);
     fields[3] = record.substr(start, tab == View::npos ? View::npos : tab - start);
-    fields[4] = tab == View::npos ? View() : record.substr(tab + 1, record.find(CharT('\t'), tab + 1) - tab - 1);
+    const View rest = tab == View::npos ? View() : record.substr(tab + 1);
+    fields[4] = rest.substr(0, rest.find(CharT('\t')));
     return true;
 }
 

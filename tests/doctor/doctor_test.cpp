@@ -467,6 +467,8 @@ TEST(DryRun, ExplainsChildrenAndShowsEachOneWithItsChain) {
     game.parentPid = 300, game.creationTime = 20, game.grantedAccess = kProcessQueryLimitedInformation;
     FakeProcess& crash = d.fake.AddProcess(500, "C:\\Apps\\Crash.exe");
     crash.parentPid = 400, crash.creationTime = 30;
+    d.fake.longPaths[L"C:\\Apps\\Crash.exe"] = std::nullopt;  // shown by the kernel's name of its file
+    d.fake.Find(4)->parentPid = 300;  // listed second: never scanned, so never placed
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"  line 2: what Launcher.exe starts gets the same placement, Realtime excepted",
@@ -476,12 +478,14 @@ TEST(DryRun, ExplainsChildrenAndShowsEachOneWithItsChain) {
              L"line 4: any program of the user who runs \"C:\\Apps\\T\\*.exe\" can name it as its parent when it starts "
              L"(Windows lets a program choose its parent), and so gets Above with EcoQoS kept off from",
              L"and so gets EcoQoS kept off from an elevated program",
+             L"pid 300: C:\\Apps\\Launcher.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would set the "
+             L"priority to Real",
              L"pid 500 Crash.exe, started by pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), "
              L"priority Normal: a scan would set the priority to High",
              L"pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would "
              L"set the priority to High; it cannot be opened to change it (as a game's anti-cheat protection does): no "
              L"failure counted",
-             L"Processes: 5 listed, 1 matching a favourite, 2 placed through the program that started them, 0 whose"})
+             L"Processes: 5 listed, 1 matching a favourite, 2 placed through the program that started them, 1 whose"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     EXPECT_FALSE(d.out.Has(L"line 3: any program")) << d.out.All();
     EXPECT_FALSE(d.out.Has(L"line 6: any program")) << d.out.All();
