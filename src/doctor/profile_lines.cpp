@@ -64,7 +64,8 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
     // A fifth field the program reads as a note: each process running the path and its parent's
     // identifier, the parent named where it is alive and no younger, so the identifier is still its.
     std::map<Dword, std::size_t> indexOf;
-    for (std::size_t k = 0; k < running.size(); ++k) indexOf.emplace(running[k].Pid, k);
+    std::size_t index = 0;
+    for (const ScannedProcess& p : running) indexOf.emplace(p.Pid, index++);
     std::map<std::wstring, std::wstring> notes;
     for (std::size_t k = 0; k < running.size(); ++k) {
         const ScannedProcess& p = running[k];
