@@ -85,13 +85,13 @@ void Descendants::Place(const FavoritesTable& favorites) {
     for (const ScannedProcess& p : Scan) byPid_.emplace_back(p.Pid, index++);
     std::sort(byPid_.begin(), byPid_.end());
     for (std::size_t i = 0; i < Scan.size(); ++i) Walk(i);
+    // Its own favourite, exact path or pattern, comes before any ancestor's.
+    for (ScannedProcess& p : Scan) p.Placement = p.Own ? p.Own : p.PassedOn;
     next_.clear();
-    for (ScannedProcess& p : Scan) {
-        // Its own favourite, exact path or pattern, comes before any ancestor's.
-        p.Placement = p.Own ? p.Own : p.PassedOn;
-        if (p.PassedOn && p.Created != 0) next_.push_back({p.Pid, p.Created, p.PassedOn});
+    for (const auto& [pid, index] : byPid_) {  // in identifier order, as LearnedFor looks
+        const ScannedProcess& p = Scan[static_cast<std::size_t>(index)];
+        if (p.PassedOn && p.Created != 0) next_.push_back({pid, p.Created, p.PassedOn});
     }
-    std::sort(next_.begin(), next_.end(), [](const Learned& a, const Learned& b) { return a.pid < b.pid; });
     learned_.swap(next_);
 }
 
