@@ -378,14 +378,12 @@ std::int32_t FakePlatform::NtQueryInformationProcess(Handle process, Dword proce
                                                     Dword* returnLength) {
     if (recordCalls) Record("NtQueryInformationProcess(" + std::to_string(processInformationClass) + ")");
     FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
-    if (processInformationClass != kProcessBasicInformation || processInformationLength != sizeof(ProcessBasicInformation))
-        return static_cast<std::int32_t>(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
-    if (!p || p->parentReadFails) return static_cast<std::int32_t>(0xC0000022);  // STATUS_ACCESS_DENIED
-    ProcessBasicInformation info;
-    info.UniqueProcessId = p->pid;
-    info.InheritedFromUniqueProcessId = p->parentPid;
-    std::memcpy(processInformation, &info, sizeof info);
-    if (returnLength) *returnLength = sizeof info;
+    // Only the basic record, whole; STATUS_ACCESS_DENIED otherwise.
+    if (!p || p->parentReadFails || processInformationClass != kProcessBasicInformation ||
+        processInformationLength != sizeof(ProcessBasicInformation))
+        return static_cast<std::int32_t>(0xC0000022);
+    *static_cast<ProcessBasicInformation*>(processInformation) = {0, 0, 0, 0, p->pid, p->parentPid};
+    *returnLength = sizeof(ProcessBasicInformation);
     return 0;
 }
 
