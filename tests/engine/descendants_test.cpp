@@ -73,25 +73,25 @@ TEST_P(FamilyTest, PlacesWhatAFavouritesProgramStarted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FamilyTest, ::testing::Values(
-    FamilyCase{"child_and_grandchild", kLauncherLine,
-               {L(H), G(H), {500, 400, 30, "C:\\Crash.exe", H}, {600, 4, 5, "C:\\Other.exe", N}}},
-    FamilyCase{"child_listed_before_its_parent", kLauncherLine, {G(H), L(H)}},
-    FamilyCase{"equal_creation_times_link_and_a_loop_of_them_proves_nothing", kLauncherLine,
-               {L(H), G(H, 10), {500, 600, 10, "C:\\A.exe", N}, {600, 500, 10, "C:\\B.exe", N}}},
-    // Older than the launcher (its identifier was another process's), a parent unread, or one
-    // no identifier has: no link, and no failure.
-    FamilyCase{"unproven_links", kLauncherLine,
-               {L(H), G(N, 5), {401, kUnread, 20, "C:\\G.exe", N},
-                {402, static_cast<std::uintptr_t>(0x10000012Cull), 20, "C:\\G.exe", sizeof(void*) == 8 ? N : H}}},
+    // A grandchild listed before its parent and the launcher, found in the one scan.
+    FamilyCase{"child_and_grandchild_listed_first", kLauncherLine,
+               {{500, 400, 30, "C:\\Crash.exe", H}, L(H), G(H), {600, 4, 5, "C:\\Other.exe", N}}},
+    // Equal creation times link, a loop of them proves nothing; older than the launcher (its
+    // identifier was another process's), a parent unread, or one no identifier has: no link, no failure.
+    FamilyCase{"proven_and_unproven_links", kLauncherLine,
+               {L(H), G(H, 10), {500, 600, 10, "C:\\A.exe", N}, {600, 500, 10, "C:\\B.exe", N}, {401, 300, 5, "C:\\G.exe", N},
+                {402, kUnread, 20, "C:\\G.exe", N},
+                {403, static_cast<std::uintptr_t>(0x10000012Cull), 20, "C:\\G.exe", sizeof(void*) == 8 ? N : H}}},
     // Its own favourite wins over any ancestor's, then the nearest ancestor of a `children` favourite.
     FamilyCase{"own_favourite_first_then_the_nearest_children_ancestor",
-               kLauncherLine + "m\t01\tAbove\tC:\\M.exe\t Children \r\no\t01\tBelow\tC:\\O.exe\tnote\r\n",
+               kLauncherLine + "m\t01\tAbove\tC:\\M.exe\tchildren\r\no\t01\tBelow\tC:\\O.exe\tnote\r\n",
                {L(H), {400, 300, 20, "C:\\O.exe", B}, {500, 400, 30, "C:\\P.exe", H}, {410, 300, 20, "C:\\M.exe", A},
                 {510, 410, 30, "C:\\Q.exe", A}}},
-    FamilyCase{"refused_open_for_setting_fails_only_for_a_favourites_own_program",
-               kLauncherLine + "x\t01\tHigh\tC:\\X.exe\r\n",
-               {L(H), {400, 300, 20, "C:\\G.exe", N, kQueryOnly}, {600, 4, 5, "C:\\X.exe", N, kQueryOnly}}, Then::OnePass, 1},
-    FamilyCase{"realtime_passes_on_as_high", "l\t01\tReal\tC:\\L.exe\tCHILDREN\r\n", {L(R), G(H)}},
+    // Real passes on as High; a refused open for setting fails only for a favourite's own program.
+    FamilyCase{"realtime_capped_and_a_refused_child_uncounted",
+               "l\t01\tReal\tC:\\L.exe\tchildren\r\nx\t01\tHigh\tC:\\X.exe\r\n",
+               {L(R), G(H), {401, 300, 20, "C:\\Protected.exe", N, kQueryOnly}, {600, 4, 5, "C:\\X.exe", N, kQueryOnly}},
+               Then::OnePass, 1},
     FamilyCase{"a_child_stays_placed_after_its_launcher_ends_and_a_new_one_is_not", kLauncherLine,
                {L(N), G(H), {450, 300, kLater, "C:\\Late.exe", N}}, Then::LauncherEnds},
     FamilyCase{"a_reused_identifier_is_another_process", kLauncherLine, {L(N), G(N)}, Then::ChildIdentifierReused},
