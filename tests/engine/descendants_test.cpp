@@ -10,8 +10,6 @@
 namespace mjr {
 namespace {
 
-using testing::FakePlatform;
-
 constexpr Dword N = 0x20, H = 0x80, A = 0x8000, B = 0x4000, R = 0x100, kQueryOnly = kProcessQueryLimitedInformation;
 constexpr std::uintptr_t kUnread = ~std::uintptr_t{0};  // the parent cannot be read
 constexpr std::uint64_t kLater = 1000;  // created at or after it: starts between the two passes
@@ -35,40 +33,38 @@ class FamilyTest : public ::testing::TestWithParam<FamilyCase> {};
 
 TEST_P(FamilyTest, PlacesWhatAFavouritesProgramStarted) {
     const FamilyCase& c = GetParam();
-    FakePlatform fake;
-    {
-        Module1 m{fake};
-        m.Cpu = CpuTable{BuildCpuBits(), 3};
-        fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = "h\r\n" + c.favourites;
-        LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
-        fake.AddProcess(0, "");
-        fake.AddProcess(4, "");
-        std::size_t opens = 0;  // to query, in both passes
-        for (bool later : {false, true}) {
-            if (later && c.then == Then::OnePass) break;
-            for (const Member& x : c.members) {
-                opens += later || x.created < kLater;
-                if ((x.created >= kLater) != later) continue;
-                auto& p = fake.AddProcess(x.pid, x.path);
-                p.parentPid = x.parent, p.parentReadFails = x.parent == kUnread, p.creationTime = x.created;
-                p.grantedAccess = x.granted;
-            }
-            if (later) {
-                for (auto& p : fake.processes) p.priority = N;
-                fake.Find(300)->exited = true;
-                if (c.then == Then::ChildIdentifierReused) fake.ReuseIdentifier(400, L"C:\\G.exe");
-                if (c.then == Then::ProfileReloaded) LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
-                m.Enforcement.LastProcessCount = 0;
-            }
-            EnforcePass(m);
+    testing::FakePlatform fake;
+    Module1 m{fake};
+    m.Cpu = CpuTable{BuildCpuBits(), 3};
+    fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = "h\r\n" + c.favourites;
+    LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
+    fake.AddProcess(0, "");
+    fake.AddProcess(4, "");
+    std::size_t opens = 0;  // to query, in both passes
+    for (bool later : {false, true}) {
+        if (later && c.then == Then::OnePass) break;
+        for (const Member& x : c.members) {
+            opens += later || x.created < kLater;
+            if ((x.created >= kLater) != later) continue;
+            auto& p = fake.AddProcess(x.pid, x.path);
+            p.parentPid = x.parent, p.parentReadFails = x.parent == kUnread, p.creationTime = x.created;
+            p.grantedAccess = x.granted;
         }
-        for (const Member& x : c.members) EXPECT_EQ(fake.Find(x.pid)->priority, x.classAfter) << x.pid;
-        EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
-        EXPECT_EQ(m.AffinityErrors.Value(), 0);
-        // Parents are read only for a `children` favourite, and no process is opened twice to query.
-        EXPECT_EQ(fake.CallsNamed("NtQueryInformationProcess") > 0, m.Favorites.AsksForChildren());
-        EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1000,"), opens);
+        if (later) {
+            for (auto& p : fake.processes) p.priority = N;
+            fake.Find(300)->exited = true;
+            if (c.then == Then::ChildIdentifierReused) fake.ReuseIdentifier(400, L"C:\\G.exe");
+            if (c.then == Then::ProfileReloaded) LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
+            m.Enforcement.LastProcessCount = 0;
+        }
+        EnforcePass(m);
     }
+    for (const Member& x : c.members) EXPECT_EQ(fake.Find(x.pid)->priority, x.classAfter) << x.pid;
+    EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
+    EXPECT_EQ(m.AffinityErrors.Value(), 0);
+    // Parents are read only for a `children` favourite, and no process is opened twice to query.
+    EXPECT_EQ(fake.CallsNamed("NtQueryInformationProcess") > 0, m.Favorites.AsksForChildren());
+    EXPECT_EQ(fake.CallsNamed("OpenProcess(0x1000,"), opens);
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
