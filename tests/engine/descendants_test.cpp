@@ -24,7 +24,7 @@ struct Member {
 struct FamilyCase {
     const char* name; std::string favourites; std::vector<Member> members; Then then = Then::OnePass; std::int64_t priorityErrors = 0; };
 
-const std::string kLauncherLine = "l\t01\tHigh\tC:\\L.exe\tchildren\r\n";
+const std::string kLauncherLine = "l\t~1\tHigh\tC:\\L.exe\tchildren\r\n";
 // The launcher, 300, and the game it started, 400.
 Member L(Dword classAfter) { return {300, 4, 10, "C:\\L.exe", classAfter}; }
 Member G(Dword classAfter, std::uint64_t created = 20) { return {400, 300, created, "C:\\G.exe", classAfter}; }
@@ -35,7 +35,7 @@ TEST_P(FamilyTest, PlacesWhatAFavouritesProgramStarted) {
     const FamilyCase& c = GetParam();
     testing::FakePlatform fake;
     Module1 m{fake};
-    m.Cpu = CpuTable{BuildCpuBits(), 3};
+    m.Cpu = CpuTable{BuildCpuBits(), 3, ReadCpuTopology(fake)};
     fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] = "h\r\n" + c.favourites;
     LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
     fake.AddProcess(0, "");
@@ -51,7 +51,7 @@ TEST_P(FamilyTest, PlacesWhatAFavouritesProgramStarted) {
             p.grantedAccess = x.granted;
         }
         if (later) {
-            for (auto& p : fake.processes) p.priority = N;
+            for (auto& p : fake.processes) p.priority = N, p.defaultCpuSets.clear();
             fake.Find(300)->exited = true;
             if (c.then == Then::ChildIdentifierReused) fake.ReuseIdentifier(400, L"C:\\G.exe");
             if (c.then == Then::ProfileReloaded) LoadFavorites(fake, m.Settings, m.Favorites, nullptr);
@@ -59,7 +59,11 @@ TEST_P(FamilyTest, PlacesWhatAFavouritesProgramStarted) {
         }
         EnforcePass(m);
     }
-    for (const Member& x : c.members) EXPECT_EQ(fake.Find(x.pid)->priority, x.classAfter) << x.pid;
+    // Each process placed gets the CPU sets of the favourite that placed it.
+    for (const Member& x : c.members) {
+        EXPECT_EQ(fake.Find(x.pid)->priority, x.classAfter) << x.pid;
+        EXPECT_EQ(fake.Find(x.pid)->defaultCpuSets, (x.classAfter == N ? std::vector<Dword>{} : std::vector<Dword>{0x101})) << x.pid;
+    }
     EXPECT_EQ(m.PriorityErrors.Value(), c.priorityErrors);
     EXPECT_EQ(m.AffinityErrors.Value(), 0);
     // Parents are read only for a `children` favourite, and no process is opened twice to query.
@@ -80,19 +84,19 @@ INSTANTIATE_TEST_SUITE_P(Table, FamilyTest, ::testing::Values(
                 {403, static_cast<std::uintptr_t>(0x10000012Cull), 20, "C:\\G.exe", sizeof(void*) == 8 ? N : H}}},
     // Its own favourite wins over any ancestor's, then the nearest ancestor of a `children` favourite.
     FamilyCase{"own_favourite_first_then_the_nearest_children_ancestor",
-               kLauncherLine + "m\t01\tAbove\tC:\\M.exe\tchildren\r\no\t01\tBelow\tC:\\O.exe\tnote\r\n",
+               kLauncherLine + "m\t~1\tAbove\tC:\\M.exe\tchildren\r\no\t~1\tBelow\tC:\\O.exe\tnote\r\n",
                {L(H), {400, 300, 20, "C:\\O.exe", B}, {500, 400, 30, "C:\\P.exe", H}, {410, 300, 20, "C:\\M.exe", A},
                 {510, 410, 30, "C:\\Q.exe", A}}},
     // Real passes on as High; a refused open for setting fails only for a favourite's own program.
     FamilyCase{"realtime_capped_and_a_refused_child_uncounted",
-               "l\t01\tReal\tC:\\L.exe\tchildren\r\nx\t01\tHigh\tC:\\X.exe\r\n",
+               "l\t~1\tReal\tC:\\L.exe\tchildren\r\nx\t01\tHigh\tC:\\X.exe\r\n",
                {L(R), G(H), {401, 300, 20, "C:\\Protected.exe", N, kQueryOnly}, {600, 4, 5, "C:\\X.exe", N, kQueryOnly}},
                Then::OnePass, 1},
     FamilyCase{"a_child_stays_placed_after_its_launcher_ends_and_a_new_one_is_not", kLauncherLine,
                {L(N), G(H), {450, 300, kLater, "C:\\Late.exe", N}}, Then::LauncherEnds},
     FamilyCase{"a_reused_identifier_is_another_process", kLauncherLine, {L(N), G(N)}, Then::ChildIdentifierReused},
     FamilyCase{"a_reload_forgets_what_was_learned", kLauncherLine, {L(N), G(N)}, Then::ProfileReloaded},
-    FamilyCase{"no_children_favourite_reads_no_parent", "l\t01\tHigh\tC:\\L.exe\r\n", {L(H), G(N)}}),
+    FamilyCase{"no_children_favourite_reads_no_parent", "l\t~1\tHigh\tC:\\L.exe\r\n", {L(H), G(N)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
