@@ -13,8 +13,9 @@ namespace mjr::doctor {
 // program sees it, and a note of each process running it with its parent's identifier
 // ("pid 812 parent 640 launcher.exe"; the whole line in double quotes when it holds a comma);
 // sorted by path, one per path. Processes whose path or affinity cannot be read are left
-// out, and so is a path holding a bidirectional or C1 control, a tab or a line break, which a
-// pasted line could not show or keep whole: named in leftOut instead. Opens processes for reading only.
+// out, and so is a path holding a character the report spells out (FirstUnpastable), which
+// a pasted line could not show or keep whole: named in leftOut instead, spelled out. Opens
+// processes for reading only.
 std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
                                                         const std::wstring& checkerName,
                                                         std::vector<std::wstring>& leftOut);

@@ -201,12 +201,29 @@ struct SystemLogicalProcessorInformationEx {
 };
 static_assert(offsetof(SystemLogicalProcessorInformationEx, Cache) == 8);
 
-// What the doctor's --try mode needs besides the calls above: a waiting copy of itself in a
-// job object, error texts and the logon task. Kept apart from Platform so the resident program
-// carries none of it.
+// The reset request: the registry (winreg.h, winnt.h, winerror.h values). HKEY_LOCAL_MACHINE is
+// the LONG 0x80000002 made a handle, so sign-extended in the 64-bit program.
+using Lstatus = std::int32_t;  // a registry call's result: 0 (ERROR_SUCCESS) or its error code
+inline constexpr Handle kHkeyLocalMachine = static_cast<Handle>(static_cast<std::intptr_t>(std::int32_t{-0x7FFFFFFE}));
+inline constexpr Dword kKeyQueryValue = 0x1;
+inline constexpr Dword kKeySetValue = 0x2;
+inline constexpr Dword kKeyNotify = 0x10;
+inline constexpr Dword kKeyWow64_64Key = 0x100;  // the native view, also from the 32-bit program
+inline constexpr Dword kRegDword = 4;
+inline constexpr Dword kRegQword = 11;
+inline constexpr Dword kRegNotifyChangeName = 0x1;     // a subkey added or deleted
+inline constexpr Dword kRegNotifyChangeLastSet = 0x4;  // a value set or deleted
+inline constexpr Lstatus kErrorMoreData = 234;
+inline constexpr Lstatus kErrorKeyDeleted = 1018;
+
+// Waits (winbase.h): the reset watch's message loop.
 inline constexpr Dword kSynchronize = 0x00100000;
 inline constexpr Dword kInfinite = 0xFFFFFFFF;
 inline constexpr Dword kWaitObject0 = 0;
+
+// What the doctor's --try mode needs besides the calls above: a suspended program of
+// Windows' own in a job object, error texts and the logon task. Kept apart from Platform so
+// the resident program carries none of it.
 inline constexpr Dword kCreateSuspended = 0x4;
 inline constexpr Dword kCreateNoWindow = 0x08000000;
 inline constexpr Dword kTokenPrivilegesClass = 3;  // TOKEN_INFORMATION_CLASS TokenPrivileges
@@ -239,15 +256,14 @@ struct ScheduledTaskRecord {
 class TryPlatform {
 public:
     virtual ~TryPlatform() = default;
-    // GetModuleFileNameW(NULL): the full path of this program's executable.
-    virtual std::wstring ProgramPath() = 0;
+    // GetSystemDirectoryW: the characters written without the NUL, the size needed with it
+    // when the buffer is too small, 0 on failure.
+    virtual Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) = 0;
     // CreateProcessW(applicationName, commandLine, no security, handles not inherited, flags,
     // the caller's environment and folder, an empty STARTUPINFOW).
     virtual WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                    Dword creationFlags, ProcessInformation* information) = 0;
-    virtual Dword ResumeThread(Handle thread) = 0;
     virtual WinBool TerminateProcess(Handle process, Dword exitCode) = 0;
-    virtual Dword WaitForSingleObject(Handle object, Dword milliseconds) = 0;
     // CreateJobObjectW(NULL, NULL): an unnamed job, closed with CloseHandle.
     virtual Handle CreateJobObjectW() = 0;
     // SetInformationJobObject(JobObjectExtendedLimitInformation) with only
@@ -407,6 +423,24 @@ public:
     virtual Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) = 0;
     // GetTickCount64: milliseconds since Windows started.
     virtual std::uint64_t GetTickCount64() = 0;
+
+    // advapi32, the registry: each returns the call's result. Keys are opened and created with
+    // no options, no class and no security attributes (a new key inherits its parent's
+    // rights), no disposition asked, and closed by RegCloseKey, never CloseHandle.
+    virtual Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
+    virtual Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
+    // dataSize: in, the buffer's bytes; out, the value's (with ERROR_MORE_DATA when it does not fit).
+    virtual Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                                     Dword* dataSize) = 0;
+    virtual Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                                   Dword dataSize) = 0;
+    // With asynchronous TRUE: returns at once, and the event is signalled at the first change
+    // the filter names after the call, or when the key is closed. Once: then it must be called again.
+    virtual Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                            WinBool asynchronous) = 0;
+    virtual Lstatus RegCloseKey(Handle key) = 0;
+    // kernel32 CreateEventW: unnamed, default security, closed by CloseHandle; 0 on failure.
+    virtual Handle CreateEventW(WinBool manualReset, WinBool initialState) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

@@ -96,6 +96,18 @@ public:
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
     Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
     std::uint64_t GetTickCount64() override;
+
+    // registry_win32.cpp
+    Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                             Dword* dataSize) override;
+    Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                           Dword dataSize) override;
+    Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                    WinBool asynchronous) override;
+    Lstatus RegCloseKey(Handle key) override;
+    Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
 };
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7

@@ -87,7 +87,7 @@ class Form1Window final : public Toolkit {
 public:
     Form1Window(Module1& module, HINSTANCE instance) : module_(module), instance_(instance) {}
 
-    static bool Load(Module1& module);
+    static HWND Load(Module1& module);
 
     // --- Toolkit ---
     void SetLabelCaption(LabelId label, const std::wstring& text) override;
@@ -174,7 +174,7 @@ private:
     Form1 form_{module_, *this};
 };
 
-bool Form1Window::Load(Module1& module) {
+HWND Form1Window::Load(Module1& module) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
@@ -185,7 +185,7 @@ bool Form1Window::Load(Module1& module) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
+    if (!RegisterClassExW(&wc)) return nullptr;
 
     // The design position: the client area's top-left at 60, -1470 twips, above the screen.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -211,11 +211,11 @@ bool Form1Window::Load(Module1& module) {
     HWND window = CreateWindowExW(0, kClassName, caption.c_str(), style, frame.left, frame.top,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                   nullptr, instance, &owner);
-    if (!window) return false;
+    if (!window) return nullptr;
 
     ++self->depth_;
     self->form_.FormLoad();
-    const bool loaded = self->hwnd_ != nullptr;
+    HWND const loaded = self->hwnd_;
     Leave(self);
     return loaded;
 }
@@ -294,6 +294,9 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CAPTURECHANGED:
             press_.CaptureLost();  // taken away mid-press: that press clicks nothing
+            return 0;
+        case kResetRequestedMessage:
+            form_.Image1Click();
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kMnuExit && HIWORD(wParam) == 0) form_.MnuExitClick();
@@ -551,6 +554,6 @@ void Form1Window::YieldToPendingEvents() { PumpPendingMessages(); }
 
 }  // namespace
 
-bool LoadForm1Win32(Module1& module) { return Form1Window::Load(module); }
+Handle LoadForm1Win32(Module1& module) { return reinterpret_cast<Handle>(Form1Window::Load(module)); }
 
 }  // namespace mjr

@@ -216,7 +216,8 @@ WinBool FakePlatform::CloseHandle(Handle object) {
     if (recordCalls) Record("CloseHandle");
     closeOrder.push_back(object);
     auto it = handles_.find(object);
-    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace) {
+    if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace ||
+        it->second.kind == HandleInfo::RegKey) {
         ++badCloses;
         return 0;
     }
@@ -864,7 +865,8 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 
 Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
-    if (reparsePoints.count(path)) return kFileAttributeDirectory | kFileAttributeReparsePoint;
+    if (reparsePoints.count(path))
+        return (files.count(path) || programFiles.count(path) ? 0x20 : kFileAttributeDirectory) | kFileAttributeReparsePoint;
     if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
         return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
@@ -885,6 +887,7 @@ Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
 
 Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
     if (recordCalls) Record("ListFolder " + WideToAnsi(folder));
+    if (files.count(folder) || programFiles.count(folder)) return kErrorPathNotFound;  // a file lists nothing
     const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L"\\";
     std::map<std::wstring, Dword> found;
     const auto add = [&](const std::wstring& path, Dword attributes) {
@@ -895,7 +898,7 @@ Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEnt
     };
     for (const auto* folders : {&directories, &reparsePoints})
         for (auto it = folders->lower_bound(prefix); it != folders->end() && it->rfind(prefix, 0) == 0; ++it)
-            add(*it, kFileAttributeDirectory);
+            if (!files.count(*it) && !programFiles.count(*it)) add(*it, kFileAttributeDirectory);
     const auto addAll = [&](const auto& names) {
         for (const auto& entry : names)
             if (entry.first.rfind(prefix, 0) == 0) add(entry.first, 0x20);
@@ -1021,11 +1024,18 @@ WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* 
     return 1;
 }
 
-std::wstring FakePlatform::ProgramPath() { return programPath; }
+Dword FakePlatform::GetSystemDirectoryW(wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetSystemDirectoryW(" + std::to_string(size) + ")");
+    if (Fails("GetSystemDirectoryW")) return 0;
+    if (systemDirectory.size() + 1 > size) return static_cast<Dword>(systemDirectory.size() + 1);
+    std::copy(systemDirectory.c_str(), systemDirectory.c_str() + systemDirectory.size() + 1, buffer);
+    return static_cast<Dword>(systemDirectory.size());
+}
 
 WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                      Dword creationFlags, ProcessInformation* information) {
-    if (recordCalls) Record("CreateProcessW(" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
+    if (recordCalls)
+        Record("CreateProcessW(" + WideToAnsi(applicationName) + "|" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
     if (Fails("CreateProcessW")) return 0;
     FakeProcess& child = AddProcess(nextChildPid++, WideToAnsi(applicationName));
     HandleInfo process = MakeInfo(HandleInfo::Process, child.pid, 0xFFFFFFFF);
@@ -1037,23 +1047,12 @@ WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const 
     return 1;
 }
 
-Dword FakePlatform::ResumeThread(Handle thread) {
-    if (recordCalls) Record("ResumeThread");
-    return Lookup(thread, HandleInfo::Thread) ? 1 : 0xFFFFFFFF;
-}
-
 WinBool FakePlatform::TerminateProcess(Handle process, Dword exitCode) {
     if (recordCalls) Record("TerminateProcess(" + std::to_string(exitCode) + ")");
     FakeProcess* p = ProcessFor(process, 0x1);  // PROCESS_TERMINATE
     if (!p) return 0;
     p->exited = true;
     return 1;
-}
-
-Dword FakePlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
-    if (recordCalls) Record("WaitForSingleObject(" + Hex(milliseconds) + ")");
-    const HandleInfo* info = Lookup(object, HandleInfo::Process);
-    return info && (info->access & kSynchronize) ? kWaitObject0 : 0xFFFFFFFF;  // the process has ended
 }
 
 Handle FakePlatform::CreateJobObjectW() {

@@ -119,7 +119,8 @@ public:
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     // Folders: these, every folder above a file, program or folder named here, and a drive's root.
     std::set<std::wstring> directories;
-    std::set<std::wstring> reparsePoints;  // folders that are junctions or links, spelled exactly
+    // Folders that are junctions or links, spelled exactly; a file named here too is a file's link.
+    std::set<std::wstring> reparsePoints;
     // The clock: GetTickCount64 answers tickCount, then moves it on by tickStep.
     std::uint64_t tickCount = 0, tickStep = 0;
     // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS;
@@ -136,14 +137,28 @@ public:
     // attributes; the debug privilege's attributes are what AdjustTokenPrivileges left. Without
     // 14, Windows turns a set of Real into High.
     std::map<Dword, Dword> tokenPrivileges = {{20, 0}, {14, 0}};
-    // --try: the program's own path, the copies it starts (from pid 5000 on), job objects.
-    std::wstring programPath = L"C:\\Apps\\Marrowbine\\MarrowbineJrCheck64.exe";
+    // --try: Windows' system folder, the programs it starts (from pid 5000 on), job objects.
+    std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
     Dword nextChildPid = 5000;
     std::set<std::string> missingCalls;         // these calls fail with ERROR_PROC_NOT_FOUND
     std::map<Dword, std::wstring> systemMessages = {
         {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"}};
     std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
     std::int32_t scheduledTaskError = static_cast<std::int32_t>(0x80070002);  // the answer without one
+    // The registry under HKLM, by path as the program spells it ("HKLM\\Software\\Marrowbine Jr"):
+    // each key's values by name (type, bytes); a key made again is another key (its id). A 32-bit
+    // process on 64-bit Windows (wow64) that opens HKLM\Software without KEY_WOW64_64KEY lands in
+    // WOW6432Node. registryErrors: calls that fail with that result.
+    using RegistryValue = std::pair<Dword, std::vector<std::uint8_t>>;
+    struct RegistryKey { std::uint64_t id = 0; std::map<std::wstring, RegistryValue> values; };
+    std::map<std::wstring, RegistryKey> registry{{L"HKLM\\Software", {1, {}}}, {L"HKLM\\Software\\WOW6432Node", {2, {}}}};
+    bool wow64 = false;
+    std::map<std::string, Lstatus> registryErrors;
+    // Another process's change, with the notifications Windows gives: a value's to its key, a key
+    // made or deleted to its parent, none to the deleted key. The key is made when absent; no value
+    // deletes the named one, and with the name "*" the key.
+    void ChangeRegistry(const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
+    bool TakeSignal(Handle event);  // a wait on an auto-reset event: true, once, when it was signalled
 
     // A process whose module list and kernel record both name `path`.
     FakeProcess& AddProcess(Dword pid, std::string path);
@@ -242,14 +257,22 @@ public:
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
     Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
     std::uint64_t GetTickCount64() override;
+    Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                             Dword* dataSize) override;
+    Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                           Dword dataSize) override;
+    Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                    WinBool asynchronous) override;
+    Lstatus RegCloseKey(Handle key) override;
+    Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
 
     // --- TryPlatform ---
-    std::wstring ProgramPath() override;
+    Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) override;
     WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine, Dword creationFlags,
                            ProcessInformation* information) override;
-    Dword ResumeThread(Handle thread) override;
     WinBool TerminateProcess(Handle process, Dword exitCode) override;
-    Dword WaitForSingleObject(Handle object, Dword milliseconds) override;
     Handle CreateJobObjectW() override;
     WinBool SetJobKillOnClose(Handle job) override;
     WinBool AssignProcessToJobObject(Handle job, Handle process) override;
@@ -258,7 +281,7 @@ public:
 
 private:
     struct HandleInfo {
-        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, RegKey, Event } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
@@ -268,6 +291,9 @@ private:
         std::wstring alias;      // a namespace's alias prefix
         bool killOnClose = false;     // a job's limit
         std::vector<Dword> members;   // a job's processes
+        Dword notifyFilter = 0;       // a key's armed notification, and its event
+        Handle notifyEvent = 0;
+        bool signalled = false;       // an event's state
     };
     static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
                                Dword fileType = 0);
@@ -282,6 +308,9 @@ private:
 
     std::map<Handle, HandleInfo> handles_;
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
+    RegistryKey* RegistryCall(const char* name, Handle key, Dword access, Lstatus& status);
+    void NotifyRegistry(const std::wstring& path, Dword change);
+    std::uint64_t nextKeyId_ = 3;
     Handle nextHandle_ = 0x100;
     std::uint64_t nextCreationTime_ = 0x01D0000000000000;
     std::size_t findFrom_ = 0;
