@@ -67,6 +67,19 @@ struct ProcessPowerThrottlingState {
 };
 static_assert(sizeof(ProcessPowerThrottlingState) == 12);
 
+// PROCESS_BASIC_INFORMATION as NtQueryInformationProcess fills it for the program's own
+// bitness: the 32-bit program gets the 32-bit record, its pointer-sized fields 4 bytes wide.
+inline constexpr Dword kProcessBasicInformation = 0;  // PROCESSINFOCLASS
+struct ProcessBasicInformation {
+    std::int32_t ExitStatus = 0;  // NTSTATUS
+    std::uintptr_t PebBaseAddress = 0;
+    DwordPtr AffinityMask = 0;
+    std::int32_t BasePriority = 0;  // KPRIORITY
+    std::uintptr_t UniqueProcessId = 0;
+    std::uintptr_t InheritedFromUniqueProcessId = 0;  // the parent's identifier, pointer-sized
+};
+static_assert(sizeof(ProcessBasicInformation) == 6 * sizeof(void*));
+
 // Security descriptors (winnt.h values).
 inline constexpr Dword kOwnerSecurityInformation = 0x1;
 inline constexpr Dword kDaclSecurityInformation = 0x4;
@@ -296,6 +309,11 @@ public:
     virtual Dword GetPriorityClass(Handle process) = 0;
     virtual WinBool SetPriorityClass(Handle process, Dword priorityClass) = 0;
     virtual void Sleep(Dword milliseconds) = 0;
+
+    // ntdll NtQueryInformationProcess: an NTSTATUS, 0 on success and negative on failure.
+    virtual std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                   void* processInformation, Dword processInformationLength,
+                                                   Dword* returnLength) = 0;
 
     // kernel32, processor topology; looked up at run time, so a system without them gives
     // FALSE with ERROR_PROC_NOT_FOUND. Both report the bytes they need in returnedLength

@@ -264,8 +264,10 @@ def list_lines_apply(w):
     check(raw.count(b"\n") == raw.count(b"\r\n"), f"--list lines do not end in CR LF: {raw[:200]!r}")
     lines = raw.decode("utf-8").split("\r\n")
     full = "".join(str(d) for d in range(w.ncpu)) if w.ncpu <= 8 else None
-    mine = f'"tool.exe\t{full}\tDefault\t{h.win_path}"' if full else None
-    check(mine is None or mine in lines, f"no line {mine!r} in:\n{raw.decode()}")
+    # Its fifth field notes the process and its parent's identifier.
+    mine = next((line for line in lines if line.startswith(f'"tool.exe\t{full}\tDefault\t{h.win_path}\tpid {h.win_pid}')),
+                None) if full else None
+    check(not full or mine, f"no line for tool.exe, pid {h.win_pid}, in:\n{raw.decode()}")
     paths = [line.strip('"').split("\t")[3] for line in lines[1:-1]]
     check(paths == sorted(set(paths)), f"the paths are not sorted, one each: {paths}")
     check((w.state(h), w.state(other)) == before, "--list changed a process")
@@ -277,7 +279,7 @@ def list_lines_apply(w):
     has(out, f'pid {h.win_pid}: {h.win_path} (line {lines.index(mine) + 1 if mine else 0}): ')
     check(not re.search(r"^pid .*: a scan would", out, re.M), f"a listed line would change something:\n{out}")
     # The helper's line pasted into a profile, with other processors and a priority, applies.
-    line = next(line for line in lines if line.endswith(h.win_path + '"'))
+    line = next(line for line in lines if h.win_path + "\t" in line)
     fields = line.strip('"').split("\t")
     w.profile("My Favs 2", ['"' + "\t".join([fields[0], "1", "High", fields[3]]) + '"'], encoding="utf-8")
     rc, _, _ = w.s.wine([os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/My Favs 2 /exit"], cwd=w.prog_dir,
