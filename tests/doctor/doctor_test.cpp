@@ -538,7 +538,7 @@ TEST(DryRun, ExplainsChildrenAndShowsEachOneWithItsChain) {
              L"pid 500 Crash.exe, started by pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), "
              L"priority Normal: a scan would set the priority to High",
              L"pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would "
-             L"set the priority to High; it cannot be opened to change it (as a game's anti-cheat protection does): no "
+             L"set the priority to High (\"Real\"); it cannot be opened to change it (as a game's anti-cheat protection does): no "
              L"failure counted",
              L"Processes: 5 listed, 1 matching a favourite, 2 placed through the program that started them, 1 whose"})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
