@@ -67,6 +67,19 @@ struct ProcessPowerThrottlingState {
 };
 static_assert(sizeof(ProcessPowerThrottlingState) == 12);
 
+// PROCESS_BASIC_INFORMATION as NtQueryInformationProcess fills it for the program's own
+// bitness: the 32-bit program gets the 32-bit record, its pointer-sized fields 4 bytes wide.
+inline constexpr Dword kProcessBasicInformation = 0;  // PROCESSINFOCLASS
+struct ProcessBasicInformation {
+    std::int32_t ExitStatus = 0;  // NTSTATUS
+    std::uintptr_t PebBaseAddress = 0;
+    DwordPtr AffinityMask = 0;
+    std::int32_t BasePriority = 0;  // KPRIORITY
+    std::uintptr_t UniqueProcessId = 0;
+    std::uintptr_t InheritedFromUniqueProcessId = 0;  // the parent's identifier, pointer-sized
+};
+static_assert(sizeof(ProcessBasicInformation) == 6 * sizeof(void*));
+
 // Security descriptors (winnt.h values).
 inline constexpr Dword kOwnerSecurityInformation = 0x1;
 inline constexpr Dword kDaclSecurityInformation = 0x4;
@@ -221,6 +234,10 @@ inline constexpr Guid kFolderIdPublic{0xDFDF76A2, 0xC82A, 0x4D63, {0x90, 0x6A, 0
 inline constexpr Dword kKfFlagDontVerify = 0x4000;
 inline constexpr Dword kTokenUserClass = 1;  // TOKEN_INFORMATION_CLASS TokenUser
 inline constexpr Dword kRegSz = 1;
+// Waits (winbase.h): the reset watch's message loop.
+inline constexpr Dword kSynchronize = 0x00100000;
+inline constexpr Dword kInfinite = 0xFFFFFFFF;
+inline constexpr Dword kWaitObject0 = 0;
 
 // What the doctor's --try mode needs besides the calls above: a suspended program of
 // Windows' own in a job object, error texts and the logon task. Kept apart from Platform so
@@ -310,6 +327,11 @@ public:
     virtual Dword GetPriorityClass(Handle process) = 0;
     virtual WinBool SetPriorityClass(Handle process, Dword priorityClass) = 0;
     virtual void Sleep(Dword milliseconds) = 0;
+
+    // ntdll NtQueryInformationProcess: an NTSTATUS, 0 on success and negative on failure.
+    virtual std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                   void* processInformation, Dword processInformationLength,
+                                                   Dword* returnLength) = 0;
 
     // kernel32, processor topology; looked up at run time, so a system without them gives
     // FALSE with ERROR_PROC_NOT_FOUND. Both report the bytes they need in returnedLength

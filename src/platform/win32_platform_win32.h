@@ -26,6 +26,8 @@ public:
     WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
     WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
                             FileTime* userTime) override;
+    std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass, void* processInformation,
+                                           Dword processInformationLength, Dword* returnLength) override;
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;

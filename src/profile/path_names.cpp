@@ -42,7 +42,7 @@ std::wstring ProgramFilesDir(Platform& platform) {
 // Whether the process runs as NT AUTHORITY\SYSTEM, LOCAL SERVICE or NETWORK SERVICE
 // (S-1-5-18, -19, -20): 1 when it does, 0 when not, -1 when its token cannot be read.
 int RunsAsServiceAccount(Platform& platform) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryLimitedInformation, 0, platform.GetCurrentProcessId()));
+    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
     Handle rawToken = 0;
     if (!process || !platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return -1;
     UniqueHandle token(platform, rawToken);

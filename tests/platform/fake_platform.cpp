@@ -374,6 +374,20 @@ WinBool FakePlatform::GetProcessTimes(Handle process, FileTime* creationTime, Fi
     return 1;
 }
 
+std::int32_t FakePlatform::NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                    void* processInformation, Dword processInformationLength,
+                                                    Dword* returnLength) {
+    if (recordCalls) Record("NtQueryInformationProcess(" + std::to_string(processInformationClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    // Only the basic record, whole; STATUS_ACCESS_DENIED otherwise.
+    if (!p || p->parentReadFails || processInformationClass != kProcessBasicInformation ||
+        processInformationLength != sizeof(ProcessBasicInformation))
+        return static_cast<std::int32_t>(0xC0000022);
+    *static_cast<ProcessBasicInformation*>(processInformation) = {0, 0, 0, 0, p->pid, p->parentPid};
+    *returnLength = sizeof(ProcessBasicInformation);
+    return 0;
+}
+
 Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {
     if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");

@@ -20,6 +20,8 @@ struct FakeProcess {
     std::string modulePath;       // what the module list claims (GetModuleFileNameExA, ANSI)
     std::wstring imagePath;       // the kernel's record (QueryFullProcessImageNameW)
     std::uint64_t creationTime = 0;  // set when added; a new process under an old identifier gets another
+    std::uintptr_t parentPid = 0;    // what NtQueryInformationProcess reports as the parent
+    bool parentReadFails = false;
     DwordPtr affinity = 0x3;
     Dword priority = 0x20;        // NORMAL_PRIORITY_CLASS
     Dword grantedAccess = 0xFFFFFFFF;  // an open succeeds only when every asked right is here
@@ -200,6 +202,8 @@ public:
     WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
     WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
                             FileTime* userTime) override;
+    std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass, void* processInformation,
+                                           Dword processInformationLength, Dword* returnLength) override;
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
