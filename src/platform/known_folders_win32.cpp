@@ -37,12 +37,8 @@ std::int32_t Win32Platform::SHGetKnownFolderPath(const Guid& folderId, Dword fla
     std::memcpy(&id, &folderId, sizeof id);
     TaskMemoryText found;
     const HRESULT result = ::SHGetKnownFolderPath(id, flags, reinterpret_cast<HANDLE>(token), &found.text);
-    if (FAILED(result) || !found.text) return result;
-    try {
-        *path = found.text;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    // A copy that runs out of memory throws as any string does; the text is freed all the same.
+    if (SUCCEEDED(result) && found.text) *path = found.text;
     return result;
 }
 
