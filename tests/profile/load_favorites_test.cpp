@@ -372,6 +372,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
     PathNameCase{"system_drive", "%SystemDrive%\\Games\\a.exe", Expanded, L"C:\\Games\\a.exe"},
     PathNameCase{"native_program_files_in_the_32_bit_program", "%ProgramFiles%\\a.exe", Expanded, L"C:\\Program Files\\a.exe"},
     PathNameCase{"a_root_joined_with_one_backslash", "%ProgramFiles%\\a.exe", Expanded, L"a:\\a.exe", ProgramFilesDir(L"a:\\")},
+    PathNameCase{"drive_z", "%PUBLIC%\\a.exe", Expanded, L"Z:\\Pub\\a.exe", Folder(kFolderIdPublic, L"Z:\\Pub")},
     PathNameCase{"a_share", "%APPDATA%\\a.exe", Expanded, L"\\\\srv\\home$\\a.exe", Folder(kFolderIdRoamingAppData, L"\\\\srv\\home$\\")},
     // Anything else stays as written, as before.
     PathNameCase{"percent_inside", "C:\\Games\\100%\\x.exe", None, L"C:\\Games\\100%\\x.exe"},
