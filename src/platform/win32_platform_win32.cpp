@@ -49,6 +49,7 @@ static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
 static_assert(kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS && kFileShareDelete == FILE_SHARE_DELETE);
 static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(kErrorNoMoreFiles == ERROR_NO_MORE_FILES && kErrorDirectory == ERROR_DIRECTORY);
 static_assert(kFilePersistentAcls == FILE_PERSISTENT_ACLS && kDaclSecurityInformation == DACL_SECURITY_INFORMATION);
 static_assert(kFileNameNormalizedDos == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
 static_assert(kSecuritySqosPresent == SECURITY_SQOS_PRESENT && kSecurityIdentification == SECURITY_IDENTIFICATION);
@@ -544,25 +545,22 @@ WinBool Win32Platform::GetVolumeInformationW(const wchar_t* rootPathName, Dword*
     return ok;
 }
 
-Dword Win32Platform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
-    WIN32_FIND_DATAW found{};
-    // Basic information: no short names looked up; the folder's own listing, so a link's
-    // attributes are its own.
-    const std::wstring all = folder + (!folder.empty() && folder.back() == L'\\' ? L"*" : L"\\*");
-    HANDLE search = ::FindFirstFileExW(all.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                       nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) return ::GetLastError();
-    std::vector<FolderEntry> listed;
-    DWORD error = ERROR_SUCCESS;
-    do {
-        const std::wstring_view name(found.cFileName);
-        if (name != L"." && name != L"..") listed.push_back(FolderEntry{std::wstring(name), found.dwFileAttributes});
-    } while (::FindNextFileW(search, &found));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) error = ::GetLastError();
-    ::FindClose(search);
-    if (error == ERROR_SUCCESS && entries) *entries = std::move(listed);
-    return error;
+Handle Win32Platform::FindFirstFileExW(const std::wstring& fileName, FindData* found) {
+    WIN32_FIND_DATAW data{};
+    // Basic information: no short names looked up.
+    const HANDLE search = ::FindFirstFileExW(fileName.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE && found) *found = FindData{data.dwFileAttributes, data.cFileName};
+    return FromHandle(search);
 }
+
+WinBool Win32Platform::FindNextFileW(Handle search, FindData* found) {
+    WIN32_FIND_DATAW data{};
+    const BOOL ok = ::FindNextFileW(ToHandle(search), &data);
+    if (ok && found) *found = FindData{data.dwFileAttributes, data.cFileName};
+    return ok;
+}
+
+WinBool Win32Platform::FindClose(Handle search) { return ::FindClose(ToHandle(search)); }
 
 std::uint64_t Win32Platform::GetTickCount64() { return ::GetTickCount64(); }
 

@@ -198,7 +198,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
     if (c.touchesNoFile) {
-        for (const char* call : {"FindFirstFileName", "GetFinalPathNameByHandleW", "ListFolder"})
+        for (const char* call : {"FindFirstFileName", "GetFinalPathNameByHandleW", "FindFirstFileExW"})
             EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
         // Only the doctor's own files and the folders above them.
         for (const std::string& call : d.fake.calls)
@@ -257,6 +257,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 3: Path \"C:\\Games\" is a folder, not a program; name a program in it, or match them all with \"C:\\Games\\*.exe\"",
                  L"line 4: Path \"C:\\Apps\\readme.txt\" is a file but not a program (.exe)",
                  L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\""}},
+    // A program's file where a folder should be: Windows says the path is missing (error 3), not unreadable.
+    WarningCase{"a_program_for_a_folder", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\\x.exe\r\n",
+                {L"line 2: Path \"C:\\Apps\\Tool.exe\\x.exe\" names no file that exists"}},
     WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},

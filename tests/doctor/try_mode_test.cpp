@@ -62,6 +62,16 @@ TEST(Try, GivesEachPlacementOneVerdict) {
           L"made (CreatePrivateNamespaceW: error 5: Access is denied); only an elevated run can make one",
           L"Result: 3 sets this Windows has did not work; 6 more follow from this run's rights and are not counted."},
          1},
+        // A set Windows guards by a privilege: this run's want when not elevated, a refusal when elevated.
+        {"a privilege not held, not elevated", [&](FakePlatform& f) { f.elevated = false; copyFlags([](testing::FakeProcess& p) { p.setsNeedPrivilege = 14; })(f); },
+         {L"Priority Low: refused (error 1314: A required privilege is not held by the client); this follows from this run's rights",
+          L"Result: every set this Windows has works; 11 more follow"}, 0},
+        {"a privilege not held, elevated", copyFlags([](testing::FakeProcess& p) { p.setsNeedPrivilege = 14; }),
+         {L"Priority Low: refused (error 1314: A required privilege is not held by the client).", L"Result: 11 sets"}, 1},
+        {"the logon task shut out", [](FakePlatform& f) { f.scheduledTaskReadError = 5; },
+         {L"Logon task \"Marrowbine Jr\": cannot be read through the Task Scheduler: 0x80070005 (error 5: Access is denied)."}, 0},
+        {"privileges unreadable", [](FakePlatform& f) { f.failingCalls = {"GetTokenInformation(3)"}; },
+         {L"debug privilege cannot be read;", L"this run cannot tell whether it holds it"}, 0},
         {"Real without the right", [](FakePlatform& f) { f.tokenPrivileges.erase(14); },
          {L"Priority Real: set accepted, but Windows made it High; without the right to raise scheduling priority "
           L"(SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run lacks it",
