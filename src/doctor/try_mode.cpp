@@ -301,7 +301,7 @@ void MachineLines(const CpuTopology& t, ReportWriter& out) {
     line = L"Level-3 caches:";
     for (const Level3Cache& cache : t.Level3Caches)
         line += L" " + std::to_wstring(cache.Bytes >> 20) + L" MB for group " + std::to_wstring(cache.Group) +
-                L"'s processors " + FormatCpuList(cache.Mask) + L";";
+                L"'s processors " + (cache.Mask ? FormatCpuList(cache.Mask) : L"beyond this program's " + std::to_wstring(kMaskBits)) + L";";
     if (t.Level3Caches.empty()) line += L" none reported;";
     line.back() = L'.';
     out.Line(line);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cpu_list.h"
 #include "platform/fake_platform.h"
 
 namespace mjr::doctor {
@@ -87,8 +88,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
           L"so it was ended untried; nothing was tried."}, 1},
         {"two groups", [](FakePlatform& f) { f.UseMachine(FakePlatform::Machine::TwoGroups128); },
          {L"Machine: 2 processor groups; group 0: 64 processors (0-63); group 1: 64 processors (64-127).",
-          L"Hard affinity, processor 63 alone and back: works.", L"processor 63 (group 0) alone and back: works.",
-          L"processor 127 (group 1) alone and back: works."}, 0},
+          // The 32-bit program names 32 processors of its group; a cache beyond them it cannot name.
+          L"Hard affinity, processor " + std::to_wstring(kMaskBits - 1) + L" alone and back: works.",
+          kMaskBits == 64 ? L"32 MB for group 0's processors 32-63;" : L"32 MB for group 0's processors beyond this program's 32;",
+          L"processor 63 (group 0) alone and back: works.", L"processor 127 (group 1) alone and back: works."}, 0},
         // Error 87 is a refusal for a call that takes no information class, and 50 a class this build predates.
         {"a refused CPU set", [](FakePlatform& f) { f.failingCalls = {"SetProcessDefaultCpuSets"}; },
          {L"processor 3 (group 0) alone and back: refused (error 87"}, 1},
