@@ -338,7 +338,7 @@ TEST(Win32Try, ALogonTaskOfTwoProgramsIsReadAsItsFirst) {
     const ComText xml(LR"(<?xml version="1.0" encoding="UTF-16"?>
 <Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <Settings><Enabled>false</Enabled></Settings>
-  <Actions Context="Author">
+  <Actions>
     <Exec><Command>"C:\Jr\MarrowbineJr64.exe"</Command><Arguments>/enforce:30</Arguments></Exec>
     <Exec><Command>C:\Other\other.exe</Command></Exec>
   </Actions>
