@@ -11,7 +11,9 @@ if(TARGET marrowbine_ui_win32)
   target_link_libraries(MarrowbineJr PRIVATE marrowbine_ui_win32)
 endif()
 if(NOT MSVC)
-  target_link_options(MarrowbineJr PRIVATE -mwindows)
+  # Terminal Server aware: on a Remote Desktop host GetWindowsDirectoryW then names the system's
+  # Windows, not a private one in the user's profile (MSVC's linker sets it by default).
+  target_link_options(MarrowbineJr PRIVATE -mwindows LINKER:--tsaware)
 endif()
 # Symbols only help a debugger; the shipped program goes without them.
 target_link_options(MarrowbineJr PRIVATE $<$<NOT:$<CONFIG:Debug>>:-s>)

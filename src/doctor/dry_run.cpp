@@ -121,17 +121,6 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     return outcome + note;
 }
 
-// The image's file name as the kernel records it, for a process whose full path the program
-// cannot use (its long form cannot be found); empty when even that cannot be read.
-std::wstring KernelImageName(Platform& platform, Handle queried) {
-    if (queried == 0) return {};
-    std::wstring buffer(1024, L'\0');
-    Dword length = 1024;
-    if (!platform.QueryFullProcessImageNameW(queried, 0, buffer.data(), &length) || length > buffer.size()) return {};
-    buffer.resize(length);
-    return buffer.substr(buffer.find_last_of(L'\\') + 1);
-}
-
 }  // namespace
 
 std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favorites,
@@ -152,7 +141,7 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     std::vector<char> patternMatched(records.size(), 0);
     std::vector<std::size_t> patterns;  // the usable ones
     for (std::size_t k = 0; k < records.size(); ++k)
-        if (IsPathPattern(records[k].Path) && RefusalOf(records[k].Path) == PatternRefusal::None) patterns.push_back(k);
+        if (IsPathPattern(records[k].Path) && favorites.RefusalAt(k) == PatternRefusal::None) patterns.push_back(k);
     std::size_t matching = 0;
     std::size_t unreadable = 0;
     std::wstring unreadableNamed;
@@ -162,10 +151,18 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
         if (scanned && (!path || path->empty())) {
-            ++unreadable;
-            const std::wstring image = KernelImageName(platform, queried.get());
-            unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
-                               (image.empty() ? L"" : L" (" + Shown(image) + L")");
+            // The kernel's own record names the process whose full path the program cannot use.
+            const std::optional<std::wstring> kernel = KernelImagePath(platform, queried.get(), machine.WindowsDirPrefix);
+            if (kernel && !IsPathAsWritten(*kernel)) {
+                report.push_back(L"pid " + std::to_wstring(pid) + L": " + Shown(*kernel) + L": a name of its path ends "
+                                 L"in a dot or a blank, or holds a \":\" that is no drive's, which Win32 would read as "
+                                 L"another file's name: it matches no favourite");
+            } else {
+                ++unreadable;
+                const std::wstring image = kernel ? kernel->substr(kernel->find_last_of(L'\\') + 1) : std::wstring();
+                unreadableNamed += (unreadableNamed.empty() ? L"pid " : L", pid ") + std::to_wstring(pid) +
+                                   (image.empty() ? L"" : L" (" + Shown(image) + L")");
+            }
         }
         // A path too long to hold, or unreadable, matches nothing.
         const std::wstring folded = path ? FoldPathCase(platform, *path) : std::wstring();

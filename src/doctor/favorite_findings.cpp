@@ -176,26 +176,49 @@ bool IsLocalFile(Platform& platform, const std::wstring& path) {
     return attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory);
 }
 
-// True when the pattern is refused, said why.
-bool PatternWarnings(const std::wstring& path, const Emit& emit) {
-    const std::wstring refused = L"Path pattern " + Quoted(path) + L" is refused and matches nothing: ";
-    switch (RefusalOf(path)) {
+// Why the program refuses a pattern, as the table decided it at the load.
+void RefusalWarning(const FavoritesTable& favorites, std::size_t index, const Emit& emit) {
+    const FavoriteRecord& favorite = favorites.Records()[index];
+    const std::wstring refused = L"Path pattern " + Quoted(favorite.Path) + L" is refused and matches nothing: ";
+    const std::wstring& windows = favorites.WindowsDirectory();
+    switch (favorites.RefusalAt(index)) {
         case PatternRefusal::TooLong:
-            emit(L"Path pattern " + Quoted(path) + L" is longer than any running program's path (" +
+            emit(L"Path pattern " + Quoted(favorite.Path) + L" is longer than any running program's path (" +
                  std::to_wstring(kMaxPatternChars) + L" characters at most): refused, it matches nothing");
-            return true;
+            return;
         case PatternRefusal::NoFixedFirstFolder:
             emit(refused + L"a pattern must start with a drive and a whole folder name without \"*\" (C:\\Games\\...), "
                  L"or a share and one such folder (\\\\server\\share\\Games\\...), so it never spreads over every "
                  L"folder of a drive or a share");
-            return true;
+            return;
         case PatternRefusal::UsersFolder:
             emit(refused + L"it reaches folders Windows lets every user write (\\Users but one user's own folder, "
                  L"\\ProgramData, \\Windows\\Temp, \\$Recycle.Bin), where any user could put a program it matches");
-            return true;
-        case PatternRefusal::None: break;
+            return;
+        case PatternRefusal::DevicePath:
+            emit(refused + L"\"\\\\?\\\" and \"\\\\.\\\" paths are never the name Windows gives a running program; "
+                 L"start the pattern with the drive letter (C:\\...)");
+            return;
+        case PatternRefusal::WindowsFolder:
+            emit(refused + L"it raises its programs (" + Quoted(favorite.Priority) + L") and reaches below the Windows "
+                 L"folder (\\Windows on any drive" + (windows.empty() ? L"" : L", and " + windows + L" here") +
+                 L"), where ordinary users can add programs (\\Windows\\Tasks, \\Windows\\tracing and others); there "
+                 L"a pattern may only lower or place its programs (Normal or below, Eco, processors): name a program "
+                 L"there by its exact path");
+            return;
+        case PatternRefusal::None: return;
     }
-    return false;
+}
+
+// A pattern the program takes below the Windows folder, only because it raises nothing.
+void LoweringUnderWindowsNote(Platform& platform, const FavoritesTable& favorites, std::size_t index,
+                              const Emit& emit) {
+    const std::wstring& path = favorites.Records()[index].Path;
+    if (RefusalOf(FoldPathCase(platform, path), true, favorites.WindowsDirectory()) != PatternRefusal::WindowsFolder)
+        return;
+    emit(L"Path pattern " + Quoted(path) + L" reaches below the Windows folder, where ordinary users can add "
+         L"programs; it is taken because it only lowers or places its programs: a class above Normal or +NoEco "
+         L"there would be refused");
 }
 
 // What ordinary users who can put a program at the path gain, by the priority it is given.
@@ -236,16 +259,27 @@ void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& 
          std::wstring(fast ? L"give it a class below High, or accept the risk" : L"accept the risk"));
 }
 
-void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoriteRecord& favorite, ProfileEncoding encoding,
-                  const Emit& emit) {
+void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites, std::size_t index,
+                  ProfileEncoding encoding, const Emit& emit) {
+    const FavoriteRecord& favorite = favorites.Records()[index];
     const std::wstring& path = favorite.Path;
     if (path.empty()) {
         emit(L"the Path is empty: it matches no process, so this favourite is never used");
         return;
     }
+    // A missing fixed first folder may come of how the path is written, which is said first.
+    const PatternRefusal refusal = favorites.RefusalAt(index);
+    if (refusal != PatternRefusal::None && refusal != PatternRefusal::NoFixedFirstFolder) {
+        RefusalWarning(favorites, index, emit);
+        return;
+    }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
     if (IsPathPattern(path)) {
-        if (PatternWarnings(path, emit)) return;
+        if (refusal != PatternRefusal::None) {
+            RefusalWarning(favorites, index, emit);
+            return;
+        }
+        LoweringUnderWindowsNote(platform, favorites, index, emit);
         if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
             emit(reach.warning);
         } else if (const auto open = FirstOpenInReach(platform, access, path);
@@ -430,7 +464,7 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
                            L" (letter case does not count); the program uses only that favourite, so this one is never applied");
             continue;
         }
-        PathWarnings(platform, access, favorite, encoding, emit);
+        PathWarnings(platform, access, favorites, i, encoding, emit);
         AffinityWarnings(favorite.Affinity, machine, emit);
         PriorityWarnings(favorite.Priority, emit);
     }

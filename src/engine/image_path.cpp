@@ -1,13 +1,16 @@
+// Reading the kernel's path of a process's executable, and its long form.
 #include "engine/image_path.h"
 
 #include "common/text.h"
+#include "platform/windows_directory.h"
 
 namespace mjr {
 namespace {
 
 constexpr Dword kImagePathChars = 1024;
 constexpr Dword kLongPathChars = 1024;
-constexpr Dword kWindowsDirChars = 255;
+// The long-path lookup's own prefix: the path goes to the file system as it stands.
+constexpr std::wstring_view kLiteralPrefix = L"\\\\?\\";
 
 bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
@@ -22,7 +25,22 @@ bool OnLocalDrive(Platform& platform, std::wstring_view path) {
     }
 }
 
+std::size_t Separators(std::wstring_view path) {
+    std::size_t count = 0;
+    for (wchar_t c : path) count += c == L'\\';
+    return count;
+}
+
 }  // namespace
+
+bool IsPathAsWritten(std::wstring_view path) noexcept {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const bool nameEnds = i + 1 == path.size() || path[i + 1] == L'\\';
+        if (nameEnds && (path[i] == L'.' || path[i] == L' ')) return false;
+        if (path[i] == L':' && !(i == 1 && IsLetter(path[0]) && path.size() > 2 && path[2] == L'\\')) return false;
+    }
+    return true;
+}
 
 std::optional<std::wstring> ToLongPath(Platform& platform, std::wstring_view path) noexcept {
     try {
@@ -30,21 +48,27 @@ std::optional<std::wstring> ToLongPath(Platform& platform, std::wstring_view pat
             if (path.size() >= kLongPathChars) return std::nullopt;
             return std::wstring(path);
         }
-        std::wstring buffer(kLongPathChars, L'\0');
-        const std::wstring shortPath(path);
-        const Dword length = platform.GetLongPathNameW(shortPath.c_str(), buffer.data(), kLongPathChars);
+        const Dword size = kLongPathChars + static_cast<Dword>(kLiteralPrefix.size());
+        std::wstring buffer(size, L'\0');
+        std::wstring literal;
+        literal.reserve(kLiteralPrefix.size() + path.size());
+        literal.append(kLiteralPrefix).append(path);
+        const Dword length = platform.GetLongPathNameW(literal.c_str(), buffer.data(), size);
         if (length == 0) return std::wstring();
         // A long form that does not fit is reported as the size it needs.
-        if (length >= kLongPathChars) return std::nullopt;
+        if (length >= size) return std::nullopt;
         buffer.resize(length);
+        // Without its prefix, or of other names than the path's, it is another file's name.
+        if (buffer.compare(0, kLiteralPrefix.size(), kLiteralPrefix) != 0 || Separators(buffer) != Separators(literal))
+            return std::wstring();
+        buffer.erase(0, kLiteralPrefix.size());
         return buffer;
     } catch (...) {
         return std::wstring();
     }
 }
 
-std::optional<std::wstring> GetProcessImagePath(Platform& platform, Handle process,
-                                                std::wstring_view windowsDirPrefix) {
+std::optional<std::wstring> KernelImagePath(Platform& platform, Handle process, std::wstring_view windowsDirPrefix) {
     if (process == 0) return std::wstring();
     std::wstring buffer(kImagePathChars, L'\0');
     Dword length = kImagePathChars;
@@ -56,17 +80,23 @@ std::optional<std::wstring> GetProcessImagePath(Platform& platform, Handle proce
     if (length > kImagePathChars) length = kImagePathChars;
     buffer.resize(length);
     std::wstring path = ReplaceAll(buffer, L"\\??\\", L"");
-    path = ReplaceAll(path, L"\\SystemRoot\\", windowsDirPrefix);
-    return ToLongPath(platform, path);
+    return ReplaceAll(path, L"\\SystemRoot\\", windowsDirPrefix);
+}
+
+std::optional<std::wstring> GetProcessImagePath(Platform& platform, Handle process,
+                                                std::wstring_view windowsDirPrefix) {
+    const std::optional<std::wstring> path = KernelImagePath(platform, process, windowsDirPrefix);
+    if (!path) return path;
+    // Win32 would tidy it into another file's name: this process is no favourite's.
+    if (!IsPathAsWritten(*path)) return std::wstring();
+    std::optional<std::wstring> longForm = ToLongPath(platform, *path);
+    if (longForm && !IsPathAsWritten(*longForm)) longForm->clear();
+    return longForm;
 }
 
 std::wstring GetWindowsDirPrefix(Platform& platform) {
-    std::wstring buffer(kWindowsDirChars, L'\0');
-    const Dword length = platform.GetWindowsDirectoryW(buffer.data(), kWindowsDirChars);
-    // A directory that does not fit is reported as the size it needs; treat it as unknown.
-    if (length == 0 || length >= kWindowsDirChars) return std::wstring();
-    buffer.resize(length);
-    return buffer + L"\\";
+    const std::wstring directory = ReadWindowsDirectory(platform);
+    return directory.empty() ? directory : directory + L"\\";
 }
 
 }  // namespace mjr

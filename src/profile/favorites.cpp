@@ -1,6 +1,9 @@
+// The favourites table: appending with the pattern refusals decided once, and the lookup.
 #include "profile/favorites.h"
 
 #include <algorithm>
+
+#include "profile/priority_words.h"
 
 namespace mjr {
 
@@ -28,20 +31,28 @@ bool FavoritesTable::PatternMatches(std::size_t index, std::wstring_view foldedP
     return it != patterns_.end() && it->index == index && !foldedPath.empty() && it->pattern.Matches(foldedPath);
 }
 
+PatternRefusal FavoritesTable::RefusalAt(std::size_t index) const noexcept {
+    return index < refusals_.size() ? refusals_[index] : PatternRefusal::None;
+}
+
 void FavoritesTable::Clear() noexcept {
     records_.clear();
     patterns_.clear();
+    refusals_.clear();
     firstIndexByPath_.clear();
     count_ = 0;
 }
 
 void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
+    PatternRefusal refusal = PatternRefusal::None;
     if (IsPathPattern(foldedPath)) {
-        if (RefusalOf(foldedPath) == PatternRefusal::None) patterns_.push_back({records_.size(), PathPattern(foldedPath)});
+        refusal = RefusalOf(foldedPath, RaisesPriority(record.Priority), windowsDirectory_);
+        if (refusal == PatternRefusal::None) patterns_.push_back({records_.size(), PathPattern(foldedPath)});
     } else if (!foldedPath.empty()) {
         // try_emplace keeps an earlier favourite with the same path: the first one wins.
         firstIndexByPath_.try_emplace(std::move(foldedPath), records_.size());
     }
+    refusals_.push_back(refusal);
     records_.push_back(std::move(record));
 }
 

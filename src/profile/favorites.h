@@ -1,10 +1,12 @@
 #pragma once
+// The loaded favourites and the lookup from a running program's path to the first that names it.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "profile/path_pattern.h"
@@ -33,6 +35,14 @@ public:
     const FavoriteRecord* FindFirst(std::wstring_view foldedPath) const;
     // Whether favourite `index` is a usable pattern that matches the folded path.
     bool PatternMatches(std::size_t index, std::wstring_view foldedPath) const;
+    // Why favourite `index`, a pattern, matches nothing (RefusalOf as decided at Append); None
+    // for a usable pattern and for an exact path.
+    PatternRefusal RefusalAt(std::size_t index) const noexcept;
+
+    // The Windows directory in folded case, which the patterns appended from now on that raise
+    // may not reach; the loader reads it at each load (Clear keeps it).
+    void SetWindowsDirectory(std::wstring foldedDirectory) { windowsDirectory_ = std::move(foldedDirectory); }
+    const std::wstring& WindowsDirectory() const noexcept { return windowsDirectory_; }
 
     void Clear() noexcept;
     // `foldedPath` is the record's Path in folded case.
@@ -52,6 +62,8 @@ private:
     };
     std::vector<FavoriteRecord> records_;
     std::vector<Pattern> patterns_;  // the usable ones, in file order
+    std::vector<PatternRefusal> refusals_;  // one for each record
+    std::wstring windowsDirectory_;
     std::unordered_map<std::wstring, std::size_t, Hash, std::equal_to<>> firstIndexByPath_;
     std::int16_t count_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
+#include "platform/windows_directory.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
 
@@ -77,6 +78,8 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
 }
 
 bool ReadFavorites(Platform& platform, std::string_view bytes, FavoritesTable& favorites, LoadTrace* trace) {
+    // Read at each load: where raising patterns may not reach.
+    favorites.SetWindowsDirectory(FoldPathCase(platform, ReadWindowsDirectory(platform)));
     const ProfileText text = DecodeProfile(bytes);
     if (trace) trace->Encoding = text.Encoding;
     if (text.Encoding == ProfileEncoding::Ansi) {

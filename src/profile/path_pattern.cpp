@@ -1,5 +1,7 @@
+// Path patterns: which are refused, and how one matches a path.
 #include "profile/path_pattern.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace mjr {
@@ -31,6 +33,35 @@ bool ReachesUsersFolders(const std::vector<std::wstring_view>& names) {
     return names.size() == 3 || !IsFixedName(second);
 }
 
+// Whether the pattern can match a path below `directory`: its names, matched against all the
+// directory's, leave a name still to match.
+bool ReachesBelow(const std::vector<std::wstring_view>& patternNames, std::wstring_view directory) {
+    std::vector<std::wstring_view> folders;
+    SplitPathNames(directory, folders);
+    if (!folders.empty() && folders.back().empty()) folders.pop_back();  // a root, "C:\\"
+    if (folders.empty() || folders[0].empty()) return false;
+    // at[k]: the pattern's first k names match the directory's names so far.
+    std::vector<char> at(patternNames.size() + 1, false), next(at.size());
+    at[0] = true;
+    for (std::wstring_view folder : folders) {
+        std::fill(next.begin(), next.end(), false);
+        for (std::size_t k = 0; k < patternNames.size(); ++k) {
+            if (!at[k]) continue;
+            if (patternNames[k] == kAnyFolders) {
+                // "**" stands for this folder and more, or for none: then the next name takes it.
+                next[k] = true;
+                at[k + 1] = true;
+            } else if (NameMatches(patternNames[k], folder)) {
+                next[k + 1] = true;
+            }
+        }
+        at.swap(next);
+    }
+    // A name still to match is a program's, or a folder's on the way to one: "**" stands for
+    // the program's name too.
+    return std::find(at.begin(), at.end() - 1, true) != at.end() - 1;
+}
+
 }  // namespace
 
 // "*" within one name: the classic two-pointer match, which returns to the last "*" only,
@@ -55,9 +86,12 @@ bool NameMatches(std::wstring_view pattern, std::wstring_view name) {
     return p == pattern.size();
 }
 
-PatternRefusal RefusalOf(std::wstring_view pattern) noexcept {
-    if (pattern.size() > kMaxPatternChars) return PatternRefusal::TooLong;
+PatternRefusal RefusalOf(std::wstring_view foldedPattern, bool raises, std::wstring_view windowsDirectory) noexcept {
+    if (foldedPattern.size() > kMaxPatternChars) return PatternRefusal::TooLong;
     try {
+        std::wstring pattern(foldedPattern);
+        for (wchar_t& c : pattern) c = c == L'/' ? L'\\' : c;
+        if (pattern.starts_with(L"\\\\?\\") || pattern.starts_with(L"\\\\.\\")) return PatternRefusal::DevicePath;
         std::vector<std::wstring_view> names;
         SplitPathNames(pattern, names);
         const bool drive = names.size() >= 3 && names[0].size() == 2 && names[0][1] == L':' &&
@@ -66,7 +100,10 @@ PatternRefusal RefusalOf(std::wstring_view pattern) noexcept {
         const bool share = names.size() >= 6 && names[0].empty() && names[1].empty() && IsFixedName(names[2]) &&
                            IsFixedName(names[3]) && IsFixedName(names[4]);
         if (!drive && !share) return PatternRefusal::NoFixedFirstFolder;
-        return drive && ReachesUsersFolders(names) ? PatternRefusal::UsersFolder : PatternRefusal::None;
+        if (drive && ReachesUsersFolders(names)) return PatternRefusal::UsersFolder;
+        if (drive && raises && (SameAscii(names[1], L"WINDOWS") || ReachesBelow(names, windowsDirectory)))
+            return PatternRefusal::WindowsFolder;
+        return PatternRefusal::None;
     } catch (...) {
         return PatternRefusal::TooLong;
     }

@@ -14,11 +14,16 @@ inline constexpr std::size_t kMaxPatternChars = 1023;
 
 // Why a pattern matches nothing. A pattern must start at a drive and one whole folder name
 // without "*" ("C:\Games\..."), or at a share and one such folder ("\\server\share\Games\..."),
-// so that it never reaches every folder of a drive or a share. On a drive it must not reach
-// the folders Windows gives every user to write: \Users but one user's own profile folder,
-// \ProgramData, \Windows\Temp, \$Recycle.Bin.
-enum class PatternRefusal { None, TooLong, NoFixedFirstFolder, UsersFolder };
-PatternRefusal RefusalOf(std::wstring_view pattern) noexcept;
+// so that it never reaches every folder of a drive or a share; "\\?\" and "\\.\" forms, which
+// no running program's path takes, are refused outright. On a drive it must not reach the
+// folders Windows gives every user to write: \Users but one user's own profile folder,
+// \ProgramData, \Windows\Temp, \$Recycle.Bin. A pattern that raises (RaisesPriority) must not
+// reach below a first folder named Windows on any drive, nor below this PC's Windows directory,
+// where ordinary users may add programs too (\Windows\Tasks, \Windows\tracing...).
+enum class PatternRefusal { None, TooLong, NoFixedFirstFolder, UsersFolder, DevicePath, WindowsFolder };
+// Both paths in folded case (FoldPathCase), "/" read as "\" as Windows reads it; the Windows
+// directory without a final "\", or empty when unknown.
+PatternRefusal RefusalOf(std::wstring_view foldedPattern, bool raises, std::wstring_view windowsDirectory) noexcept;
 
 // Whether one name matches one name of a pattern, "*" any run of characters (none included).
 bool NameMatches(std::wstring_view pattern, std::wstring_view name);

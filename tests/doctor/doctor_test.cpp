@@ -285,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 9: Path \"C:\\Apps\\COM1:\" ends in a reserved", L"line 10: Path \"C:\\Apps\\NUL:\" ends in a reserved",
                  L"line 11: Path \"C:\\Apps\\LPT1:.txt\" ends", L"line 12: Path \"C:\\Apps\\CON:.exe\" ends",
                  L"line 13: Path \"C:\\Apps\\COM\u00B9\" ends", L"line 14: Path \"C:\\Apps\\lpt\u00B3.exe\" ends",
-                 L"line 15: Path \"C:\\Apps\\PRN\" ends", L"line 16: Path \"\\\\.\\C:\\Apps\\*.exe\" names a device",
+                 L"line 15: Path \"C:\\Apps\\PRN\" ends", L"line 16: Path pattern \"\\\\.\\C:\\Apps\\*.exe\" is refused and matches nothing: \"\\\\?\\\" and",
                  L"line 17: Path \"\\\\?\\1:\\Apps\\Tool.exe\" names a device"},
                 std::nullopt, true},
     // Characters that reorder or hide text are spelled out; a Persian name's joiner too, in a report.
@@ -336,6 +336,18 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
                 {L"holds %ProgramFiles%, which the program does not expand: write \"C:\\Program Files\\Tool.exe\"",
                  L"line 3: Path \"%Nowhere%\\T.exe\" holds %Nowhere%, which the program does not expand: no such"}},
+    // The program's own decision on its own folded text (a dotless "\u0131" folds to "I"), and which rule applied.
+    WarningCase{"refusals_as_the_program_decides", 4, false, "e\t0\tHigh\tC:\\Windows\\Tasks\\x.exe\r\n"
+                "a\t0\tHigh\tC:\\Windows/Tasks\\*.exe\r\nb\t0\tBelow\tC:\\Windows\\Tasks\\*.exe\r\n"
+                "c\t0\tLow\tC:\\Users\\Publ\xC4\xB1" "c\\*.exe\r\nd\t0\tLow\t\\\\?\\C:\\Apps\\*.exe\r\n",
+                {L"line 2: Path \"C:\\Windows\\Tasks\\x.exe\" names no file that exists",
+                 L"line 3: Path pattern \"C:\\Windows/Tasks\\*.exe\" is refused and matches nothing: it raises its programs "
+                 L"(\"High\") and reaches below the Windows folder (\\Windows on any drive, and C:\\WINDOWS here)",
+                 L"line 4: Path pattern \"C:\\Windows\\Tasks\\*.exe\" reaches below the Windows folder, where ordinary "
+                 L"users can add programs; it is taken because it only lowers",
+                 L"line 5: Path pattern \"C:\\Users\\Publ\u0131c\\*.exe\" is refused and matches nothing: it reaches "
+                 L"folders Windows lets every user write",
+                 L"line 6: Path pattern \"\\\\?\\C:\\Apps\\*.exe\" is refused"}},
     WarningCase{"long_path_prefix", 4, true, "a\t0\tLow\t\\\\?\\C:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
@@ -457,6 +469,19 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     EXPECT_TRUE(d.out.Has(L"Paths not read: pid 102, pid 106 (Gone.exe).")) << d.out.All();
     EXPECT_FALSE(d.out.Has(L"as administrator")) << d.out.All();
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
+}
+
+// A program started through "\\?\" by a name Win32 would tidy is no favourite's, and says so.
+TEST(DryRun, AProcessRunUnderAnAliasOfAFavouritesPathMatchesNothing) {
+    Doctor d;
+    d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\game.exe\r\nb\t0\tLow\tC:\\Games\\*\r\n";
+    d.fake.AddProcess(100, "").imagePath = L"C:\\Games.\\game.exe";
+    d.fake.AddProcess(101, "").imagePath = L"C:\\Games\\game.exe:x";
+    ASSERT_EQ(d.Run(), 0);
+    for (const wchar_t* says : {L"pid 100: C:\\Games.\\game.exe: a name of its path ends in a dot or a blank, or holds a",
+                                L"pid 101: C:\\Games\\game.exe:x: a name of its path",
+                                L"Processes: 4 listed, 0 matching a favourite, 0 whose path could not be read."})
+        EXPECT_TRUE(d.out.Has(says)) << d.out.All();
 }
 
 struct MachineCase {

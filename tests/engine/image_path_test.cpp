@@ -21,6 +21,7 @@ struct RewriteCase {
     const wchar_t* prefix;
     const wchar_t* path;
     bool longFormAsked = true;  // only on a local drive
+    const wchar_t* longForm = nullptr;  // what the file system gives for it, where not itself
 };
 
 class PathRewriteTest : public ::testing::TestWithParam<RewriteCase> {};
@@ -33,6 +34,7 @@ TEST_P(PathRewriteTest, RewritesNativePrefixes) {
     fake.driveTypes[L"E:\\"] = kDriveRemovable;
     fake.driveTypes[L"D:\\"] = kDriveCdrom;
     fake.AddProcess(100, "").imagePath = GetParam().reported;
+    if (GetParam().longForm) fake.longPaths[GetParam().reported] = GetParam().longForm;
     EXPECT_EQ(PathOf(fake, 100, GetParam().prefix), std::wstring(GetParam().path));
     EXPECT_EQ(fake.CallsNamed("GetLongPathNameW"), GetParam().longFormAsked ? 1u : 0u);
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
@@ -58,7 +60,18 @@ INSTANTIATE_TEST_SUITE_P(Table, PathRewriteTest, ::testing::Values(
     RewriteCase{L"\\\\server\\share\\x.exe", L"", L"\\\\server\\share\\x.exe", false},
     RewriteCase{L"Y:\\mapped\\x.exe", L"", L"Y:\\mapped\\x.exe", false},
     RewriteCase{L"X:\\odd\\x.exe", L"", L"X:\\odd\\x.exe", false},
-    RewriteCase{L"\\\\?\\C:\\x.exe", L"", L"\\\\?\\C:\\x.exe", false},
+    RewriteCase{L"\\\\?\\C:\\x.exe", L"", L"", false},  // its ":" is no drive's
+    // Names Win32 would tidy into another file's, and streams: started through "\\?\", never a favourite.
+    RewriteCase{L"C:\\Games.\\game.exe", L"", L"", false}, RewriteCase{L"C:\\Games\\game.exe.", L"", L"", false},
+    RewriteCase{L"C:\\Games\\game.exe ", L"", L"", false}, RewriteCase{L"C:\\Games \\game.exe", L"", L"", false},
+    RewriteCase{L"C:\\Games\\game.exe:x", L"", L"", false}, RewriteCase{L"C:\\Windows\\Tasks:x.exe", L"", L"", false},
+    RewriteCase{L"\\\\server\\share.\\x.exe", L"", L"", false}, RewriteCase{L"\\\\server\\share\\x.exe:s", L"", L"", false},
+    RewriteCase{L"C:x.exe", L"", L"", false},
+    RewriteCase{L"C:\\.Games\\v1.2\\a b.exe", L"", L"C:\\.Games\\v1.2\\a b.exe"},
+    // A long form is taken only with as many names, none Win32 would tidy; an 8.3 name still resolves.
+    RewriteCase{L"C:\\GAMES~1\\game.exe", L"", L"C:\\Games\\game.exe", true, L"C:\\Games\\game.exe"},
+    RewriteCase{L"C:\\GAMES~2\\game.exe", L"", L"", true, L"C:\\Games.\\game.exe"},
+    RewriteCase{L"C:\\Games\\sub\\game.exe", L"", L"", true, L"C:\\Games\\game.exe"},
     RewriteCase{L"\\Device\\HarddiskVolume2\\x.exe", L"", L"\\Device\\HarddiskVolume2\\x.exe", false}));
 
 TEST(ImagePath, ShortNamesComeBackLong) {
@@ -67,7 +80,7 @@ TEST(ImagePath, ShortNamesComeBackLong) {
     fake.longPaths[L"C:\\PROGRA~1\\Tool\\tool.exe"] = L"C:\\Program Files\\Tool\\tool.exe";
     EXPECT_EQ(PathOf(fake, 100, L""), std::wstring(L"C:\\Program Files\\Tool\\tool.exe"));
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenProcess(0x1000,0,100)", "QueryFullProcessImageNameW(0,1024)",
-                                                    "GetDriveTypeW(C:\\)", "GetLongPathNameW(1024)",
+                                                    "GetDriveTypeW(C:\\)", "GetLongPathNameW(1028)",
                                                     "CloseHandle"}));
 }
 

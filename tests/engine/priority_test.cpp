@@ -40,6 +40,10 @@ TEST(ReadPriorityText, PowerWordsJoinedWithPlus) {
         EXPECT_EQ(r.priorityClass, c.value) << c.text;
         EXPECT_EQ(r.power, c.power) << c.text;
     }
+    // Raising: more than an ordinary start gives, which a pattern may not hand out under \Windows.
+    for (const wchar_t* text : {L"Above normal", L"High+Eco", L"Realtime", L"Default+NoEco", L"Below+NoEco"})
+        EXPECT_TRUE(RaisesPriority(text)) << text;
+    for (const wchar_t* text : {L"Normal", L"Default", L"Eco", L"Idle+Eco", L"High+Turbo"}) EXPECT_FALSE(RaisesPriority(text)) << text;
 }
 
 struct Priority : ::testing::Test {

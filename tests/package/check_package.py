@@ -41,7 +41,7 @@ class PeFile:
         self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
         optional = pe + 24
         magic = struct.unpack_from("<H", data, optional)[0]
-        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         directories = optional + (96 if magic == 0x10B else 112)
         self.resource_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
         self.sections = []
@@ -124,6 +124,8 @@ def main():
             continue
         check(pe.machine == machine, f"{name}: machine {pe.machine:#x}")
         check(pe.subsystem == subsystem, f"{name}: subsystem {pe.subsystem}")
+        # On a Remote Desktop host only then is GetWindowsDirectoryW the system's Windows.
+        check(pe.dll_characteristics & 0x8000, f"{name}: Terminal Server aware")
         versions = res.get(RT_VERSION, [])
         check(len(versions) == 1, f"{name}: one version resource")
         if versions:

@@ -52,7 +52,7 @@ struct CaseRange {
 };
 constexpr CaseRange kCaseRanges[] = {
     {'a', 'z', 1, -32}, {0xE0, 0xF6, 1, -32}, {0xF8, 0xFE, 1, -32}, {0xFF, 0xFF, 1, 0x79}, {0x101, 0x12F, 2, -1},
-    {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
+    {0x131, 0x131, 1, -0xE8}, {0x133, 0x137, 2, -1}, {0x13A, 0x148, 2, -1}, {0x14B, 0x177, 2, -1}, {0x17A, 0x17E, 2, -1}, {0x17F, 0x17F, 1, -0x12C},
     {0x3AC, 0x3AC, 1, -0x26}, {0x3AD, 0x3AF, 1, -0x25}, {0x3B1, 0x3C1, 1, -32}, {0x3C2, 0x3C2, 1, -31},
     {0x3C3, 0x3CB, 1, -32}, {0x3CC, 0x3CC, 1, -0x40}, {0x3CD, 0x3CE, 1, -0x3F}, {0x430, 0x44F, 1, -32},
     {0x450, 0x45F, 1, -80}, {0x461, 0x481, 2, -1}, {0x48B, 0x4BF, 2, -1}, {0x4C2, 0x4CE, 2, -1}, {0x4D1, 0x52F, 2, -1}};
@@ -386,6 +386,9 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
     if (recordCalls) Record("GetLongPathNameW(" + std::to_string(size) + ")");
     if (longPathThrows) throw std::runtime_error("GetLongPathNameW");
     std::wstring out = shortPath;
+    // "\\?\" passes the path on untidied and comes back on the long form.
+    const bool literal = out.rfind(L"\\\\?\\", 0) == 0;
+    if (literal) out.erase(0, 4);
     if (auto it = longPaths.find(out); it != longPaths.end()) {
         if (!it->second) {
             lastError = NotFoundError(out);
@@ -393,6 +396,7 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
         }
         out = *it->second;
     }
+    if (literal) out.insert(0, L"\\\\?\\");
     if (out.size() + 1 > size) return static_cast<Dword>(out.size() + 1);  // needed size, nothing written
     std::copy(out.c_str(), out.c_str() + out.size() + 1, buffer);
     return static_cast<Dword>(out.size());

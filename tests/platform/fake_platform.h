@@ -103,8 +103,8 @@ public:
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     bool windowsDirectoryFails = false;
     bool enumProcessesFails = false;
-    // Long forms of paths: absent means the path is its own long form; nullopt means the
-    // file does not exist.
+    // Long forms of paths, looked up without a "\\?\" the call is given and returned with it:
+    // absent means the path is its own long form; nullopt means the file does not exist.
     std::map<std::wstring, std::optional<std::wstring>> longPaths;
     bool longPathThrows = false;   // GetLongPathNameW raises a run-time error
     // GetDriveTypeW by root ("C:\\"); absent: a drive letter's root is fixed, anything else has no root.

@@ -227,6 +227,21 @@ TEST(LoadFavorites, FirstOfSeveralEqualPathsIsFound) {
     EXPECT_EQ(l.favorites.FindFirst(L"C:\\T.EXE"), &l.favorites.Records()[0]);
 }
 
+// This PC's Windows directory, read at each load: a raising pattern there matches nothing, a
+// lowering one does, and so does a raising one once Windows is elsewhere.
+TEST(LoadFavorites, KeepsRaisingPatternsOutOfTheWindowsDirectoryReadAtEachLoad) {
+    Loader l;
+    l.fake.windowsDirectory = L"D:\\Win11";
+    l.Profile("h\r\nr\t0\tHigh\tD:\\Win11\\Tasks\\*.exe\r\nl\t0\tBelow\td:\\win11\\**\\*.exe\r\n");
+    l.Load();
+    EXPECT_EQ(l.favorites.FindFirst(L"D:\\WIN11\\TASKS\\X.EXE"), &l.favorites.Records()[1]);
+    EXPECT_EQ(l.favorites.RefusalAt(0), PatternRefusal::WindowsFolder);
+    l.fake.windowsDirectory = L"C:\\WINDOWS";
+    l.Load();
+    EXPECT_EQ(l.favorites.FindFirst(L"D:\\WIN11\\TASKS\\X.EXE"), &l.favorites.Records()[0]);
+    EXPECT_EQ(l.favorites.RefusalAt(0), PatternRefusal::None);
+}
+
 std::string ProfileOf(int favourites) {
     std::string bytes = "h\r\n";
     for (int i = 0; i < favourites; ++i) bytes += "x\t0\tLow\tC:\\p" + std::to_string(i) + ".exe\r\n";

@@ -29,6 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Table, PatternTest, ::testing::Values(
     PatternCase{L"C:\\G\\bin*\\g.exe", L"C:\\G\\bin\\g.exe", true},
     PatternCase{L"\\\\S\\T\\F\\*.exe", L"C:\\S\\T\\F\\a.exe", false}));
 
+PatternRefusal RefusalOf(std::wstring_view pattern) { return mjr::RefusalOf(pattern, false, L""); }
+
 // Many "**" and "*" against a path of many names: no backtracking blow-up.
 TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTaken) {
     std::wstring pattern = L"C:\\G", path = L"C:\\G";
@@ -49,9 +51,28 @@ TEST(PatternTest, WorkStaysBoundedOnAdversarialInputAndOnlyAFixedFirstFolderIsTa
                                    L"C:\\Users\\**", L"C:\\Users\\*.exe", L"D:\\Users\\Default User\\*.exe",
                                    L"C:\\Users\\all users\\*.exe", L"C:\\Users\\DEFAULT\\*.exe", L"C:\\Windows\\Temp\\**",
                                    L"C:\\Windows\\T*\\x.exe", L"E:\\$Recycle.Bin\\**\\*.exe"})
-        EXPECT_EQ(RefusalOf(refused), PatternRefusal::UsersFolder) << refused;
+        EXPECT_EQ(mjr::RefusalOf(refused, true, L"C:\\WINDOWS"), PatternRefusal::UsersFolder) << refused;
     EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1015, L'*')), PatternRefusal::TooLong);
     EXPECT_EQ(RefusalOf(L"C:\\Games\\" + std::wstring(1014, L'*')), PatternRefusal::None);
+}
+
+// A pattern that raises stays out of \Windows on any drive and out of this PC's Windows
+// directory wherever it is; one that lowers or places does not; "/" reads as "\".
+TEST(PatternTest, RaisingPatternsStayOutOfTheWindowsFolder) {
+    constexpr auto W = PatternRefusal::WindowsFolder, N = PatternRefusal::None, D = PatternRefusal::DevicePath;
+    struct { const wchar_t* pattern; bool raises; const wchar_t* windows; PatternRefusal refusal; } cases[] = {
+        {L"C:\\WINDOWS\\TASKS\\*.EXE", true, L"C:\\WINDOWS", W}, {L"C:\\WINDOWS\\SYSTEM32\\**\\DWM.EXE", true, L"C:\\WINDOWS", W},
+        {L"E:\\WINDOWS\\*.EXE", true, L"C:\\WINDOWS", W}, {L"C:/WINDOWS/T/*.EXE", true, L"", W}, {L"C:\\G\\*.EXE", true, L"C:\\", W},
+        {L"D:\\WIN11\\TASKS\\*.EXE", true, L"D:\\WIN11", W}, {L"C:\\OS\\*\\T\\*.EXE", true, L"C:\\OS\\WINNT", W},
+        {L"C:\\OS\\**", true, L"C:\\OS\\WINNT", W}, {L"C:\\OS\\**\\**\\X.EXE", true, L"C:\\OS\\WINNT", W},
+        {L"C:\\WINDOWS\\TASKS\\*.EXE", false, L"C:\\WINDOWS", N}, {L"D:\\WIN11\\*.EXE", false, L"D:\\WIN11", N},
+        {L"D:\\WIN11\\T\\*.EXE", true, L"C:\\WINDOWS", N}, {L"C:\\G\\*.EXE", true, L"", N}, {L"C:\\OS\\O\\*.EXE", true, L"C:\\OS\\WINNT", N},
+        {L"C:\\OS\\*", true, L"C:\\OS\\WINNT", N},  // the folder itself is no program
+        {L"C:\\OS\\WINNT.OLD\\*.EXE", true, L"C:\\OS\\WINNT", N}, {L"\\\\S\\SHARE\\WINDOWS\\*.EXE", true, L"C:\\WINDOWS", N},
+        // The device and the kernel's own forms, whatever the pattern asks.
+        {L"\\\\?\\C:\\G\\*.EXE", false, L"", D}, {L"\\\\.\\C:\\G\\*.EXE", false, L"", D}, {L"//?/UNC/S/SHARE/G/*.EXE", false, L"", D},
+    };
+    for (const auto& c : cases) EXPECT_EQ(mjr::RefusalOf(c.pattern, c.raises, c.windows), c.refusal) << c.pattern;
 }
 
 }  // namespace
