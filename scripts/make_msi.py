@@ -30,7 +30,9 @@ CA_CONTINUE, CA_DEFERRED, CA_NO_IMPERSONATE = 64, 1024, 2048
 HELPER = '"[INSTALLDIR]MarrowbineJrTask.exe"'
 CA_ROLLBACK = 256
 UPGRADE_VERSION_MAX_INCLUSIVE = 512
-INSTALL, REMOVE = "NOT Installed AND NOT REMOVE", 'Installed AND REMOVE~="ALL"'
+# The task goes with the program's component: REMOVE=ALL and REMOVE=Complete (the one feature)
+# alike, and the old product's removal in an upgrade.
+INSTALL, REMOVE = "NOT Installed AND NOT REMOVE", "$Program=2"
 # name -> (type, source, target, condition, sequence); deferred ones sit inside the script:
 # removal before RemoveFiles (3500), install after InstallFiles (4000) and the registry
 # (5000), which the helper reads ENFORCE from. The helper runs as SYSTEM, so no command line

@@ -194,7 +194,7 @@ std::wstring MachineLine(const Machine& machine) {
                 L" processors in this one (a list applies within the group a program runs in; there P and C name "
                 L"all of it, E nothing)";
     } else {
-        line += std::to_wstring(machine.Processors) + L" processors";
+        line += Counted(machine.Processors, L"processor", L"processors");
         if (t.Hybrid())
             line += L" (performance " + FormatCpuList(t.PerformanceMask) + L", efficiency " +
                     FormatCpuList(t.EfficiencyMask) + L")";
@@ -202,7 +202,16 @@ std::wstring MachineLine(const Machine& machine) {
             line += L" (the larger level-3 cache, " + Megabytes(t.BigCacheBytes) + L", serves " +
                     FormatCpuList(t.BigCacheMask) + L"; " + Megabytes(t.SmallCacheBytes) + L" the others)";
     }
-    return line + L"; the program reads back CPU digits 0 to " + std::to_wstring(machine.Cpu.MaxCpuIndex) + L".";
+    // Digits name one processor each, and only those the program reads back compare as equal.
+    const auto highestDigit = static_cast<Dword>(machine.Cpu.MaxCpuIndex);
+    line += L"; CPU digits name " + (highestDigit == 0 ? std::wstring(L"processor 0")
+                                                        : L"processors 0 to " + std::to_wstring(highestDigit)) +
+            L" here, one digit each";
+    std::uint64_t others = 0;
+    for (Dword processor = highestDigit + 1; processor < machine.Processors && processor < 64; ++processor)
+        others |= std::uint64_t{1} << processor;
+    if (others != 0) line += L", and a list such as " + Quoted(FormatCpuList(others)) + L" the others";
+    return line + L" (the program reads back CPU digits 0 to " + std::to_wstring(highestDigit) + L").";
 }
 
 std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,

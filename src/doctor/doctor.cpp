@@ -30,7 +30,7 @@ namespace mjr::doctor {
 namespace {
 
 struct Request {
-    enum Kind { Check, List, Help, Usage, Try, Waiting } kind = Check;
+    enum Kind { Check, List, Help, Usage, Try } kind = Check;
     bool byFile = false;
     std::wstring file;
     std::wstring profileName;  // the name MarrowbineJr.exe would read
@@ -65,11 +65,6 @@ Request ParseArguments(Platform& platform, const std::vector<std::wstring>& argu
         if (argument == L"--try" && arguments.size() == 1) {
             request.kind = Request::Try;
             request.problem = L"--try needs the Windows program";
-            return request;
-        }
-        if (argument == kWaitingOption && arguments.size() == 2) {
-            request.kind = Request::Waiting;
-            request.argumentText = arguments[1];
             return request;
         }
         if (argument == L"--try") return UsageError(L"--try takes nothing else");
@@ -113,11 +108,17 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
     out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
              L"its processors, Default, its path as the program sees it");
-    out.Line(L"       " + name + L" --try           tries each kind of placement on a waiting copy of itself and "
-             L"reads it back: what this PC lets the program do");
+    out.Line(L"       " + name + L" --try           tries each kind of placement on a program of Windows' own, "
+             L"suspended so that it never runs, and reads it back: what this PC lets the program do");
     out.Line(L"       " + name + L" --help          shows this text");
     out.Line(L"It reads the profile as the program does, warns about favourites that will not do what they seem "
              L"to say, and tells what one scan would do to the running processes; it changes nothing.");
+    out.Line(L"A favourite is a name, CPUs, a priority and a program's path, separated by tabs. These load too: blanks "
+             L"for the tabs of a line without any tab, a path in double quotes, a note after the program's name "
+             L"(game.exe  # main). These only get a hint: a comma outside double quotes, forward slashes, %NAME% in a "
+             L"path, a blank at a field's end, a shortcut (.lnk).");
+    out.Line(L"While the program runs, the first button of its window (tooltip \"Reset Counts\") also reads the "
+             L"profile again; a copy showing the trouble picture reloads only through it.");
     out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error.");
     out.Line(L"With --try: 0 every set works, 1 one this Windows has was refused.");
 }
@@ -148,45 +149,39 @@ std::wstring WhyUnreadable(Platform& platform, const std::wstring& path, Dword e
 template <typename CharT>
 constexpr CharT kBlanks[] = {CharT(' '), CharT('\t'), CharT(0)};
 
-// A word of a line (never empty) that reads as the program reads a CPU text: "Default",
-// digits, a list, "~" and a list.
-bool IsAcceptedCpuText(std::wstring_view text) {
-    if (LeavesProcessors(text) || text.find_first_not_of(L"0123456789") == std::wstring_view::npos) return true;
-    if (IsCpuSetText(text)) return ParseCpuList(CpuSetListText(text), kHighestCpuSetProcessor).Ok();
-    return IsCpuList(text) && ParseCpuList(text).Ok();
-}
-
 std::wstring AtLine(const LineIndex& lines, std::size_t offset) { return L"line " + std::to_wstring(lines.LineOf(offset)); }
 
-// A line of one field that reads from its end as a favourite written with blanks where the
-// tabs belong: a full path, a priority word before it, a CPU text before that. The line
-// with tabs, or nothing.
-std::optional<std::wstring> SpacesForTabs(std::wstring_view line) {
-    // The path starts after a blank, with a drive ("C:\\") or a share ("\\\\").
-    const auto pathAt = [&](std::size_t at) {
-        const std::wstring_view rest = line.substr(at);
-        return rest.find(L":\\") == 1 || rest.starts_with(L"\\\\");
-    };
-    std::size_t blank = line.find(L' ');
-    while (blank != std::wstring_view::npos && !pathAt(blank + 1)) blank = line.find(L' ', blank + 1);
-    if (blank == std::wstring_view::npos) return std::nullopt;
-    const std::size_t path = blank + 1;
-    std::vector<std::wstring> words;
-    for (const std::wstring& word : SplitAll(line.substr(0, path), L' '))
-        if (!word.empty()) words.push_back(word);
-    // "Below normal" is one priority of two words.
-    for (const std::size_t priorityWords : {1, 2}) {
-        if (words.size() <= priorityWords) break;
-        const std::size_t cpu = words.size() - priorityWords - 1;
-        std::wstring priority = words[cpu + 1];
-        if (priorityWords == 2) priority += L' ' + words[cpu + 2];
-        const PriorityRequest read = ReadPriorityText(priority);
-        if ((!read.leavesClass && read.priorityClass == 0) || !IsAcceptedCpuText(words[cpu])) continue;
-        std::wstring name;
-        for (std::size_t i = 0; i < cpu; ++i) name += (i ? L" " : L"") + words[i];
-        return name + L'\t' + words[cpu] + L'\t' + priority + L'\t' + std::wstring(line.substr(path));
+// What to write instead of a comma that cuts a line: in the CPUs, digits or a list; in a path
+// in double quotes, the whole line in them instead; elsewhere, the whole line in them.
+template <typename CharT, typename ToWide>
+std::wstring CommaAdvice(std::basic_string_view<CharT> text, std::size_t comma, const ToWide& toWide) {
+    constexpr CharT lineEnds[] = {CharT('\r'), CharT('\n'), CharT(0)};
+    const std::size_t lineStart = comma == 0 ? 0 : text.find_last_of(lineEnds, comma - 1) + 1;  // npos + 1 is 0
+    const std::basic_string_view<CharT> line = text.substr(lineStart, text.find_first_of(lineEnds, comma) - lineStart);
+    std::vector<std::basic_string_view<CharT>> fields;  // at the line's tabs, the comma's own among them
+    for (std::size_t at = 0;;) {
+        const std::size_t tab = line.find(CharT('\t'), at);
+        fields.push_back(line.substr(at, tab == line.npos ? line.npos : tab - at));
+        if (tab == line.npos) break;
+        at = tab + 1;
     }
-    return std::nullopt;
+    const auto field = static_cast<std::size_t>(std::count(line.begin(), line.begin() + (comma - lineStart), CharT('\t')));
+    if (field == 1) {
+        const std::wstring cpus = toWide(fields[1]);
+        std::wstring digits, list;
+        for (wchar_t c : cpus) {
+            if (c == L' ') continue;
+            if (c != L',') digits += c;
+            list += c == L',' ? L';' : c;
+        }
+        const bool allDigits = !digits.empty() && digits.find_first_not_of(L"0123456789") == std::wstring::npos;
+        return L", inside the CPUs " + Quoted(cpus) + L": write " + (allDigits ? Quoted(digits) + L" or " : L"") +
+               Quoted(list);
+    }
+    if (field == 3 && !fields[3].empty() && fields[3].front() == CharT('"'))
+        return L", inside the path in double quotes: put the whole line in double quotes instead, and leave out the "
+               L"path's own";
+    return L"; enclose the whole line in double quotes";
 }
 
 // Why the record at `start` is no favourite; `toWide` shows a record as text.
@@ -203,15 +198,13 @@ std::wstring WhyTooFewFields(std::basic_string_view<CharT> text, std::size_t sta
     else if (!quoted && next > start && text[next - 1] == CharT(',')) comma = next - 1;
     if (comma)
         return AtLine(lines, *comma) + L": a comma outside double quotes cuts the line at column " +
-               std::to_wstring(lines.ColumnOf(text, *comma)) + L"; enclose the whole line in double quotes";
+               std::to_wstring(lines.ColumnOf(text, *comma)) + CommaAdvice(text, *comma, toWide);
     const auto fields = static_cast<std::size_t>(std::count(record.begin(), record.end(), CharT('\t'))) + 1;
-    std::wstring reason = AtLine(lines, start) + L" has " + std::to_wstring(fields) +
-                          (fields == 1 ? L" field" : L" fields") + L" where a favourite needs four, separated by three tabs";
-    if (fields == 1 && record.find(CharT(' ')) != std::basic_string<CharT>::npos) {
-        reason += L" (blanks do not separate fields)";
-        if (const std::optional<std::wstring> tabbed = SpacesForTabs(toWide(record)))
-            reason += L"; it reads as a favourite written with blanks where tabs belong: " + Shown(*tabbed);
-    }
+    std::wstring reason = AtLine(lines, start) + L" has " + Counted(fields, L"field", L"fields") +
+                          L" where a favourite needs four, separated by three tabs";
+    if (fields == 1 && record.find(CharT(' ')) != std::basic_string<CharT>::npos)
+        reason += L"; a line without tabs loads only when it reads, with blanks between them, as a name, CPUs the "
+                  L"program reads, a priority word and a full path (C:\\..., \\\\server\\... or %NAME%\\...)";
     return reason;
 }
 
@@ -393,22 +386,28 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
             ? Explain<char>(*bytes, loaded, trace, [&](std::string_view record) { return platform.AnsiToWide(record); })
             : Explain<wchar_t>(text.Wide, loaded, trace, [](std::wstring_view record) { return std::wstring(record); });
     if (trace.PassedOverLines > 0)
-        out.Line(L"Passed over: " + std::to_wstring(trace.PassedOverLines) +
-                 L" blank and note lines (empty, only blanks, or beginning with # or ;).");
+        out.Line(L"Passed over: " + Counted(trace.PassedOverLines, L"blank or note line", L"blank and note lines") +
+                 L" (empty, only blanks, or beginning with # or ;).");
     if (!loaded) {
         std::wstring verdict = L"Verdict: no favourite loads: " + reading.whyNothing;
         if (reading.headerLooksLikeFavorite) verdict += L"; " + std::wstring(kHeaderAdvice);
         out.Line(verdict + L".");
         for (const std::wstring& line : reading.moreFailingLines) out.Line(L"Also: " + line + L".");
         if (trace.FailingRecords > kMaxNamedFailures)
-            out.Line(L"Also: " + std::to_wstring(trace.FailingRecords - kMaxNamedFailures) +
-                     L" more records of too few fields after these.");
+            out.Line(L"Also: " + Counted(trace.FailingRecords - kMaxNamedFailures, L"more record", L"more records") +
+                     L" of too few fields after these.");
         out.Line(nothing);
         return kExitLoadsNothing;
     }
     status = kExitLoads;
     const auto count = static_cast<std::size_t>(favorites.Count());
     out.Line(L"Verdict: " + std::to_wstring(count) + (count == 1 ? L" favourite loads." : L" favourites load."));
+    for (std::size_t index : trace.BlankSeparatedFavorites) {
+        const FavoriteRecord& favorite = favorites.Records()[index];
+        out.Line(L"Note: line " + std::to_wstring(reading.favoriteLines[index]) + L" has no tabs; it was read with "
+                 L"blanks where tabs belong: CPUs " + Quoted(favorite.Affinity) + L", priority " +
+                 Quoted(favorite.Priority) + L", Path " + Quoted(favorite.Path) + L".");
+    }
 
     Machine machine = LookAtMachine(platform, build);
     machine.CheckerElevated = CheckerIsElevated(platform);
@@ -450,7 +449,6 @@ int RunDoctor(Platform& platform, TryPlatform* trial, const std::vector<std::wst
     int status = kExitLoadsNothing;
     try {
         const Request request = ParseArguments(platform, arguments);
-        if (request.kind == Request::Waiting) return trial ? RunWaitingCopy(platform, *trial, request.argumentText) : kExitUsage;
         if (request.kind == Request::Try && trial) {
             status = kExitTryRefused;
             return RunTry(platform, *trial, build, out);

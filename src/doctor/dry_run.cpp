@@ -45,8 +45,9 @@ std::wstring CpuSetAction(Platform& platform, const FavoriteRecord& favorite, Ha
     std::wstring action;
     const CpuSetSelection selection = SelectCpuSets(favorite.Affinity, machine.Cpu.Topology);
     if (due)
-        action = L"set the CPU sets to " + NumbersShown(selection.numbers) + L" (" +
-                 std::to_wstring(decision.ids.size()) + L" identifiers" + (now ? L")" : L", as Windows cannot read them back)");
+        action = L"set the CPU sets to " + NumbersShown(selection.numbers) + L" (" + Quoted(favorite.Affinity) + L")" +
+                 (now ? L"" : L", and again on every scan of a series, since Windows cannot read them back here") +
+                 L", " + Counted(decision.ids.size(), L"CPU-set identifier", L"CPU-set identifiers");
     // In one group a hard mask names the same processors as the numbers; Windows keeps the mask.
     if (machine.Cpu.Topology.Groups == 1 && hardMask != 0) {
         std::vector<int> shut;
@@ -78,8 +79,7 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
         actions.push_back(L"set no affinity, since the list " + Quoted(favorite.Affinity) +
                           L" names no processor it can set (a failure counted)");
     } else if (affinity.action == AffinityDecision::Action::Set) {
-        std::wstring action = L"set the affinity to " + ProcessorsShown(affinity.mask) +
-                              (IsCpuList(favorite.Affinity) ? L"" : L" (" + Quoted(favorite.Affinity) + L")");
+        std::wstring action = L"set the affinity to " + ProcessorsShown(affinity.mask) + L" (" + Quoted(favorite.Affinity) + L")";
         if (NamesMissingProcessor(machine, affinity.mask)) action += L", which Windows refuses (a failure counted)";
         actions.push_back(action);
     }
@@ -93,18 +93,24 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     const PriorityRequest request = ReadPriorityText(favorite.Priority);
     if (!request.leavesClass) {
         const Dword wanted = request.priorityClass;
+        const std::wstring_view word = PriorityClassToName(wanted);
         if (wanted == 0 && priorityClass != 0)
-            actions.push_back(L"ask for priority class 0 (" + Quoted(favorite.Priority) +
-                              L"), which Windows refuses (a failure counted)");
+            actions.push_back(L"ask for the priority " + Quoted(favorite.Priority) + L", which names no class, so "
+                              L"Windows refuses it (a failure counted)");
         else if (wanted != priorityClass)
-            actions.push_back(L"set the priority to " + std::wstring(PriorityClassToName(wanted)));
+            actions.push_back(L"set the priority to " + std::wstring(word) +
+                              (request.power != PowerWord::None || SameWord(favorite.Priority, word)
+                                   ? L""
+                                   : L" (" + Quoted(favorite.Priority) + L")"));
     }
     if (request.power != PowerWord::None) {
         const std::optional<ProcessPowerThrottlingState> power = ReadPowerThrottling(platform, queried);
         current += L", " + PowerShown(power);
         if (!PowerSettled(request.power, power))
             actions.push_back((request.power == PowerWord::Eco ? L"switch EcoQoS on" : L"switch EcoQoS off for good") +
-                              std::wstring(power ? L"" : L" (Windows cannot read it back: set on every scan of a series)"));
+                              (L" (" + Quoted(favorite.Priority) + L")") +
+                              std::wstring(power ? L"" : L", and again on every scan of a series, since Windows cannot "
+                                                         L"read it back here"));
     }
     if (actions.empty()) return L"a scan changes nothing" + note;
     std::wstring outcome = L"a scan would " + actions[0];

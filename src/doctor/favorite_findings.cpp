@@ -9,6 +9,7 @@
 #include "doctor/pattern_walk.h"
 #include "doctor/report_text.h"
 #include "doctor/user_access.h"
+#include "engine/cpu_list.h"
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/fold_case.h"
@@ -221,15 +222,17 @@ void LoweringUnderWindowsNote(Platform& platform, const FavoritesTable& favorite
          L"there would be refused");
 }
 
-// What ordinary users who can put a program at the path gain, by the priority it is given.
+// What ordinary users who can put a program at the path gain from a favourite that raises.
 std::wstring WhatItGets(std::wstring_view priorityText) {
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priorityText));
-    if (priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
-        return L"it gets Real from an elevated program, ahead of the system's own work (a busy loop there can "
-               L"freeze the machine)";
-    const std::wstring_view word = PriorityClassToName(priorityClass);
-    return priorityClass != 0 && !word.empty() ? L"it gets " + std::wstring(word) + L" from an elevated program"
-                                               : std::wstring(L"it gets its processors from an elevated program");
+    const PriorityRequest request = ReadPriorityText(priorityText);
+    std::wstring gets = request.priorityClass == 0x100 || request.priorityClass == 0x80 || request.priorityClass == 0x8000
+                            ? std::wstring(PriorityClassToName(request.priorityClass))
+                            : std::wstring();
+    if (request.power == PowerWord::NoEco) gets += (gets.empty() ? L"" : L" and ") + std::wstring(L"EcoQoS kept off (+NoEco)");
+    gets = L"it gets " + gets + L" from an elevated program";
+    if (request.priorityClass == 0x100)  // REALTIME_PRIORITY_CLASS
+        gets += L", ahead of the system's own work (a busy loop there can freeze the machine)";
+    return gets;
 }
 
 // A permission warning in two lines: what any user can do, then what to do.
@@ -252,11 +255,9 @@ void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& 
               std::to_wstring(kMaxWalkMilliseconds / 1000) + L" s to check, so the doctor stopped at " +
               Quoted(open.path) + L" and could not check everything";
     emit(subject + L": " + can + L", and " + WhatItGets(priority) + L": " + why);
-    const Dword priorityClass = PriorityNameToClass(PriorityPart(priority));
-    const bool fast = priorityClass == 0x100 || priorityClass == 0x80;
     emit(L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a "
-         L"program that must stay where users can write (a game library), " +
-         std::wstring(fast ? L"give it a class below High, or accept the risk" : L"accept the risk"));
+         L"program that must stay where users can write (a game library), give it Normal or a lower class without "
+         L"+NoEco, or accept the risk");
 }
 
 void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites, std::size_t index,
@@ -274,6 +275,8 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
         return;
     }
     if (HowPeopleMisWriteAPath(platform, path, encoding, emit)) return;
+    // Only a favourite that raises gives a user who can put a program there something to gain.
+    const bool raises = RaisesPriority(favorite.Priority);
     if (IsPathPattern(path)) {
         if (refusal != PatternRefusal::None) {
             RefusalWarning(favorites, index, emit);
@@ -282,7 +285,7 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
         LoweringUnderWindowsNote(platform, favorites, index, emit);
         if (const PathReach reach = ReachOf(platform, path); !reach.MayTouch()) {
             emit(reach.warning);
-        } else if (const auto open = FirstOpenInReach(platform, access, path);
+        } else if (const auto open = raises ? FirstOpenInReach(platform, access, path) : UserAccessCheck::Finding{};
                    open.what != UserAccessCheck::Finding::Closed) {
             AccessWarning(L"Path pattern " + Quoted(path), open, favorite.Priority, emit);
         }
@@ -302,17 +305,13 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
         emit(reach.warning);
         return;
     }
-    // From the root down: nothing below a folder users can write before the warning, and
-    // never past a link, which may lead anywhere.
-    using Finding = UserAccessCheck::Finding;
-    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != Finding::Closed) {
+    // From the root down; below a folder users can write (where a junction can be swapped in at
+    // any name), or past a link, nothing is looked at: only a program file users may write is.
+    if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
+        // Users gain nothing from a favourite that does not raise; unwarned, nothing below is looked at.
+        if (!raises) return;
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
-        if ((open.what != Finding::Changeable && open.what != Finding::NoPermissionsOnDrive) || !open.missing.empty())
-            return;
-        if (const auto link = access.LinkOnTheWay(path); link.what != Finding::Closed) {
-            emit(L"Path " + Quoted(path) + L": " + UserAccessCheck::Describe(link));
-            return;
-        }
+        if (open.what != UserAccessCheck::Finding::Changeable || open.path != path) return;
     }
     const bool namesExe = EndsWithIgnoringCase(platform, path, L".exe");
     const std::optional<std::wstring> longForm = ToLongPath(platform, path);
@@ -387,9 +386,16 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     const std::wstring shown = L"CPU digits " + Quoted(digits);
     const std::wstring hint = NumberHint(digits, machine);
     if (lacking != 0) {
+        // A list leaves out what a PC lacks, where digits are refused whole.
+        std::uint64_t named = 0;
+        for (wchar_t c : digits)
+            if (IsDigit(c)) named |= std::uint64_t{1} << (c - L'0');
+        std::wstring list = FormatCpuList(named);
+        if (list.find_first_of(L";-") == std::wstring::npos) list += L';';
         emit(shown + L" name " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +
              ProcessorsShown(machine.Cpu.Topology.AllMask) +
-             L"): Windows refuses the setting, and a failure is counted on every scan" + hint);
+             L"): Windows refuses the setting, and a failure is counted on every scan" + hint + L"; the list form " +
+             Quoted(list) + L" fits every PC (each PC takes the processors of it that it has)");
         return;
     }
     if (!unreported.empty()) {
@@ -462,6 +468,12 @@ std::vector<std::wstring> FavoriteWarnings(Platform& platform, UserAccessCheck& 
                      ? L"this Path is never used: the pattern on line " + firstLine + L" matches its program first"
                      : L"this Path is already named on line " + firstLine +
                            L" (letter case does not count); the program uses only that favourite, so this one is never applied");
+            // The pattern's class still reaches this file: whoever can replace it gets that.
+            if (IsPathPattern(first->Path) && RaisesPriority(first->Priority) && IsPlainFullPath(favorite.Path) &&
+                ReachOf(platform, favorite.Path).MayTouch())
+                if (const auto open = access.FirstOpen(favorite.Path, ObjectKind::File);
+                    open.what != UserAccessCheck::Finding::Closed)
+                    AccessWarning(L"Path " + Quoted(favorite.Path), open, first->Priority, emit);
             continue;
         }
         PathWarnings(platform, access, favorites, i, encoding, emit);

@@ -16,6 +16,14 @@ using Finding = UserAccessCheck::Finding;
 
 bool IsAnyFolders(std::wstring_view name) { return name == L"**"; }
 
+// Whether a file in a folder reached at pattern name `next` is what the pattern matches: every
+// name left but the last is "**" (no folder or more), and the last matches the file's.
+bool FileMatchesHere(const std::vector<std::wstring>& names, std::size_t next, std::wstring_view name) {
+    for (std::size_t k = next; k + 1 < names.size(); ++k)
+        if (!IsAnyFolders(names[k])) return false;
+    return NameMatches(names.back(), name);
+}
+
 // A folder the walk has reached, and the first pattern name still to match below it.
 struct Step {
     std::wstring folder;
@@ -60,14 +68,24 @@ Finding FirstOpenInReach(Platform& platform, UserAccessCheck& access, std::wstri
         if (!deeper) finding.rights &= ~kFileAppendData;
         if (finding.what == Finding::Changeable && finding.rights == 0) finding.what = Finding::Closed;
         if (finding.what != Finding::Closed) return finding;
-        if (!deeper) continue;
         std::vector<FolderEntry> entries;
         if (const Dword error = ListFolder(platform, step.folder, &entries))
             return Finding{Finding::Unreadable, step.folder, ObjectKind::Folder, 0, error, {}};
         for (const FolderEntry& entry : entries) {
-            if (!(entry.attributes & kFileAttributeDirectory)) continue;
             const std::wstring name = FoldPathCase(platform, entry.name);
             const std::wstring below = step.folder + L"\\" + entry.name;
+            if (!(entry.attributes & kFileAttributeDirectory)) {
+                // A program the pattern matches: whoever may change it picks what runs there.
+                if (!FileMatchesHere(names, step.next, name)) continue;
+                if (platform.GetTickCount64() - began > kMaxWalkMilliseconds)
+                    return Finding{Finding::Unfinished, below, ObjectKind::File, 0, 0, {}};
+                // Its permissions would be read through a link, which may lead to a share.
+                if (entry.attributes & kFileAttributeReparsePoint)
+                    return Finding{Finding::ReparsePoint, below, ObjectKind::File, 0, 0, {}};
+                finding = access.Check(below, ObjectKind::File);
+                if (finding.what != Finding::Closed) return finding;
+                continue;
+            }
             const std::size_t before = todo.size();
             for (std::size_t k = step.next; k < names.size(); ++k) {
                 if (IsAnyFolders(names[k])) {

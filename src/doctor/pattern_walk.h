@@ -1,6 +1,7 @@
 #pragma once
 // How far a path pattern reaches: the folders its "*" and "**" names can enter, walked from
-// the pattern's fixed folder down, as an ordinary user could fill them.
+// the pattern's fixed folder down, and the programs it matches there, as an ordinary user
+// could fill or replace them.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -15,11 +16,12 @@ inline constexpr std::size_t kMaxWalkedFolders = 10000;
 inline constexpr std::uint64_t kMaxWalkMilliseconds = 2000;
 
 // The way to the pattern's fixed folder from its drive's root, then each folder the pattern's
-// names can reach below it: the first where ordinary users can add what the pattern matches
-// (a program, or a folder on the way to one) or change the folder, whose permissions or
-// contents cannot be read, or that is a reparse point (never entered); Unfinished past the
-// limits; Closed when none. Only for a pattern RefusalOf takes, on a drive the gate lets the
-// doctor touch.
+// names can reach below it and each existing program it matches there: the first folder where
+// ordinary users can add what the pattern matches (a program, or a folder on the way to one)
+// or change the folder, the first program they can replace, whatever whose permissions or
+// contents cannot be read, or a reparse point (never entered or read through); Unfinished
+// past the limits; Closed when none. Nothing below what it returns is looked at. Only for a
+// pattern RefusalOf takes, on a drive the gate lets the doctor touch.
 UserAccessCheck::Finding FirstOpenInReach(Platform& platform, UserAccessCheck& access, std::wstring_view pattern);
 
 }  // namespace mjr::doctor

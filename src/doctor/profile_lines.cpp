@@ -42,8 +42,8 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
             wchar_t code[16];
             std::swprintf(code, 16, L"U+%04X", static_cast<unsigned>(*hidden));
             leftOut.push_back(L"Left out: pid " + std::to_wstring(pid) + L", " + Quoted(*path) + L": its path holds " +
-                              code + L", a character that reorders, hides or breaks text, so a pasted line could "
-                              L"not show or keep what it names");
+                              code + L", a control, an invisible format character or no character at all, so a "
+                              L"pasted line could not show or keep what it names");
             byPath.emplace(*path, std::wstring());
             continue;
         }

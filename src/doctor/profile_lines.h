@@ -12,8 +12,9 @@ namespace mjr::doctor {
 // its current processors as a favourite writes them, "Default", and the path exactly as
 // the program sees it (the whole line in double quotes when the path holds a comma);
 // sorted by path, one per path. Processes whose path or affinity cannot be read are left
-// out, and so is a path holding a bidirectional or C1 control, a tab or a line break, which a
-// pasted line could not show or keep whole: named in leftOut instead. Opens processes for reading only.
+// out, and so is a path holding a character the report spells out (FirstUnpastable), which
+// a pasted line could not show or keep whole: named in leftOut instead, spelled out. Opens
+// processes for reading only.
 std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, const Machine& machine,
                                                         const std::wstring& checkerName,
                                                         std::vector<std::wstring>& leftOut);

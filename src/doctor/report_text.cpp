@@ -25,6 +25,10 @@ std::size_t LineIndex::ColumnOf(std::wstring_view text, std::size_t offset) cons
     return column;
 }
 
+std::wstring Counted(std::size_t count, std::wstring_view one, std::wstring_view many) {
+    return std::to_wstring(count) + L" " + std::wstring(count == 1 ? one : many);
+}
+
 namespace {
 
 // Unicode's format characters (category Cf): invisible, and some turn the text around them.
@@ -53,16 +57,17 @@ std::pair<char32_t, std::size_t> CodePointAt(std::wstring_view text, std::size_t
     return {c, 1};
 }
 
-bool IsBidiControl(char32_t c) {
-    return c == 0x61C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
+// Half of a surrogate pair left alone, and the two code points Unicode keeps from every text:
+// no character at all, which a console or a UTF-8 file would turn into another.
+bool IsNoCharacter(char32_t c) { return (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF; }
 
 }  // namespace
 
 std::optional<char32_t> FirstUnpastable(std::wstring_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto [c, width] = CodePointAt(text, i);
-        if (IsBidiControl(c) || IsC1Control(c) || c == L'\t' || c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029)
+        if (c < 0x20 || c == 0x7F || IsC1Control(c) || IsFormatCharacter(c) || IsNoCharacter(c) || c == 0x2028 ||
+            c == 0x2029)
             return c;
         i += width;
     }
@@ -81,7 +86,7 @@ std::wstring Shown(std::wstring_view text) {
             wchar_t code[16];
             std::swprintf(code, 16, L"<0x%02X>", static_cast<unsigned>(c));
             shown += code;
-        } else if (IsC1Control(c) || IsFormatCharacter(c)) {
+        } else if (IsC1Control(c) || IsFormatCharacter(c) || IsNoCharacter(c)) {
             // Spelled out, so a path cannot read as another one or hide a character.
             wchar_t code[16];
             std::swprintf(code, 16, c > 0xFFFF ? L"\\U%08X" : L"\\u%04X", static_cast<unsigned>(c));

@@ -29,16 +29,22 @@ private:
     std::vector<std::size_t> starts_;
 };
 
+// A count with its noun: "1 processor", "2 processors".
+std::wstring Counted(std::size_t count, std::wstring_view one, std::wstring_view many);
+
 // A text as the report shows it: control characters spelled out (<CR>, <LF>, <TAB>,
-// <0x01>), so a statement never spills onto a second line; C1 controls and format
-// characters (bidirectional controls, zero-width characters) as \u202E.
+// <0x01>), so a statement never spills onto a second line; C1 controls, format characters
+// (bidirectional controls, zero-width characters), unpaired surrogates, U+FFFE and U+FFFF
+// as \u202E.
 std::wstring Shown(std::wstring_view text);
 // The same in double quotes.
 std::wstring Quoted(std::wstring_view text);
 
-// The first bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069),
-// C1 control (U+0080-U+009F), tab or line break (CR, LF, U+2028, U+2029) of a text: what a
-// line pasted into a profile could not show or keep whole.
+// The first character of a text that Shown spells out: a C0 control (tab and line ends
+// included), DEL, a C1 control, a format character (category Cf: bidirectional controls,
+// zero-width characters, the soft hyphen, U+FEFF), an unpaired surrogate, U+FFFE, U+FFFF,
+// or a line or paragraph separator: what a line pasted into a profile could not show or keep
+// whole.
 std::optional<char32_t> FirstUnpastable(std::wstring_view text);
 
 }  // namespace mjr::doctor

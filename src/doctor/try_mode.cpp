@@ -9,6 +9,7 @@
 #include "app/single_instance.h"
 #include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
+#include "doctor/try_result.h"
 #include "engine/affinity.h"
 #include "engine/cpu_sets.h"
 #include "engine/power.h"
@@ -22,7 +23,11 @@ namespace mjr::doctor {
 namespace {
 
 constexpr Dword kCpuSetAccess = kProcessSetLimitedInformation | kProcessQueryLimitedInformation;
-constexpr Dword kNotStarted = 0xFFFFFFFF;  // ResumeThread's failure
+// The program the settings are tried on: Windows' own, from the system folder only
+// administrators can change, never found through the search path. Started suspended, none
+// of its code ever runs.
+constexpr wchar_t kTrialProgram[] = L"whoami.exe";
+constexpr Dword kSystemFolderChars = 261;  // MAX_PATH and the NUL
 constexpr std::int32_t kTaskMissing = static_cast<std::int32_t>(0x80070002);
 constexpr std::int32_t kTaskRunning = 0x41301;
 constexpr std::int32_t kTaskHasNotRun = 0x41303;
@@ -84,39 +89,44 @@ public:
         return outcome;
     }
 
-    void Report(const std::wstring& what, const Outcome& o, const std::wstring& note = {}) {
-        std::wstring line = what + L": ";
+    // "This PC lets the program <what>: yes / no / not on this Windows", the call after it;
+    // `advice` is what to do about a set that does not work here.
+    void Report(const std::wstring& what, const char* call, const Outcome& o, const std::wstring& advice,
+                const std::wstring& note = {}) {
+        std::wstring line = L"This PC lets the program " + what + L": ";
         switch (o.verdict) {
-            case Verdict::Works: line += L"works"; break;
-            case Verdict::Unreadable: line += L"set accepted, but cannot be read back here (" + o.detail + L")"; break;
-            case Verdict::NotHere: line += L"not on this Windows (" + o.detail + L")"; break;
-            case Verdict::Differs: line += L"set accepted, but " + o.detail; break;
-            case Verdict::Refused: {
-                line += L"refused (" + Words(o.error) + L")";
+            case Verdict::Works: line += L"yes (" + CallName(call) + L")"; break;
+            case Verdict::Unreadable: line += L"yes, but it cannot be read back here (" + o.detail + L")"; break;
+            case Verdict::NotHere:
+                line += L"not on this Windows (" + o.detail + L")";
+                tally_.Lacking(advice);
+                break;
+            case Verdict::Differs:
+                line += L"no: " + o.detail + L" (" + CallName(call) + L")";
+                if (o.counted) tally_.Refused(advice);
+                else tally_.FollowsRights();
+                break;
+            case Verdict::Refused:
+                line += L"no: Windows refuses it (" + CallName(call) + L": " + Words(o.error) + L")";
                 if (!elevated_ && (o.error == kErrorAccessDenied || o.error == kErrorPrivilegeNotHeld)) {
                     line += L"; this follows from this run's rights (not elevated), so it is not counted";
-                    ++followRights_;
+                    tally_.FollowsRights();
                 } else {
-                    ++refused_;
+                    tally_.Refused(advice);
                 }
                 break;
-            }
         }
-        if (o.verdict == Verdict::Differs && o.counted) ++refused_;
-        if (o.verdict == Verdict::Differs && !o.counted) ++followRights_;
         out_.Line(line + note + L".");
     }
 
-    int refused() const { return refused_; }
-    int followRights() const { return followRights_; }
+    const TryTally& tally() const { return tally_; }
 
 private:
     Platform& platform_;
     TryPlatform& trial_;
     ReportWriter& out_;
     bool elevated_;
-    int refused_ = 0;
-    int followRights_ = 0;
+    TryTally tally_;
 };
 
 // The first outcome that is not "works", else "works".
@@ -130,12 +140,12 @@ Outcome ReadBack(bool readable, bool matches, std::wstring why, std::wstring rea
         outcome.detail = std::move(why);
     } else if (!matches) {
         outcome.verdict = Verdict::Differs;
-        outcome.detail = L"reads back " + reads;
+        outcome.detail = L"it reads back " + reads;
     }
     return outcome;
 }
 
-// The waiting copy's handles, as the program opens a process it corrects.
+// The trial program's handles, as the program opens a process it corrects.
 struct Opened {
     UniqueHandle queried;
     UniqueHandle setter;
@@ -159,7 +169,8 @@ void TryAffinity(Trial& t, const Opened& h, const CpuTopology& topology) {
     const DwordPtr original = ReadAffinityMask(p, h.queried.get());
     Outcome outcome = SetAffinity(t, h, DwordPtr{1} << highest);
     if (original != 0) outcome = Worse(outcome, SetAffinity(t, h, original));
-    t.Report(L"Hard affinity, processor " + std::to_wstring(highest) + L" alone and back", outcome);
+    t.Report(L"set a hard affinity, processor " + std::to_wstring(highest) + L" alone and back", "SetProcessAffinityMask",
+             outcome, L"write Default for the CPUs of this PC's favourites");
 }
 
 void TryPriorities(Trial& t, const Opened& h) {
@@ -180,9 +191,11 @@ void TryPriorities(Trial& t, const Opened& h) {
                                read ? std::wstring(PriorityClassToName(read)) : std::wstring());
         }
         std::wstring note;
+        std::wstring advice = L"give this PC's favourites another priority than " + std::wstring(word->word);
         if (word->priorityClass == 0x100) {
+            advice = L"write High instead of Real on this PC";
             if (outcome.verdict == Verdict::Differs) {
-                outcome.detail = L"Windows made it " + outcome.detail.substr(std::wstring(L"reads back ").size());
+                outcome.detail = L"Windows made it " + outcome.detail.substr(std::wstring(L"it reads back ").size());
                 outcome.counted = mayRaise;
             }
             note = std::wstring(L"; without the right to raise scheduling priority (SeIncreaseBasePriorityPrivilege) "
@@ -191,11 +204,13 @@ void TryPriorities(Trial& t, const Opened& h) {
                     : mayRaise                          ? L"holds it"
                                                         : L"lacks it (run as administrator, as the program runs)");
         }
-        t.Report(L"Priority " + std::wstring(word->word), outcome, note);
+        t.Report(L"set the priority " + std::wstring(word->word), "SetPriorityClass", outcome, advice, note);
     }
     Counter ignored;
     if (original != 0) SetPriority(p, h.setter.get(), original, ignored);
 }
+
+constexpr wchar_t kWithoutCpuSets[] = L"write lists without \"~\" (a hard affinity) on this PC";
 
 Outcome SetCpuSets(Trial& t, const Opened& h, const std::vector<Dword>& ids, const Machine& machine) {
     Platform& p = t.platform();
@@ -214,7 +229,7 @@ void TryCpuSets(Trial& t, const Opened& h, const Machine& machine) {
         missing.verdict = Verdict::NotHere;
         missing.detail = topology.CpuSetsSettable ? L"GetSystemCpuSetInformation lists none"
                                                   : L"SetProcessDefaultCpuSets is missing";
-        t.Report(L"CPU sets", missing);
+        t.Report(L"set CPU sets (\"~\")", "SetProcessDefaultCpuSets", missing, kWithoutCpuSets);
         return;
     }
     const std::vector<Dword> original =
@@ -225,9 +240,9 @@ void TryCpuSets(Trial& t, const Opened& h, const Machine& machine) {
     for (const auto& [group, number] : lastOfGroup) {
         const CpuSetSelection one = SelectCpuSets(L"~" + std::to_wstring(number), topology);
         const Outcome outcome = Worse(SetCpuSets(t, h, one.ids, machine), SetCpuSets(t, h, original, machine));
-        t.Report(L"Default CPU set, processor " + std::to_wstring(number) + L" (group " + std::to_wstring(group) +
-                     L") alone and back",
-                 outcome);
+        t.Report(L"set CPU sets (\"~\"), processor " + std::to_wstring(number) + L" of group " + std::to_wstring(group) +
+                     L" alone and back",
+                 "SetProcessDefaultCpuSets", outcome, kWithoutCpuSets);
     }
 }
 
@@ -244,6 +259,8 @@ bool SpeedKept(const ProcessPowerThrottlingState& s) {
     return (s.ControlMask & kPowerThrottlingExecutionSpeed) && !(s.StateMask & kPowerThrottlingExecutionSpeed);
 }
 
+constexpr wchar_t kLeavePowerOut[] = L"leave +Eco and +NoEco out of this PC's profile";
+
 void TryPower(Trial& t, const Opened& h) {
     Platform& p = t.platform();
     for (const PowerWord word : {PowerWord::Eco, PowerWord::NoEco}) {
@@ -254,7 +271,9 @@ void TryPower(Trial& t, const Opened& h) {
                                     ? t.Refusal("SetProcessInformation", true)
                                     : PowerReadBack(t, h, eco ? EcoOn : NeverThrottled,
                                                     eco ? L"EcoQoS not on" : L"a state that is not never-throttled");
-        t.Report(eco ? L"Power Eco (EcoQoS on)" : L"Power NoEco (EcoQoS off, timer resolution kept)", outcome);
+        t.Report(eco ? L"set efficiency mode (+Eco, EcoQoS on)" : L"keep a program from being throttled (+NoEco, EcoQoS off, "
+                                                                   L"timer resolution kept)",
+                 "SetProcessInformation", outcome, kLeavePowerOut);
     }
     ProcessPowerThrottlingState retry;
     retry.ControlMask = kPowerThrottlingExecutionSpeed;
@@ -262,7 +281,8 @@ void TryPower(Trial& t, const Opened& h) {
         p.SetProcessInformation(h.setter.get(), kProcessPowerThrottling, &retry, sizeof retry)
             ? PowerReadBack(t, h, SpeedKept, L"EcoQoS not off")
             : t.Refusal("SetProcessInformation", true);
-    t.Report(L"Power NoEco without the timer-resolution flag (the retry for Windows 10)", outcome);
+    t.Report(L"keep a program from being throttled as Windows 10 takes it (+NoEco without the timer-resolution flag)",
+             "SetProcessInformation", outcome, kLeavePowerOut);
 }
 
 std::wstring PrivilegeShown(PrivilegeState state) {
@@ -285,10 +305,10 @@ void MachineLines(const CpuTopology& t, ReportWriter& out) {
     std::wstring line = L"Machine: " + std::to_wstring(t.Groups) + (t.Groups == 1 ? L" processor group" : L" processor groups");
     if (groups.empty()) {
         line += L"; this Windows lists no CPU sets, so only this program's group is known: " +
-                std::to_wstring(t.Processors) + L" processors";
+                Counted(t.Processors, L"processor", L"processors");
     }
     for (const auto& [group, numbers] : groups)
-        line += L"; group " + std::to_wstring(group) + L": " + std::to_wstring(numbers.size()) + L" processors (" +
+        line += L"; group " + std::to_wstring(group) + L": " + Counted(numbers.size(), L"processor", L"processors") + L" (" +
                 FormatProcessorNumbers(numbers) + L")";
     out.Line(line + L".");
     if (!classes.empty()) {
@@ -378,30 +398,37 @@ void ReadLogonTask(Trial& t, TryPlatform& trial, ReportWriter& out) {
              L"; last result " + TaskResultShown(t, task.lastResult) + L".");
 }
 
-// Starts the waiting copy suspended, puts it in a job that ends it with this process, then
-// lets it run. Nothing when any step fails (the copy ended); `why` says which.
-std::optional<Dword> StartWaitingCopy(Platform& p, TryPlatform& trial, Trial& t, UniqueHandle& job, std::wstring& why) {
-    const std::wstring program = trial.ProgramPath();
+// The trial program's full path in the system folder; empty when Windows does not say.
+std::wstring TrialProgramPath(TryPlatform& trial) {
+    std::wstring folder(kSystemFolderChars, L'\0');
+    const Dword length = trial.GetSystemDirectoryW(folder.data(), kSystemFolderChars);
+    if (length == 0 || length >= kSystemFolderChars) return std::wstring();
+    folder.resize(length);
+    return folder + L"\\" + kTrialProgram;
+}
+
+// Starts the trial program suspended and puts it in a job that ends it with this process; it
+// is never let run. Nothing when any step fails (the program ended); `why` says which.
+std::optional<Dword> StartTrialProgram(Platform& p, TryPlatform& trial, Trial& t, const std::wstring& program,
+                                       UniqueHandle& job, std::wstring& why) {
+    if (program.empty()) {
+        why = L"Windows does not say where its system folder is (" + t.Words(p.GetLastError()) + L")";
+        return std::nullopt;
+    }
     job = UniqueHandle(p, trial.CreateJobObjectW());
     if (!job || !trial.SetJobKillOnClose(job.get())) {
-        why = L"no job object to hold it (" + t.Words(p.GetLastError()) + L")";
+        why = L"no job object to hold " + Quoted(program) + L" (" + t.Words(p.GetLastError()) + L")";
         return std::nullopt;
     }
     ProcessInformation started;
-    const std::wstring commandLine = L"\"" + program + L"\" " + kWaitingOption + L" " + std::to_wstring(p.GetCurrentProcessId());
-    if (program.empty() || !trial.CreateProcessW(program, commandLine, kCreateSuspended | kCreateNoWindow, &started)) {
-        why = L"it cannot be started (" + t.Words(p.GetLastError()) + L")";
+    if (!trial.CreateProcessW(program, L"\"" + program + L"\"", kCreateSuspended | kCreateNoWindow, &started)) {
+        why = Quoted(program) + L" cannot be started (" + t.Words(p.GetLastError()) + L")";
         return std::nullopt;
     }
     UniqueHandle process(p, started.hProcess);
     UniqueHandle thread(p, started.hThread);
     if (!trial.AssignProcessToJobObject(job.get(), process.get())) {
-        why = L"it cannot be put in a job object (" + t.Words(p.GetLastError()) + L"), so it was ended untried";
-        trial.TerminateProcess(process.get(), 1);
-        return std::nullopt;
-    }
-    if (trial.ResumeThread(thread.get()) == kNotStarted) {
-        why = L"it cannot be let run (" + t.Words(p.GetLastError()) + L")";
+        why = Quoted(program) + L" cannot be put in a job object (" + t.Words(p.GetLastError()) + L"), so it was ended untried";
         trial.TerminateProcess(process.get(), 1);
         return std::nullopt;
     }
@@ -422,16 +449,17 @@ int RunTry(Platform& platform, TryPlatform& trial, const CheckerBuild& build, Re
     machine.Processors = machine.Cpu.Topology.Processors;
     MachineLines(machine.Cpu.Topology, out);
 
-    UniqueHandle job(platform, 0);  // closed last: that ends the waiting copy
+    UniqueHandle job(platform, 0);  // closed last: that ends the trial program
     std::wstring why;
-    const std::optional<Dword> pid = StartWaitingCopy(platform, trial, t, job, why);
+    const std::wstring program = TrialProgramPath(trial);
+    const std::optional<Dword> pid = StartTrialProgram(platform, trial, t, program, job, why);
     int status = kExitTryWorks;
     if (!pid) {
-        out.Line(L"Try: no waiting copy of the doctor to try on: " + why + L"; nothing was tried.");
+        out.Line(L"Try: no program to try on: " + why + L"; nothing was tried.");
         status = kExitTryRefused;
     } else {
-        out.Line(L"Try: each kind of placement, on a waiting copy of the doctor (pid " + std::to_wstring(*pid) +
-                 L") that ends with it; no other process is changed:");
+        out.Line(L"Try: each kind of placement, on " + Shown(program) + L" (pid " + std::to_wstring(*pid) +
+                 L"), started suspended so that it never runs, and ended with the doctor; no other process is changed:");
         Opened h{OpenForQuery(platform, *pid), UniqueHandle(platform, 0), UniqueHandle(platform, 0)};
         h.setter = OpenSameProcessForSetting(platform, h.queried.get(), *pid);
         h.cpuSetter = OpenSameProcess(platform, h.queried.get(), *pid, kCpuSetAccess);
@@ -442,29 +470,9 @@ int RunTry(Platform& platform, TryPlatform& trial, const CheckerBuild& build, Re
     }
     TryPrivateNamespace(t, out);
     ReadLogonTask(t, trial, out);
-    if (t.refused() > 0) status = kExitTryRefused;
-    std::wstring result = t.refused() == 0 ? std::wstring(L"Result: every set this Windows has works")
-                                           : L"Result: " + std::to_wstring(t.refused()) +
-                                                 (t.refused() == 1 ? L" set" : L" sets") +
-                                                 L" this Windows has did not work";
-    if (t.followRights() > 0)
-        result += L"; " + std::to_wstring(t.followRights()) + L" more follow from this run's rights and are not counted";
-    out.Line(result + L".");
+    if (t.tally().refused() > 0) status = kExitTryRefused;
+    out.Line(t.tally().ResultLine());
     return status;
-}
-
-int RunWaitingCopy(Platform& platform, TryPlatform& trial, std::wstring_view doctorPid) {
-    Dword pid = 0;
-    for (wchar_t c : doctorPid) {
-        if (c < L'0' || c > L'9' || pid > 0x7FFFFFFF / 10) return kExitUsage;
-        pid = pid * 10 + static_cast<Dword>(c - L'0');
-    }
-    if (doctorPid.empty()) return kExitUsage;
-    UniqueHandle doctor(platform, platform.OpenProcess(kSynchronize, 0, pid));
-    // Without the doctor's handle, the job it made ends this copy.
-    if (doctor) trial.WaitForSingleObject(doctor.get(), kInfinite);
-    else platform.Sleep(kInfinite);
-    return 0;
 }
 
 }  // namespace mjr::doctor

@@ -1,38 +1,11 @@
 #pragma once
-// Who besides the administrators can change a file or a folder: a security descriptor's DACL
-// evaluated as an access check does, for "ordinary users", meaning any account but SYSTEM,
-// Administrators and TrustedInstaller. Portable: it walks the descriptor's bytes.
-#include <cstdint>
+// Asks Windows who besides the administrators can change the files and folders a profile
+// names, once a path per run; the verdict on one descriptor is privilege/descriptor_rights.h's.
 #include <map>
-#include <optional>
-#include <span>
 #include <string>
 
 #include "platform/platform.h"
-
-namespace mjr::doctor {
-
-// A folder a path pattern reaches: what it can match may also be made there, in a new subfolder.
-enum class ObjectKind { File, Folder, ReachedFolder };
-
-// Rights that let their holder replace a program: on a file, write or append to it, delete it,
-// change its permissions or owner; on a folder, add files, delete what it holds, delete it,
-// change its permissions or owner (adding a subfolder replaces nothing, but in a folder a
-// pattern reaches it adds what the pattern matches).
-inline constexpr Dword kFileWriteData = 0x2;      // FILE_ADD_FILE on a folder
-inline constexpr Dword kFileAppendData = 0x4;     // FILE_ADD_SUBDIRECTORY on a folder
-inline constexpr Dword kFileDeleteChild = 0x40;
-inline constexpr Dword kDelete = 0x10000;
-inline constexpr Dword kWriteDac = 0x40000;
-inline constexpr Dword kWriteOwner = 0x80000;
-Dword RightsThatReplace(ObjectKind kind) noexcept;
-
-// Of RightsThatReplace(kind), those some ordinary user holds under a self-relative security
-// descriptor holding the owner and the DACL. A NULL DACL gives them all. Nothing when the
-// bytes are no well-formed descriptor.
-std::optional<Dword> RightsOrdinaryUsersHold(std::span<const std::uint8_t> descriptor, ObjectKind kind) noexcept;
-
-}  // namespace mjr::doctor
+#include "privilege/descriptor_rights.h"
 
 namespace mjr::doctor {
 
@@ -42,8 +15,9 @@ class UserAccessCheck {
 public:
     struct Finding {
         // ReparsePoint: a junction or link on the way, which may lead anywhere; Unfinished: a
-        // pattern's walk stopped at its limits. Both count as open.
-        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable, ReparsePoint, Unfinished } what = Closed;
+        // pattern's walk stopped at its limits; RemovableDrive: whoever swaps the medium decides
+        // what is on it. All count as open.
+        enum What { Closed, Changeable, NoPermissionsOnDrive, Unreadable, ReparsePoint, Unfinished, RemovableDrive } what = Closed;
         std::wstring path;
         ObjectKind kind = ObjectKind::File;
         Dword rights = 0;  // Changeable: what ordinary users may do
@@ -60,9 +34,6 @@ public:
     // past it is touched. Where a folder or the object does not exist, the deepest folder
     // that does is open when ordinary users may make it there. Closed when none.
     Finding FirstOpen(const std::wstring& path, ObjectKind kind);
-    // The first junction or link from the root down to `path` (ReparsePoint), or Closed; it
-    // reads only attributes, each name's own, so it never passes one.
-    Finding LinkOnTheWay(const std::wstring& path);
     // "the folder "C:\Games" lets ordinary users add files, delete it", for a report.
     static std::wstring Describe(const Finding& finding);
 
@@ -71,7 +42,7 @@ private:
 
     Platform& platform_;
     std::map<std::wstring, Finding> checked_;
-    std::map<std::wstring, bool> keepsPermissions_;  // by drive root
+    std::map<std::wstring, Finding::What> drives_;  // by root: Closed, or why the whole drive is open
 };
 
 }  // namespace mjr::doctor

@@ -21,8 +21,6 @@ std::int32_t EntryFor(const CpuTable& cpu, std::int32_t value) noexcept {
 
 }  // namespace
 
-bool LeavesProcessors(std::wstring_view cpuText) noexcept { return SameWord(cpuText, L"Default"); }
-
 std::vector<std::int32_t> MaskToBitList(std::int32_t mask) {
     std::vector<std::int32_t> bits;
     const auto unsignedMask = static_cast<std::uint32_t>(mask);

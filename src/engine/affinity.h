@@ -16,10 +16,6 @@ struct CpuTable {
     CpuTopology Topology = {};           // what processor lists name on this machine
 };
 
-// The CPU text that leaves a process's processors alone, as "Default" does its priority:
-// any letter case, blanks at either end ignored.
-bool LeavesProcessors(std::wstring_view cpuText) noexcept;
-
 // The single-bit values set in the mask, lowest first; empty for 0.
 std::vector<std::int32_t> MaskToBitList(std::int32_t mask);
 std::vector<std::int32_t> BuildCpuBits();

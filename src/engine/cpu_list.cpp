@@ -4,8 +4,6 @@
 #include <cstring>
 #include <map>
 
-#include "common/text.h"
-
 namespace mjr {
 namespace {
 
@@ -13,59 +11,13 @@ namespace {
 constexpr Dword kMaxTopologyBytes = 1u << 20;
 constexpr Dword kLevel3 = 3;
 
-bool IsDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
-bool IsLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
-bool IsName(std::wstring_view text) noexcept {
-    return text.size() == 1 && (Upper(text[0]) == L'P' || Upper(text[0]) == L'E' || Upper(text[0]) == L'C');
-}
 
 DwordPtr Bit(int processor) noexcept { return DwordPtr{1} << processor; }
 
 // The bits 0 to count-1, as many as a mask holds.
 DwordPtr LowBits(Dword count) noexcept {
     return count >= static_cast<Dword>(kMaskBits) ? ~DwordPtr{0} : Bit(static_cast<int>(count)) - 1;
-}
-
-// A decimal number of the text; -1 when it is none, a value past the limit when it is larger.
-int NumberOf(std::wstring_view text, int highest) noexcept {
-    if (text.empty()) return -1;
-    int value = 0;
-    for (wchar_t c : text) {
-        if (!IsDigit(c)) return -1;
-        value = std::min(value * 10 + (c - L'0'), highest + 1);
-    }
-    return value;
-}
-
-// Reads one item into `item`; the rule it breaks otherwise.
-CpuListError ReadItem(std::wstring_view text, CpuListItem& item, int highest) {
-    item.text = std::wstring(text);
-    if (IsName(text)) {
-        item.kind = CpuListItem::Kind::Name;
-        item.name = Upper(text[0]);
-        return CpuListError::None;
-    }
-    if (!text.empty() && std::all_of(text.begin(), text.end(), IsLetter)) return CpuListError::UnknownName;
-    const std::size_t dash = text.find(L'-');
-    if (dash == std::wstring_view::npos) {
-        const int value = NumberOf(text, highest);
-        if (value < 0) return CpuListError::NotAnItem;
-        if (value > highest) return CpuListError::BeyondLimit;
-        item.kind = CpuListItem::Kind::Number;
-        item.first = item.last = value;
-        return CpuListError::None;
-    }
-    const int first = NumberOf(TrimBlanks(text.substr(0, dash)), highest);
-    const int last = NumberOf(TrimBlanks(text.substr(dash + 1)), highest);
-    if (first < 0 || last < 0) return CpuListError::NotAnItem;
-    if (first > highest || last > highest) return CpuListError::BeyondLimit;
-    if (first > last) return CpuListError::Backwards;
-    item.kind = CpuListItem::Kind::Range;
-    item.first = first;
-    item.last = last;
-    return CpuListError::None;
 }
 
 // Copies the records of a topology call into an aligned buffer: asks the size, then reads.
@@ -217,33 +169,6 @@ CpuTopology ReadCpuTopology(Platform& platform) {
         topology.BigCacheBytes = topology.SmallCacheBytes = 0;
     }
     return topology;
-}
-
-bool IsCpuList(std::wstring_view text) noexcept {
-    return text.find_first_of(L";-") != std::wstring_view::npos || IsName(TrimBlanks(text));
-}
-
-CpuList ParseCpuList(std::wstring_view text, int highest) {
-    CpuList list;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(L';', start);
-        const std::wstring_view piece = TrimBlanks(text.substr(start, end == std::wstring_view::npos ? text.npos : end - start));
-        // An empty item after the last ';' ends the list: "12;" is processor 12 alone.
-        if (end == std::wstring_view::npos && piece.empty() && start > 0) break;
-        CpuListItem item;
-        const CpuListError error = ReadItem(piece, item, highest);
-        if (error != CpuListError::None) {
-            list.items.clear();
-            list.error = error;
-            list.badItem = std::wstring(piece);
-            return list;
-        }
-        list.items.push_back(std::move(item));
-        if (end == std::wstring_view::npos) break;
-        start = end + 1;
-    }
-    return list;
 }
 
 DwordPtr CpuNameMask(wchar_t name, const CpuTopology& topology) noexcept {

@@ -7,15 +7,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "profile/cpu_words.h"
 
 namespace mjr {
 
-// The highest processor a list can name, and how many processors a mask of this build holds
-// (64 in the 64-bit program, 32 in the 32-bit one).
-inline constexpr int kHighestListProcessor = 63;
+// How many processors a mask of this build holds (64 in the 64-bit program, 32 in the
+// 32-bit one).
 inline constexpr int kMaskBits = static_cast<int>(sizeof(DwordPtr) * 8);
-// The highest processor a "~" list can name: Windows counts 2,048 processors at most.
-inline constexpr int kHighestCpuSetProcessor = 2047;
 
 // One processor as CPU sets name it.
 struct CpuSetProcessor {
@@ -65,36 +63,6 @@ struct CpuTopology {
 // and whether Windows has SetProcessDefaultCpuSets;
 // where a call is missing or fails, the names fall back as on a machine of one kind.
 CpuTopology ReadCpuTopology(Platform& platform);
-
-// Whether a CPU text is read as a processor list rather than as CPU digits.
-bool IsCpuList(std::wstring_view text) noexcept;
-
-enum class CpuListError {
-    None,
-    NotAnItem,    // neither a number, a range nor a name: "x", "", "1-", "8--9"
-    UnknownName,  // letters that name nothing: "Q", "perf"
-    Backwards,    // a range written high to low: "15-8"
-    BeyondLimit,  // a number above 63: "0-64"
-};
-
-struct CpuListItem {
-    enum class Kind { Number, Range, Name } kind = Kind::Number;
-    int first = 0;  // Number and Range
-    int last = 0;
-    wchar_t name = 0;  // Name: L'P', L'E' or L'C'
-    std::wstring text;  // as written, blanks around it removed
-};
-
-struct CpuList {
-    std::vector<CpuListItem> items;
-    CpuListError error = CpuListError::None;
-    std::wstring badItem;  // the first item that breaks a rule
-    bool Ok() const noexcept { return error == CpuListError::None; }
-};
-
-// Reads a list whole; on the first item that breaks a rule, the error and that item. Numbers
-// above `highest` break the limit.
-CpuList ParseCpuList(std::wstring_view text, int highest = kHighestListProcessor);
 
 enum class CpuMaskProblem {
     None,

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "common/text.h"
-
 namespace mjr {
 namespace {
 
@@ -19,16 +17,6 @@ bool NamedBy(wchar_t name, const CpuSetProcessor& processor) noexcept {
 }
 
 }  // namespace
-
-bool IsCpuSetText(std::wstring_view text) noexcept {
-    const std::wstring_view trimmed = TrimBlanks(text);
-    return !trimmed.empty() && trimmed.front() == L'~';
-}
-
-std::wstring_view CpuSetListText(std::wstring_view text) noexcept {
-    const std::wstring_view trimmed = TrimBlanks(text);
-    return trimmed.empty() ? trimmed : trimmed.substr(1);
-}
 
 CpuSetSelection SelectCpuSets(const CpuList& list, const CpuTopology& topology) {
     CpuSetSelection selection;

@@ -12,11 +12,6 @@
 
 namespace mjr {
 
-// Whether a CPU text asks for CPU sets: "~" first, blanks around it ignored.
-bool IsCpuSetText(std::wstring_view text) noexcept;
-// The list after the "~".
-std::wstring_view CpuSetListText(std::wstring_view text) noexcept;
-
 // What a "~" list names on this machine: processor numbers and their CPU-set identifiers.
 struct CpuSetSelection {
     std::vector<int> numbers;  // ascending

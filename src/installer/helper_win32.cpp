@@ -1,8 +1,9 @@
 // The package's helper, run as SYSTEM by the package's deferred custom actions (no console,
 // no window) with one verb and nothing else: registers the logon task through the Task
 // Scheduler from its own folder and the ENFORCE the package wrote to HKLM, starts it, and on
-// removal closes the running copies it can reach and deletes the task. The exit code is what
-// the installer logs; 0 is success.
+// removal closes the running copies it can reach and deletes the task. Before registering it
+// checks that only administrators can change its folder and what the task starts from there.
+// The exit code is what the installer logs; 0 is success.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -12,6 +13,7 @@
 #include <windows.h>
 #include <initguid.h>  // the Task Scheduler's class and interface ids, defined here
 #include <oleauto.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <taskschd.h>
 
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "installer/helper_command_line.h"
+#include "installer/install_folder_check.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
 #include "platform/task_scheduler_win32.h"
@@ -207,7 +210,35 @@ int ReadEnforce(std::wstring& enforce) {
     return 0;
 }
 
+// The SID of the account this helper runs as, when its token is elevated (SYSTEM under Windows
+// Installer; under Wine, the one user): that account installed the product, so what it alone
+// may change is no ordinary user's. Empty when Windows cannot say.
+std::string ElevatedAccount() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const KernelHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD bytes = 0;
+    if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &bytes) || !elevation.TokenIsElevated)
+        return {};
+    alignas(TOKEN_USER) unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    if (!::GetTokenInformation(token, TokenUser, user, sizeof user, &bytes)) return {};
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) return {};
+    std::string sid;
+    for (const wchar_t* c = text; *c != L'\0'; ++c) sid += static_cast<char>(*c);  // "S-1-..." is ASCII
+    ::LocalFree(text);
+    return sid;
+}
+
 int RegisterLogonTask(const std::wstring& installDir) {
+    mjr::Win32Platform platform;
+    const auto folder = mjr::installer::CheckInstallFolder(platform, installDir, ElevatedAccount());
+    if (folder.exitCode != 0) {
+        TaskRoot root;  // no task of an earlier install may go on starting a program from there
+        root.Delete();
+        return folder.exitCode;
+    }
     std::wstring enforce;
     if (const int failed = ReadEnforce(enforce)) return failed;
     const auto task = mjr::installer::FillLogonTask(mjr::installer::kLogonTaskTemplate, installDir, enforce);

@@ -190,12 +190,9 @@ struct SystemLogicalProcessorInformationEx {
 };
 static_assert(offsetof(SystemLogicalProcessorInformationEx, Cache) == 8);
 
-// What the doctor's --try mode needs besides the calls above: a waiting copy of itself in a
-// job object, error texts and the logon task. Kept apart from Platform so the resident program
-// carries none of it.
-inline constexpr Dword kSynchronize = 0x00100000;
-inline constexpr Dword kInfinite = 0xFFFFFFFF;
-inline constexpr Dword kWaitObject0 = 0;
+// What the doctor's --try mode needs besides the calls above: a suspended program of
+// Windows' own in a job object, error texts and the logon task. Kept apart from Platform so
+// the resident program carries none of it.
 inline constexpr Dword kCreateSuspended = 0x4;
 inline constexpr Dword kCreateNoWindow = 0x08000000;
 inline constexpr Dword kTokenPrivilegesClass = 3;  // TOKEN_INFORMATION_CLASS TokenPrivileges
@@ -228,15 +225,14 @@ struct ScheduledTaskRecord {
 class TryPlatform {
 public:
     virtual ~TryPlatform() = default;
-    // GetModuleFileNameW(NULL): the full path of this program's executable.
-    virtual std::wstring ProgramPath() = 0;
+    // GetSystemDirectoryW: the characters written without the NUL, the size needed with it
+    // when the buffer is too small, 0 on failure.
+    virtual Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) = 0;
     // CreateProcessW(applicationName, commandLine, no security, handles not inherited, flags,
     // the caller's environment and folder, an empty STARTUPINFOW).
     virtual WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                    Dword creationFlags, ProcessInformation* information) = 0;
-    virtual Dword ResumeThread(Handle thread) = 0;
     virtual WinBool TerminateProcess(Handle process, Dword exitCode) = 0;
-    virtual Dword WaitForSingleObject(Handle object, Dword milliseconds) = 0;
     // CreateJobObjectW(NULL, NULL): an unnamed job, closed with CloseHandle.
     virtual Handle CreateJobObjectW() = 0;
     // SetInformationJobObject(JobObjectExtendedLimitInformation) with only

@@ -17,7 +17,6 @@
 namespace mjr {
 namespace {
 
-static_assert(kSynchronize == SYNCHRONIZE && kInfinite == INFINITE && kWaitObject0 == WAIT_OBJECT_0);
 static_assert(kCreateSuspended == CREATE_SUSPENDED && kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kErrorPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD && kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
 
@@ -76,11 +75,7 @@ HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {
 
 }  // namespace
 
-std::wstring Win32TryPlatform::ProgramPath() {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return n == 0 || n >= buffer.size() ? std::wstring() : std::wstring(buffer.data(), n);
-}
+Dword Win32TryPlatform::GetSystemDirectoryW(wchar_t* buffer, Dword size) { return ::GetSystemDirectoryW(buffer, size); }
 
 WinBool Win32TryPlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                          Dword creationFlags, ProcessInformation* information) {
@@ -100,14 +95,8 @@ WinBool Win32TryPlatform::CreateProcessW(const std::wstring& applicationName, co
     return ok;
 }
 
-Dword Win32TryPlatform::ResumeThread(Handle thread) { return ::ResumeThread(ToHandle(thread)); }
-
 WinBool Win32TryPlatform::TerminateProcess(Handle process, Dword exitCode) {
     return ::TerminateProcess(ToHandle(process), exitCode);
-}
-
-Dword Win32TryPlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
-    return ::WaitForSingleObject(ToHandle(object), milliseconds);
 }
 
 Handle Win32TryPlatform::CreateJobObjectW() { return FromHandle(::CreateJobObjectW(nullptr, nullptr)); }

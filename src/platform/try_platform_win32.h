@@ -6,12 +6,10 @@ namespace mjr {
 
 class Win32TryPlatform : public TryPlatform {
 public:
-    std::wstring ProgramPath() override;
+    Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) override;
     WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine, Dword creationFlags,
                            ProcessInformation* information) override;
-    Dword ResumeThread(Handle thread) override;
     WinBool TerminateProcess(Handle process, Dword exitCode) override;
-    Dword WaitForSingleObject(Handle object, Dword milliseconds) override;
     Handle CreateJobObjectW() override;
     WinBool SetJobKillOnClose(Handle job) override;
     WinBool AssignProcessToJobObject(Handle job, Handle process) override;

@@ -1,10 +1,12 @@
 #include "profile/load_favorites.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/fold_case.h"
 #include "platform/read_whole_file.h"
 #include "platform/windows_directory.h"
+#include "profile/favorite_forms.h"
 #include "profile/field_reader.h"
 #include "profile/profile_text.h"
 
@@ -28,6 +30,25 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     return true;
 }
 
+// The path a Path field names: its quotes and a note after the program's name left out.
+std::wstring PathNamed(std::wstring field) {
+    const std::wstring_view named = PathOfField(field);
+    return named.size() == field.size() ? field : std::wstring(named);
+}
+
+// Four fields or more at tabs; or, for a record without any tab, blanks where the tabs belong,
+// and then `readFromBlanks`: such a line has no fields past its path. False when neither.
+template <typename CharT, typename ToWide>
+bool ReadFavoriteFields(std::basic_string_view<CharT> record, const ToWide& toWide, FavoriteRecord& favorite,
+                        bool& readFromBlanks) {
+    std::array<std::basic_string_view<CharT>, 4> fields;
+    readFromBlanks = !SplitFavoriteFields<CharT>(record, fields);
+    if (readFromBlanks)
+        return record.find(CharT('\t')) == std::basic_string_view<CharT>::npos && ReadBlankSeparated(toWide(record), favorite);
+    favorite = {PathNamed(toWide(fields[3])), toWide(fields[1]), toWide(fields[2])};
+    return true;
+}
+
 bool Fail(LoadTrace* trace, LoadFailure why, std::size_t start, std::size_t next) noexcept {
     if (trace) {
         trace->Failure = why;
@@ -45,18 +66,24 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
     BasicDelimitedFieldReader<CharT> reader(text);
     // The header; an empty file has none.
     if (!reader.ReadRecord()) return Fail(trace, LoadFailure::EmptyFile, 0, 0);
-    std::array<std::basic_string_view<CharT>, 4> fields;
     bool failed = false;
+    bool titleLine = true;  // a comma in the header leaves the rest of its line after it
     while (!reader.AtEnd()) {
+        const auto line = reader.LineAhead();
+        titleLine = titleLine && !line;
         // Blank lines and notes, the last line too; never a line inside a quoted record.
-        if (const auto line = reader.LineAhead(); line && IsPassedOverLine(*line)) {
+        if (line && IsPassedOverLine(*line)) {
             reader.SkipLine();
             if (trace) ++trace->PassedOverLines;
             continue;
         }
         const std::size_t start = reader.Offset();
         const auto record = reader.ReadRecord();
-        if (!record || !SplitFavoriteFields<CharT>(*record, fields)) {
+        // Of the header's line, only a record of a favourite's three tabs is one.
+        if (titleLine && record && std::count(record->begin(), record->end(), CharT('\t')) < 3) continue;
+        FavoriteRecord favorite;
+        bool readFromBlanks = false;
+        if (!record || !ReadFavoriteFields<CharT>(*record, toWide, favorite, readFromBlanks)) {
             if (!trace) return false;
             // A trace names every such record; the first stays the load's reason.
             if (!failed) Fail(trace, LoadFailure::TooFewFields, start, reader.Offset());
@@ -67,7 +94,7 @@ bool ReadFavorites(Platform& platform, std::basic_string_view<CharT> text, Favor
         if (failed) continue;
         if (favorites.Records().size() >= FavoritesTable::kMaxCount)
             return Fail(trace, LoadFailure::TooManyFavorites, start, reader.Offset());
-        FavoriteRecord favorite{toWide(fields[3]), toWide(fields[1]), toWide(fields[2])};
+        if (trace && readFromBlanks) trace->BlankSeparatedFavorites.push_back(favorites.Records().size());
         std::wstring folded = FoldPathCase(platform, favorite.Path);
         favorites.Append(std::move(favorite), std::move(folded));
         if (trace) trace->FavoriteStarts.push_back(start);
@@ -113,6 +140,7 @@ bool ReadFavoritesTraced(Platform& platform, std::string_view bytes, FavoritesTa
     if (!loaded) {
         favorites.Clear();
         trace.FavoriteStarts.clear();
+        trace.BlankSeparatedFavorites.clear();
         return false;
     }
     favorites.SetCount(static_cast<std::int16_t>(favorites.Records().size()));

@@ -35,6 +35,7 @@ struct LoadTrace {
     std::size_t FailingRecordStart = 0;  // offset of the record the load failed on
     std::size_t FailingRecordNext = 0;   // offset just past that record and its delimiter
     std::vector<std::size_t> FavoriteStarts;  // offset of each loaded favourite's record
+    std::vector<std::size_t> BlankSeparatedFavorites;  // favourites read with blanks for tabs
     // A traced reading goes on past a record of too few fields, so that every one is named:
     // the offsets of the first kMaxNamedFailures, and how many there are.
     std::vector<std::size_t> FailingRecordStarts;

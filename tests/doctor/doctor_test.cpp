@@ -73,8 +73,13 @@ struct Doctor {
         fake.directories.insert(L"C:\\Games");
         fake.programFiles[L"C:\\Games\\Sub\\Game.exe"] = 0;
         fake.files[L"C:\\Apps\\readme.txt"] = "x";
-        // N: is a network drive, Q: one Windows has no kind for.
-        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}};
+        // N: is a network drive, Q: one Windows has no kind for, R: a removable one.
+        fake.driveTypes = {{L"N:\\", kDriveRemote}, {L"Q:\\", kDriveUnknown}, {L"R:\\", kDriveRemovable}};
+        // C:\Kit: a program users may write in Sub, a file's link in Links.
+        for (const wchar_t* program : {L"C:\\Kit\\good.exe", L"C:\\Kit\\Sub\\open.exe", L"C:\\Kit\\Links\\lnk.exe"})
+            fake.programFiles[program] = 0;
+        fake.reparsePoints.insert(L"C:\\Kit\\Links\\lnk.exe");
+        fake.securityDescriptors[L"C:\\Kit\\Sub\\open.exe"] = fake.securityDescriptors[L"C:\\Lib\\Aside"];
     }
     int Run(std::vector<std::wstring> args = {}) { return RunDoctor(fake, args, build, out); }
 };
@@ -133,24 +138,34 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"header_only", "Header\r\n", 0, 1, L"holds its header (line 1) and no favourite"},
     VerdictCase{"unquoted_comma", "h\r\nx\t0\tLow\tC:\\a.exe\r\nx\t0\tLow\tC:\\a,b.exe\r\n", 0, 1,
                 L"line 3: a comma outside double quotes cuts the line at column 13;"},
-    VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 1, L"line 1: a comma outside"},
+    VerdictCase{"comma_in_header", "head,er\r\nx\t0\tLow\tC:\\a.exe\r\n", 0, 0, L"Verdict: 1 favourite loads."},
+    VerdictCase{"comma_in_the_cpus", "h\r\nx\t0,1\tLow\tC:\\a.exe\r\n", 0, 1,
+                L"line 2: a comma outside double quotes cuts the line at column 4, inside the CPUs \"0,1\": write \"01\" or \"0;1\"."},
+    VerdictCase{"comma_in_a_cpu_list", "h\r\nx\t0-3, 8\tLow\tC:\\a.exe\r\n", 0, 1, L"inside the CPUs \"0-3, 8\": write \"0-3;8\"."},
+    VerdictCase{"comma_in_a_quoted_path", "h\r\nx\t0\tLow\t\"C:\\a,b.exe\"\r\n", 0, 1, L"column 14, inside the path "
+                L"in double quotes: put the whole line in double quotes instead, and leave out the path's own."},
     VerdictCase{"blank_lines_and_notes_counted", "h\r\n\r\n; n\r\nx\t0\tLow\tC:\\a.exe\r\n\r\n", 0, 0,
                 L"Passed over: 3 blank and note lines (empty, only blanks, or beginning with # or ;)."},
+    VerdictCase{"one_blank_line_counted", "h\r\n\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Passed over: 1 blank or note line (empty"},
     VerdictCase{"every_failing_line_named", "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\nx,y\r\nx\t1\r\n", 0, 1,
                 L"Also: line 5 has 2 fields where a favourite needs four"},
     VerdictCase{"fifty_failing_records_named", "h\r\n" + std::string(53, ','), 0, 1, L"Also: 3 more records of too few"},
     VerdictCase{"fifty_failing_records_and_no_more", "h\r\n" + std::string(50, ','), 0, 1, L"Verdict: no favourite loads"},
-    VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 1,
-                L"(blanks do not separate fields); it reads as a favourite written with blanks where tabs belong: "
-                L"My game<TAB>01<TAB>Below normal<TAB>C:\\Program Files\\Game\\game.exe."},
-    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 1,
-                L"with blanks where tabs belong: x<TAB>~0;2<TAB>high<TAB>\\\\srv\\s\\a b.exe."},
-    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 1, L"belong: x<TAB>8-15<TAB>Low<TAB>d:\\a.exe ."},
-    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
-    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"(blanks do not separate fields)."},
+    VerdictCase{"fifty_one_failing_records", "h\r\n" + std::string(51, ','), 0, 1, L"Also: 1 more record of too few fields"},
+    // The loader's own reading of a line written with blanks where its tabs belong, said as a note.
+    VerdictCase{"spaces_for_tabs", "h\r\nMy game  01 Below normal C:\\Program Files\\Game\\game.exe\r\n", 0, 0,
+                L"Note: line 2 has no tabs; it was read with blanks where tabs belong: CPUs \"01\", priority \"Below normal\", "
+                L"Path \"C:\\Program Files\\Game\\game.exe\"."},
+    VerdictCase{"spaces_for_tabs_cpu_sets_and_share", "h\r\nx ~0;2 high \\\\srv\\s\\a b.exe\r\n", 0, 0,
+                L"CPUs \"~0;2\", priority \"high\", Path \"\\\\srv\\s\\a b.exe\"."},
+    VerdictCase{"spaces_for_tabs_list", "h\r\nx 8-15 Low  d:\\a.exe \r\n", 0, 0, L"Path \"d:\\a.exe \"."},
+    VerdictCase{"spaces_for_tabs_one_word_before", "h\r\nHigh C:\\a.exe\r\n", 0, 1,
+                L"three tabs; a line without tabs loads only when it reads, with blanks between them, as a name, CPUs the "
+                L"program reads, a priority word and a full path (C:\\..., \\\\server\\... or %NAME%\\...)."},
+    VerdictCase{"spaces_for_tabs_unread", "h\r\nx 8-1 Low d:\\a.exe\r\n", 0, 1, L"a line without tabs loads only when"},
     VerdictCase{"three_fields_lone_lf", "h\nx\t0\tLow\n", 0, 1, L"line 2 has 3 fields where a favourite needs four"},
     VerdictCase{"blanks_lone_cr", "h\rx\t0\tLow\tC:\\a.exe\r\"x\t0\tLow\r\n\tC:\\b.exe\"\rbad line\r", 0, 1,
-                L"line 5 has 1 field where a favourite needs four, separated by three tabs (blanks do not"},
+                L"line 5 has 1 field where a favourite needs four, separated by three tabs; a line without tabs"},
     VerdictCase{"loads", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Verdict: 1 favourite loads."},
     VerdictCase{"notepad_added_txt", "h\r\nx\t0\tLow\tC:\\a.exe", 0, 1, L"it does not exist; \"My Favs 1.txt\" is "
                 L"there (Notepad adds .txt, and Explorer hides it): rename it to \"My Favs 1\".", 0, {}, L".txt"},
@@ -175,10 +190,8 @@ struct WarningCase {
     std::vector<std::wstring> programs = {};  // more programs on the machine
     int wide = 0;                // folders in C:\Wide
     std::uint64_t tickStep = 0;  // the clock's step a reading
+    bool wholeFile = false;      // `favourites` is a whole profile, its own first line included
 };
-
-// A shipped example's favourites: what follows its header line.
-std::string FavouritesOf(const std::string& example) { return example.substr(example.find('\n') + 1); }
 
 class WarningTest : public ::testing::TestWithParam<WarningCase> {};
 
@@ -188,7 +201,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     d.fake.numberOfProcessors = c.processors;
     if (c.machine) d.fake.UseMachine(*c.machine);
     d.build.Is32Bit = c.checker32;
-    d.fake.files[kProfile] = "Header\r\n" + c.favourites;
+    d.fake.files[kProfile] = c.wholeFile ? c.favourites : "Header\r\n" + c.favourites;
     for (const std::wstring& program : c.programs) d.fake.programFiles[program] = kScs64BitBinary;
     for (int i = 0; i < c.wide; ++i) d.fake.directories.insert(L"C:\\Wide\\" + std::to_wstring(i));
     d.fake.tickStep = c.tickStep;
@@ -220,6 +233,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"out_of_order", 4, true, "a\t10\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"line 2: CPU digits \"10\" are out of order or repeated; the program reads the affinity back as \"01\""}},
     WarningCase{"repeated", 4, true, "a\t00\tHigh\tC:\\Apps\\Tool.exe\r\n", {L"write \"0\", the order that settles"}},
+    WarningCase{"digits_beyond_the_pc", 2, true, "a\t0123\tHigh\tC:\\Apps\\Tool.exe\r\n",
+                {L"a failure is counted on every scan; the list form \"0-3\" fits every PC (each PC takes the processors of "
+                 L"it that it has)"}},
     WarningCase{"absent_processor", 2, true, "a\t13\tHigh\tC:\\Apps\\Tool.exe\r\n",
                 {L"CPU digits \"13\" name processor 3, which this machine lacks (it has processors 0-1): Windows refuses the "
                  L"setting, and a failure is counted on every scan; for processor 13 alone (on a PC that has it) write \"13;\""}},
@@ -303,21 +319,47 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"junction or a symbolic link is on the way); running programs are known by that name: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
     // Adding a folder makes room for a program only where a pattern goes deeper; adding a file only at its end.
-    WarningCase{"reach_of_patterns", 4, false, "e\t0\tLow\tC:\\Drop\\g.exe\r\nf\t0\tLow\tC:\\Drop\\Sub\\g.exe\r\n"
-                "a\t0\tLow\tC:\\Lib\\A*\\g.exe\r\nb\t0\tLow\tC:\\Drop\\**\\*.exe\r\nc\t0\tLow\tC:\\Drop\\*.exe\r\n"
-                "d\t0\tLow\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tLow\tF:\\Tool.exe\r\n",
+    WarningCase{"reach_of_patterns", 4, false, "e\t0\tAbove\tC:\\Drop\\g.exe\r\nf\t0\tAbove\tC:\\Drop\\Sub\\g.exe\r\n"
+                "a\t0\tAbove\tC:\\Lib\\A*\\g.exe\r\nb\t0\tAbove\tC:\\Drop\\**\\*.exe\r\nc\t0\tAbove\tC:\\Drop\\*.exe\r\n"
+                "d\t0\tAbove\tC:\\Mods\\*\\bin\\g.exe\r\ng\t0\tAbove\tF:\\Tool.exe\r\n",
                 {L"line 2: Path \"C:\\Drop\\g.exe\" names no file",
-                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Low from an elevated "
+                 L"line 3: Path \"C:\\Drop\\Sub\\g.exe\": any user can make this program, and it gets Above from an elevated "
                  L"program: \"C:\\Drop\\Sub\" does not exist, and the folder \"C:\\Drop\" lets ordinary users add folders",
-                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Low "
+                 L"line 5: Path pattern \"C:\\Drop\\**\\*.exe\": any user can put a program where it matches, and it gets Above "
                  L"from an elevated program: the folder \"C:\\Drop\" lets ordinary users add folders"}},
-    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
-    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n",
-                {L"any user may be able to put a program where it matches, and it gets Low from an elevated program: it "
+    // Each program a pattern matches is checked as a file, never through a link; nothing it does not match.
+    WarningCase{"walk_checks_the_programs_it_matches", 4, false, "a\t0\tAbove\tC:\\Kit\\*\\open.exe\r\nb\t0\tAbove\tC:\\Kit\\Sub\\*.exe\r\n"
+                "c\t0\tAbove\tC:\\Kit\\**\\good.exe\r\nd\t0\tAbove\tC:\\Kit\\L*\\*.exe\r\ne\t0\tAbove\tC:\\Kit\\Sub\\*\\*.exe\r\n",
+                {L"line 2: Path pattern \"C:\\Kit\\*\\open.exe\": any user can put a program where it matches, and it gets Above "
+                 L"from an elevated program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 3: Path pattern \"C:\\Kit\\Sub\\*.exe\": any user can put",
+                 L"line 5: Path pattern \"C:\\Kit\\L*\\*.exe\": any user may be able to put a program where it matches, and it "
+                 L"gets Above from an elevated program: \"C:\\Kit\\Links\\lnk.exe\" is a junction or a link"}},
+    // A pattern above takes the program, and with it the pattern's class: its file is still checked.
+    WarningCase{"hidden_by_a_pattern", 4, false, "a\t0\tHigh\tC:\\Kit\\S*\\*.exe\r\nb\t0\tLow\tC:\\Kit\\Sub\\open.exe\r\n"
+                "c\t0\tAbove\tC:\\Apps\\*.exe\r\nd\t0\tAbove\tC:\\Apps\\Tool.exe\r\n",
+                {L"line 2: Path pattern", L"line 3: this Path is never used: the pattern on line 2",
+                 L"line 3: Path \"C:\\Kit\\Sub\\open.exe\": any user can replace this program, and it gets High from an elevated "
+                 L"program: the file \"C:\\Kit\\Sub\\open.exe\" lets ordinary users write it",
+                 L"line 5: this Path is never used: the pattern on line 4"}},
+    WarningCase{"walk_of_a_program_at_2_s", 4, false, "a\t0\tAbove\tC:\\Kit\\*.exe\r\n", {}, std::nullopt, false, {}, 0, 1000},
+    WarningCase{"walk_of_a_program_past_2_s", 4, false, "a\t0\tAbove\tC:\\Kit\\*.exe\r\n", {L"stopped at \"C:\\Kit\\good.exe\""},
+                std::nullopt, false, {}, 0, 1001},
+    // A file users may write in a folder they may not: the rest of its checks go on; said once.
+    WarningCase{"file_users_may_write", 4, false, "a\t0\tAbove\tC:\\Lib\\Aside\r\nb\t0\tAbove\tC:\\Lib\\Aside\r\n",
+                {L"line 2: Path \"C:\\Lib\\Aside\": any user can replace", L"line 2: Path \"C:\\Lib\\Aside\" is a file but not a "
+                 L"program", L"line 3: this Path is already named on line 2"}},
+    // A stick or a card can be swapped.
+    WarningCase{"removable_drive", 4, false, "a\t0\tAbove\tR:\\Tool.exe\r\n",
+                {L"line 2: Path \"R:\\Tool.exe\": any user may be able to replace this program, and it gets Above from an elevated "
+                 L"program: the drive R:, which is removable: whoever swaps its stick or card"}},
+    WarningCase{"walk_of_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 9999},
+    WarningCase{"walk_past_10000_folders", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n",
+                {L"any user may be able to put a program where it matches, and it gets Above from an elevated program: it "
                  L"reaches more than 10000 folders or took more than 2 s to check, so the doctor stopped at \"C:\\Wide\\"},
                 std::nullopt, false, {}, 10000},
-    WarningCase{"walk_of_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 1, 1000},
-    WarningCase{"walk_past_2_s", 4, false, "a\t0\tLow\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
+    WarningCase{"walk_of_2_s", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {}, std::nullopt, false, {}, 1, 1000},
+    WarningCase{"walk_past_2_s", 4, false, "a\t0\tAbove\tC:\\Wide\\**\\*.exe\r\n", {L"took more than 2 s"}, std::nullopt,
                 false, {}, 2, 1000},
     WarningCase{"mapped_drive", 4, false, "a\t0\tLow\tM:\\Tool.exe\r\n", {L"write \"\\\\server\\share\\Tool.exe\""}},
     WarningCase{"64_bit_seen_by_64_bit", 4, false, "a\t0\tLow\tC:\\Apps\\Big64.exe\r\n", {}},
@@ -328,9 +370,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     WarningCase{"blank_after_path", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe \r\n",
                 {L"has a blank at its end, which a running program's path never has, so it never matches: write "
                  L"\"C:\\Apps\\Tool.exe\""}},
-    WarningCase{"copy_as_path_quotes", 4, true, "a\t0\tLow\t\"C:\\Apps\\Tool.exe\"\r\n",
-                {L"is in double quotes (as Explorer's \"Copy as path\" gives it); the quotes count as part of the path, "
-                 L"so it never matches: remove the quotes: \"C:\\Apps\\Tool.exe\""}},
+    // The loader takes the path out of the quotes; an opening quote alone still counts as part of it.
+    WarningCase{"copy_as_path_quotes", 4, true, "a\t0\tLow\t\"C:\\Apps\\Tool.exe\"\r\nb\t0\tLow\t\"C:\\Apps\\Big64.exe\r\n",
+                {L"line 3: Path \"\"C:\\Apps\\Big64.exe\" is in double quotes (as Explorer's \"Copy as path\" gives it); the "
+                 L"quotes count as part of the path, so it never matches: remove the quotes: \"C:\\Apps\\Big64.exe\""}},
     WarningCase{"forward_slashes", 4, true, "a\t0\tLow\tC:/Apps/Tool.exe\r\n",
                 {L"has forward slashes; Windows names running programs with backslashes: write \"C:\\Apps\\Tool.exe\""}},
     WarningCase{"variable", 4, true, "a\t0\tLow\t%ProgramFiles%\\Tool.exe\r\nb\t0\tLow\t%Nowhere%\\T.exe\r\n",
@@ -368,14 +411,15 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"0-27), which a hard affinity cannot reach: Windows refuses the setting"}, FakePlatform::Machine::HybridTwoGroups56},
     WarningCase{"e_without_efficiency_cores", 16, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\nb\tE;0\tLow\tC:\\Program Files\\Tool.exe\r\n", {}},
     WarningCase{"e_on_a_hybrid_machine", 0, false, "a\tE\tLow\tC:\\Apps\\Tool.exe\r\n", {}, FakePlatform::Machine::Hybrid28},
-    WarningCase{"example_hybrid", 0, false, FavouritesOf(examples::kMyFavsHybrid), {}, FakePlatform::Machine::Hybrid28,
+    WarningCase{"example_hybrid", 0, false, examples::kMyFavsHybrid, {}, FakePlatform::Machine::Hybrid28,
                 false, {L"C:\\Program Files\\Example Game\\game.exe", L"C:\\Program Files\\Example Encoder\\encoder.exe",
                         L"C:\\Program Files\\Example Backup\\backup.exe",
-                        L"C:\\Program Files\\Example Indexer\\indexer.exe", L"C:\\Program Files\\Example DAW\\daw.exe"}},
-    WarningCase{"example_two_dies", 0, false, FavouritesOf(examples::kMyFavsTwoDies), {}, FakePlatform::Machine::TwoDie32,
+                        L"C:\\Program Files\\Example Indexer\\indexer.exe", L"C:\\Program Files\\Example DAW\\daw.exe"},
+                0, 0, true},
+    WarningCase{"example_two_dies", 0, false, examples::kMyFavsTwoDies, {}, FakePlatform::Machine::TwoDie32,
                 false, {L"C:\\Program Files\\Example Game\\game.exe",
                         L"C:\\Program Files\\Example Simulator\\simulator.exe",
-                        L"C:\\Program Files\\Example Encoder\\encoder.exe"}},
+                        L"C:\\Program Files\\Example Encoder\\encoder.exe"}, 0, 0, true},
     WarningCase{"digits_equal_to_the_count_are_no_number", 12, false, "a\t12\tLow\tC:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"cpu_set_digits_and_beyond", 4, false, "a\t~01\tLow\tC:\\Apps\\Tool.exe\r\nb\t~2-5\tLow\tC:\\Program Files\\Tool.exe\r\n"
                 "c\t~ 01\tLow\tC:\\Apps\\Big64.exe\r\nd\t~3\tLow\tC:\\Apps\\Three.exe\r\n",
@@ -429,7 +473,8 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
              L"pid 101: C:\\Apps\\Calm.exe (line 3): CPUs 0-1 (\"01\"), priority High: a scan changes nothing",
              L"pid 103: C:\\Apps\\Refused.exe (line 4): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
              L"to processor 7 (\"7\"), which Windows refuses",
-             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for priority class 0",
+             L"pid 104: C:\\Apps\\Word.exe (line 5): CPUs 0-1, priority Normal: a scan would ask for the priority \"Turbo\", "
+             L"which names no class, so Windows refuses it (a failure counted)",
              L"pid 105: C:\\Apps\\Guarded.exe (line 6): CPUs 0-1 (\"01\"), priority Normal: a scan would set the affinity "
              L"to processor 0 (\"0\") and set the priority to Low; its path is readable, it cannot be changed (run elevated)",
              L"pid 107: C:\\Apps\\Slow.exe (line 7): CPUs 0-1 (\"01\"), priority Normal: a scan would set the priority to "
@@ -495,6 +540,7 @@ struct MachineCase {
     ProcessPowerThrottlingState power = {};  // the matching process's
     std::vector<const wchar_t*> never = {};    // parts no line holds
     Dword granted = 0xFFFFFFFF;                // the rights the process grants
+    bool cpuSetsUnreadable = false;            // Windows cannot read a process's CPU sets back
 };
 
 class MachineTest : public ::testing::TestWithParam<MachineCase> {};
@@ -504,6 +550,7 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
     const MachineCase& c = GetParam();
     d.fake.UseMachine(c.machine);
     d.fake.setCpuSetsCallMissing = c.noCpuSets;
+    d.fake.getCpuSetsCallMissing = c.cpuSetsUnreadable;
     d.fake.files[kProfile] = std::string("h\r\na\t") + c.cpus + "\t" + c.priority + "\tC:\\Apps\\Game.exe\r\n";
     FakeProcess& game = d.fake.AddProcess(100, "C:\\Apps\\Game.exe");
     game.affinity = c.processMask;
@@ -516,10 +563,11 @@ TEST_P(MachineTest, NamesTheProcessorKindsAndWhatAListNames) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"one_kind", FakePlatform::Machine::OneKind16, "P", 0xFFFF,
-                {L"Machine: 16 processors; the program reads back CPU digits 0 to 7.", L"  line 2: CPUs \"P\": processors 0-15",
+                {L"Machine: 16 processors; CPU digits name processors 0 to 7 here, one digit each, and a list such as \"8-15\" "
+                 L"the others (the program reads back CPU digits 0 to 7).", L"  line 2: CPUs \"P\": processors 0-15",
                  L"CPUs 0-15, priority Normal: a scan changes nothing"}},
     MachineCase{"hybrid", FakePlatform::Machine::Hybrid28, "P", 0xFFFFFFF,
-                {L"Machine: 28 processors (performance 0-15, efficiency 16-27); the program",
+                {L"Machine: 28 processors (performance 0-15, efficiency 16-27); CPU digits name",
                  L"  line 2: CPUs \"P\": processors 0-15", L"CPUs 0-27, priority Normal: a scan would set the affinity to processors 0-15"}},
     MachineCase{"two_dies", FakePlatform::Machine::TwoDie32, "C;24-31", 0x1,
                 {L"Machine: 32 processors (the larger level-3 cache, 96 MB, serves 0-15; 32 MB the others)",
@@ -533,13 +581,14 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
                 {L"CPU sets (\"~\" before a list) number processors 0-127 across 2 processor groups, as Task Manager "
                  L"numbers them (group 0: 0-63, group 1: 64-127)",
                  L"  line 2: CPUs \"~C;100\": CPU sets 0-15;100; hard affinity left alone",
-                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (17 identifiers)"},
+                 L"CPUs 0, priority Normal, no CPU sets: a scan would set the CPU sets to processors 0-15;100 (\"~C;100\"), "
+                 L"17 CPU-set identifiers"},
                 false, "Default", {}, {L"shuts out"}},
     MachineCase{"cpu_set_open_asks_the_limited_right", FakePlatform::Machine::OneKind16, "~6-9", 0xFFFF,
-                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers)"}, false, "Default", {},
+                {L"a scan would set the CPU sets to processors 6-9 (\"~6-9\"), 4 CPU-set identifiers"}, false, "Default", {},
                 {L"cannot be opened", L"does not read", L"Power words ("}, kProcessSetLimitedInformation | kProcessQueryLimitedInformation},
     MachineCase{"hard_affinity_shuts_out_cpu_sets", FakePlatform::Machine::OneKind16, "~6-9", 0xFF,
-                {L"a scan would set the CPU sets to processors 6-9 (4 identifiers); its hard affinity shuts out "
+                {L"a scan would set the CPU sets to processors 6-9 (\"~6-9\"), 4 CPU-set identifiers; its hard affinity shuts out "
                  L"processors 8-9 of the CPU sets, and Windows keeps the hard affinity"}},
     MachineCase{"e_on_two_processors", FakePlatform::Machine::OneKind2, "E", 0x3,
                 {L"  line 2: CPUs \"E\": this PC has no efficiency processors; the processors are left alone",
@@ -554,6 +603,10 @@ INSTANTIATE_TEST_SUITE_P(Table, MachineTest, ::testing::Values(
     MachineCase{"list_nothing_here", FakePlatform::Machine::OneKind2, "8-15", 0x3,
                 {L"  line 2: CPUs \"8-15\": processors 8-15 do not exist here; the processors are left alone",
                  L"CPUs 0-1, priority Normal: a scan changes nothing"}},
+    MachineCase{"cpu_set_unreadable", FakePlatform::Machine::OneKind2, "~1", 0x3, {L"Machine: 2 processors; CPU digits name "
+                L"processors 0 to 1 here, one digit each (the program", L"CPU sets unreadable: a scan would set the CPU sets "
+                L"to processor 1 (\"~1\"), and again on every scan of a series, since Windows cannot read them back here, 1 "
+                L"CPU-set identifier"}, false, "Default", {}, {}, 0xFFFFFFFF, true},
     MachineCase{"cpu_sets_before_windows_10", FakePlatform::Machine::OneKind16, "~P", 0xFFFF,
                 {L"CPU sets (\"~\" before a list): this Windows has none", L"line 2: CPUs \"~P\": CPU sets need Windows 10",
                  L"a scan would set no CPU sets, since this Windows lacks them (a failure counted)"}, true},
@@ -646,11 +699,16 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.numberOfProcessors = 64;
     const bool wide = kMaskBits == 64;
     d.fake.AddProcess(105, "C:\\Apps\\Big.exe").affinity = wide ? static_cast<DwordPtr>(0xFFFFFFFF00000000u) : 0xFFFF0000u;
-    // A pasted line could not show a bidirectional control; a Persian name's joiner is its spelling.
+    // A pasted line could not show or keep a control, a format character (a Persian name's joiner
+    // too) or half a surrogate pair; a character beyond U+FFFF (a whole pair on Windows) stays.
     d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
     d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
+    d.fake.AddProcess(108, "").imagePath = L"C:\\Apps\\smile\U0001F600.exe";
     for (const wchar_t* broken : {L"C:\\Apps\\t\tb.exe", L"C:\\Apps\\c\rr.exe", L"C:\\Apps\\l\nf.exe", L"C:\\Apps\\l\u2028s.exe",
-                                  L"C:\\Apps\\p\u2029s.exe"})
+                                  L"C:\\Apps\\p\u2029s.exe", L"C:\\Apps\\b\x01" L".exe", L"C:\\Apps\\d\x7F" L".exe",
+                                  L"C:\\Apps\\s\u00AD.exe", L"C:\\Apps\\o\uFEFF.exe", L"C:\\Apps\\n\u0600.exe",
+                                  L"C:\\Apps\\q\xFFFE" L".exe", L"C:\\Apps\\r\xFFFF" L".exe", L"C:\\Apps\\h\xD800" L".exe",
+                                  L"C:\\Apps\\l\xDFFF" L".exe"})
         d.fake.AddProcess(static_cast<Dword>(110 + d.fake.processes.size()), "").imagePath = broken;
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
@@ -658,12 +716,13 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
                                wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
                                L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
                                L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
-                               L"a\u200Cb.exe\t01\tDefault\tC:\\Apps\\a\u200Cb.exe",
+                               L"smile\U0001F600.exe\t01\tDefault\tC:\\Apps\\smile\U0001F600.exe",
                                L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
-    ASSERT_EQ(d.out.errors.size(), 6u);
+    ASSERT_EQ(d.out.errors.size(), 16u);
     EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
               std::wstring::npos);
-    EXPECT_NE(d.out.errors[1].find(L"its path holds U+0009"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[1].find(L"its path holds U+200C"), std::wstring::npos);
+    EXPECT_NE(d.out.errors[14].find(L"\"C:\\Apps\\h\\uD800.exe\": its path holds U+D800"), std::wstring::npos);  // spelled out
     for (const FakeProcess& p : d.fake.processes) EXPECT_EQ(p.priority, 0x20u);
     EXPECT_EQ(d.fake.CallsNamed("Set"), 0u);
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
@@ -769,41 +828,60 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
         d.fake.programFiles[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = 0;  // moved in: the user owns them
         d.fake.securityDescriptors[std::wstring(L"C:\\Apps\\Marrowbine\\") + name] = SecurityDescriptor(kUser, Aces{});
     }
+    // Only a favourite that raises its program warns: a class above Normal, or +NoEco.
     d.fake.files[kProfile] = "h\r\na\t0\tHigh\tC:\\Games\\Game.exe\r\nb\t0\tReal\tC:\\Games\\Fast.exe\r\n"
-                             "c\t0\tLow\tE:\\Tool.exe\r\nd\t0\tLow\tC:\\Apps\\Tool.exe\r\ne\t0\tLow\tC:\\Link\\Tool.exe\r\n"
-                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tLow\tC:\\Lib\\*\\g.exe\r\nh\t0\tLow\tC:\\No\\g.exe\r\n"
-                             "i\t0\tLow\tC:\\Games\\Lnk\\Tool.exe\r\n";
+                             "c\t0\tAbove\tE:\\Tool.exe\r\nd\t0\tHigh\tC:\\Apps\\Tool.exe\r\ne\t0\tLow+NoEco\tC:\\Link\\Tool.exe\r\n"
+                             "f\t0\tHigh\tC:\\Users\\me\\G\\**\\*.exe\r\ng\t0\tAbove normal\tC:\\Lib\\*\\g.exe\r\n"
+                             "h\t0\tHigh\tC:\\No\\g.exe\r\ni\t0\tDefault+NoEco\tC:\\Games\\Lnk\\Tool.exe\r\n"
+                             "j\t0\tEco\tC:\\Games\\Slow.exe\r\nk\t01\tBelow normal\tC:\\Lib\\*\\k.exe\r\n"
+                             "l\tDefault\tNormal\tC:\\No\\Calm\\g.exe\r\n";
     ASSERT_EQ(d.Run(), 0);
     for (const wchar_t* says : {
              L"line 2: Path \"C:\\Games\\Game.exe\": any user can replace this program, and it gets High from an "
              L"elevated program: the folder \"C:\\Games\" lets ordinary users add files, delete it, change its permissions",
              L"  what to do: keep it in a folder only administrators can change, such as Program Files; for a program "
-             L"that must stay where users can write (a game library), give it a class below High, or accept the risk",
+             L"that must stay where users can write (a game library), give it Normal or a lower class without +NoEco, or "
+             L"accept the risk",
              L"line 3: Path \"C:\\Games\\Fast.exe\": any user can replace", L"it gets Real from an elevated program, ahead",
-             L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Low from an elevated program: "
-             L"the drive E:, which keeps no permissions (FAT or exFAT)", L"(a game library), accept the risk",
+             L"line 4: Path \"E:\\Tool.exe\": any user can replace this program, and it gets Above from an elevated program: "
+             L"the drive E:, which keeps no permissions (FAT or exFAT)",
              L"the profile \"C:\\Apps\\Marrowbine\\My Favs 1\": the file \"C:\\Apps\\Marrowbine\\My Favs 1\" lets ordinary "
              L"users append to it: any user can rewrite it",
-             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets Low from an "
-             L"elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
+             L"line 6: Path \"C:\\Link\\Tool.exe\": any user may be able to replace this program, and it gets EcoQoS kept "
+             L"off (+NoEco) from an elevated program: \"C:\\Link\" is a junction or a link, which can lead anywhere, a share included",
              L"line 7: Path pattern \"C:\\Users\\me\\G\\**\\*.exe\": any user can put a program where it matches, and it "
              L"gets High from an elevated program: the folder \"C:\\Users\\me\\G\\A\\B\" lets ordinary users add files",
-             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put", L"\"C:\\Lib\\Link\" is a junction",
-             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets Low from an elevated program: "
+             L"line 8: Path pattern \"C:\\Lib\\*\\g.exe\": any user may be able to put a program where it matches, and it "
+             L"gets Above from an elevated program", L"\"C:\\Lib\\Link\" is a junction",
+             L"line 9: Path \"C:\\No\\g.exe\": any user can make this program, and it gets High from an elevated program: "
              L"\"C:\\No\" does not exist, and the folder \"C:\\\" lets ordinary users add folders",
              L"the program file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\": the file \"C:\\Apps\\Marrowbine\\MarrowbineJr.exe\" "
              L"lets ordinary users change its permissions: any user can replace it", L"MarrowbineJrCheck.exe\": the file",
              L"Marrowbine64.exe\": the file",
-             // Having warned, it looks on, but never past a link.
-             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": \"C:\\Games\\Lnk\" is a junction", L"Warnings: 14."})
+             // Having warned of a folder, it looks no further below it: a link could be swapped in anywhere there.
+             L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets EcoQoS kept off "
+             L"(+NoEco) from an elevated program: the folder \"C:\\Games\" lets", L"Warnings: 13."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // The advice for a favourite below High.
-    const auto low = std::find_if(d.out.lines.begin(), d.out.lines.end(), [](auto& l) { return l.rfind(L"line 4:", 0) == 0; });
-    EXPECT_EQ(low[1].substr(low[1].find(L"(a game library)")), L"(a game library), accept the risk");
-    // Nothing past a junction, or below where a pattern or a missing folder is open, is looked at.
+    // Lines 11 to 13 get only Eco, Below normal or Normal: no warning.
+    for (const std::wstring& warning : d.out.Warnings())
+        EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
+    // Nothing past a junction, or below a folder, a drive, a pattern or a missing folder users can change, is looked at.
     for (const std::string& call : d.fake.calls)
-        for (const char* past : {"C:\\Games\\Lnk\\", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
+        for (const char* past : {"C:\\Games\\", "E:\\Tool", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})
             EXPECT_EQ(call.find(past), std::string::npos) << call;
+}
+
+// The shipped profile where any user may make C:\Example: only what raises its program warns
+// (encoder, High; game, Above), never render at Below.
+TEST(UserAccess, ShippedProfileWarnsOnlyWhereAFavouriteRaises) {
+    Doctor d;
+    d.fake.securityDescriptors[L"C:\\"] = SecurityDescriptor(kAdmins, Aces{{kAllow, 0, kFileAppendData, kUsers}});
+    d.fake.files[kProfile] = examples::kMyFavs1;
+    ASSERT_EQ(d.Run(), 0);
+    std::vector<std::wstring> warned;
+    for (const std::wstring& warning : d.out.Warnings())
+        if (warning.find(L": any user can make this program") != std::wstring::npos) warned.push_back(warning.substr(0, 6));
+    EXPECT_EQ(warned, (std::vector<std::wstring>{L"line 3", L"line 4"})) << d.out.All();
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(CpuList, WhichTextsAreListsAndHowTheyRead) {
     struct { const wchar_t* text; bool list; CpuListError error; const wchar_t* bad; } cases[] = {
         {L"01", false, {}, L""}, {L" 0 1", false, {}, L""}, {L"", false, {}, L""}, {L"Px", false, {}, L""},
         {L"8-15", true, CpuListError::None, L""}, {L"0;2;4-6", true, CpuListError::None, L""},
-        {L"5-5", true, CpuListError::None, L""},
+        {L"5-5", true, CpuListError::None, L""}, {L"0-0", true, CpuListError::None, L""},
         {L"12;", true, CpuListError::None, L""}, {L" p ", true, CpuListError::None, L""},
         {L"C;24 - 31", true, CpuListError::None, L""}, {L"e; 0 ;63", true, CpuListError::None, L""},
         {L"15-8", true, CpuListError::Backwards, L"15-8"}, {L"0-64", true, CpuListError::BeyondLimit, L"0-64"},

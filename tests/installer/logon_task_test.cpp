@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/helper_command_line.h"
+#include "installer/install_folder_check.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
 #include "platform/fake_platform.h"
@@ -123,6 +124,82 @@ TEST(LogonTaskTest, OnlyADescriptorOfAdministratorsAloneIsAccepted) {
     // Each right that lets a user change, delete or take the task, alone.
     for (const wchar_t* right : {L"DC", L"LC", L"RP", L"DT", L"CR", L"SD", L"WD", L"WO", L"AS", L"0x2000000", L"GA", L"GW"})
         EXPECT_FALSE(OnlyAdministratorsMayChange(std::wstring(L"O:SYD:(A;;") + right + L";;;AU)")) << right;
+}
+
+TEST(LogonTaskTest, TheTaskIsRegisteredOnlyForAFolderUsersCannotChange) {
+    using testing::FakeAce;
+    using testing::SecurityDescriptor;
+    using Aces = std::vector<FakeAce>;
+    constexpr char kAdmins[] = "S-1-5-32-544", kUsers[] = "S-1-5-32-545", kEveryone[] = "S-1-1-0",
+                   kWineUser[] = "S-1-5-21-0-0-0-1000";
+    const std::wstring dir = L"C:\\Program Files\\Vendor\\Jr";
+    const Aces usersModify{{0, 0, 0x1F01FF, kAdmins}, {0, 0, 0x1301BF, kUsers}};
+    const Aces wine{{0, 0, 0x1F01FF, "S-1-5-18"}, {0, 0, 0x1F01FF, kWineUser}, {0, 0, 0x1200A9, kEveryone}};
+    struct Row {
+        const char* what;
+        std::wstring path;                  // whose descriptor, reparse point or failure the row sets
+        std::optional<Aces> dacl;           // nothing: the path is a junction (or its read fails)
+        const char* owner = "S-1-5-32-544";
+        const char* helperAccount = "";
+        int exitCode = 0;
+        std::wstring failed = {};           // the path named; empty: `path`
+    };
+    const Row rows[] = {
+        {"C:\\ as Windows has it: users add folders only", L"C:\\",
+         Aces{{0, 0, 0x1F01FF, kAdmins}, {0, 0, 0x1200A9, kUsers}, {0, 0, 0x4, "S-1-5-11"},
+              {0, 0x0B, 0x1301BF, "S-1-5-11"}}},
+        {"the vendor's folder grants users Modify", L"C:\\Program Files\\Vendor", usersModify, kAdmins, "", 1338},
+        {"a folder of a user's own", dir, Aces{{0, 0, 0x1F01FF, kAdmins}}, "S-1-5-21-1-2-3-1001", "", 1338},
+        {"the profile may be written", dir + L"\\My Favs 1", usersModify, kAdmins, "", 1338},
+        {"the doctor may be deleted", dir + L"\\MarrowbineJrCheck64.exe", Aces{{0, 0, 0x10000, kEveryone}}, kAdmins, "",
+         1338},
+        {"a main application users may replace", dir + L"\\Marrowbine64.exe", usersModify, kAdmins, "", 1338},
+        {"a descriptor it cannot read", dir + L"\\MarrowbineJr64.exe", Aces{{0, 0, 0x1200A9, "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16"}},
+         kAdmins, "", 1338},
+        {"a junction on the way", L"C:\\Program Files\\Vendor", std::nullopt, kAdmins, "", 4395},
+        {"Wine: the one user owns everything", L"", std::nullopt, kWineUser, kWineUser, 0},
+        {"Wine: without its account it is a user's", L"", std::nullopt, kWineUser, "", 1338, L"C:\\"},
+        {"Wine: a folder Everyone may write", dir, Aces{{0, 0, 0x1301FF, kEveryone}}, kWineUser, kWineUser, 1338},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        testing::FakePlatform fake;
+        for (const wchar_t* program : {L"MarrowbineJr64.exe", L"MarrowbineJrCheck64.exe", L"MarrowbineJrTask.exe",
+                                       L"Marrowbine64.exe"})
+            fake.programFiles[dir + L"\\" + program] = kScs64BitBinary;
+        fake.files[dir + L"\\My Favs 1"] = "x";
+        if (std::string(row.owner) == kWineUser) {
+            for (const std::wstring& path : {std::wstring(L"C:\\"), std::wstring(L"C:\\Program Files"),
+                                             std::wstring(L"C:\\Program Files\\Vendor"), dir, dir + L"\\My Favs 1"})
+                fake.securityDescriptors[path] = SecurityDescriptor(kWineUser, wine);
+        }
+        if (row.dacl)
+            fake.securityDescriptors[row.path] = SecurityDescriptor(row.owner, row.dacl);
+        else if (!row.path.empty())
+            fake.reparsePoints.insert(row.path);
+        const FolderVerdict verdict = CheckInstallFolder(fake, dir + L"\\", row.helperAccount);
+        EXPECT_EQ(verdict.exitCode, row.exitCode);
+        if (row.exitCode != 0) {
+            EXPECT_EQ(verdict.path, row.failed.empty() ? row.path : row.failed);
+        }
+    }
+
+    // What cannot be checked is refused: no drive path, an unreadable descriptor, a profile that
+    // cannot be looked at; a missing file is as safe as its folder.
+    testing::FakePlatform fake;
+    fake.directories.insert(L"C:\\Program Files\\Jr");
+    for (const wchar_t* bad : {L"", L"Program Files\\Jr\\", L"\\\\server\\share\\Jr\\", L"C:Jr\\",
+                               L"C:\\Program Files\\\\Jr\\"})
+        EXPECT_EQ(CheckInstallFolder(fake, bad, "").exitCode, 161) << ::testing::PrintToString(std::wstring(bad));
+    fake.ClearRecord();
+    EXPECT_EQ(CheckInstallFolder(fake, L"C:\\Program Files\\Jr", "").exitCode, 0);
+    EXPECT_EQ(fake.CallsNamed("GetNamedSecurityInfoW"), 3u) << "root, two folders; no file exists";
+    for (const wchar_t* drive : {L"Z:\\P\\Jr\\", L"z:\\P\\Jr\\", L"a:\\P\\Jr\\", L"A:\\P\\Jr\\"}) {
+        fake.directories.insert(std::wstring(drive) + L"x");
+        EXPECT_EQ(CheckInstallFolder(fake, drive, "").exitCode, 0) << ::testing::PrintToString(std::wstring(drive));
+    }
+    fake.failingCalls.insert("GetNamedSecurityInfoW");
+    EXPECT_EQ(CheckInstallFolder(fake, L"C:\\Program Files\\Jr\\", "").exitCode, 5);
 }
 
 }  // namespace

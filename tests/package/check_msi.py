@@ -12,7 +12,7 @@ PROGRAMS = ["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.e
 EXAMPLES = ["My Favs Hybrid", "My Favs Two Dies"]
 # action -> (command after the helper, condition, after, before); deferred, not impersonated
 TASK_ACTIONS = {
-    "RemoveLogonTask": ("/remove", 'Installed AND REMOVE~="ALL"', "InstallInitialize", "RemoveFiles"),
+    "RemoveLogonTask": ("/remove", "$Program=2", "InstallInitialize", "RemoveFiles"),
     "RollbackLogonTask": ("/remove", "NOT Installed AND NOT REMOVE", "WriteRegistryValues", "RegisterLogonTask"),
     "RegisterLogonTask": ("/register", "NOT Installed AND NOT REMOVE", "InstallFiles", "InstallFinalize"),
     "StartLogonTask": ("/start", 'NOT Installed AND NOT REMOVE AND NOSTART<>"1"', "RegisterLogonTask", "InstallFinalize"),
@@ -53,6 +53,7 @@ def main():
     files = {r[2]: r for r in table(msi, "File")}
     check(sorted(files) == sorted(PROGRAMS + ["README.txt", "CHANGELOG.txt", "My Favs 1"] + EXAMPLES), f"files {sorted(files)}")
     check(all(files.get(p, [""] * 5)[4] == version + ".0" for p in PROGRAMS), "the programs carry their version")
+    check(files.get("MarrowbineJr64.exe", ["", ""])[1] == "Program", "the task goes with the program's component ($Program)")
     components = {r[0]: int(r[3]) for r in table(msi, "Component")}
     profile = components.get(files.get("My Favs 1", ["", ""])[1], 0)
     check(profile & 16 and profile & 128, f"the profile is never removed (16) nor overwritten (128): {profile}")

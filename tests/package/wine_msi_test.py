@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The installer package under Wine's 64-bit msiexec, in a Wine session of its own:
   wine_msi_test.py --msi MSI --version V --win64 build/win64 --window jr_window.exe --display N
-In order: an INSTALLDIR outside Program Files is refused; a silent install puts the files where
+In order: an INSTALLDIR outside Program Files is refused, and so is a folder inside it that any
+user may change (Wine reads a folder's Unix mode as its permissions); a silent install puts the files where
 INSTALLDIR says and registers the task in place of one made by hand; the helper refuses any
 other command line; a repair keeps the edited profile and the kept settings whatever its command
 line says, and runs no custom action; a rebuild of the same version replaces the installed one;
 an upgrade to a higher version (built here) ends a resident copy and keeps folder, ENFORCE and
-profile; the removal ends a resident copy and leaves only the profile."""
+profile; the removal of the one feature (REMOVE=Complete) ends a resident copy, deletes the task
+and leaves only the profile."""
 import argparse
 import os
 import re
@@ -148,6 +150,16 @@ def body(w):
     # Wine's installer logs no launch condition's message (check_msi.py reads it).
     check("LaunchConditions. Return value 0." in log, "the launch condition refused it")
 
+    # A vendor's folder in Program Files that any user may change: no task starts from there.
+    open_folder = os.path.join(w.session.drive_c(), "Program Files", "Open to all")
+    os.makedirs(open_folder)
+    os.chmod(open_folder, 0o777)
+    rc, log = w.msiexec("/i", win(w.args.msi), r"INSTALLDIR=C:\Program Files\Open to all", "NOSTART=1")
+    check(rc != 0 and os.listdir(open_folder) in ([], ["My Favs 1"]) and not w.task_registered(),
+          f"a folder users may change fails the install ({rc}): {os.listdir(open_folder)}")
+    check(re.search(r"RegisterLogonTask\. Return value 0\.[\s\S]*Action start [\d:]+: RollbackLogonTask\.", log),
+          "the registration refused it, then its rollback ran")
+
     rc, log = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1")
     # Rolled back: no program and no task; the profile's component is permanent.
     left = os.listdir(w.folder) if os.path.isdir(w.folder) else []
@@ -204,14 +216,15 @@ def body(w):
     check(w.task_registered() and w.read_profile() == edited, "task registered, edited profile kept")
 
     hwnd = w.start_resident()
-    rc, _ = w.msiexec("/x", win(newer))
-    check(rc == 0, f"the removal succeeds ({rc})")
+    rc, _ = w.msiexec("/i", win(newer), "REMOVE=Complete")
+    check(rc == 0 and not w.registered(newer), f"the removal of the one feature removes the product ({rc})")
     w.check_resident_ended(hwnd, "the removal")
     check(os.listdir(w.folder) == ["My Favs 1"] and w.read_profile() == edited, "only the edited profile is left")
     check(not w.task_registered() and w.setting("InstallDir") is None, "no task, no kept settings")
 
 
 def main():
+    os.umask(0o022)  # Wine reads files the test makes writable by all as open to every user
     ap = argparse.ArgumentParser()
     for name in ("--msi", "--version", "--win64", "--window"):
         ap.add_argument(name, required=True)

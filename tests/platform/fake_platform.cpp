@@ -882,7 +882,8 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
 
 Dword FakePlatform::AttributesOf(const std::wstring& path) const {
     if (path.rfind(L"\\\\?\\", 0) == 0) return AttributesOf(path.substr(4));  // the same name, unparsed
-    if (reparsePoints.count(path)) return kFileAttributeDirectory | kFileAttributeReparsePoint;
+    if (reparsePoints.count(path))
+        return (files.count(path) || programFiles.count(path) ? 0x20 : kFileAttributeDirectory) | kFileAttributeReparsePoint;
     if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
         return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
@@ -939,7 +940,7 @@ Handle FakePlatform::FindFirstFileExW(const std::wstring& fileName, FindData* fo
     };
     for (const auto* folders : {&directories, &reparsePoints})
         for (auto it = folders->lower_bound(prefix); it != folders->end() && it->rfind(prefix, 0) == 0; ++it)
-            add(*it, kFileAttributeDirectory);
+            if (!files.count(*it) && !programFiles.count(*it)) add(*it, kFileAttributeDirectory);
     const auto addAll = [&](const auto& names) {
         for (const auto& entry : names)
             if (entry.first.rfind(prefix, 0) == 0) add(entry.first, 0x20);
@@ -1101,11 +1102,18 @@ WinBool FakePlatform::GetVolumeInformationW(const wchar_t* rootPathName, Dword* 
     return 1;
 }
 
-std::wstring FakePlatform::ProgramPath() { return programPath; }
+Dword FakePlatform::GetSystemDirectoryW(wchar_t* buffer, Dword size) {
+    if (recordCalls) Record("GetSystemDirectoryW(" + std::to_string(size) + ")");
+    if (Fails("GetSystemDirectoryW")) return 0;
+    if (systemDirectory.size() + 1 > size) return static_cast<Dword>(systemDirectory.size() + 1);
+    std::copy(systemDirectory.c_str(), systemDirectory.c_str() + systemDirectory.size() + 1, buffer);
+    return static_cast<Dword>(systemDirectory.size());
+}
 
 WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                                      Dword creationFlags, ProcessInformation* information) {
-    if (recordCalls) Record("CreateProcessW(" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
+    if (recordCalls)
+        Record("CreateProcessW(" + WideToAnsi(applicationName) + "|" + WideToAnsi(commandLine) + "," + Hex(creationFlags) + ")");
     if (Fails("CreateProcessW")) return 0;
     FakeProcess& child = AddProcess(nextChildPid++, WideToAnsi(applicationName));
     HandleInfo process = MakeInfo(HandleInfo::Process, child.pid, 0xFFFFFFFF);
@@ -1117,23 +1125,12 @@ WinBool FakePlatform::CreateProcessW(const std::wstring& applicationName, const 
     return 1;
 }
 
-Dword FakePlatform::ResumeThread(Handle thread) {
-    if (recordCalls) Record("ResumeThread");
-    return Lookup(thread, HandleInfo::Thread) ? 1 : 0xFFFFFFFF;
-}
-
 WinBool FakePlatform::TerminateProcess(Handle process, Dword exitCode) {
     if (recordCalls) Record("TerminateProcess(" + std::to_string(exitCode) + ")");
     FakeProcess* p = ProcessFor(process, 0x1);  // PROCESS_TERMINATE
     if (!p) return 0;
     p->exited = true;
     return 1;
-}
-
-Dword FakePlatform::WaitForSingleObject(Handle object, Dword milliseconds) {
-    if (recordCalls) Record("WaitForSingleObject(" + Hex(milliseconds) + ")");
-    const HandleInfo* info = Lookup(object, HandleInfo::Process);
-    return info && (info->access & kSynchronize) ? kWaitObject0 : 0xFFFFFFFF;  // the process has ended
 }
 
 Handle FakePlatform::CreateJobObjectW() {

@@ -139,7 +139,8 @@ public:
     std::set<std::string> failingCalls;         // these calls fail with ERROR_ACCESS_DENIED
     // Folders: these, every folder above a file, program or folder named here, and a drive's root.
     std::set<std::wstring> directories;
-    std::set<std::wstring> reparsePoints;  // folders that are junctions or links, spelled exactly
+    // Folders that are junctions or links, spelled exactly; a file named here too is a file's link.
+    std::set<std::wstring> reparsePoints;
     // The clock: GetTickCount64 answers tickCount, then moves it on by tickStep.
     std::uint64_t tickCount = 0, tickStep = 0;
     // Descriptors of files and folders, and file-system flags of drives by root (absent: NTFS;
@@ -156,8 +157,8 @@ public:
     // attributes; the debug privilege's attributes are what AdjustTokenPrivileges left. Without
     // 14, Windows turns a set of Real into High.
     std::map<Dword, Dword> tokenPrivileges = {{20, 0}, {14, 0}};
-    // --try: the program's own path, the copies it starts (from pid 5000 on), job objects.
-    std::wstring programPath = L"C:\\Apps\\Marrowbine\\MarrowbineJrCheck64.exe";
+    // --try: Windows' system folder, the programs it starts (from pid 5000 on), job objects.
+    std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
     Dword nextChildPid = 5000;
     std::set<std::string> missingCalls;         // these calls fail with ERROR_PROC_NOT_FOUND
     std::map<Dword, std::wstring> systemMessages = {
@@ -265,12 +266,10 @@ public:
     std::uint64_t GetTickCount64() override;
 
     // --- TryPlatform ---
-    std::wstring ProgramPath() override;
+    Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) override;
     WinBool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine, Dword creationFlags,
                            ProcessInformation* information) override;
-    Dword ResumeThread(Handle thread) override;
     WinBool TerminateProcess(Handle process, Dword exitCode) override;
-    Dword WaitForSingleObject(Handle object, Dword milliseconds) override;
     Handle CreateJobObjectW() override;
     WinBool SetJobKillOnClose(Handle job) override;
     WinBool AssignProcessToJobObject(Handle job, Handle process) override;

@@ -367,28 +367,32 @@ TEST(Win32Try, ALogonTaskOfTwoProgramsIsReadAsItsFirst) {
     EXPECT_EQ(record.execActions, 2);
 }
 
-// The waiting copy of --try lives in a job that ends it with its last handle: also when the
-// process holding that handle is killed before the copy ever runs.
+// The program --try sets things on lives in a job that ends it with its last handle: also when
+// the doctor holding that handle is killed before the program ever runs.
 TEST(Win32Try, ASuspendedChildInAKillOnCloseJobEndsWhenItsHolderIsKilled) {
     Win32Platform platform;
     Win32TryPlatform trial;
-    const std::wstring self = trial.ProgramPath();
-    const std::wstring line = L"\"" + self + L"\" --gtest_list_tests";
+    wchar_t folder[MAX_PATH];
+    const Dword length = trial.GetSystemDirectoryW(folder, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::wstring program = std::wstring(folder, length) + L"\\whoami.exe";
+    const std::wstring line = L"\"" + program + L"\"";
     UniqueHandle job(platform, trial.CreateJobObjectW());
     ASSERT_TRUE(job && trial.SetJobKillOnClose(job.get()));
     ProcessInformation child, holder;
-    ASSERT_TRUE(trial.CreateProcessW(self, line, kCreateSuspended | kCreateNoWindow, &child));
+    ASSERT_TRUE(trial.CreateProcessW(program, line, kCreateSuspended | kCreateNoWindow, &child));
     const UniqueHandle childProcess(platform, child.hProcess), childThread(platform, child.hThread);
     ASSERT_TRUE(trial.AssignProcessToJobObject(job.get(), child.hProcess));
-    ASSERT_TRUE(trial.CreateProcessW(self, line, kCreateSuspended | kCreateNoWindow, &holder));
+    ASSERT_TRUE(trial.CreateProcessW(program, line, kCreateSuspended | kCreateNoWindow, &holder));
     const UniqueHandle holderProcess(platform, holder.hProcess), holderThread(platform, holder.hThread);
     HANDLE held = nullptr;
     ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(job.get()),
                                   reinterpret_cast<HANDLE>(holder.hProcess), &held, 0, FALSE, DUPLICATE_SAME_ACCESS));
     job.reset();
-    EXPECT_EQ(trial.WaitForSingleObject(child.hProcess, 300), Dword{WAIT_TIMEOUT});  // the holder keeps the job
+    const HANDLE waited = reinterpret_cast<HANDLE>(child.hProcess);
+    EXPECT_EQ(::WaitForSingleObject(waited, 300), Dword{WAIT_TIMEOUT});  // the holder keeps the job
     EXPECT_TRUE(trial.TerminateProcess(holder.hProcess, 1));
-    EXPECT_EQ(trial.WaitForSingleObject(child.hProcess, 60000), kWaitObject0);
+    EXPECT_EQ(::WaitForSingleObject(waited, 60000), Dword{WAIT_OBJECT_0});
     trial.TerminateProcess(child.hProcess, 1);  // should it still be there, the next runs do not wait on it
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "example_profiles.h"
 #include "platform/fake_platform.h"
+#include "platform/fold_case.h"
 
 namespace mjr {
 namespace {
@@ -92,7 +94,16 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"note_after_a_quoted_record_is_dropped_with_its_line_rest", "h\r\n\"x\t0\tLow\tC:\\a.exe\" # b\r\nbad\r\n",
                 LoadFailure::TooFewFields, 27},
     FailureCase{"unquoted_comma_in_path", "h\r\nx\t01\tHigh\tC:\\a,b\\t.exe\r\n", LoadFailure::TooFewFields, 18},
-    FailureCase{"comma_in_header", "head,er\r\nx\t01\tHigh\tC:\\a.exe\r\n", LoadFailure::TooFewFields, 5},
+    // Near misses of the forms a favourite may take: they still fail as before.
+    FailureCase{"comma_in_a_quoted_path_still_cuts", "h\r\nx\t0\tLow\t\"C:\\a,b.exe\"\r\n", LoadFailure::TooFewFields, 17},
+    FailureCase{"blanks_but_a_tab", "h\r\nx\t01 High C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_one_word_before_the_path", "h\r\nHigh C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_cpus_that_do_not_read", "h\r\nx 8-1 Low d:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_no_priority_word", "h\r\nx 01 Turbo C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_no_path_start", "h\r\nx 01 High C:/a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_a_digit_for_a_drive", "h\r\nx 01 High 1:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_a_note_naming_a_path", "h\r\nx 0 Low C:\\a.exe # was D:\\b.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_a_variable_without_its_backslash", "h\r\nx 0 Low %Games%x.exe\r\n", LoadFailure::TooFewFields, 3},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
     FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
     FailureCase{"utf8_comma_in_path", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", LoadFailure::TooFewFields, 19},
@@ -128,6 +139,9 @@ struct EncodingCase {
     std::string bytes;
     ProfileEncoding encoding;
     std::wstring path;  // of the one favourite
+    std::wstring cpus = L"0";
+    std::wstring priority = L"Normal";
+    bool blanks = false;  // read with blanks where its tabs belong
 };
 
 class EncodingTest : public ::testing::TestWithParam<EncodingCase> {};
@@ -138,11 +152,17 @@ TEST_P(EncodingTest, ReadsTheTextTheEditorSaved) {
     l.Load();
     ASSERT_EQ(l.favorites.Count(), 1) << GetParam().name;
     EXPECT_EQ(l.favorites.Records()[0].Path, GetParam().path);
-    EXPECT_EQ(l.favorites.Records()[0].Priority, L"Normal");
+    EXPECT_EQ(l.favorites.Records()[0].Affinity, GetParam().cpus);
+    EXPECT_EQ(l.favorites.Records()[0].Priority, GetParam().priority);
+    // The program running from that path is the favourite's (a pattern matches its own text).
+    if (!GetParam().path.empty()) {
+        EXPECT_EQ(l.favorites.FindFirst(FoldPathCase(l.fake, GetParam().path)), &l.favorites.Records()[0]);
+    }
     FavoritesTable traced;
     LoadTrace trace;
     ASSERT_TRUE(ReadFavoritesTraced(l.fake, GetParam().bytes, traced, trace));
     EXPECT_EQ(trace.Encoding, GetParam().encoding);
+    EXPECT_EQ(trace.BlankSeparatedFavorites, GetParam().blanks ? std::vector<std::size_t>{0} : std::vector<std::size_t>{});
 }
 
 // The fake's ANSI code page is Latin-1.
@@ -184,8 +204,44 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
     EncodingCase{"beyond_unicode_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xF4\x90\x80\x80.exe", ProfileEncoding::Ansi,
                  L"C:\\\u00F4\u0090\u0080\u0080.exe"},
     EncodingCase{"cut_short_stays_ansi", "h\r\nx\t0\tNormal\tC:\\\xC3\xA9\xE2\x82", ProfileEncoding::Ansi,
-                 L"C:\\\u00C3\u00A9\u00E2\u0082"}),
+                 L"C:\\\u00C3\u00A9\u00E2\u0082"},
+    // The forms people write beside four tab-separated fields, and their near misses that stay whole.
+    EncodingCase{"title_line_holds_a_favourite", "Games,x\t0\tNormal\tC:\\a.exe,and more\r\n", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"blanks_for_tabs", "h\r\nMy game  01  Below  normal  C:\\Program Files\\Game\\game.exe\r\n",
+                 ProfileEncoding::Ansi, L"C:\\Program Files\\Game\\game.exe", L"01", L"Below normal", true},
+    EncodingCase{"blanks_share_cpu_sets_and_power", "h\r\nx ~0;2 high+NoEco \\\\srv\\s\\a b.exe", ProfileEncoding::Ansi,
+                 L"\\\\srv\\s\\a b.exe", L"~0;2", L"high+NoEco", true},
+    EncodingCase{"blanks_no_name_variable_quoted_with_a_note", "h\r\n Default Eco \"%G%\\A b\\t.exe\"  ; x\r\n",
+                 ProfileEncoding::Ansi, L"%G%\\A b\\t.exe", L"Default", L"Eco", true},
+    EncodingCase{"blanks_list_and_a_note", "h\r\nx 8-15 Normal Z:\\a.EXE # main", ProfileEncoding::Ansi, L"Z:\\a.EXE",
+                 L"8-15", L"Normal", true},
+    EncodingCase{"copy_as_path_with_a_note", "h\r\nx\t0\tNormal\t\"C:\\My Tools\\run\" # x\tmore", ProfileEncoding::Ansi,
+                 L"C:\\My Tools\\run"},
+    EncodingCase{"quote_then_more_stays", "h\r\nx\t0\tNormal\t\"C:\\a.exe\"x", ProfileEncoding::Ansi, L"\"C:\\a.exe\"x"},
+    EncodingCase{"whole_line_in_quotes_keeps_its_meaning", "h\r\n\"x\t0\tNormal\t\"C:\\a.exe\"\"", ProfileEncoding::Ansi, L""},
+    EncodingCase{"note_after_a_pattern", "h\r\nx\t0\tNormal\tC:\\Games\\*.EXE ; stream", ProfileEncoding::Ansi, L"C:\\Games\\*.EXE"},
+    EncodingCase{"hash_in_a_folder_stays", "h\r\nx\t0\tNormal\tC:\\My.exe #1\\x.exe", ProfileEncoding::Ansi, L"C:\\My.exe #1\\x.exe"},
+    EncodingCase{"hash_without_a_blank_stays", "h\r\nx\t0\tNormal\tC:\\a.exe#1 b.ex ;c", ProfileEncoding::Ansi, L"C:\\a.exe#1 b.ex ;c"},
+    EncodingCase{"blanks_without_a_mark_stay", "h\r\nx\t0\tNormal\tC:\\a.exe  b", ProfileEncoding::Ansi, L"C:\\a.exe  b"},
+    EncodingCase{"a_note_stays_one", "h\r\n# old 01 High C:\\x.exe\r\nx\t0\tNormal\tC:\\a.exe", ProfileEncoding::Ansi, L"C:\\a.exe"},
+    EncodingCase{"comma_in_header", "head,er, and more\r\nx\t0\tNormal\tC:\\a.exe\r\n", ProfileEncoding::Ansi, L"C:\\a.exe"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every profile the zip and the package ship loads every favourite, its own first line included.
+TEST(LoadFavorites, ShippedProfilesLoadWhole) {
+    const std::pair<const std::string*, std::size_t> shipped[] = {
+        {&examples::kMyFavs1, 3}, {&examples::kMyFavsHybrid, 5}, {&examples::kMyFavsTwoDies, 3}};
+    for (const auto& [bytes, count] : shipped) {
+        Loader l;
+        l.Profile(*bytes);
+        l.Load();
+        EXPECT_EQ(l.favorites.Records().size(), count) << *bytes;
+        FavoritesTable traced;
+        LoadTrace trace;
+        EXPECT_TRUE(ReadFavoritesTraced(l.fake, *bytes, traced, trace));
+        EXPECT_EQ(trace.FavoriteStarts.size(), count);
+    }
+}
 
 TEST(LoadFavorites, DefaultNameIsMyFavs1AndStays) {
     Loader l;
