@@ -439,7 +439,8 @@ void PriorityWarnings(const std::wstring& text, const Emit& emit) {
     if (LeavesPriority(word)) return;
     const Dword priorityClass = PriorityNameToClass(word);
     if (priorityClass == 0x100) {
-        emit(L"priority " + Quoted(word) + L" (Real) takes only with the right to raise scheduling priority (an "
+        emit(L"priority " + Quoted(word) + (SameWord(word, L"Real") ? L"" : L" (Real)") +
+             L" takes only with the right to raise scheduling priority (an "
              L"elevated administrator); without it Windows gives High instead, and the program asks for Real again "
              L"on every scan");
         return;
