@@ -104,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"blanks_a_digit_for_a_drive", "h\r\nx 01 High 1:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_note_naming_a_path", "h\r\nx 0 Low C:\\a.exe # was D:\\b.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_variable_without_its_backslash", "h\r\nx 0 Low %Games%x.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_words_after_the_priority", "h\r\nx 0 Low of mine C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_variable_without_a_name", "h\r\nx 0 Low %%\\x.exe\r\n", LoadFailure::TooFewFields, 3},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
     FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
