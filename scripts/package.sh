@@ -13,7 +13,7 @@ if [ "${1:-}" != "--no-build" ]; then
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$(nproc)" --target MarrowbineJr MarrowbineJrCheck
   done
-  cmake --build --preset win64 -j"$(nproc)" --target MarrowbineJrTask
+  cmake --build --preset win64 -j"$(nproc)" --target MarrowbineJrTask MarrowbineJrSetup
 fi
 
 # The one place the version comes from: the CMake project version.

@@ -28,14 +28,23 @@ function Invoke-Msi([string]$log, [string[]]$arguments) {
 }
 
 function Saved { Get-ItemProperty $key | Select-Object InstallDir, Enforce | ConvertTo-Json -Compress }
+function ResetRequest {
+    $values = Get-ItemProperty $key
+    if ($values.PSObject.Properties['ResetRequest']) { $values.ResetRequest } else { $null }
+}
 
 # ----- install -----
-Invoke-Msi 'install.log' @('/i', "`"$Msi`"", 'ENFORCE=30', 'NOSTART=1')
+$office = "$work\office profile"
+[IO.File]::WriteAllText($office, "Office`r`nchat`t0`tHigh`tC:\Office\chat.exe`r`n")
+Invoke-Msi 'install.log' @('/i', "`"$Msi`"", 'ENFORCE=30', 'NOSTART=1', "PROFILE=`"$office`"")
 $files = Get-ChildItem $dir -File | ForEach-Object Name | Sort-Object
 $expected = 'CHANGELOG.txt', 'MarrowbineJr64.exe', 'MarrowbineJrCheck64.exe', 'MarrowbineJrTask.exe', 'My Favs 1', 'README.txt'
 Claim (-not (Compare-Object $files $expected)) 'Install: the package puts its six files in C:\Program Files\Marrowbine Jr' ($files -join ', ')
 $saved = Get-ItemProperty $key
 Claim ($saved.InstallDir -eq "$dir\" -and $saved.Enforce -eq '30') 'Install: HKLM\Software\Marrowbine Jr holds the install folder and ENFORCE' (Saved)
+Claim ((Get-FileHash "$dir\My Favs 1").Hash -eq (Get-FileHash $office).Hash) 'Install: PROFILE is installed as My Favs 1' (Get-Content "$dir\My Favs 1" -Raw)
+$request = ResetRequest
+Claim ($null -ne $request -and (Get-Item $key).GetValueKind('ResetRequest') -eq 'QWord') 'Install: a new install makes a reset request (a REG_QWORD)' "$request"
 
 # The task as the Task Scheduler holds it, not as the package carries it.
 [xml]$definition = Export-ScheduledTask -TaskName $task
@@ -73,6 +82,7 @@ Remove-Item "$dir\$doctor"
 Invoke-Msi 'repair.log' @('/fa', "`"$Msi`"")
 Claim ((Test-Path "$dir\$doctor") -and (Get-FileHash "$dir\My Favs 1").Hash -eq $edited.Hash) `
     'Stop, update, uninstall: a repair puts back missing program files and never touches the profile' "profile $((Get-FileHash "$dir\My Favs 1").Hash)"
+Claim ((ResetRequest) -eq $request) 'Install: a repair makes no reset request' "$request -> $(ResetRequest)"
 
 # ----- a standard user's repair cannot change what SYSTEM reads -----
 # A local user made for this job, in Performance Log Users: that group may log on as a batch job

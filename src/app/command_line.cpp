@@ -40,6 +40,11 @@ std::vector<CommandLinePiece> ReadCommandLinePieces(std::wstring_view argumentTe
     return pieces;
 }
 
+bool AsksForReset(std::wstring_view argumentText) {
+    const std::vector<CommandLinePiece> pieces = ReadCommandLinePieces(argumentText);
+    return pieces.size() == 1 && pieces[0].text.size() == 5 && ContainsIgnoreCase(pieces[0].text, L"reset");
+}
+
 bool ParseCommandLine(std::wstring_view argumentText, RunSettings& settings) {
     bool oneShot = false;
     for (const CommandLinePiece& piece : ReadCommandLinePieces(argumentText)) {

@@ -23,6 +23,10 @@ inline constexpr std::int32_t kMinEnforceSeconds = 10;
 // The pieces in order, empty ones and ones of only quotes and blanks passed over.
 std::vector<CommandLinePiece> ReadCommandLinePieces(std::wstring_view argumentText);
 
+// True when the one piece there is "reset" (any letter case): the request every running copy
+// reads its profile again by. Beside any other piece the word means nothing.
+bool AsksForReset(std::wstring_view argumentText);
+
 // Reads the argument text into the run settings; returns true for one-shot mode.
 bool ParseCommandLine(std::wstring_view argumentText, RunSettings& settings);
 

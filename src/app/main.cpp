@@ -1,6 +1,7 @@
 #include "app/main.h"
 
 #include "app/command_line.h"
+#include "app/reset_request.h"
 #include "common/text.h"
 #include "engine/affinity.h"
 #include "engine/image_path.h"
@@ -12,8 +13,7 @@ namespace mjr {
 
 namespace {
 
-bool AsksOnePass(Platform& platform, RunSettings& settings) {
-    const std::wstring arguments = platform.CommandLineArgs();
+bool AsksOnePass(const std::wstring& arguments, RunSettings& settings) {
     return !TrimSpaces(arguments).empty() && ParseCommandLine(arguments, settings);
 }
 
@@ -23,10 +23,13 @@ std::int64_t FailedSets(const Module1& m) { return m.AffinityErrors.Value() + m.
 
 int Main(Module1& m, AppHost& host, SingleInstance& instance) {
     Platform& platform = m.platform;
+    const std::wstring arguments = platform.CommandLineArgs();
+    // A request to the running copies, not a copy: no instance object, privilege or priority.
+    if (AsksForReset(arguments)) return SendResetRequest(platform);
     if (instance.AnotherInstanceRuns()) {
         // Only read, so a script learns that its pass was not made.
         RunSettings unused;
-        return AsksOnePass(platform, unused) ? kExitGaveWay : kExitApplied;
+        return AsksOnePass(arguments, unused) ? kExitGaveWay : kExitApplied;
     }
 
     SetDebugPrivilege(platform, true);
@@ -36,7 +39,7 @@ int Main(Module1& m, AppHost& host, SingleInstance& instance) {
     m.Cpu.Topology = ReadCpuTopology(platform);
     m.Cpu.MaxCpuIndex = MaxCpuIndexFor(m.Cpu.Topology.Processors);
 
-    if (AsksOnePass(platform, m.Settings)) {
+    if (AsksOnePass(arguments, m.Settings)) {
         LoadFavorites(platform, m.Settings, m.Favorites, nullptr);
         host.YieldToPendingEvents();
         // The start-up's own priority raise is not the pass's.

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "app/main.h"
+#include "app/reset_request_watch.h"
 #include "engine/engine.h"
 #include "platform/win32_platform_win32.h"
 #include "ui/form1_win32.h"
@@ -17,14 +18,21 @@ namespace {
 
 class Win32AppHost : public mjr::AppHost {
 public:
+    explicit Win32AppHost(mjr::ResetRequestWatch& watch) : watch_(watch) {}
+
     void YieldToPendingEvents() override { mjr::PumpPendingMessages(); }
 
-    void LoadForm1(mjr::Module1& module) override { windowLoaded_ = mjr::LoadForm1Win32(module); }
+    // The watch first, so a request made while the window loads is not missed.
+    void LoadForm1(mjr::Module1& module) override {
+        watch_.Start();
+        window_ = reinterpret_cast<HWND>(mjr::LoadForm1Win32(module));
+    }
 
-    bool WindowLoaded() const { return windowLoaded_; }
+    HWND Window() const { return window_; }
 
 private:
-    bool windowLoaded_ = false;
+    mjr::ResetRequestWatch& watch_;
+    HWND window_ = nullptr;
 };
 
 }  // namespace
@@ -34,17 +42,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     mjr::RestrictDllSearchToSystem32();
     mjr::Win32Platform platform;
     mjr::Module1 module(platform);
-    Win32AppHost host;
+    mjr::ResetRequestWatch watch(platform);  // started by resident mode only
+    Win32AppHost host(watch);
     mjr::SingleInstance instance(platform);  // held until the process ends
     const int status = mjr::Main(module, host, instance);
-    if (!host.WindowLoaded()) return status;
+    HWND const window = host.Window();
+    if (!window) return status;
 
-    MSG msg;
-    int result;
-    while ((result = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (result == -1) return 1;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    const auto& events = watch.Events();
+    return mjr::RunMessageLoop(events.data(), events[0] != 0 ? events.size() : 0, [&](std::size_t fired) {
+        if (watch.TakeRequest(fired)) SendMessageW(window, mjr::kResetRequestedMessage, 0, 0);
+    });
 }

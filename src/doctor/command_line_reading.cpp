@@ -54,6 +54,10 @@ std::wstring WhyNothing(const CommandLinePiece& piece) {
 }  // namespace
 
 std::vector<std::wstring> CommandLineReading(std::wstring_view argumentText) {
+    if (AsksForReset(argumentText))
+        return {L"Command line [" + Shown(argumentText) + L"] reads: a reset request: every copy running on this PC, in "
+                L"every session, reads its profile again and starts its counters from zero; nothing else runs (exit 0: "
+                L"sent, 4: not elevated, 5: failed)."};
     RunSettings settings;
     const bool oneShot = ParseCommandLine(argumentText, settings);
     const std::vector<CommandLinePiece> pieces = ReadCommandLinePieces(argumentText);

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/text.h"
+#include "doctor/children_findings.h"
 #include "doctor/command_line_reading.h"
 #include "doctor/cpu_list_findings.h"
 #include "doctor/dry_run.h"
@@ -107,7 +108,7 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
              L" in this folder reads for that name (default \"My Favs 1\")");
     out.Line(L"       " + name + L" --file PATH     checks the profile file at PATH");
     out.Line(L"       " + name + L" --list          prints a ready profile line for each running program: "
-             L"its processors, Default, its path as the program sees it");
+             L"its processors, Default, its path as the program sees it, and as a note which process started it");
     out.Line(L"       " + name + L" --try           tries each kind of placement on a program of Windows' own, "
              L"suspended so that it never runs, and reads it back: what this PC lets the program do");
     out.Line(L"       " + name + L" --help          shows this text");
@@ -117,8 +118,10 @@ void Usage(const CheckerBuild& build, ReportWriter& out) {
              L"for the tabs of a line without any tab, a path in double quotes, a note after the program's name "
              L"(game.exe  # main). These only get a hint: a comma outside double quotes, forward slashes, %NAME% in a "
              L"path, a blank at a field's end, a shortcut (.lnk).");
+    out.Line(L"A favourite whose fifth field reads \"children\" gives what its program starts the same placement, "
+             L"High at most; the dry run shows each such process with the chain that started it.");
     out.Line(L"While the program runs, the first button of its window (tooltip \"Reset Counts\") also reads the "
-             L"profile again; a copy showing the trouble picture reloads only through it.");
+             L"profile again, and so does " + program + L" /reset, run as administrator, in every running copy.");
     out.Line(L"Exit status: 0 the profile loads, 1 it loads nothing, 2 a usage error.");
     out.Line(L"With --try: 0 every set works, 1 one this Windows has was refused.");
 }
@@ -415,6 +418,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     out.Line(CpuSetNumberingLine(machine));
     for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);
     for (const std::wstring& line : PowerExplanations(favorites, reading.favoriteLines)) out.Line(line);
+    for (const std::wstring& line : ChildrenExplanations(favorites, reading.favoriteLines)) out.Line(line);
     std::vector<std::wstring> warnings;
     if (reading.headerLooksLikeFavorite) warnings.push_back(kHeaderAdvice);
     warnings.insert(warnings.end(), reading.noteLikeFavorites.begin(), reading.noteLikeFavorites.end());
@@ -422,6 +426,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     for (std::wstring& warning :
          FavoriteWarnings(platform, access, favorites, reading.favoriteLines, machine, trace.Encoding))
         warnings.push_back(std::move(warning));
+    for (std::wstring& warning : ChildrenWarnings(favorites, reading.favoriteLines)) warnings.push_back(std::move(warning));
     OwnFileWarnings(platform, access, path, build, warnings);
     // A line that starts with a blank goes on from the warning before it.
     const auto said = std::count_if(warnings.begin(), warnings.end(), [](const std::wstring& w) { return w[0] != L' '; });

@@ -3,6 +3,7 @@
 #include "doctor/cpu_list_findings.h"
 #include "doctor/report_text.h"
 #include "engine/cpu_sets.h"
+#include "engine/descendants.h"
 #include "engine/engine.h"
 #include "engine/power.h"
 #include "engine/image_path.h"
@@ -66,9 +67,10 @@ bool NamesMissingProcessor(const Machine& machine, DwordPtr mask) {
 
 // What a scan does to one matching process, told instead of done; `current` says how it is now.
 // Read on the scan's own handle; when a set is due, whether it could be made is learnt by
-// opening for setting and closing at once, as an open changes nothing.
+// opening for setting and closing at once, as an open changes nothing. A process placed through
+// the program that started it gets High for Real, and a refused open counts nothing.
 std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Handle queried, Dword pid,
-                         const Machine& machine, std::wstring& current) {
+                         const Machine& machine, bool throughAncestor, std::wstring& current) {
     const DwordPtr mask = ReadAffinityMask(platform, queried);
     const Dword priorityClass = ReadPriorityClass(platform, queried);
     current = CurrentCpusShown(favorite.Affinity, mask, machine) + L", priority " + PriorityShown(priorityClass);
@@ -90,7 +92,8 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
         if (!action.empty()) actions.push_back(action);
     }
     const std::size_t affinityActions = actions.size();
-    const PriorityRequest request = ReadPriorityText(favorite.Priority);
+    PriorityRequest request = ReadPriorityText(favorite.Priority);
+    if (throughAncestor && request.priorityClass == kRealtimePriorityClass) request.priorityClass = kHighPriorityClass;
     if (!request.leavesClass) {
         const Dword wanted = request.priorityClass;
         const std::wstring_view word = PriorityClassToName(wanted);
@@ -116,15 +119,28 @@ std::wstring ScanOutcome(Platform& platform, const FavoriteRecord& favorite, Han
     std::wstring outcome = L"a scan would " + actions[0];
     for (std::size_t k = 1; k < actions.size(); ++k)
         outcome += (actions[k - 1].ends_with(L"counted)") ? L", and " : L" and ") + actions[k];
+    const std::wstring uncounted = L" (as a game's anti-cheat protection does): no failure counted, since it is placed "
+                                   L"through the program that started it";
     if (cpuSetsDue && !OpenSameProcess(platform, queried, pid, kProcessSetLimitedInformation | kProcessQueryLimitedInformation))
-        outcome += L"; it cannot be opened to set CPU sets: a failure counted";
+        outcome += L"; it cannot be opened to set CPU sets" + (throughAncestor ? uncounted : L": a failure counted");
     // A list that sets nothing needs no open for setting.
     const bool setDue = affinity.action == AffinityDecision::Action::Set || actions.size() > affinityActions;
     if (setDue && !OpenSameProcessForSetting(platform, queried, pid)) {
-        outcome += queried == 0 ? L"; the process cannot be opened: each counted as a failure"
-                                : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
+        outcome += throughAncestor ? L"; it cannot be opened to change it" + uncounted
+                   : queried == 0  ? L"; the process cannot be opened: each counted as a failure"
+                                   : L"; its path is readable, it cannot be changed (run elevated): each counted as a failure";
     }
     return outcome + note;
+}
+
+// "pid 812 game.exe, started by pid 640 launcher.exe": up to the program whose favourite asks.
+std::wstring Chain(const Descendants& families, const std::vector<std::wstring>& names, std::size_t k) {
+    std::wstring chain;
+    for (std::int32_t at = static_cast<std::int32_t>(k); at >= 0; at = families.Scan[static_cast<std::size_t>(at)].StartedBy) {
+        const auto i = static_cast<std::size_t>(at);
+        chain += (chain.empty() ? L"pid " : L", started by pid ") + std::to_wstring(families.Scan[i].Pid) + L" " + names[i];
+    }
+    return chain;
 }
 
 }  // namespace
@@ -151,9 +167,12 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
     std::size_t matching = 0;
     std::size_t unreadable = 0;
     std::wstring unreadableNamed;
+    // With a `children` favourite, every scanned process is kept, as the pass keeps it, to be placed at the end.
+    Descendants families;
+    std::vector<std::wstring> names;  // of each kept process, as its chain shows it
     for (std::int32_t i = 1; i <= listed; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
-        const UniqueHandle queried = OpenForQuery(platform, pid);
+        UniqueHandle queried = OpenForQuery(platform, pid);
         const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
         const bool scanned = i >= kFirstScannedEntry;
         if (scanned && (!path || path->empty())) {
@@ -175,25 +194,46 @@ std::vector<std::wstring> DryRun(Platform& platform, const FavoritesTable& favor
         for (std::size_t k : patterns)
             if (scanned && !patternMatched[k] && favorites.PatternMatches(k, folded)) patternMatched[k] = 1;
         const FavoriteRecord* favorite = favorites.FindFirst(folded);
-        if (!favorite) continue;
-        const std::wstring head = L"pid " + std::to_wstring(pid) + L": " +
-                                  (path->empty() ? std::wstring(L"(path unreadable)") : Shown(*path)) +
-                                  L" (line " + std::to_wstring(lineOf(favorite)) + L"): ";
-        if (!scanned) {
-            report.push_back(head + L"listed among the first two processes, which a scan never looks at: left alone");
-            continue;
+        if (favorite) {
+            const std::wstring head = L"pid " + std::to_wstring(pid) + L": " +
+                                      (path->empty() ? std::wstring(L"(path unreadable)") : Shown(*path)) +
+                                      L" (line " + std::to_wstring(lineOf(favorite)) + L"): ";
+            if (!scanned) {
+                report.push_back(head + L"listed among the first two processes, which a scan never looks at: left alone");
+            } else {
+                ++matching;
+                std::wstring current;
+                const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, false, current);
+                report.push_back(head + current + L": " + outcome);
+            }
         }
-        ++matching;
+        // One that cannot be opened reads no creation time and so links to nothing.
+        if (!favorites.AsksForChildren() || !scanned) continue;
+        const std::wstring image =
+            path && !path->empty() ? *path : KernelImagePath(platform, queried.get(), machine.WindowsDirPrefix).value_or(L"");
+        names.push_back(Shown(image.substr(image.find_last_of(L'\\') + 1)));
+        ReadFamily(platform, families.Scan.emplace_back(pid, std::move(queried), favorite));
+    }
+    families.Place(favorites);
+    std::size_t placedThrough = 0;
+    for (std::size_t k = 0; k < families.Scan.size(); ++k) {
+        const ScannedProcess& p = families.Scan[k];
+        if (!p.ThroughAncestor()) continue;
+        ++placedThrough;
         std::wstring current;
-        const std::wstring outcome = ScanOutcome(platform, *favorite, queried.get(), pid, machine, current);
-        report.push_back(head + current + L": " + outcome);
+        const std::wstring outcome = ScanOutcome(platform, *p.Placement, p.Queried.get(), p.Pid, machine, true, current);
+        report.push_back(Chain(families, names, k) + L" (line " + std::to_wstring(lineOf(p.Placement)) + L"): " + current +
+                         L": " + outcome);
     }
     for (std::size_t k : patterns)
         if (!patternMatched[k])
             report.push_back(L"Pattern " + Quoted(records[k].Path) + L" (line " + std::to_wstring(lineOf(&records[k])) +
                              L") matches no running program now.");
     report.push_back(L"Processes: " + std::to_wstring(listed) + L" listed, " + std::to_wstring(matching) +
-                     L" matching a favourite, " + std::to_wstring(unreadable) + L" whose path could not be read.");
+                     L" matching a favourite, " +
+                     (favorites.AsksForChildren() ? std::to_wstring(placedThrough) + L" placed through the program that "
+                                                    L"started them, " : L"") +
+                     std::to_wstring(unreadable) + L" whose path could not be read.");
     if (unreadable > 0) {
         report.push_back(L"Paths not read: " + unreadableNamed + L".");
         std::wstring hint = L"Hint: the program cannot match a process whose path it cannot read";

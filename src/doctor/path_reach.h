@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/device_name.h"
 #include "platform/platform.h"
 
 namespace mjr::doctor {
@@ -28,9 +29,5 @@ struct PathReach {
 // drive letter's root, made only for a path that is neither a device, a pipe nor a reserved
 // name.
 PathReach ReachOf(Platform& platform, std::wstring_view path);
-
-// True when the file name (the last name of a full path) is a reserved device name, with or
-// without an extension or a colon after it ("COM1:", "LPT1:.txt").
-bool HasReservedDeviceName(std::wstring_view path) noexcept;
 
 }  // namespace mjr::doctor

@@ -6,6 +6,7 @@
 
 #include "doctor/report_text.h"
 #include "engine/cpu_list.h"
+#include "engine/descendants.h"
 #include "engine/engine.h"
 #include "engine/image_path.h"
 #include "engine/process_handles.h"
@@ -33,11 +34,18 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
     std::int32_t byteCount = 0;
     if (!TakeSnapshot(platform, snapshot, byteCount)) return lines;
     std::map<std::wstring, std::wstring> byPath;  // sorted by path, one per path
+    std::vector<ScannedProcess> running;          // each process whose path reads, with its parent
+    std::vector<std::wstring> paths;              // of each
     for (std::int32_t i = 1; i <= byteCount / 4; ++i) {
         const Dword pid = snapshot.Pids[static_cast<std::size_t>(i)];
-        const UniqueHandle queried = OpenForQuery(platform, pid);
-        const std::optional<std::wstring> path = GetProcessImagePath(platform, queried.get(), machine.WindowsDirPrefix);
-        if (!path || path->empty() || byPath.count(*path)) continue;
+        UniqueHandle opened = OpenForQuery(platform, pid);
+        const std::optional<std::wstring> path = GetProcessImagePath(platform, opened.get(), machine.WindowsDirPrefix);
+        if (!path || path->empty()) continue;
+        ScannedProcess& process = running.emplace_back(pid, std::move(opened), nullptr);
+        ReadFamily(platform, process);
+        paths.push_back(*path);
+        const UniqueHandle queried = std::move(process.Queried);  // closed with this round
+        if (byPath.count(*path)) continue;
         if (const std::optional<char32_t> hidden = FirstUnpastable(*path)) {
             wchar_t code[16];
             std::swprintf(code, 16, L"U+%04X", static_cast<unsigned>(*hidden));
@@ -51,12 +59,31 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
         if (mask == 0) continue;
         const std::size_t slash = path->find_last_of(L'\\');
         const std::wstring name = slash == std::wstring::npos ? *path : path->substr(slash + 1);
-        std::wstring line = name + L'\t' + ProcessorsAsFavoriteText(mask) + L"\tDefault\t" + *path;
-        if (path->find(L',') != std::wstring::npos) line = L'"' + line + L'"';
-        byPath.emplace(*path, std::move(line));
+        byPath.emplace(*path, name + L'\t' + ProcessorsAsFavoriteText(mask) + L"\tDefault\t" + *path);
     }
-    for (auto& entry : byPath)
-        if (!entry.second.empty()) lines.push_back(std::move(entry.second));
+    // A fifth field the program reads as a note: each process running the path and its parent's
+    // identifier, the parent named where it is alive and no younger, so the identifier is still its.
+    std::map<Dword, std::size_t> indexOf;
+    std::size_t index = 0;
+    for (const ScannedProcess& p : running) indexOf.emplace(p.Pid, index++);
+    std::map<std::wstring, std::wstring> notes;
+    for (std::size_t k = 0; k < running.size(); ++k) {
+        const ScannedProcess& p = running[k];
+        std::wstring& note = notes[paths[k]];
+        note += (note.empty() ? L"\tpid " : L"; pid ") + std::to_wstring(p.Pid);
+        if (p.Parent == 0) continue;
+        note += L" parent " + std::to_wstring(p.Parent);
+        const auto parent = indexOf.find(p.Parent);
+        if (parent == indexOf.end() || !ProvesLink(running[parent->second], p)) continue;
+        const std::wstring& parentPath = paths[parent->second];
+        note += L" " + Shown(std::wstring_view(parentPath).substr(parentPath.find_last_of(L'\\') + 1));
+    }
+    for (auto& [path, line] : byPath) {
+        if (line.empty()) continue;
+        line += notes[path];
+        if (line.find(L',') != std::wstring::npos) line = L'"' + line + L'"';
+        lines.push_back(std::move(line));
+    }
     return lines;
 }
 

@@ -9,8 +9,9 @@
 namespace mjr::doctor {
 
 // A header line, then one favourite line per path the program can read: its file name,
-// its current processors as a favourite writes them, "Default", and the path exactly as
-// the program sees it (the whole line in double quotes when the path holds a comma);
+// its current processors as a favourite writes them, "Default", the path exactly as the
+// program sees it, and a note of each process running it with its parent's identifier
+// ("pid 812 parent 640 launcher.exe"; the whole line in double quotes when it holds a comma);
 // sorted by path, one per path. Processes whose path or affinity cannot be read are left
 // out, and so is a path holding a character the report spells out (FirstUnpastable), which
 // a pasted line could not show or keep whole: named in leftOut instead, spelled out. Opens

@@ -40,28 +40,23 @@ bool TakeSnapshot(Platform& platform, EnforcementState& s, std::int32_t& byteCou
 
 namespace {
 
-// Reads, compares and sets one process: one open for querying, and only when a set is due a
-// second, for setting, proven to hold the same process; CPU sets ask the limited right, and
-// where the open with both rights is refused, a third open serves the CPU sets alone.
-void ScanProcess(Module1& m, Dword pid) {
-    UniqueHandle queried = OpenForQuery(m.platform, pid);
-    const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried.get(), m.WindowsDirPrefix);
-    // An unreadable path is empty and matches nothing.
-    if (!path || path->empty()) return;
-    FoldPathCase(m.platform, *path, m.Enforcement.FoldedPath);
-    const FavoriteRecord* favorite = m.Favorites.FindFirst(m.Enforcement.FoldedPath);
-    if (!favorite) return;
-    const Handle q = queried.get();
-    const bool cpuSetsAsked = IsCpuSetText(favorite->Affinity);
+// Reads, compares and sets one process on the handle open for querying: a second open, for
+// setting, proven to hold the same process, only when a set is due; CPU sets ask the limited
+// right, and where the open with both rights is refused, a third open serves the CPU sets alone.
+// A process placed through an ancestor never gets Realtime: any program of the launcher's user
+// can name the launcher as its parent, and so gets only what that user could give it anyway.
+void Correct(Module1& m, Dword pid, Handle q, const FavoriteRecord& favorite, bool throughAncestor) {
+    const bool cpuSetsAsked = IsCpuSetText(favorite.Affinity);
     // "Default" processors are not even read; CPU sets leave the hard affinity alone.
-    const AffinityDecision affinity = LeavesProcessors(favorite->Affinity) || cpuSetsAsked
+    const AffinityDecision affinity = LeavesProcessors(favorite.Affinity) || cpuSetsAsked
         ? AffinityDecision{}
-        : DecideAffinity(m.Cpu, favorite->Affinity, ReadAffinityMask(m.platform, q));
-    const CpuSetDecision cpuSets = cpuSetsAsked ? DecideCpuSets(m.platform, m.Cpu.Topology, favorite->Affinity, q)
+        : DecideAffinity(m.Cpu, favorite.Affinity, ReadAffinityMask(m.platform, q));
+    const CpuSetDecision cpuSets = cpuSetsAsked ? DecideCpuSets(m.platform, m.Cpu.Topology, favorite.Affinity, q)
                                                 : CpuSetDecision{};
     const bool affinityDue = affinity.action == AffinityDecision::Action::Set;
     const bool cpuSetsDue = cpuSets.action == CpuSetDecision::Action::Set;
-    const PriorityRequest priority = ReadPriorityText(favorite->Priority);
+    PriorityRequest priority = ReadPriorityText(favorite.Priority);
+    if (throughAncestor && priority.priorityClass == kRealtimePriorityClass) priority.priorityClass = kHighPriorityClass;
     const bool priorityDue = !priority.leavesClass && ReadPriorityClass(m.platform, q) != priority.priorityClass;
     const bool powerDue = !PowerSettled(priority.power, priority.power == PowerWord::None
                                                             ? std::nullopt : ReadPowerThrottling(m.platform, q));
@@ -84,17 +79,61 @@ void ScanProcess(Module1& m, Dword pid) {
         if (setDue) setter = OpenSameProcess(m.platform, q, pid, kCpuSetAndClassAccess);
         if (!setter) cpuSetter = OpenSameProcess(m.platform, q, pid, kCpuSetAccess);
     }
-    if (cpuSetsDue) ApplyCpuSets(m.platform, setter ? setter.get() : cpuSetter.get(), cpuSets.ids, m.AffinityErrors);
+    // Except for a process placed through its ancestor: a game protected against being opened
+    // would otherwise count a failure on every scan for good.
+    if (cpuSetsDue && (setter || cpuSetter || !throughAncestor))
+        ApplyCpuSets(m.platform, setter ? setter.get() : cpuSetter.get(), cpuSets.ids, m.AffinityErrors);
+    if (!setter && throughAncestor) return;
     if (affinityDue) ApplyAffinityMask(m.platform, setter.get(), affinity.mask, m.AffinityErrors);
     // The class first: Efficiency mode is the lowest class with EcoQoS on.
     if (priorityDue) SetPriority(m.platform, setter.get(), priority.priorityClass, m.PriorityErrors);
     if (powerDue) SetPowerThrottling(m.platform, setter.get(), priority.power, m.PriorityErrors);
 }
 
+// The favourite whose path (exact or pattern) matches the process the handle holds, or null.
+const FavoriteRecord* OwnFavorite(Module1& m, Handle queried) {
+    const std::optional<std::wstring> path = GetProcessImagePath(m.platform, queried, m.WindowsDirPrefix);
+    // An unreadable path is empty and matches nothing.
+    if (!path || path->empty()) return nullptr;
+    FoldPathCase(m.platform, *path, m.Enforcement.FoldedPath);
+    return m.Favorites.FindFirst(m.Enforcement.FoldedPath);
+}
+
+// With a `children` favourite: every opened process collected first (its parent may be listed
+// after it), then each placed; every handle stays open until then, so no process is opened twice.
+void ScanFamilies(Module1& m) {
+    EnforcementState& s = m.Enforcement;
+    std::vector<ScannedProcess>& scan = m.Families.Scan;
+    // Closes every handle of the scan on the way out, whichever way that is.
+    struct CloseAll {
+        std::vector<ScannedProcess>& scan;
+        ~CloseAll() { scan.clear(); }
+    } closeAll{scan};
+    for (std::int32_t i = kFirstScannedEntry; i <= s.PidCount; ++i) {
+        const Dword pid = s.Pids[static_cast<std::size_t>(i)];
+        UniqueHandle queried = OpenForQuery(m.platform, pid);
+        if (!queried) continue;
+        const FavoriteRecord* own = OwnFavorite(m, queried.get());
+        ReadFamily(m.platform, scan.emplace_back(pid, std::move(queried), own));
+    }
+    m.Families.Place(m.Favorites);
+    for (const ScannedProcess& p : scan)
+        if (p.Placement) Correct(m, p.Pid, p.Queried.get(), *p.Placement, p.ThroughAncestor());
+}
+
 void ScanProcesses(Module1& m) {
+    if (m.Favorites.AsksForChildren()) {
+        ScanFamilies(m);
+        return;
+    }
     EnforcementState& s = m.Enforcement;
     const std::int32_t last = s.PidCount;
-    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) ScanProcess(m, s.Pids[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = kFirstScannedEntry; i <= last; ++i) {
+        const Dword pid = s.Pids[static_cast<std::size_t>(i)];
+        const UniqueHandle queried = OpenForQuery(m.platform, pid);
+        if (const FavoriteRecord* favorite = OwnFavorite(m, queried.get()))
+            Correct(m, pid, queried.get(), *favorite, false);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "common/run_settings.h"
 #include "common/counter.h"
 #include "engine/affinity.h"
+#include "engine/descendants.h"
 #include "platform/platform.h"
 #include "profile/favorites.h"
 
@@ -36,6 +37,7 @@ struct Module1 {
     Counter AffinityErrors;
     Counter PriorityErrors;
     EnforcementState Enforcement;
+    Descendants Families;  // what the scans learned of `children` favourites' trees
 };
 
 // The first entry of Pids a scan looks at: the first two listed (on Windows the idle and

@@ -1,9 +1,9 @@
 // The package's helper, run as SYSTEM by the package's deferred custom actions (no console,
 // no window) with one verb and nothing else: registers the logon task through the Task
-// Scheduler from its own folder and the ENFORCE the package wrote to HKLM, starts it, and on
-// removal closes the running copies it can reach and deletes the task. Before registering it
-// checks that only administrators can change its folder and what the task starts from there.
-// The exit code is what the installer logs; 0 is success.
+// Scheduler from its own folder and the ENFORCE the package wrote to HKLM, raises the reset
+// request, starts the task, and on removal ends the running copies in every session and deletes
+// the task. Before registering it checks that only administrators can change its folder and what
+// the task starts from there. The exit code is what the installer logs; 0 is success.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -13,10 +13,11 @@
 #include <windows.h>
 #include <initguid.h>  // the Task Scheduler's class and interface ids, defined here
 #include <oleauto.h>
-#include <sddl.h>
 #include <shellapi.h>
 #include <taskschd.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "installer/install_folder_check.h"
 #include "installer/logon_task.h"
 #include "installer/logon_task_template.h"
+#include "installer/package_win32.h"
 #include "platform/task_scheduler_win32.h"
 #include "platform/win32_platform_win32.h"
 
@@ -32,25 +34,7 @@ namespace {
 using mjr::ComPointer;
 using mjr::ComText;
 using mjr::installer::HelperVerb;
-
-// A kernel handle of this program's own, closed once.
-class KernelHandle {
-public:
-    explicit KernelHandle(HANDLE handle) noexcept : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    ~KernelHandle() {
-        if (handle_ != nullptr) ::CloseHandle(handle_);
-    }
-    HANDLE get() const noexcept { return handle_; }
-    bool valid() const noexcept { return handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
-
-constexpr wchar_t kFormClass[] = L"MarrowbineJrForm1";
-constexpr DWORD kCloseWaitMs = 10000;
+using mjr::installer::KernelHandle;
 
 std::wstring QuotedTaskName() { return std::wstring(L"\"") + mjr::installer::kTaskName + L"\""; }
 
@@ -133,50 +117,6 @@ private:
     ComPointer<ITaskFolder> root_;
 };
 
-struct CloseSearch {
-    mjr::Platform* platform;
-    std::wstring installDir;
-    std::vector<HWND> windows;
-};
-
-bool IsProcessOf(DWORD pid, const CloseSearch& search) {
-    KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process.valid()) return false;
-    std::wstring image(32768, L'\0');
-    DWORD size = static_cast<DWORD>(image.size());
-    if (!::QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) return false;
-    image.resize(size);
-    return mjr::installer::IsInstalledProgram(*search.platform, image, search.installDir);
-}
-
-BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<CloseSearch*>(context);
-    wchar_t className[64];
-    if (::GetClassNameW(window, className, 64) == 0 || std::wstring(className) != kFormClass) return TRUE;
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != 0 && IsProcessOf(pid, search)) search.windows.push_back(window);
-    return TRUE;
-}
-
-// Asks each copy of the installed program in this session to close, as Restart Manager asks
-// it; a copy that has not ended after the wait is ended, so no file stays in use.
-void CloseRunningCopies(mjr::Platform& platform, const std::wstring& installDir) {
-    CloseSearch search{&platform, installDir, {}};
-    ::EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&search));
-    for (HWND window : search.windows) {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(window, &pid);
-        KernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
-        DWORD_PTR answer = 0;
-        ::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &answer);
-        ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &answer);
-        if (process.valid() && ::WaitForSingleObject(process.get(), kCloseWaitMs) == WAIT_TIMEOUT)
-            ::TerminateProcess(process.get(), 1);
-    }
-}
-
-
 // The helper's own full long path; empty when Windows cannot say.
 std::wstring OwnPath() {
     std::wstring path(32768, L'\0');
@@ -210,30 +150,55 @@ int ReadEnforce(std::wstring& enforce) {
     return 0;
 }
 
-// The SID of the account this helper runs as, when its token is elevated (SYSTEM under Windows
-// Installer; under Wine, the one user): that account installed the product, so what it alone
-// may change is no ordinary user's. Empty when Windows cannot say.
-std::string ElevatedAccount() {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const KernelHandle owned(token);
-    TOKEN_ELEVATION elevation{};
-    DWORD bytes = 0;
-    if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &bytes) || !elevation.TokenIsElevated)
-        return {};
-    alignas(TOKEN_USER) unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    if (!::GetTokenInformation(token, TokenUser, user, sizeof user, &bytes)) return {};
-    LPWSTR text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) return {};
-    std::string sid;
-    for (const wchar_t* c = text; *c != L'\0'; ++c) sid += static_cast<char>(*c);  // "S-1-..." is ASCII
-    ::LocalFree(text);
-    return sid;
+// HKLM\Software\Marrowbine Jr, 64-bit view, opened once for what the helper reads or writes there.
+class SettingsKey {
+public:
+    explicit SettingsKey(REGSAM access) {
+        status_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, mjr::kResetRequestKey, 0, access | KEY_WOW64_64KEY, &key_);
+        if (status_ != ERROR_SUCCESS) key_ = nullptr;
+    }
+    SettingsKey(const SettingsKey&) = delete;
+    SettingsKey& operator=(const SettingsKey&) = delete;
+    ~SettingsKey() {
+        if (key_ != nullptr) ::RegCloseKey(key_);
+    }
+    HKEY get() const noexcept { return key_; }
+    LSTATUS status() const noexcept { return status_; }
+
+private:
+    HKEY key_ = nullptr;
+    LSTATUS status_;
+};
+
+// Raises the reset request, so that every running copy (a zip's too) reads its profile anew.
+int RaiseResetRequest() {
+    const SettingsKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (key.get() == nullptr) return static_cast<int>(key.status());
+    std::uint64_t value = 0;
+    DWORD type = 0, bytes = sizeof value;
+    std::optional<std::uint64_t> current;
+    if (::RegQueryValueExW(key.get(), mjr::installer::kResetRequestValue, nullptr, &type,
+                           reinterpret_cast<BYTE*>(&value), &bytes) == ERROR_SUCCESS &&
+        type == REG_QWORD && bytes == sizeof value)
+        current = value;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t next =
+        mjr::installer::NextResetRequest(current, std::uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+    return static_cast<int>(::RegSetValueExW(key.get(), mjr::installer::kResetRequestValue, 0, REG_QWORD,
+                                             reinterpret_cast<const BYTE*>(&next), sizeof next));
+}
+
+// The removal takes the reset request with it, before Windows Installer removes the key's
+// other values, so that the emptied key goes too.
+void ForgetResetRequest() {
+    const SettingsKey key(KEY_SET_VALUE);
+    if (key.get() != nullptr) ::RegDeleteValueW(key.get(), mjr::installer::kResetRequestValue);
 }
 
 int RegisterLogonTask(const std::wstring& installDir) {
     mjr::Win32Platform platform;
-    const auto folder = mjr::installer::CheckInstallFolder(platform, installDir, ElevatedAccount());
+    const auto folder = mjr::installer::CheckInstallFolder(platform, installDir, mjr::installer::ElevatedAccount());
     if (folder.exitCode != 0) {
         TaskRoot root;  // no task of an earlier install may go on starting a program from there
         root.Delete();
@@ -244,7 +209,8 @@ int RegisterLogonTask(const std::wstring& installDir) {
     const auto task = mjr::installer::FillLogonTask(mjr::installer::kLogonTaskTemplate, installDir, enforce);
     if (!task.ok) return task.refusal;
     TaskRoot root;
-    return root.Register(task.xml);
+    if (const int failed = root.Register(task.xml)) return failed;
+    return RaiseResetRequest();
 }
 
 }  // namespace
@@ -268,7 +234,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             return static_cast<int>(RunSchtasks(L"/Run /TN " + QuotedTaskName()));
         case HelperVerb::Remove: {
             mjr::Win32Platform platform;
-            CloseRunningCopies(platform, installDir);
+            mjr::installer::EndRunningCopies(platform, {installDir});
+            ForgetResetRequest();
             TaskRoot root;
             return static_cast<int>(root.Delete());  // an HRESULT: 0 or a failure the log shows
         }

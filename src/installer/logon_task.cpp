@@ -150,6 +150,12 @@ std::optional<std::wstring_view> Component(std::wstring_view sddl, wchar_t lette
 
 }  // namespace
 
+std::uint64_t NextResetRequest(std::optional<std::uint64_t> current, std::uint64_t now) noexcept {
+    if (!current) return now;
+    const std::uint64_t next = *current + 1;  // past the largest it starts again from now
+    return next > now ? next : now;
+}
+
 bool OnlyAdministratorsMayChange(std::wstring_view sddl) {
     const auto owner = Component(sddl, L'O');
     const auto dacl = Component(sddl, L'D');

@@ -1,9 +1,12 @@
 #pragma once
 // The logon task the package registers: the repository's template, filled with the folder
 // the package installed into and the enforce interval the administrator gave.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/reset_request.h"
 #include "platform/platform.h"
 
 namespace mjr::installer {
@@ -46,5 +49,13 @@ bool IsInstalledProgram(Platform& platform, std::wstring_view imagePath, std::ws
 // cannot read (an allow of a kind it does not know, a right it cannot name, no DACL) counts
 // as open to anyone.
 bool OnlyAdministratorsMayChange(std::wstring_view sddl);
+
+// The reset request running copies watch (REG_QWORD ResetRequest under HKLM\Software\Marrowbine Jr,
+// 64-bit view): a first install and an upgrade raise it, so every copy reads its profile anew.
+using mjr::kResetRequestKey;  // the running copies' own names for it
+using mjr::kResetRequestValue;
+// The number after `current` (nothing: no value, or not a REG_QWORD): at least `now` (a
+// FILETIME), so that a value deleted by an uninstall and made anew never repeats an old one.
+std::uint64_t NextResetRequest(std::optional<std::uint64_t> current, std::uint64_t now) noexcept;
 
 }  // namespace mjr::installer

@@ -69,6 +69,19 @@ struct ProcessPowerThrottlingState {
 };
 static_assert(sizeof(ProcessPowerThrottlingState) == 12);
 
+// PROCESS_BASIC_INFORMATION as NtQueryInformationProcess fills it for the program's own
+// bitness: the 32-bit program gets the 32-bit record, its pointer-sized fields 4 bytes wide.
+inline constexpr Dword kProcessBasicInformation = 0;  // PROCESSINFOCLASS
+struct ProcessBasicInformation {
+    std::int32_t ExitStatus = 0;  // NTSTATUS
+    std::uintptr_t PebBaseAddress = 0;
+    DwordPtr AffinityMask = 0;
+    std::int32_t BasePriority = 0;  // KPRIORITY
+    std::uintptr_t UniqueProcessId = 0;
+    std::uintptr_t InheritedFromUniqueProcessId = 0;  // the parent's identifier, pointer-sized
+};
+static_assert(sizeof(ProcessBasicInformation) == 6 * sizeof(void*));
+
 // Security descriptors (winnt.h values).
 inline constexpr Dword kOwnerSecurityInformation = 0x1;
 inline constexpr Dword kDaclSecurityInformation = 0x4;
@@ -190,6 +203,26 @@ struct SystemLogicalProcessorInformationEx {
 };
 static_assert(offsetof(SystemLogicalProcessorInformationEx, Cache) == 8);
 
+// The reset request: the registry (winreg.h, winnt.h, winerror.h values). HKEY_LOCAL_MACHINE is
+// the LONG 0x80000002 made a handle, so sign-extended in the 64-bit program.
+using Lstatus = std::int32_t;  // a registry call's result: 0 (ERROR_SUCCESS) or its error code
+inline constexpr Handle kHkeyLocalMachine = static_cast<Handle>(static_cast<std::intptr_t>(std::int32_t{-0x7FFFFFFE}));
+inline constexpr Dword kKeyQueryValue = 0x1;
+inline constexpr Dword kKeySetValue = 0x2;
+inline constexpr Dword kKeyNotify = 0x10;
+inline constexpr Dword kKeyWow64_64Key = 0x100;  // the native view, also from the 32-bit program
+inline constexpr Dword kRegDword = 4;
+inline constexpr Dword kRegQword = 11;
+inline constexpr Dword kRegNotifyChangeName = 0x1;     // a subkey added or deleted
+inline constexpr Dword kRegNotifyChangeLastSet = 0x4;  // a value set or deleted
+inline constexpr Lstatus kErrorMoreData = 234;
+inline constexpr Lstatus kErrorKeyDeleted = 1018;
+
+// Waits (winbase.h): the reset watch's message loop.
+inline constexpr Dword kSynchronize = 0x00100000;
+inline constexpr Dword kInfinite = 0xFFFFFFFF;
+inline constexpr Dword kWaitObject0 = 0;
+
 // What the doctor's --try mode needs besides the calls above: a suspended program of
 // Windows' own in a job object, error texts and the logon task. Kept apart from Platform so
 // the resident program carries none of it.
@@ -278,6 +311,11 @@ public:
     virtual Dword GetPriorityClass(Handle process) = 0;
     virtual WinBool SetPriorityClass(Handle process, Dword priorityClass) = 0;
     virtual void Sleep(Dword milliseconds) = 0;
+
+    // ntdll NtQueryInformationProcess: an NTSTATUS, 0 on success and negative on failure.
+    virtual std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                   void* processInformation, Dword processInformationLength,
+                                                   Dword* returnLength) = 0;
 
     // kernel32, processor topology; looked up at run time, so a system without them gives
     // FALSE with ERROR_PROC_NOT_FOUND. Both report the bytes they need in returnedLength
@@ -391,6 +429,24 @@ public:
     virtual WinBool FindClose(Handle search) = 0;
     // GetTickCount64: milliseconds since Windows started.
     virtual std::uint64_t GetTickCount64() = 0;
+
+    // advapi32, the registry: each returns the call's result. Keys are opened and created with
+    // no options, no class and no security attributes (a new key inherits its parent's
+    // rights), no disposition asked, and closed by RegCloseKey, never CloseHandle.
+    virtual Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
+    virtual Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) = 0;
+    // dataSize: in, the buffer's bytes; out, the value's (with ERROR_MORE_DATA when it does not fit).
+    virtual Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                                     Dword* dataSize) = 0;
+    virtual Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                                   Dword dataSize) = 0;
+    // With asynchronous TRUE: returns at once, and the event is signalled at the first change
+    // the filter names after the call, or when the key is closed. Once: then it must be called again.
+    virtual Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                            WinBool asynchronous) = 0;
+    virtual Lstatus RegCloseKey(Handle key) = 0;
+    // kernel32 CreateEventW: unnamed, default security, closed by CloseHandle; 0 on failure.
+    virtual Handle CreateEventW(WinBool manualReset, WinBool initialState) = 0;
 
     // ExpandEnvironmentStringsW, for the profile doctor: each %NAME% of a set variable
     // replaced; the text unchanged when the call fails.

@@ -5,17 +5,16 @@
 namespace mjr {
 namespace {
 
-// Larger files cannot be a profile; reading them would only exhaust memory.
-constexpr std::int64_t kMaxFileBytes = 256ll * 1024 * 1024;
 constexpr Dword kChunkBytes = 64 * 1024;
 
-std::optional<std::string> ReadOpenFile(Platform& platform, Handle file, Dword& error) {
+// Larger files than maxBytes cannot be a profile; reading them would only exhaust memory.
+std::optional<std::string> ReadOpenFile(Platform& platform, Handle file, std::int64_t maxBytes, Dword& error) {
     std::int64_t size = 0;
     if (!platform.GetFileSizeEx(file, &size)) {
         error = platform.GetLastError();
         return std::nullopt;
     }
-    if (size < 0 || size > kMaxFileBytes) {
+    if (size < 0 || size > maxBytes) {
         error = kErrorFileTooLarge;
         return std::nullopt;
     }
@@ -29,7 +28,7 @@ std::optional<std::string> ReadOpenFile(Platform& platform, Handle file, Dword& 
             return std::nullopt;
         }
         if (got == 0) break;
-        if (content.size() + got > static_cast<std::size_t>(kMaxFileBytes)) {
+        if (content.size() + got > static_cast<std::size_t>(maxBytes)) {
             error = kErrorFileTooLarge;  // it grew while being read
             return std::nullopt;
         }
@@ -54,13 +53,13 @@ UniqueHandle OpenDiskFile(Platform& platform, const std::wstring& path, Dword de
     return file;
 }
 
-std::optional<std::string> ReadWholeFile(Platform& platform, const std::wstring& path) {
+std::optional<std::string> ReadWholeFile(Platform& platform, const std::wstring& path, std::int64_t maxBytes) {
     // Sharing write keeps a profile an editor holds open readable.
     UniqueHandle file = OpenDiskFile(platform, path, kGenericRead, kFileShareRead | kFileShareWrite,
                                      kFileFlagSequentialScan);
     if (!file) return std::nullopt;
     Dword error = 0;
-    std::optional<std::string> content = ReadOpenFile(platform, file.get(), error);
+    std::optional<std::string> content = ReadOpenFile(platform, file.get(), maxBytes, error);
     file.reset();
     // Closing the file must not hide why the read failed.
     if (!content) platform.SetLastError(error);

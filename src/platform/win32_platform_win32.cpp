@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <psapi.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 #include "platform/win32_platform_win32.h"
 
@@ -25,6 +26,10 @@ static_assert(sizeof(Dword) == sizeof(DWORD));
 static_assert(sizeof(TokenPrivileges) == sizeof(TOKEN_PRIVILEGES));
 static_assert(sizeof(DwordPtr) == sizeof(DWORD_PTR));
 static_assert(sizeof(GroupAffinity) == sizeof(GROUP_AFFINITY));
+static_assert(sizeof(ProcessBasicInformation) == sizeof(PROCESS_BASIC_INFORMATION));
+static_assert(offsetof(ProcessBasicInformation, InheritedFromUniqueProcessId) ==
+              offsetof(PROCESS_BASIC_INFORMATION, InheritedFromUniqueProcessId));
+static_assert(kProcessBasicInformation == ::ProcessBasicInformation);
 
 // Windows 10's call and Windows 7's, found at run time so the program still starts where
 // they are missing.
@@ -187,6 +192,17 @@ WinBool Win32Platform::GetProcessTimes(Handle process, FileTime* creationTime, F
             if (outs[k]) *outs[k] = FileTime{times[k].dwLowDateTime, times[k].dwHighDateTime};
     }
     return ok;
+}
+
+std::int32_t Win32Platform::NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                     void* processInformation, Dword processInformationLength,
+                                                     Dword* returnLength) {
+    ULONG length = 0;
+    const NTSTATUS status =
+        ::NtQueryInformationProcess(ToHandle(process), static_cast<PROCESSINFOCLASS>(processInformationClass),
+                                    processInformation, processInformationLength, &length);
+    if (returnLength) *returnLength = length;
+    return status;
 }
 
 Dword Win32Platform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {

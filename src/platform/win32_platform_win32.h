@@ -26,6 +26,8 @@ public:
     WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
     WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
                             FileTime* userTime) override;
+    std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass, void* processInformation,
+                                           Dword processInformationLength, Dword* returnLength) override;
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
@@ -96,6 +98,18 @@ public:
     WinBool FindNextFileW(Handle search, FindData* found) override;
     WinBool FindClose(Handle search) override;
     std::uint64_t GetTickCount64() override;
+
+    // registry_win32.cpp
+    Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                             Dword* dataSize) override;
+    Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                           Dword dataSize) override;
+    Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                    WinBool asynchronous) override;
+    Lstatus RegCloseKey(Handle key) override;
+    Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
 };
 
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where Windows has it (Windows 7

@@ -41,6 +41,8 @@ void FavoritesTable::Clear() noexcept {
     refusals_.clear();
     firstIndexByPath_.clear();
     count_ = 0;
+    asksForChildren_ = false;
+    ++generation_;
 }
 
 void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
@@ -53,6 +55,7 @@ void FavoritesTable::Append(FavoriteRecord record, std::wstring foldedPath) {
         firstIndexByPath_.try_emplace(std::move(foldedPath), records_.size());
     }
     refusals_.push_back(refusal);
+    asksForChildren_ = asksForChildren_ || record.Children;
     records_.push_back(std::move(record));
 }
 

@@ -17,6 +17,7 @@ struct FavoriteRecord {
     std::wstring Path;
     std::wstring Affinity;
     std::wstring Priority;
+    bool Children = false;  // field 5 reads "children": what its program starts gets its placement too
 };
 
 // The favourites in file order, with an index from each path (in folded letter case) to the
@@ -28,6 +29,10 @@ public:
 
     const std::vector<FavoriteRecord>& Records() const noexcept { return records_; }
     std::int16_t Count() const noexcept { return count_; }
+    // Whether any favourite asks for its program's children; without one, no scan reads a parent.
+    bool AsksForChildren() const noexcept { return asksForChildren_; }
+    // Changes at every Clear, so what was learned against an earlier table is known to be stale.
+    std::uint32_t Generation() const noexcept { return generation_; }
 
     // The lowest-index favourite whose Path equals the path or whose pattern matches it, both
     // given in folded case (FoldPathCase), or null. An empty Path, or a refused pattern,
@@ -66,6 +71,8 @@ private:
     std::wstring windowsDirectory_;
     std::unordered_map<std::wstring, std::size_t, Hash, std::equal_to<>> firstIndexByPath_;
     std::int16_t count_ = 0;
+    bool asksForChildren_ = false;
+    std::uint32_t generation_ = 0;
 };
 
 }  // namespace mjr

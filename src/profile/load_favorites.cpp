@@ -13,10 +13,11 @@
 namespace mjr {
 namespace {
 
-// Splits a record at its first tabs into fields 0 to 3 (field 3 runs to the next tab or
-// the end). False when the record has fewer than four fields.
+// Splits a record at its first tabs into fields 0 to 4 (fields 3 and 4 each run to the next
+// tab or the end; field 4 is empty when there is none). False when the record has fewer than
+// four fields.
 template <typename CharT>
-bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::basic_string_view<CharT>, 4>& fields) {
+bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::basic_string_view<CharT>, 5>& fields) {
     using View = std::basic_string_view<CharT>;
     std::size_t start = 0;
     for (std::size_t field = 0; field < 3; ++field) {
@@ -27,6 +28,21 @@ bool SplitFavoriteFields(std::basic_string_view<CharT> record, std::array<std::b
     }
     std::size_t tab = record.find(CharT('\t'), start);
     fields[3] = record.substr(start, tab == View::npos ? View::npos : tab - start);
+    const View rest = tab == View::npos ? View() : record.substr(tab + 1);
+    fields[4] = rest.substr(0, rest.find(CharT('\t')));
+    return true;
+}
+
+// Field 5 asks for the program's children when it reads "children" in any letter case, blanks
+// around it allowed; any other text there is the writer's note, as it always was.
+template <typename CharT>
+bool AsksForChildren(std::basic_string_view<CharT> field) {
+    constexpr std::string_view kWord = "children";
+    while (!field.empty() && field.front() == CharT(' ')) field.remove_prefix(1);
+    while (!field.empty() && field.back() == CharT(' ')) field.remove_suffix(1);
+    if (field.size() != kWord.size()) return false;
+    for (std::size_t k = 0; k < kWord.size(); ++k)
+        if ((field[k] | 0x20) != CharT(kWord[k])) return false;
     return true;
 }
 
@@ -36,16 +52,17 @@ std::wstring PathNamed(std::wstring field) {
     return named.size() == field.size() ? field : std::wstring(named);
 }
 
-// Four fields or more at tabs; or, for a record without any tab, blanks where the tabs belong,
-// and then `readFromBlanks`: such a line has no fields past its path. False when neither.
+// Four fields or more at tabs (a fifth may ask for the program's children); or, for a record
+// without any tab, blanks where the tabs belong, and then `readFromBlanks`: such a line has no
+// fields past its path. False when neither.
 template <typename CharT, typename ToWide>
 bool ReadFavoriteFields(std::basic_string_view<CharT> record, const ToWide& toWide, FavoriteRecord& favorite,
                         bool& readFromBlanks) {
-    std::array<std::basic_string_view<CharT>, 4> fields;
+    std::array<std::basic_string_view<CharT>, 5> fields;
     readFromBlanks = !SplitFavoriteFields<CharT>(record, fields);
     if (readFromBlanks)
         return record.find(CharT('\t')) == std::basic_string_view<CharT>::npos && ReadBlankSeparated(toWide(record), favorite);
-    favorite = {PathNamed(toWide(fields[3])), toWide(fields[1]), toWide(fields[2])};
+    favorite = {PathNamed(toWide(fields[3])), toWide(fields[1]), toWide(fields[2]), AsksForChildren(fields[4])};
     return true;
 }
 

@@ -9,6 +9,8 @@ namespace mjr {
 
 inline constexpr Dword kAboveNormalPriorityClass = 0x8000;
 inline constexpr Dword kIdlePriorityClass = 0x40;
+inline constexpr Dword kHighPriorityClass = 0x80;
+inline constexpr Dword kRealtimePriorityClass = 0x100;
 
 // The profile's priority words and the classes they name; the first word of each class is
 // the one the program writes.

@@ -16,6 +16,7 @@
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 #include "ui/form1_win32.h"
+#include "ui/form1_window_win32.h"
 #include "ui/message_pump_win32.h"
 #include "ui/pictures_win32.h"
 #include "ui/resource_ids.h"
@@ -83,98 +84,10 @@ private:
     HGDIOBJ old_ = nullptr;
 };
 
-class Form1Window final : public Toolkit {
-public:
-    Form1Window(Module1& module, HINSTANCE instance) : module_(module), instance_(instance) {}
 
-    static bool Load(Module1& module);
+}  // namespace
 
-    // --- Toolkit ---
-    void SetLabelCaption(LabelId label, const std::wstring& text) override;
-    void SetPicMain(PictureId holder) override;
-    void StartTimer1() override;
-    void StopTimer1() override;
-    WindowState GetWindowState() override {
-        return IsIconic(hwnd_) ? WindowState::Minimized : WindowState::Normal;
-    }
-    void SetWindowState(WindowState state) override;
-    void Show() override { ShowWindow(hwnd_, SW_SHOW); }
-    void Hide() override { ShowWindow(hwnd_, SW_HIDE); }
-    float Width() override;
-    float Height() override;
-    void Move(float left, float top) override;
-    float ScreenWidth() override { return GetSystemMetrics(SM_CXSCREEN) * tppX_; }
-    float ScreenHeight() override { return GetSystemMetrics(SM_CYSCREEN) * tppY_; }
-    float TwipsPerPixelX() override { return tppX_; }
-    std::uint32_t WindowHandle() override {
-        return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(hwnd_));
-    }
-    std::uint32_t IconHandle() override {
-        return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(icon_.get()));
-    }
-    TrayLayout TrayRecordLayout() override { return kNativeTrayLayout; }
-    WinBool ShellNotifyIcon(Dword message, const TrayData& data) override {
-        return tray_.Notify(message, data);
-    }
-    WinBool SetForegroundWindow(std::uint32_t window) override {
-        // Window handles are 32-bit values, sign-extended on 64-bit Windows.
-        return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<std::int32_t>(window))));
-    }
-    void AllowTaskbarCreated() override { AllowMessageThroughFilter(hwnd_, taskbarCreated_); }
-    void PopupMenuFile() override;
-    int MessageBox(const std::wstring& prompt, std::uint32_t buttons, const std::wstring& title) override {
-        return MessageBoxW(hwnd_, prompt.c_str(), title.c_str(), buttons);
-    }
-    bool Launch(const std::wstring& file, int showState) override;
-    Handle FindWindowA(const char* className, const char* windowName) override {
-        return reinterpret_cast<Handle>(::FindWindowA(className, windowName));
-    }
-    void YieldToPendingEvents() override;
-    void DestroyWindow() override {
-        if (hwnd_ && !destroying_) ::DestroyWindow(hwnd_);
-    }
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Deletes the object once its window is gone and no call into it is still running.
-    static void Leave(Form1Window* self);
-
-    void Create();
-    void Paint();
-    void ClickAt(ControlId id);
-    void FitLabel(std::size_t index);
-    void InvalidateControl(std::size_t index);
-
-    Module1& module_;
-    HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
-    int depth_ = 0;
-    bool destroying_ = false;
-    float tppX_ = 15;
-    float tppY_ = 15;
-    UINT taskbarCreated_ = 0;
-    bool timerRunning_ = false;
-    PictureId picMain_ = PictureId::None;
-    ImageButtonPress press_;
-    ControlRects rects_{};
-    std::array<std::wstring, kForm1Controls.size()> captions_{};
-
-    mjr::IconHandle icon_;
-    mjr::IconHandle image3_;
-    GdiObject<HBITMAP> image1_;
-    GdiObject<HBITMAP> image2_;
-    OlePicture picOK_;
-    OlePicture pictBad_;
-    GdiObject<HFONT> counterFont_;
-    MenuHandle menuBar_;
-    HWND tooltip_ = nullptr;  // owned by this window: goes with it
-    TrayIcon tray_;
-
-    Form1 form_{module_, *this};
-};
-
-bool Form1Window::Load(Module1& module) {
+HWND Form1Window::Load(Module1& module) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
@@ -185,7 +98,7 @@ bool Form1Window::Load(Module1& module) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
+    if (!RegisterClassExW(&wc)) return nullptr;
 
     // The design position: the client area's top-left at 60, -1470 twips, above the screen.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -211,11 +124,11 @@ bool Form1Window::Load(Module1& module) {
     HWND window = CreateWindowExW(0, kClassName, caption.c_str(), style, frame.left, frame.top,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                   nullptr, instance, &owner);
-    if (!window) return false;
+    if (!window) return nullptr;
 
     ++self->depth_;
     self->form_.FormLoad();
-    const bool loaded = self->hwnd_ != nullptr;
+    HWND const loaded = self->hwnd_;
     Leave(self);
     return loaded;
 }
@@ -294,6 +207,9 @@ LRESULT Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CAPTURECHANGED:
             press_.CaptureLost();  // taken away mid-press: that press clicks nothing
+            return 0;
+        case kResetRequestedMessage:
+            form_.Image1Click();
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kMnuExit && HIWORD(wParam) == 0) form_.MnuExitClick();
@@ -549,8 +465,6 @@ bool Form1Window::Launch(const std::wstring& file, int showState) {
 
 void Form1Window::YieldToPendingEvents() { PumpPendingMessages(); }
 
-}  // namespace
-
-bool LoadForm1Win32(Module1& module) { return Form1Window::Load(module); }
+Handle LoadForm1Win32(Module1& module) { return reinterpret_cast<Handle>(Form1Window::Load(module)); }
 
 }  // namespace mjr

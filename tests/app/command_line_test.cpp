@@ -92,5 +92,13 @@ TEST(CommandLine, AnEnforcePieceWithoutANumberLeavesEarlierSettingsAlone) {
     EXPECT_FALSE(settings.EnforceOn);
 }
 
+TEST(CommandLine, ResetIsARequestOnlyAsTheOnePiece) {
+    struct { const wchar_t* arguments; bool asks; } cases[] = {
+        {L"/reset", true}, {L"  /RESET  ", true}, {L"\"/Reset\"", true}, {L"reset", true}, {L"/reset/ /\"\"", true},
+        {L"/reset /exit", false}, {L"/My Favs 2 /reset", false}, {L"/resets", false}, {L"/x reset", false},
+        {L"/reset\t", false}, {L"", false}, {L"/", false}};
+    for (const auto& c : cases) EXPECT_EQ(AsksForReset(c.arguments), c.asks) << c.arguments;
+}
+
 }  // namespace
 }  // namespace mjr

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 
+#include "app/reset_request.h"
 #include "platform/fake_platform.h"
 
 namespace mjr {
@@ -137,10 +139,10 @@ TEST_F(Startup, PreparesTheProcessInOrderThenMakesOnePass) {
                                    "GetSystemInfo", "CommandLineArgs", "CreateFileW", "Yield", "EnumProcesses"})
             if (c.rfind(marker, 0) == 0 && (firsts.empty() || firsts.back() != marker)) firsts.push_back(marker);
     }
-    EXPECT_EQ(firsts, (std::vector<std::string>{"AdjustTokenPrivileges", "SetPriorityClass(0x8000)",
-                                                "GetWindowsDirectoryW", "GetSystemInfo", "CommandLineArgs",
-                                                "CreateFileW", "GetWindowsDirectoryW", "Yield", "EnumProcesses",
-                                                "Yield"}));
+    // The command line first: "/reset" is handled before all else.
+    EXPECT_EQ(firsts, (std::vector<std::string>{"CommandLineArgs", "AdjustTokenPrivileges", "SetPriorityClass(0x8000)",
+                                                "GetWindowsDirectoryW", "GetSystemInfo", "CreateFileW",
+                                                "GetWindowsDirectoryW", "Yield", "EnumProcesses", "Yield"}));
     EXPECT_EQ(fake.calls.back(), "Yield");  // after the pass's last call
     EXPECT_EQ(fake.CallsNamed("CommandLineArgs"), 1u);
     EXPECT_EQ(fake.Find(4000)->priority, 0x8000u);
@@ -187,6 +189,33 @@ TEST_F(Startup, ARefusedSetOfThePassEndsWithTwo) {
     fake.commandLine = L"/My Favs 2 /exit";
     fake.Find(500)->setPriorityFails = true;
     EXPECT_EQ(Main(m, host, instance), kExitSetFailed);
+}
+
+// "/reset" only increases the number the running copies watch, in the 64-bit view from the
+// 32-bit program too; it is no copy: no instance object, privilege, priority or window.
+TEST(Reset, IncreasesTheNumberAndStartsNothing) {
+    struct Case { std::uint8_t before; bool wow64; const char* failing; Lstatus error; int status; std::uint64_t after; };
+    for (const Case& c : {Case{0, false, nullptr, 0, 0, 1}, Case{41, false, nullptr, 0, 0, 42}, Case{41, true, nullptr, 0, 0, 42},
+                          Case{41, false, "RegCreateKeyExW", 5, 4, 41}, Case{41, false, "RegCreateKeyExW", 1016, 5, 41},
+                          Case{41, false, "RegSetValueExW", 5, 4, 41}, Case{41, false, "RegSetValueExW", 1450, 5, 41}}) {
+        FakePlatform fake;
+        fake.commandLine = L" /Reset ";
+        fake.wow64 = c.wow64;
+        if (c.failing) fake.registryErrors[c.failing] = c.error;
+        if (c.before) fake.ChangeRegistry(L"HKLM\\Software\\Marrowbine Jr", kResetRequestValue, {{kRegQword, {c.before, 0, 0, 0, 0, 0, 0, 0}}});
+        Module1 m{fake};
+        Host host{fake};
+        SingleInstance instance{fake};
+        EXPECT_EQ(Main(m, host, instance), c.status) << c.before << c.failing;
+        auto& values = fake.registry[L"HKLM\\Software\\Marrowbine Jr"].values;
+        std::uint64_t after = 0;
+        if (values.count(kResetRequestValue)) std::memcpy(&after, values[kResetRequestValue].second.data(), 8);
+        EXPECT_EQ(after, c.after) << c.before << c.failing;
+        for (const char* untouched : {"CreateMutexW", "OpenProcessToken", "SetPriorityClass", "GetSystemInfo", "CreateFileW"})
+            EXPECT_EQ(fake.CallsNamed(untouched), 0u) << untouched;
+        EXPECT_TRUE(host.events.empty());
+        EXPECT_EQ(fake.OpenHandleCount(), 0u);
+    }
 }
 
 }  // namespace

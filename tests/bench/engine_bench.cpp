@@ -97,6 +97,30 @@ BENCHMARK(ScanningPass)
     ->Args({1000, 10})->Args({1000, 100})
     ->Unit(benchmark::kMicrosecond);
 
+// One launcher favourite over the 300 processes, 50 of them its descendants (a binary tree
+// under it): the pass as it reads every parent (1), beside the same favourite without
+// "children" (0).
+void ChildrenPass(benchmark::State& state) {
+    World w(0);
+    const bool children = state.range(0) != 0;
+    w.fake.files[L"C:\\Apps\\Marrowbine\\My Favs 1"] =
+        "Header\r\nx\t01\tHigh\t" + ProcessPath(0) + (children ? "\tchildren\r\n" : "\r\n");
+    mjr::LoadFavorites(w.fake, w.m.Settings, w.m.Favorites, nullptr);
+    for (mjr::testing::FakeProcess& p : w.fake.processes) p.parentPid = 4;
+    for (mjr::Dword i = 1; i <= 50; ++i) w.fake.Find(100 + 4 * i)->parentPid = 100 + 4 * ((i - 1) / 2);
+    const std::size_t allocationsBefore = g_allocations.load();
+    for (auto _ : state) {
+        w.m.Enforcement.LastProcessCount = 0;
+        mjr::EnforcePass(w.m);
+    }
+    state.counters["allocs/pass"] = benchmark::Counter(
+        static_cast<double>(g_allocations.load() - allocationsBefore), benchmark::Counter::kAvgIterations);
+    std::size_t placed = 0;
+    for (const mjr::testing::FakeProcess& p : w.fake.processes) placed += p.priority == 0x80;
+    state.counters["placed"] = static_cast<double>(placed);
+}
+BENCHMARK(ChildrenPass)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 void ProfileLoad(benchmark::State& state) {
     FakePlatform fake;
     fake.recordCalls = false;

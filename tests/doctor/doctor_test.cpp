@@ -534,6 +534,7 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     }
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
     EXPECT_EQ(d.fake.badCloses, 0u);
+    EXPECT_EQ(d.fake.CallsNamed("NtQueryInformationProcess"), 0u);  // no parent read without a "children" line
 
     // Elevated already: the processes stay named, the advice to elevate goes.
     d.fake.elevated = true;
@@ -541,6 +542,38 @@ TEST(DryRun, TellsWhatOneScanWouldDoAndChangesNothing) {
     ASSERT_EQ(d.Run(), 0);
     EXPECT_TRUE(d.out.Has(L"Paths not read: pid 102, pid 106 (Gone.exe).")) << d.out.All();
     EXPECT_FALSE(d.out.Has(L"as administrator")) << d.out.All();
+    EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
+}
+
+TEST(DryRun, ExplainsChildrenAndShowsEachOneWithItsChain) {
+    Doctor d;
+    d.fake.files[kProfile] = "h\r\nl\t01\tReal\tC:\\Apps\\Launcher.exe\tchildren\r\nm\t01\tBelow\tC:\\Apps\\Mild.exe\tchildren\r\n"
+                             "t\t01\tAbove+NoEco\tC:\\Apps\\T\\*.exe\tchildren\r\nq\t01\tDefault+NoEco\tC:\\Apps\\Quiet.exe\tchildren\r\n"
+                             "p\t01\tHigh\tC:\\Apps\\Plain.exe\tnote\r\n";
+    d.fake.AddProcess(300, "C:\\Apps\\Launcher.exe").creationTime = 10;
+    FakeProcess& game = d.fake.AddProcess(400, "C:\\Apps\\Game.exe");
+    game.parentPid = 300, game.creationTime = 20, game.grantedAccess = kProcessQueryLimitedInformation;
+    FakeProcess& crash = d.fake.AddProcess(500, "C:\\Apps\\Crash.exe");
+    crash.parentPid = 400, crash.creationTime = 30;
+    d.fake.longPaths[L"C:\\Apps\\Crash.exe"] = std::nullopt;  // shown by the kernel's name of its file
+    d.fake.Find(4)->parentPid = 300;  // listed second: never scanned, so never placed
+    ASSERT_EQ(d.Run(), 0);
+    for (const wchar_t* says : {
+             L"  line 2: what Launcher.exe starts gets the same placement, Realtime excepted",
+             L"  line 4: what \"C:\\Apps\\T\\*.exe\" starts gets the same placement",
+             L"line 2: any program of the user who runs Launcher.exe can name it as its parent when it starts (Windows "
+             L"lets a program choose its parent), and so gets High from an elevated program",
+             L"runs \"C:\\Apps\\T\\*.exe\" can name it", L"gets Above with EcoQoS kept off from", L"gets EcoQoS kept off from",
+             L"pid 300: C:\\Apps\\Launcher.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would set the "
+             L"priority to Real",
+             L"pid 500 Crash.exe, started by pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), "
+             L"priority Normal: a scan would set the priority to High",
+             L"pid 400 Game.exe, started by pid 300 Launcher.exe (line 2): CPUs 0-1 (\"01\"), priority Normal: a scan would "
+             L"set the priority to High (\"Real\"); it cannot be opened to change it (as a game's anti-cheat protection does): no "
+             L"failure counted",
+             L"Processes: 5 listed, 1 matching a favourite, 2 placed through the program that started them, 1 whose"})
+        EXPECT_TRUE(d.out.Has(says)) << d.out.All();
+    for (const wchar_t* never : {L"line 3: any program", L"line 6: any program"}) EXPECT_FALSE(d.out.Has(never)) << d.out.All();
     EXPECT_EQ(d.fake.OpenHandleCount(), 0u);
 }
 
@@ -707,6 +740,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
                   L"\"/My Favs 2\" does nothing: a later piece names the profile", L"/My Favs 2 /My Favs 3", L"\"/My Favs 3\" does"},
     ArgumentsCase{"profile_name_alone", {L"/My Favs 2", L"/exit"}, 1, L"reads: one pass", L"/My Favs 2 /exit", L"names a profile, but"},
     ArgumentsCase{"only_quotes", {L"/", L"/exit"}, 1, L"reads: one pass", L"/\"\" /exit", L"does nothing"},
+    ArgumentsCase{"reset_request", {L"/reset"}, 1, L"[/reset] reads: a reset request: every copy running", L"/reset", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
     ArgumentsCase{"try_and_a_name", {L"--try", L"My Favs 2"}, 2, L"MarrowbineJrCheck: --try takes nothing else."},
@@ -734,6 +768,9 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     d.fake.AddProcess(106, "").imagePath = L"C:\\Apps\\gnp\u202E.exe";
     d.fake.AddProcess(107, "").imagePath = L"C:\\Apps\\a\u200Cb.exe";
     d.fake.AddProcess(108, "").imagePath = L"C:\\Apps\\smile\U0001F600.exe";
+    // Parents: alive and older, named; younger (its identifier since reused), by number alone.
+    d.fake.Find(104)->parentPid = 100;
+    d.fake.Find(105)->parentPid = 106;
     for (const wchar_t* broken : {L"C:\\Apps\\t\tb.exe", L"C:\\Apps\\c\rr.exe", L"C:\\Apps\\l\nf.exe", L"C:\\Apps\\l\u2028s.exe",
                                   L"C:\\Apps\\p\u2029s.exe", L"C:\\Apps\\b\x01" L".exe", L"C:\\Apps\\d\x7F" L".exe",
                                   L"C:\\Apps\\s\u00AD.exe", L"C:\\Apps\\o\uFEFF.exe", L"C:\\Apps\\n\u0600.exe",
@@ -743,11 +780,12 @@ TEST(List, PrintsAProfileThatLoadsAndMatchesWhatRuns) {
     ASSERT_EQ(d.Run({L"--list"}), 0);
     EXPECT_EQ(d.out.lines, (std::vector<std::wstring>{
                                L"Favourites listed by MarrowbineJrCheck --list (keep the lines you want)",
-                               wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe",
-                               L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe",
-                               L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe",
-                               L"smile\U0001F600.exe\t01\tDefault\tC:\\Apps\\smile\U0001F600.exe",
-                               L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\""}));
+                               (wide ? L"Big.exe\t32-63\tDefault\tC:\\Apps\\Big.exe" : L"Big.exe\t16-31\tDefault\tC:\\Apps\\Big.exe") +
+                                   std::wstring(L"\tpid 105 parent 106"),
+                               L"Caf\u00E9.exe\t0\tDefault\tC:\\Apps\\Caf\u00E9.exe\tpid 104 parent 100 Tool.exe",
+                               L"Tool.exe\t01\tDefault\tC:\\Apps\\Tool.exe\tpid 4; pid 100",
+                               L"smile\U0001F600.exe\t01\tDefault\tC:\\Apps\\smile\U0001F600.exe\tpid 108",
+                               L"\"game.exe\t0123\tDefault\tC:\\Old, Games\\game.exe\tpid 101\""}));
     ASSERT_EQ(d.out.errors.size(), 16u);
     EXPECT_NE(d.out.errors[0].find(L"Left out: pid 106, \"C:\\Apps\\gnp\\u202E.exe\": its path holds U+202E"),
               std::wstring::npos);

@@ -458,6 +458,26 @@ def forged_module_path_gets_nothing(w):
     w.expect_untouched(forger, "(claims the favourite's path in its module list)")
 
 
+def launchers_child_gets_its_class(w):
+    """A favourite asking for its children: the program its launcher started, which matches no
+    favourite, gets the favourite's placement in one pass, linked by the parent Windows reports."""
+    need_cpus(w, 2)
+    game = w.win("Games\\game.exe")
+    os.makedirs(w.unix("Games"))
+    shutil.copy(w.args.sleeper, w.unix("Games\\game.exe"))
+    launcher = w.helper("Launcher\\launcher.exe", args=["--start", game])
+    deadline = time.monotonic() + 20
+    while game.lower() not in w.table():
+        check(time.monotonic() < deadline, f"the launcher never started {game}")
+        time.sleep(0.1)
+    w.profile("My Favs 2", [fav("1", "High", launcher.win_path) + "\tchildren"])
+    w.run_program("/My Favs 2 /exit")
+    w.expect(launcher, 0x2, HIGH, "(the favourite)")
+    row = w.table()[game.lower()]
+    w.probe("kill", str(row[0]))
+    check(row[1:] == (0x2, HIGH), f"the launcher's child is {row}, not on processor 1 at High")
+
+
 def both_bitnesses(w):
     """Either build reads the kernel's path of a 64-bit and of a 32-bit process, and sets both."""
     need_cpus(w, 2)
@@ -615,7 +635,7 @@ CASES = {f.__name__: f for f in (
     plain_match, rules_as_people_write_them, quoted_path_with_comma,
     default_keeps_priority, digits_out_of_order_applied_every_run, absent_processor_refused,
     saved_in_any_encoding, letters_beyond_the_code_page, profile_fails_to_load, second_instance_ends_at_once,
-    forged_module_path_gets_nothing, both_bitnesses, lists_set_exactly_the_named_processors,
+    forged_module_path_gets_nothing, launchers_child_gets_its_class, both_bitnesses, lists_set_exactly_the_named_processors,
     settled_list_is_not_set_again_while_resident, cpu_sets_and_eco_at_the_calls)}
 
 

@@ -184,8 +184,7 @@ TEST(LogonTaskTest, TheTaskIsRegisteredOnlyForAFolderUsersCannotChange) {
         }
     }
 
-    // What cannot be checked is refused: no drive path, an unreadable descriptor, a profile that
-    // cannot be looked at; a missing file is as safe as its folder.
+    // What is no drive path, or cannot be read, is refused; a missing file is as safe as its folder.
     testing::FakePlatform fake;
     fake.directories.insert(L"C:\\Program Files\\Jr");
     for (const wchar_t* bad : {L"", L"Program Files\\Jr\\", L"\\\\server\\share\\Jr\\", L"C:Jr\\",

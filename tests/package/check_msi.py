@@ -5,6 +5,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 UPGRADE_CODE = "{F20A8A36-4799-427E-9213-EBE081109308}"
 TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "installer", "logon-task.xml")
@@ -12,15 +13,31 @@ PROGRAMS = ["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.e
 EXAMPLES = ["My Favs Hybrid", "My Favs Two Dies"]
 # action -> (command after the helper, condition, after, before); deferred, not impersonated
 TASK_ACTIONS = {
-    "RemoveLogonTask": ("/remove", "$Program=2", "InstallInitialize", "RemoveFiles"),
+    "RemoveLogonTask": ("/remove", "$Program=2", "InstallInitialize", "RemoveRegistryValues"),
     "RollbackLogonTask": ("/remove", "NOT Installed AND NOT REMOVE", "WriteRegistryValues", "RegisterLogonTask"),
     "RegisterLogonTask": ("/register", "NOT Installed AND NOT REMOVE", "InstallFiles", "InstallFinalize"),
     "StartLogonTask": ("/start", 'NOT Installed AND NOT REMOVE AND NOSTART<>"1"', "RegisterLogonTask", "InstallFinalize"),
 }
 
+# The DLL's actions: action -> (type, condition, after, before) in the execute sequence. PROFILE
+# is checked before anything is removed or installed and copied as SYSTEM after the files, with
+# its rollback and commit around the copy; an upgrade ends the older version's copies before it
+# removes that version.
+PROFILE_COPIED = "CopyProfile AND NOT Installed"
+DLL_ACTIONS = {
+    "CheckProfile": (1, "PROFILE AND NOT Installed", "CostFinalize", "InstallValidate"),
+    "EndOldCopies": (1, "WIX_UPGRADE_DETECTED", "InstallValidate", "RemoveExistingProducts"),
+    "RestorePreviousProfile": (1 + 256 + 1024 + 2048, PROFILE_COPIED, "InstallFiles", "CopyProfile"),
+    "CopyProfile": (1 + 1024 + 2048, PROFILE_COPIED, "InstallFiles", "RegisterLogonTask"),
+    "ForgetPreviousProfile": (1 + 512 + 1024 + 2048, PROFILE_COPIED, "CopyProfile", "RegisterLogonTask"),
+}
+
 
 def table(msi, name):
-    text = subprocess.run(["msiinfo", "export", msi, name], check=True, capture_output=True).stdout.decode()
+    # In a folder of its own: msiinfo writes a table's streams (the Binary table's) beside it.
+    with tempfile.TemporaryDirectory(prefix="mjr-msi-table.") as folder:
+        text = subprocess.run(["msiinfo", "export", os.path.abspath(msi), name], check=True, capture_output=True,
+                              cwd=folder).stdout.decode()
     return [line.split("\t") for line in text.replace("\r\n", "\n").rstrip("\n").split("\n")[3:]]
 
 
@@ -80,6 +97,19 @@ def main():
               f"{name}: {condition!r}, between {after} and {before}")
     check(int(actions.get("RegisterLogonTask", "x0")[1]) & 64 == 0 and int(actions.get("StartLogonTask", "x0")[1]) & 64,
           "a failed registration fails the install; a task that cannot start now does not")
+    for name, (kind, condition, after, before) in DLL_ACTIONS.items():
+        check((actions.get(name) or ["", "0", "", ""])[1:4] == [str(kind), "SetupActions", name]
+              and seq.get(name, ("",))[0] == condition and at(after) < at(name) < at(before),
+              f"{name}: type {kind}, {condition!r}, between {after} and {before}")
+    ui = {r[0]: (r[1], int(r[2])) for r in table(msi, "InstallUISequence")}
+    check(ui.get("CheckProfile", ("",))[0] == "PROFILE AND NOT Installed"
+          and ui.get("CostFinalize", ("", 99999))[1] < ui["CheckProfile"][1] < ui.get("ExecuteAction", ("", -1))[1],
+          "PROFILE is checked in the dialogs' part too, where a prompt that is not elevated still shows it")
+    check([r[0] for r in table(msi, "Binary") if r[0] == "SetupActions"] == ["SetupActions"]
+          and "CopyProfile" in props.get("MsiHiddenProperties", "").split(";"),
+          "the actions' DLL is in the Binary table; the checked profile stays out of the log")
+    check("PROFILE" not in props and not any("PROFILE" in r[4] for r in table(msi, "Registry")),
+          "PROFILE is saved nowhere")
     for name, prop in (("RestoreInstallDir", "INSTALLDIR"), ("RestoreEnforce", "ENFORCE")):
         check(actions.get(name, [""] * 3)[1:3] == ["51", prop] and at("AppSearch") < at(name) < at("LaunchConditions")
               and seq.get(name, ("",))[0] == f"Installed OR (SAVED{prop} AND NOT {prop})",

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """The installer package under Wine's 64-bit msiexec, in a Wine session of its own:
   wine_msi_test.py --msi MSI --version V --win64 build/win64 --window jr_window.exe --display N
-In order: an INSTALLDIR outside Program Files is refused, and so is a folder inside it that any
-user may change (Wine reads a folder's Unix mode as its permissions); a silent install puts the files where
-INSTALLDIR says and registers the task in place of one made by hand; the helper refuses any
-other command line; a repair keeps the edited profile and the kept settings whatever its command
-line says, and runs no custom action; a rebuild of the same version replaces the installed one;
-an upgrade to a higher version (built here) ends a resident copy and keeps folder, ENFORCE and
-profile; the removal of the one feature (REMOVE=Complete) ends a resident copy, deletes the task
-and leaves only the profile."""
+In order: an INSTALLDIR outside Program Files, or one any user may change (Wine reads a folder's
+Unix mode as its permissions), and a PROFILE that loads nothing are refused before anything
+changes; a failed install puts back the profile PROFILE replaced; a silent install puts the files
+where INSTALLDIR says, installs PROFILE, makes a reset request and registers the task in place of
+one made by hand; the helper refuses any other command line; a repair keeps the edited profile and
+settings whatever its command line says (PROFILE too) and runs no custom action; a rebuild of the
+same version replaces the installed one with its PROFILE and a higher reset request; an upgrade
+ends a resident copy before removing the older version and keeps folder, ENFORCE and profile;
+REMOVE=Complete ends a resident copy and leaves only the profile, no task and no key."""
 import argparse
 import os
 import re
@@ -28,6 +29,9 @@ FOLDER = r"C:\Program Files\Jr & Co"
 FILES = sorted(["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.exe", "README.txt", "CHANGELOG.txt",
                 "My Favs 1", "examples"])
 TASK_FILE = ("windows", "system32", "tasks", "Marrowbine Jr")
+KEY = r"HKLM\Software\Marrowbine Jr"
+with open(os.path.join(HERE, "..", "..", "examples", "My Favs 1"), "rb") as example:
+    EXAMPLE = example.read()
 
 
 class Session(harness.WineSession):
@@ -102,8 +106,24 @@ class World:
                         self.args.win64, "--version", version, "--out", out], check=True, stdout=subprocess.DEVNULL)
         return out
 
+    def source(self, name, text):
+        """A profile for PROFILE, on drive Z: as a share would hold it."""
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as f:
+            f.write(text)
+        return {"path": path, "bytes": text}
+
+    def reset_request(self):
+        """ResetRequest as a number (Wine's reg query shows no REG_QWORD; its export does)."""
+        exported = os.path.join(self.work, "settings.reg")
+        if self.run("reg", "export", KEY, win(exported), "/reg:64", "/y")[0] != 0:
+            return None
+        with open(exported, "rb") as f:
+            found = re.search(r'"ResetRequest"=hex\(b\):([0-9a-f,]+)', f.read().decode("utf-16", errors="replace"))
+        return int.from_bytes(bytes(int(b, 16) for b in found.group(1).split(",")), "little") if found else None
+
     def setting(self, name):
-        rc, out = self.run("reg", "query", r"HKLM\Software\Marrowbine Jr", "/v", name, "/reg:64")
+        rc, out = self.run("reg", "query", KEY, "/v", name, "/reg:64")
         return out.split("REG_SZ", 1)[1].strip() if rc == 0 and "REG_SZ" in out else None
 
     def read_profile(self):
@@ -134,6 +154,7 @@ class World:
 
 
 def win(path):
+    path = path["path"] if isinstance(path, dict) else path
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
@@ -160,11 +181,22 @@ def body(w):
     check(re.search(r"RegisterLogonTask\. Return value 0\.[\s\S]*Action start [\d:]+: RollbackLogonTask\.", log),
           "the registration refused it, then its rollback ran")
 
-    rc, log = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1")
-    # Rolled back: no program and no task; the profile's component is permanent.
+    # PROFILE is checked before anything is installed, and installed only with the rest.
+    office, second, header_only = (w.source(name, text) for name, text in (
+        ("office", b"Office\r\nchat\t0\tHigh\tC:\\Office\\chat.exe\r\n"),
+        ("second", b"Office again\r\nchat\t1\tAbove\tC:\\Office\\chat.exe\r\n"), ("header only", b"Office\r\n")))
+    rc, log = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "PROFILE=" + win(header_only), "NOSTART=1")
+    check(rc != 0 and not os.path.exists(w.folder) and "no favourite loads: it holds a header line" in log,
+          f"a PROFILE that loads no favourite ends the install before it changes anything, saying why ({rc})")
+
+    rc, log = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30 & calc", "NOSTART=1",
+                        "PROFILE=" + win(office))
+    # Rolled back: no program and no task; the profile's component is permanent, and the
+    # example it held before PROFILE's copy is back.
     left = os.listdir(w.folder) if os.path.isdir(w.folder) else []
     check(rc != 0 and set(left) <= {"My Favs 1"} and not w.task_registered(),
           f"an ENFORCE of more than digits fails the install ({rc}), which leaves no program: {left}")
+    check(not left or w.read_profile() == EXAMPLE, "the rollback puts back the profile PROFILE's copy replaced")
     # Wine logs no custom action's exit code (Windows: "returned actual error code 13").
     check(re.search(r"RegisterLogonTask\. Return value 0\.[\s\S]*Action start [\d:]+: RollbackLogonTask\.", log),
           "the registration failed, then its rollback ran")
@@ -177,8 +209,11 @@ def body(w):
                 '</RegistrationInfo><Actions><Exec><Command>C:\\x.exe</Command></Exec></Actions></Task>')
     check(w.run("schtasks", "/Create", "/TN", "Marrowbine Jr", "/XML", win(by_hand), "/F")[0] == 0
           and "made by hand" in w.stored_task(), "a task made by hand")
-    rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30", "NOSTART=1")
+    rc, _ = w.msiexec("/i", win(w.args.msi), "INSTALLDIR=" + FOLDER, "ENFORCE=30", "NOSTART=1", "PROFILE=" + win(office))
     check(rc == 0 and sorted(os.listdir(w.folder)) == FILES, f"silent install into INSTALLDIR ({rc})")
+    check(w.read_profile() == office["bytes"], "PROFILE is installed as My Favs 1 in place of the example")
+    first_request = w.reset_request()
+    check(first_request is not None, "the first install makes a reset request")
     check(sorted(os.listdir(os.path.join(w.folder, "examples"))) == ["My Favs Hybrid", "My Favs Two Dies"], "examples")
     check(w.task_registered() and "made by hand" not in w.stored_task()
           and "Starts Marrowbine Jr at every logon" in w.stored_task(), "the logon task replaces the one made by hand")
@@ -193,25 +228,32 @@ def body(w):
     edited = w.read_profile()
     # A repair runs no custom action: a task deleted beforehand stays deleted.
     check(w.run("schtasks", "/Delete", "/TN", "Marrowbine Jr", "/F")[0] == 0 and not w.task_registered(), "deleted")
-    rc, _ = w.msiexec("/i", win(w.args.msi), "REINSTALL=ALL", "REINSTALLMODE=vomus", "ENFORCE=abc")
-    check(rc == 0 and not w.task_registered(), f"the repair ({rc}) registers nothing")
+    rc, _ = w.msiexec("/i", win(w.args.msi), "REINSTALL=ALL", "REINSTALLMODE=vomus", "ENFORCE=abc",
+                      "PROFILE=" + win(header_only))
+    check(rc == 0 and not w.task_registered(), f"the repair ({rc}) registers nothing and ignores PROFILE")
     check(w.setting("InstallDir") == FOLDER + "\\" and w.setting("Enforce") == "30", "the repair keeps HKLM as it was")
-    check(w.read_profile() == edited, "the edited profile survives the repair")
+    check(w.read_profile() == edited and w.reset_request() == first_request,
+          "the edited profile survives the repair, which makes no reset request")
 
     # A rebuild of the same version (a product code of its own) replaces the installed one.
     rebuilt = w.build_msi(w.args.version, "rebuilt.msi")
     check(w.registered(w.args.msi) and not w.registered(rebuilt), "the first build is installed")
-    rc, _ = w.msiexec("/i", win(rebuilt), "NOSTART=1")
+    rc, _ = w.msiexec("/i", win(rebuilt), "NOSTART=1", "PROFILE=" + win(second))
     check(rc == 0 and w.task_registered(), f"the rebuild installs ({rc}) and registers the task")
     check(w.registered(rebuilt) and not w.registered(w.args.msi), "the rebuild replaced the first build")
+    check(w.read_profile() == second["bytes"] and (w.reset_request() or 0) > first_request,
+          "an upgrade installs PROFILE and raises the reset request")
+    edited = second["bytes"]
 
     # A higher version; folder and ENFORCE come from the registry, not the command line.
     major, minor, patch = (int(p) for p in w.args.version.split("."))
     newer = w.build_msi(f"{major}.{minor}.{patch + 1}", "newer.msi")
     hwnd = w.start_resident()
-    rc, _ = w.msiexec("/i", win(newer), "NOSTART=1")
+    rc, log = w.msiexec("/i", win(newer), "NOSTART=1")
     check(rc == 0, f"the upgrade succeeds ({rc}), though the task it removes was gone")
     w.check_resident_ended(hwnd, "the upgrade")
+    check("before the older version is removed, of its running copies 1 closed" in log,
+          "the new package ends the older version's copy before it removes that version")
     check(sorted(os.listdir(w.folder)) == FILES and w.setting("Enforce") == "30", "same folder, same ENFORCE")
     check(w.task_registered() and w.read_profile() == edited, "task registered, edited profile kept")
 
@@ -220,7 +262,7 @@ def body(w):
     check(rc == 0 and not w.registered(newer), f"the removal of the one feature removes the product ({rc})")
     w.check_resident_ended(hwnd, "the removal")
     check(os.listdir(w.folder) == ["My Favs 1"] and w.read_profile() == edited, "only the edited profile is left")
-    check(not w.task_registered() and w.setting("InstallDir") is None, "no task, no kept settings")
+    check(not w.task_registered() and w.run("reg", "query", KEY, "/reg:64")[0] != 0, "no task, no key in HKLM")
 
 
 def main():

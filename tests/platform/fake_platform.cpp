@@ -225,7 +225,7 @@ WinBool FakePlatform::CloseHandle(Handle object) {
     closeOrder.push_back(object);
     auto it = handles_.find(object);
     if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace ||
-        it->second.kind == HandleInfo::Search) {
+        it->second.kind == HandleInfo::Search || it->second.kind == HandleInfo::RegKey) {
         ++badCloses;
         return 0;
     }
@@ -380,6 +380,20 @@ WinBool FakePlatform::GetProcessTimes(Handle process, FileTime* creationTime, Fi
     *kernelTime = FileTime{};
     *userTime = FileTime{};
     return 1;
+}
+
+std::int32_t FakePlatform::NtQueryInformationProcess(Handle process, Dword processInformationClass,
+                                                    void* processInformation, Dword processInformationLength,
+                                                    Dword* returnLength) {
+    if (recordCalls) Record("NtQueryInformationProcess(" + std::to_string(processInformationClass) + ")");
+    FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
+    // Only the basic record, whole; STATUS_ACCESS_DENIED otherwise.
+    if (!p || p->parentReadFails || processInformationClass != kProcessBasicInformation ||
+        processInformationLength != sizeof(ProcessBasicInformation))
+        return static_cast<std::int32_t>(0xC0000022);
+    *static_cast<ProcessBasicInformation*>(processInformation) = {0, 0, 0, 0, p->pid, p->parentPid};
+    *returnLength = sizeof(ProcessBasicInformation);
+    return 0;
 }
 
 Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) {

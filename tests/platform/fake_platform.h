@@ -36,6 +36,8 @@ struct FakeProcess {
     std::string modulePath;       // what the module list claims (GetModuleFileNameExA, ANSI)
     std::wstring imagePath;       // the kernel's record (QueryFullProcessImageNameW)
     std::uint64_t creationTime = 0;  // set when added; a new process under an old identifier gets another
+    std::uintptr_t parentPid = 0;    // what NtQueryInformationProcess reports as the parent
+    bool parentReadFails = false;
     DwordPtr affinity = 0x3;
     Dword priority = 0x20;        // NORMAL_PRIORITY_CLASS
     Dword grantedAccess = 0xFFFFFFFF;  // an open succeeds only when every asked right is here
@@ -166,6 +168,20 @@ public:
         {1314, L"A required privilege is not held by the client"}};
     std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
     Dword scheduledTaskReadError = 0;  // why the Task Scheduler will not give it (5: its permissions shut this user out)
+    // The registry under HKLM, by path as the program spells it ("HKLM\\Software\\Marrowbine Jr"):
+    // each key's values by name (type, bytes); a key made again is another key (its id). A 32-bit
+    // process on 64-bit Windows (wow64) that opens HKLM\Software without KEY_WOW64_64KEY lands in
+    // WOW6432Node. registryErrors: calls that fail with that result.
+    using RegistryValue = std::pair<Dword, std::vector<std::uint8_t>>;
+    struct RegistryKey { std::uint64_t id = 0; std::map<std::wstring, RegistryValue> values; };
+    std::map<std::wstring, RegistryKey> registry{{L"HKLM\\Software", {1, {}}}, {L"HKLM\\Software\\WOW6432Node", {2, {}}}};
+    bool wow64 = false;
+    std::map<std::string, Lstatus> registryErrors;
+    // Another process's change, with the notifications Windows gives: a value's to its key, a key
+    // made or deleted to its parent, none to the deleted key. The key is made when absent; no value
+    // deletes the named one, and with the name "*" the key.
+    void ChangeRegistry(const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
+    bool TakeSignal(Handle event);  // a wait on an auto-reset event: true, once, when it was signalled
 
     // A process whose module list and kernel record both name `path`.
     FakeProcess& AddProcess(Dword pid, std::string path);
@@ -201,6 +217,8 @@ public:
     WinBool QueryFullProcessImageNameW(Handle process, Dword flags, wchar_t* buffer, Dword* size) override;
     WinBool GetProcessTimes(Handle process, FileTime* creationTime, FileTime* exitTime, FileTime* kernelTime,
                             FileTime* userTime) override;
+    std::int32_t NtQueryInformationProcess(Handle process, Dword processInformationClass, void* processInformation,
+                                           Dword processInformationLength, Dword* returnLength) override;
     Dword GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, Dword size) override;
     Dword GetDriveTypeW(const wchar_t* rootPathName) override;
     Dword GetWindowsDirectoryW(wchar_t* buffer, Dword size) override;
@@ -264,6 +282,16 @@ public:
     WinBool FindNextFileW(Handle search, FindData* found) override;
     WinBool FindClose(Handle search) override;
     std::uint64_t GetTickCount64() override;
+    Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
+    Lstatus RegQueryValueExW(Handle key, const std::wstring& valueName, Dword* type, void* data,
+                             Dword* dataSize) override;
+    Lstatus RegSetValueExW(Handle key, const std::wstring& valueName, Dword type, const void* data,
+                           Dword dataSize) override;
+    Lstatus RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
+                                    WinBool asynchronous) override;
+    Lstatus RegCloseKey(Handle key) override;
+    Handle CreateEventW(WinBool manualReset, WinBool initialState) override;
 
     // --- TryPlatform ---
     Dword GetSystemDirectoryW(wchar_t* buffer, Dword size) override;
@@ -278,7 +306,7 @@ public:
 
 private:
     struct HandleInfo {
-        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, Search } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, Search, RegKey, Event } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
@@ -289,6 +317,9 @@ private:
         bool killOnClose = false;     // a job's limit
         std::vector<Dword> members;   // a job's processes
         std::vector<FindData> listing;  // a search's entries
+        Dword notifyFilter = 0;       // a key's armed notification, and its event
+        Handle notifyEvent = 0;
+        bool signalled = false;       // an event's state
     };
     static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
                                Dword fileType = 0);
@@ -307,6 +338,9 @@ private:
 
     std::map<Handle, HandleInfo> handles_;
     std::map<std::wstring, int> namespaces_;  // boundary identity -> open handles
+    RegistryKey* RegistryCall(const char* name, Handle key, Dword access, Lstatus& status);
+    void NotifyRegistry(const std::wstring& path, Dword change);
+    std::uint64_t nextKeyId_ = 3;
     Handle nextHandle_ = 0x100;
     std::uint64_t nextCreationTime_ = 0x01D0000000000000;
     std::size_t findFrom_ = 0;

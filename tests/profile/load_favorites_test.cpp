@@ -57,7 +57,7 @@ class FailedLoadTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     Loader l;
-    l.Profile("h\r\nx\t01\tHigh\tC:\\old.exe\r\n");
+    l.Profile("h\r\nx\t01\tHigh\tC:\\old.exe\tchildren\r\n");
     l.Load();
     ASSERT_EQ(l.favorites.Count(), 1);
     l.label.text = L"before";
@@ -68,6 +68,7 @@ TEST_P(FailedLoadTest, EmptiesTheTableAndLeavesTheLabel) {
     EXPECT_EQ(l.favorites.Count(), 0);
     EXPECT_TRUE(l.favorites.Records().empty());
     EXPECT_EQ(l.favorites.FindFirst(L"C:\\OLD.EXE"), nullptr);
+    EXPECT_FALSE(l.favorites.AsksForChildren());
     EXPECT_EQ(l.label.text, L"before");
 
     if (!GetParam().bytes) return;
@@ -115,15 +116,25 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"utf16_mark_alone", "\xFF\xFE", LoadFailure::EmptyFile, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWritten) {
+TEST(LoadFavorites, StoresFieldsOneTwoThreeExactlyAsWrittenAndReadsFieldFive) {
     Loader l;
     l.Profile("Header\r\n"
               "a\t01\tHigh\tC:\\Apps\\tool.exe\r\n"
               "b\t 2 \thigh \tC:\\Apps\\Two.exe\textra\tmore\r\n"
               "c\t\t\t\r\n"
-              "\"d\t3\tLow\tC:\\a,b\\t.exe\"\r\n");
+              "\"d\t3\tLow\tC:\\a,b\\t.exe\"\r\n"
+              "e\t0\tLow\tC:\\e.exe\t Children \r\n"
+              "f\t0\tLow\tC:\\f.exe\tCHILDREN\tnote\r\n"
+              "g\t0\tLow\tC:\\g.exe\tchildren!\r\n"
+              "h\t0\tLow\tC:\\h.exe\t\tchildren\r\n"
+              "i\t0\tLow\tC:\\i.exe\tmy notes\r\n");
     l.Load();
-    ASSERT_EQ(l.favorites.Count(), 4);
+    ASSERT_EQ(l.favorites.Count(), 9);
+    // Field 5 asks for the children when it reads "children", any case, blanks around; else it is a note.
+    std::vector<bool> children;
+    for (const FavoriteRecord& r : l.favorites.Records()) children.push_back(r.Children);
+    EXPECT_EQ(children, (std::vector<bool>{false, false, false, false, true, true, false, false, false}));
+    EXPECT_TRUE(l.favorites.AsksForChildren());
     const auto& r = l.favorites.Records();
     EXPECT_EQ(r[0].Path, L"C:\\Apps\\tool.exe");
     EXPECT_EQ(r[0].Affinity, L"01");

@@ -364,6 +364,24 @@ def main_application_pauses_and_resumes(w):
     check(not w.info().visible, "the resume showed the window")
 
 
+def reset_request_reloads_the_edited_profile(w):
+    # A zip install: no key yet, so the copy watches for the one "/reset" makes.
+    w.write_profile([("0", "High", w.helper_path("target.exe"))])
+    w.start_program()
+    w.wait_in_tray()
+    w.start_helper("target.exe")
+    wait_until("the first correction", lambda: w.helper_state("target.exe")[1] == HIGH, 5)
+    w.write_profile([("0", "Below", w.helper_path("target.exe"))])
+    time.sleep(1.5)
+    check(w.helper_state("target.exe")[1] == HIGH, "the edited profile was read without a request")
+    rc, _, took = w.s.wine([os.path.join(w.prog_dir, "MarrowbineJr.exe"), "/reset"], timeout=60)
+    check(rc == 0, f"/reset ended with {rc}")
+    sent = time.monotonic()
+    wait_until("the edited profile applied", lambda: w.helper_state("target.exe")[1] == BELOW, 5)
+    check(w.program.poll() is None and not w.info().visible, "the request changed more than the profile")
+    print(f"/reset took {took:.2f} s; the edit applied {time.monotonic() - sent:.2f} s after it ended")
+
+
 def tray_double_click_restores_centred(w):
     w.write_profile([("0", "High", w.helper_path("target.exe"))])
     w.start_program()
@@ -618,7 +636,7 @@ def crop(shot, rect, out):
 
 CASES = {f.__name__: f for f in (
     good_profile_hides_and_enforces, starts_corrects_and_closes, no_favourites_comes_back_centred,
-    main_application_pauses_and_resumes, tray_double_click_restores_centred,
+    main_application_pauses_and_resumes, reset_request_reloads_the_edited_profile, tray_double_click_restores_centred,
     taskbar_created_adds_icon_again, close_ends_and_removes_icon, close_while_restoring_ends, exit_jr_ends_and_removes_icon,
     hand_over_launches_and_ends, tooltip_over_image2, screenshots, tray_codes_at_168_dpi,
     drag_from_image_button_is_no_tray_event)}
