@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
                  L"\\\\srv\\s\\a b.exe", L"~0;2", L"high+NoEco", true},
     EncodingCase{"blanks_no_name_variable_quoted_with_a_note", "h\r\n Default Eco \"%G%\\A b\\t.exe\"  ; x\r\n",
                  ProfileEncoding::Ansi, L"%G%\\A b\\t.exe", L"Default", L"Eco", true},
-    EncodingCase{"blanks_a_drive_root", "h\r\nx 0 Normal C:\\", ProfileEncoding::Ansi, L"C:\\", L"0", L"Normal", true},
+    EncodingCase{"blanks_a_drive_root", "h\r\nx 0 Normal A:\\", ProfileEncoding::Ansi, L"A:\\", L"0", L"Normal", true},
     EncodingCase{"copy_as_path_of_nothing", "h\r\nx\t0\tNormal\t\"\"", ProfileEncoding::Ansi, L""},
     EncodingCase{"blanks_list_and_a_note", "h\r\nx 8-15 Normal Z:\\a.EXE # main", ProfileEncoding::Ansi, L"Z:\\a.EXE",
                  L"8-15", L"Normal", true},
