@@ -827,6 +827,7 @@ struct AccessCase {
     std::optional<Aces> dacl;      // nothing: a NULL DACL
     std::optional<Dword> rights;   // what ordinary users may do that replaces; nothing: not read
     std::size_t cut = 0;           // bytes missing at the end
+    std::uint8_t firstAceSize = 0;  // what the first entry claims as its size; 0: its own
 };
 
 class AccessTest : public ::testing::TestWithParam<AccessCase> {};
@@ -835,6 +836,7 @@ TEST_P(AccessTest, FindsWhatOrdinaryUsersMayDo) {
     const AccessCase& c = GetParam();
     std::vector<std::uint8_t> bytes = SecurityDescriptor(c.owner, c.dacl);
     bytes.resize(bytes.size() - c.cut);
+    if (c.firstAceSize) bytes[bytes[16] + 8 + 2] = c.firstAceSize;  // after the ACL's 8-byte header
     EXPECT_EQ(RightsOrdinaryUsersHold(bytes, c.kind), c.rights);
 }
 
@@ -877,7 +879,8 @@ INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
     AccessCase{"owner_rights_speak_for_the_owner", ObjectKind::File, kUser, Aces{{kAllow, 0, 0x120089, "S-1-3-4"}}, 0u},
     AccessCase{"null_dacl", ObjectKind::File, kAdmins, std::nullopt, RightsThatReplace(ObjectKind::File)},
     AccessCase{"empty_dacl", ObjectKind::File, kAdmins, Aces{}, 0u},
-    AccessCase{"cut_short", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 3}),
+    AccessCase{"cut_short", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 3},
+    AccessCase{"entry_shorter_than_its_header", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 0, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Where favourites live decides who picks what gets their priority.
