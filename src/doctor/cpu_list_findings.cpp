@@ -70,11 +70,14 @@ bool HasEfficiencyProcessors(const CpuTopology& t) {
 }
 
 // What a list leaves out on this PC, ahead of what it names: "processors 2-7 do not exist
-// here; this PC has no efficiency processors; ".
-std::wstring LeftOutShown(const std::vector<int>& lacking, bool efficiencyLacking) {
+// here; this PC has no efficiency processors; ". A Windows that lists no CPU sets cannot tell
+// the kinds apart, whatever the PC has.
+std::wstring LeftOutShown(const std::vector<int>& lacking, bool efficiencyLacking, const CpuTopology& t) {
     std::wstring text;
     if (!lacking.empty()) text = NumbersShown(lacking) + (lacking.size() == 1 ? L" does not exist here; " : L" do not exist here; ");
-    if (efficiencyLacking) text += L"this PC has no efficiency processors; ";
+    if (efficiencyLacking)
+        text += t.CpuSets.empty() ? L"this Windows cannot tell efficiency processors apart (it lists no CPU sets); "
+                                  : L"this PC has no efficiency processors; ";
     return text;
 }
 
@@ -93,7 +96,7 @@ std::wstring CpuSetSays(const std::wstring& text, const Machine& machine) {
     const CpuList list = ParseCpuList(CpuSetListText(text), kHighestCpuSetProcessor);
     const CpuSetSelection selection = SelectCpuSets(list, t);
     if (selection.problem == CpuMaskProblem::Refused) return L"no CPU sets: the list does not read";
-    return LeftOutShown(selection.lacking, NamesE(list) && !HasEfficiencyProcessors(t)) +
+    return LeftOutShown(selection.lacking, NamesE(list) && !HasEfficiencyProcessors(t), t) +
            (selection.problem == CpuMaskProblem::Empty ? std::wstring(kLeftAlone)
                                                        : L"CPU sets " + FormatProcessorNumbers(selection.numbers) +
                                                              L"; hard affinity left alone");
@@ -228,7 +231,8 @@ std::vector<std::wstring> ListExplanations(const FavoritesTable& favorites,
         if (!IsCpuList(text)) continue;
         const CpuList list = ParseCpuList(text);
         const CpuListMask wanted = CpuListToMask(list, machine.Cpu.Topology);
-        const std::wstring leftOut = LeftOutShown(NumbersOf(wanted.leftOut), NamesE(list) && !machine.Cpu.Topology.Hybrid());
+        const std::wstring leftOut = LeftOutShown(NumbersOf(wanted.leftOut), NamesE(list) && !machine.Cpu.Topology.Hybrid(),
+                                                    machine.Cpu.Topology);
         std::wstring says;
         switch (wanted.problem) {
             case CpuMaskProblem::None: says = leftOut + ProcessorsShown(wanted.mask); break;

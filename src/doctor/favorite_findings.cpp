@@ -263,6 +263,11 @@ void AccessWarning(const std::wstring& subject, const UserAccessCheck::Finding& 
          L"+NoEco, or accept the risk");
 }
 
+std::wstring NamesNoFile(const std::wstring& path) {
+    return L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); it matches nothing until "
+           L"a program runs from exactly that path";
+}
+
 void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTable& favorites, std::size_t index,
                   ProfileEncoding encoding, const Emit& emit) {
     const FavoriteRecord& favorite = favorites.Records()[index];
@@ -312,7 +317,10 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
     // any name), or past a link, nothing is looked at: only a program file users may write is.
     if (const auto open = access.FirstOpen(path, ObjectKind::File); open.what != UserAccessCheck::Finding::Closed) {
         // Users gain nothing from a favourite that does not raise; unwarned, nothing below is looked at.
-        if (!raises) return;
+        if (!raises) {
+            if (!open.missing.empty()) emit(NamesNoFile(path));
+            return;
+        }
         AccessWarning(L"Path " + Quoted(path), open, favorite.Priority, emit);
         if (open.what != UserAccessCheck::Finding::Changeable || open.path != path) return;
     }
@@ -331,8 +339,7 @@ void PathWarnings(Platform& platform, UserAccessCheck& access, const FavoritesTa
             emit(L"Path " + Quoted(path) + L" names no file, but the program " + Quoted(path + L".exe") +
                  L" exists (Explorer hides the .exe): write " + Quoted(path + L".exe"));
         else
-            emit(L"Path " + Quoted(path) + L" names no file that exists (or that can be reached); "
-                 L"it matches nothing until a program runs from exactly that path");
+            emit(NamesNoFile(path));
         return;
     }
     if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) {
@@ -435,7 +442,8 @@ void PriorityWarnings(const std::wstring& text, const Emit& emit) {
     if (LeavesPriority(word)) return;
     const Dword priorityClass = PriorityNameToClass(word);
     if (priorityClass == 0x100) {
-        emit(L"priority " + Quoted(word) + L" (Real) takes only with the right to raise scheduling priority (an "
+        emit(L"priority " + Quoted(word) + (SameWord(word, L"Real") ? L"" : L" (Real)") +
+             L" takes only with the right to raise scheduling priority (an "
              L"elevated administrator); without it Windows gives High instead, and the program asks for Real again "
              L"on every scan");
         return;

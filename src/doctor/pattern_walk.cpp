@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/fold_case.h"
+#include "platform/list_folder.h"
 #include "profile/path_pattern.h"
 
 namespace mjr::doctor {
@@ -67,10 +68,10 @@ Finding FirstOpenInReach(Platform& platform, UserAccessCheck& access, std::wstri
         if (!deeper) finding.rights &= ~kFileAppendData;
         if (finding.what == Finding::Changeable && finding.rights == 0) finding.what = Finding::Closed;
         if (finding.what != Finding::Closed) return finding;
-        std::vector<Platform::FolderEntry> entries;
-        if (const Dword error = platform.ListFolder(step.folder, &entries))
+        std::vector<FolderEntry> entries;
+        if (const Dword error = ListFolder(platform, step.folder, &entries))
             return Finding{Finding::Unreadable, step.folder, ObjectKind::Folder, 0, error, {}};
-        for (const Platform::FolderEntry& entry : entries) {
+        for (const FolderEntry& entry : entries) {
             const std::wstring name = FoldPathCase(platform, entry.name);
             const std::wstring below = step.folder + L"\\" + entry.name;
             if (!(entry.attributes & kFileAttributeDirectory)) {

@@ -129,8 +129,13 @@ private:
     TryTally tally_;
 };
 
-// The first outcome that is not "works", else "works".
-Outcome Worse(Outcome first, Outcome second) { return first.verdict != Verdict::Works ? first : second; }
+// Of a set and its set-back, the one that failed first, else the first that cannot be read
+// back, else "works": a refused set-back is no "yes" for a set that could not be read.
+Outcome Worse(Outcome first, Outcome second) {
+    const auto failed = [](const Outcome& o) { return o.verdict != Verdict::Works && o.verdict != Verdict::Unreadable; };
+    if (failed(first) || (!failed(second) && first.verdict != Verdict::Works)) return first;
+    return second;
+}
 
 // After a set that Windows accepted: what reading it back says.
 Outcome ReadBack(bool readable, bool matches, std::wstring why, std::wstring reads) {
@@ -239,7 +244,8 @@ void TryCpuSets(Trial& t, const Opened& h, const Machine& machine) {
     for (std::size_t n = 0; n < topology.CpuSets.size(); ++n) lastOfGroup[topology.CpuSets[n].Group] = n;
     for (const auto& [group, number] : lastOfGroup) {
         const CpuSetSelection one = SelectCpuSets(L"~" + std::to_wstring(number), topology);
-        const Outcome outcome = Worse(SetCpuSets(t, h, one.ids, machine), SetCpuSets(t, h, original, machine));
+        const Outcome set = SetCpuSets(t, h, one.ids, machine);  // the set first, then the set-back
+        const Outcome outcome = Worse(set, SetCpuSets(t, h, original, machine));
         t.Report(L"set CPU sets (\"~\"), processor " + std::to_wstring(number) + L" of group " + std::to_wstring(group) +
                      L" alone and back",
                  "SetProcessDefaultCpuSets", outcome, kWithoutCpuSets);

@@ -139,6 +139,11 @@ void AppendRun(std::wstring& text, int first, int last) {
 
 }  // namespace
 
+std::uint64_t ProcessorsAMaskMayStandFor(std::uint64_t allMask, int maskBits) noexcept {
+    const std::uint64_t full = maskBits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << maskBits) - 1;
+    return allMask == full ? ~std::uint64_t{0} : allMask;
+}
+
 CpuTopology ReadCpuTopology(Platform& platform) {
     CpuTopology topology;
     SystemInfo info{};
@@ -154,7 +159,7 @@ CpuTopology ReadCpuTopology(Platform& platform) {
     topology.MachineProcessors = static_cast<Dword>(topology.CpuSets.size());
     if (topology.CpuSets.empty()) {
         // Before Windows 10: a full mask may hide more processors (a 32-bit program sees 32 at most).
-        topology.PresentMask = topology.AllMask == ~DwordPtr{0} ? ~std::uint64_t{0} : topology.AllMask;
+        topology.PresentMask = ProcessorsAMaskMayStandFor(topology.AllMask);
         topology.MachineProcessors = topology.Groups > 1 ? topology.Groups * 64 : topology.Processors;
     }
     topology.PerformanceMask &= topology.AllMask;

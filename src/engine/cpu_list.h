@@ -59,6 +59,11 @@ struct CpuTopology {
     bool Hybrid() const noexcept { return PerformanceMask != 0; }
 };
 
+// Where Windows lists no CPU sets (before Windows 10), the processors of the program's group
+// that may exist: a mask full for a build of `maskBits` may stand for more (a 32-bit program
+// sees 32 of a larger machine's processors), so then every processor past it counts too.
+std::uint64_t ProcessorsAMaskMayStandFor(std::uint64_t allMask, int maskBits = kMaskBits) noexcept;
+
 // GetSystemInfo, GetSystemCpuSetInformation and GetLogicalProcessorInformationEx(RelationCache),
 // and whether Windows has SetProcessDefaultCpuSets;
 // where a call is missing or fails, the names fall back as on a machine of one kind.

@@ -53,6 +53,8 @@ inline constexpr Dword kErrorAlreadyExists = 183;
 inline constexpr Dword kErrorBadFileType = 222;
 inline constexpr Dword kErrorInvalidFunction = 1;
 inline constexpr Dword kErrorInvalidParameter = 87;
+inline constexpr Dword kErrorNoMoreFiles = 18;
+inline constexpr Dword kErrorDirectory = 267;  // a name that is no folder where a folder must be
 
 // Power throttling (EcoQoS), PROCESS_POWER_THROTTLING_STATE as Windows lays it out; MinGW-w64
 // 10's headers lack it.
@@ -430,15 +432,19 @@ public:
     // GetVolumeInformationW asking only the file system's flags (FILE_PERSISTENT_ACLS...).
     virtual WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) = 0;
 
-    // FindFirstFileExW(folder + "\\*", basic information), FindNextFileW, FindClose: each entry
-    // of a folder but "." and "..", with the attributes the folder lists for it (a link's own,
-    // never its target's). Returns 0, or the error of the call that failed with the entries
-    // untouched.
-    struct FolderEntry {
-        std::wstring name;
+    // FindFirstFileExW(fileName, FindExInfoBasic, FindExSearchNameMatch, no filter, no flags),
+    // then FindNextFileW: each entry's name and the attributes its folder lists for it (a link's
+    // own, never its target's). A folder's listing holds "." and ".." first, but at a drive's root.
+    // FindFirstFileExW gives INVALID_HANDLE_VALUE when it fails (ERROR_FILE_NOT_FOUND: nothing
+    // matches), FindNextFileW FALSE with ERROR_NO_MORE_FILES after the last entry; FindClose,
+    // never CloseHandle, ends the search.
+    struct FindData {
         Dword attributes = 0;
+        std::wstring name;
     };
-    virtual Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) = 0;
+    virtual Handle FindFirstFileExW(const std::wstring& fileName, FindData* found) = 0;
+    virtual WinBool FindNextFileW(Handle search, FindData* found) = 0;
+    virtual WinBool FindClose(Handle search) = 0;
     // GetTickCount64: milliseconds since Windows started.
     virtual std::uint64_t GetTickCount64() = 0;
 

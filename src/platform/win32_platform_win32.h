@@ -94,7 +94,9 @@ public:
                                 std::vector<std::uint8_t>* selfRelativeDescriptor) override;
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
     std::wstring ExpandEnvironmentStringsW(const std::wstring& text) override;
-    Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
+    Handle FindFirstFileExW(const std::wstring& fileName, FindData* found) override;
+    WinBool FindNextFileW(Handle search, FindData* found) override;
+    WinBool FindClose(Handle search) override;
     std::uint64_t GetTickCount64() override;
 
     // registry_win32.cpp

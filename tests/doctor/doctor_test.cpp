@@ -59,6 +59,9 @@ struct Doctor {
         fake.programFiles[L"S:\\Tool.exe"] = 0;
         fake.finalPaths[L"S:\\Tool.exe"] = L"\\\\?\\C:\\Apps\\Tool.exe";
         fake.programFiles[L"C:\\Link\\Tool.exe"] = 0;
+        // A name Windows gives in more than MAX_PATH characters: asked again with the room it says it needs.
+        fake.programFiles[L"S:\\" + std::wstring(250, L'l') + L".exe"] = 0;
+        fake.finalPaths[L"S:\\" + std::wstring(250, L'l') + L".exe"] = L"\\\\?\\C:\\Apps\\" + std::wstring(250, L'l') + L".exe";
         // Junctions; folders users add folders to (C:\Drop) or files to (C:\Mods\A, ...\B); F: cannot say what it is.
         fake.reparsePoints = {L"C:\\Link", L"C:\\Lib\\Link"};
         fake.directories = {L"C:\\Drop", L"C:\\Lib\\A", L"C:\\Lib\\Link\\x", L"C:\\Mods\\A\\x", L"C:\\Users\\me\\G\\A\\B\\C"};
@@ -122,6 +125,22 @@ TEST_P(VerdictTest, NamesWhyAndWhere) {
     EXPECT_TRUE(d.out.Has(c.says)) << d.out.All();
     EXPECT_EQ(d.out.Has(L"Dry run"), c.exit == 0) << d.out.All();
     EXPECT_FALSE(d.out.Has(L": 0 ")) << d.out.All();  // no line counts nothing ("Passed over: 0", "Also: 0 more")
+    // The verdict's line is not named again among the others.
+    const auto lineNamed = [](const std::wstring& text, std::wstring_view prefix) {
+        return text.rfind(prefix, 0) != 0 ? std::wstring()
+                                          : text.substr(prefix.size(), text.find_first_not_of(L"0123456789", prefix.size()) - prefix.size());
+    };
+    std::wstring verdictLine;
+    for (const std::wstring& line : d.out.lines) {
+        if (verdictLine.empty()) verdictLine = lineNamed(line, L"Verdict: no favourite loads: line ");
+        else EXPECT_NE(lineNamed(line, L"Also: line "), verdictLine) << d.out.All();
+    }
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
@@ -163,6 +182,9 @@ INSTANTIATE_TEST_SUITE_P(Table, VerdictTest, ::testing::Values(
     VerdictCase{"one_blank_line_counted", "h\r\n\r\nx\t0\tLow\tC:\\a.exe", 0, 0, L"Passed over: 1 blank or note line (empty"},
     VerdictCase{"every_failing_line_named", "h\r\nbad\r\nx\t0\tLow\tC:\\a.exe\r\nx,y\r\nx\t1\r\n", 0, 1,
                 L"Also: line 5 has 2 fields where a favourite needs four"},
+    // The traced reading goes on past a failing record; the favourites after it neither load nor count.
+    VerdictCase{"good_records_after_a_failing_one", "h\r\nx\t0\tLow\tC:\\a.exe\r\nbad\r\n" + Repeated("x\t0\tLow\tC:\\a.exe\r\n", 32767),
+                0, 1, L"Verdict: no favourite loads: line 3 has 1 field where a favourite needs four"},
     VerdictCase{"fifty_failing_records_named", "h\r\n" + std::string(53, ','), 0, 1, L"Also: 3 more records of too few"},
     VerdictCase{"fifty_failing_records_and_no_more", "h\r\n" + std::string(50, ','), 0, 1, L"Verdict: no favourite loads"},
     VerdictCase{"fifty_one_failing_records", "h\r\n" + std::string(51, ','), 0, 1, L"Also: 1 more record of too few fields"},
@@ -225,7 +247,7 @@ TEST_P(WarningTest, WarnsOnTheseLinesAndNoOther) {
     for (std::size_t i = 0; i < warnings.size(); ++i)
         EXPECT_NE(warnings[i].find(c.warnings[i]), std::wstring::npos) << d.out.All();
     if (c.touchesNoFile) {
-        for (const char* call : {"FindFirstFileName", "GetFinalPathNameByHandleW", "ListFolder"})
+        for (const char* call : {"FindFirstFileName", "GetFinalPathNameByHandleW", "FindFirstFileExW"})
             EXPECT_EQ(d.fake.CallsNamed(call), 0u) << call;
         // Only the doctor's own files and the folders above them.
         for (const std::string& call : d.fake.calls)
@@ -287,6 +309,12 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"line 3: Path \"C:\\Games\" is a folder, not a program; name a program in it, or match them all with \"C:\\Games\\*.exe\"",
                  L"line 4: Path \"C:\\Apps\\readme.txt\" is a file but not a program (.exe)",
                  L"write \"C:\\Apps\\Tool.exe\"", L"line 6: Path \"\\\\server\\share\\Tool\""}},
+    // A program's file where a folder should be: Windows says the path is missing (error 3), not unreadable.
+    WarningCase{"a_program_for_a_folder", 4, true, "a\t0\tLow\tC:\\Apps\\Tool.exe\\x.exe\r\n",
+                {L"line 2: Path \"C:\\Apps\\Tool.exe\\x.exe\" names no file that exists"}},
+    WarningCase{"final_name_past_max_path", 4, true, "a\t0\tLow\tS:\\" + std::string(250, 'l') + ".exe\r\n",
+                {L"is not the name Windows gives that file (a subst or mapped drive letter, a junction or a symbolic link is "
+                 L"on the way); running programs are known by that name: write \"C:\\Apps\\llllllll"}},
     WarningCase{"short_name", 4, true, "a\t0\tLow\tC:\\PROGRA~1\\Tool.exe\r\n",
                 {L"not the file's long form (a short 8.3 name?); running programs are known by the long form: "
                  L"write \"C:\\Program Files\\Tool.exe\""}},
@@ -398,7 +426,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
     // The program's own decision on its own folded text (a dotless "\u0131" folds to "I"), and which rule applied.
     WarningCase{"refusals_as_the_program_decides", 4, false, "e\t0\tHigh\tC:\\Windows\\Tasks\\x.exe\r\n"
                 "a\t0\tHigh\tC:\\Windows/Tasks\\*.exe\r\nb\t0\tBelow\tC:\\Windows\\Tasks\\*.exe\r\n"
-                "c\t0\tLow\tC:\\Users\\Publ\xC4\xB1" "c\\*.exe\r\nd\t0\tLow\t\\\\?\\C:\\Apps\\*.exe\r\n",
+                "c\t0\tLow\tC:\\Users\\Publ\xC4\xB1" "c\\*.exe\r\nd\t0\tLow\t\\\\?\\C:\\Apps\\*.exe\r\n"
+                "f\t0\tHigh\tC:\\Users\\*\\G\\**\\*.exe\r\n",
                 {L"line 2: Path \"C:\\Windows\\Tasks\\x.exe\" names no file that exists",
                  L"line 3: Path pattern \"C:\\Windows/Tasks\\*.exe\" is refused and matches nothing: it raises its programs "
                  L"(\"High\") and reaches below the Windows folder (\\Windows on any drive, and C:\\WINDOWS here)",
@@ -406,7 +435,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WarningTest, ::testing::Values(
                  L"users can add programs; it is taken because it only lowers",
                  L"line 5: Path pattern \"C:\\Users\\Publ\u0131c\\*.exe\" is refused and matches nothing: it reaches "
                  L"folders Windows lets every user write",
-                 L"line 6: Path pattern \"\\\\?\\C:\\Apps\\*.exe\" is refused"}},
+                 L"line 6: Path pattern \"\\\\?\\C:\\Apps\\*.exe\" is refused",
+                 // Refused, it is walked no further: no word of the folder users can write below it.
+                 L"line 7: Path pattern \"C:\\Users\\*\\G\\**\\*.exe\" is refused and matches nothing: it reaches folders"}},
     WarningCase{"long_path_prefix", 4, true, "a\t0\tLow\t\\\\?\\C:\\Apps\\Tool.exe\r\n", {}},
     WarningCase{"letters_the_code_page_lost", 4, true, "a\t0\tLow\tC:\\??\\Tool.exe\r\n",
                 {L"holds \"?\", which no file name holds: an ANSI profile keeps a \"?\" of each letter its code page "
@@ -731,6 +762,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ArgumentsTest, ::testing::Values(
     ArgumentsCase{"reset_request", {L"/reset"}, 1, L"[/reset] reads: a reset request: every copy running", L"/reset", L"does nothing"},
     ArgumentsCase{"options_keep_their_arguments", {L"--file", L"C:/p/My Favs 2"}, 1, L"Profile: C:/p/My Favs 2",
                   L"--file C:/p/My Favs 2"},
+    ArgumentsCase{"try_and_a_name", {L"--try", L"My Favs 2"}, 2, L"MarrowbineJrCheck: --try takes nothing else."},
+    ArgumentsCase{"list_and_try", {L"--list", L"--try"}, 2, L"MarrowbineJrCheck: --try takes nothing else."},
     ArgumentsCase{"list_reads_no_profile", {L"--list", L"My Favs 2"}, 2, L"--list reads no profile"},
     ArgumentsCase{"full_path_as_the_name", {L"C:\\Users\\me\\My Favs 2"}, 1,
                   L"and takes the whole text as a file name there; to check a profile elsewhere, use --file"},
@@ -834,6 +867,7 @@ struct AccessCase {
     std::optional<Aces> dacl;      // nothing: a NULL DACL
     std::optional<Dword> rights;   // what ordinary users may do that replaces; nothing: not read
     std::size_t cut = 0;           // bytes missing at the end
+    std::uint8_t firstAceSize = 0;  // what the first entry claims as its size; 0: its own
 };
 
 class AccessTest : public ::testing::TestWithParam<AccessCase> {};
@@ -842,6 +876,7 @@ TEST_P(AccessTest, FindsWhatOrdinaryUsersMayDo) {
     const AccessCase& c = GetParam();
     std::vector<std::uint8_t> bytes = SecurityDescriptor(c.owner, c.dacl);
     bytes.resize(bytes.size() - c.cut);
+    if (c.firstAceSize) bytes[bytes[16] + 8 + 2] = c.firstAceSize;  // after the ACL's 8-byte header
     EXPECT_EQ(RightsOrdinaryUsersHold(bytes, c.kind), c.rights);
 }
 
@@ -884,7 +919,8 @@ INSTANTIATE_TEST_SUITE_P(Table, AccessTest, ::testing::Values(
     AccessCase{"owner_rights_speak_for_the_owner", ObjectKind::File, kUser, Aces{{kAllow, 0, 0x120089, "S-1-3-4"}}, 0u},
     AccessCase{"null_dacl", ObjectKind::File, kAdmins, std::nullopt, RightsThatReplace(ObjectKind::File)},
     AccessCase{"empty_dacl", ObjectKind::File, kAdmins, Aces{}, 0u},
-    AccessCase{"cut_short", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 3}),
+    AccessCase{"cut_short", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 3},
+    AccessCase{"entry_shorter_than_its_header", ObjectKind::File, kAdmins, Aces{{kAllow, 0, kModify, kUsers}}, std::nullopt, 0, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Where favourites live decides who picks what gets their priority.
@@ -935,11 +971,13 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
              L"Marrowbine64.exe\": the file",
              // Having warned of a folder, it looks no further below it: a link could be swapped in anywhere there.
              L"line 10: Path \"C:\\Games\\Lnk\\Tool.exe\": any user can replace this program, and it gets EcoQoS kept off "
-             L"(+NoEco) from an elevated program: the folder \"C:\\Games\" lets", L"Warnings: 13."})
+             L"(+NoEco) from an elevated program: the folder \"C:\\Games\" lets", L"Warnings: 14."})
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
-    // Lines 11 to 13 get only Eco, Below normal or Normal: no warning.
+    // Lines 11 to 13 get only Eco, Below normal or Normal: no permission warning, and a missing
+    // folder still said.
     for (const std::wstring& warning : d.out.Warnings())
-        EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
+        if (warning.find(L"any user") != std::wstring::npos) EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
+    EXPECT_TRUE(d.out.Has(L"line 13: Path \"C:\\No\\Calm\\g.exe\" names no file that exists")) << d.out.All();
     // Nothing past a junction, or below a folder, a drive, a pattern or a missing folder users can change, is looked at.
     for (const std::string& call : d.fake.calls)
         for (const char* past : {"C:\\Games\\", "E:\\Tool", "C:\\Link\\", "C:\\Lib\\Link\\", "C:\\Users\\me\\G\\A\\B\\", "C:\\No\\"})

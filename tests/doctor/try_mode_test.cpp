@@ -37,6 +37,18 @@ TEST(Try, GivesEachPlacementOneVerdict) {
             };
         };
     };
+    // Only the nth call (from 0) whose record begins with `call` fails: a set, or a set-back.
+    const auto nthFails = [](std::string call, int nth) {
+        return [call, nth](FakePlatform& f) {
+            f.onCall = [&f, call, nth, seen = 0](const std::string& made) mutable {
+                if (made.rfind(call, 0) != 0) return;
+                const bool fail = seen++ == nth;
+                if (testing::FakeProcess* p = f.Find(kCopy)) p->setAffinityFails = fail;
+                if (fail) f.failingCalls.insert(call);
+                else f.failingCalls.erase(call);
+            };
+        };
+    };
     const TryRow rows[] = {
         {"everything works", [](FakePlatform&) {},
          {L"This run: elevated; debug privilege held and enabled", L"Try: each kind of placement, on "
@@ -66,6 +78,19 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         {"a refused set", copyFlags([](testing::FakeProcess& p) { p.setAffinityFails = true; }),
          {L"processor 3 alone and back: no: Windows refuses it (SetProcessAffinityMask: error 5: Access is denied).",
           L"Result: 1 set this Windows has did not work: write Default for the CPUs of this PC's favourites.\n"}, 1},
+        // A set and its set-back count as one: refused when either is.
+        {"a refused set, a working set-back", nthFails("SetProcessAffinityMask", 0),
+         {L"processor 3 alone and back: no: Windows refuses it (SetProcessAffinityMask: error 5: Access is denied).",
+          L"Result: 1 set this Windows has did not work"}, 1},
+        {"a working set, a refused set-back", nthFails("SetProcessAffinityMask", 1),
+         {L"processor 3 alone and back: no: Windows refuses it (SetProcessAffinityMask: error 5"}, 1},
+        {"CPU sets that cannot be read back, a refused set-back", [&](FakePlatform& f) {
+             f.getCpuSetsCallMissing = true;
+             nthFails("SetProcessDefaultCpuSets", 1)(f); },
+         {L"processor 3 of group 0 alone and back: no: Windows refuses it (SetProcessDefaultCpuSets: error 87"}, 1},
+        {"no CPU sets listed", [](FakePlatform& f) { f.cpuSetCallMissing = true; },
+         {L"Machine: 1 processor group; this Windows lists no CPU sets, so only this program's group is known: 4 "
+          L"processors.\n"}, 0},
         {"refused priorities", copyFlags([](testing::FakeProcess& p) { p.setPriorityFails = true; }),
          {L"Result: 6 sets this Windows has did not work: give this PC's favourites another priority than Low; ",
           L"than High; write High instead of Real on this PC.\n"}, 1},
@@ -75,6 +100,18 @@ TEST(Try, GivesEachPlacementOneVerdict) {
           L"an elevated run can make one", L"did not work: leave +Eco and +NoEco out of this PC's profile; 6 more follow "
           L"from this run's rights and are not counted: run the doctor as administrator, as the program runs.\n"},
          1},
+        // A set Windows guards by a privilege: this run's want when not elevated, a refusal when elevated.
+        {"a privilege not held, not elevated", [&](FakePlatform& f) { f.elevated = false; copyFlags([](testing::FakeProcess& p) { p.setsNeedPrivilege = 14; })(f); },
+         {L"set the priority Low: no: Windows refuses it (SetPriorityClass: error 1314: A required privilege is not held by "
+          L"the client); this follows from this run's rights (not elevated), so it is not counted.",
+          L"Result: every set this Windows has works; 11 more follow"}, 0},
+        {"a privilege not held, elevated", copyFlags([](testing::FakeProcess& p) { p.setsNeedPrivilege = 14; }),
+         {L"set the priority Low: no: Windows refuses it (SetPriorityClass: error 1314: A required privilege is not held by "
+          L"the client).\n", L"Result: 11 sets"}, 1},
+        {"the logon task shut out", [](FakePlatform& f) { f.scheduledTaskReadError = 5; },
+         {L"Logon task \"Marrowbine Jr\": cannot be read through the Task Scheduler: 0x80070005 (error 5: Access is denied)."}, 0},
+        {"privileges unreadable", [](FakePlatform& f) { f.failingCalls = {"GetTokenInformation(3)"}; },
+         {L"debug privilege cannot be read;", L"this run cannot tell whether it holds it"}, 0},
         {"Real without the right", [](FakePlatform& f) { f.tokenPrivileges.erase(14); },
          {L"set the priority Real: no: Windows made it High (SetPriorityClass); without the right to raise scheduling "
           L"priority (SeIncreaseBasePriorityPrivilege) Windows makes Real High, and this run lacks it",
@@ -137,6 +174,10 @@ TEST(Try, GivesEachPlacementOneVerdict) {
         // Whatever happened, what was started has ended and nothing stays open.
         if (const testing::FakeProcess* started = fake.Find(kCopy)) {
             EXPECT_TRUE(started->exited) << row.name;
+            // Each set is set back after it: only a refusal leaves the program placed.
+            if (!started->defaultCpuSets.empty()) {
+                EXPECT_NE(out.all.find(L"(SetProcessDefaultCpuSets: error"), std::wstring::npos) << row.name;
+            }
         }
         EXPECT_EQ(fake.OpenHandleCount(), 0u) << row.name;
     }

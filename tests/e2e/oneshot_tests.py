@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, Skip, WineSession, check, run_case  # noqa: E402
+from harness import Failure, Skip, WineSession, check, run_case, start_allowance  # noqa: E402
 
 NORMAL, IDLE, HIGH, ABOVE, BELOW = 0x20, 0x40, 0x80, 0x8000, 0x4000
 ONE_SHOT_BOUND_S = 30
@@ -89,7 +89,7 @@ class World:
         p = self.s.spawn([path] + list(args) + [HELPER_SECONDS])
         self.spawned.append(p)
         win_path = self.win(rel)
-        deadline = time.monotonic() + 20
+        deadline = time.monotonic() + 20 + start_allowance(path)
         while time.monotonic() < deadline:
             check(p.poll() is None, f"helper {rel} ended at start ({p.returncode})")
             row = self.table().get(win_path.lower())
@@ -117,10 +117,10 @@ class World:
         test: 0 applied, 1 the profile did not load, 2 a set was refused, 3 gave way."""
         prog_dir = prog_dir or self.prog_dir
         before = self.instances()
-        rc, _, elapsed = self.s.wine([os.path.join(prog_dir, "MarrowbineJr.exe")] + list(args),
-                                     cwd=prog_dir, timeout=120)
+        program = os.path.join(prog_dir, "MarrowbineJr.exe")
+        rc, _, elapsed = self.s.wine([program] + list(args), cwd=prog_dir, timeout=120 + start_allowance(program))
         check(rc == status, f"MarrowbineJr {' '.join(args)} exited with {rc}, not {status}")
-        check(elapsed < ONE_SHOT_BOUND_S, f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
+        check(elapsed < ONE_SHOT_BOUND_S + start_allowance(program), f"MarrowbineJr {' '.join(args)} took {elapsed:.1f} s")
         left = self.instances() - before
         check(not left, f"MarrowbineJr {' '.join(args)} is still listed after it ended: {left}")
         return elapsed

@@ -248,6 +248,18 @@ TEST(CpuTopology, ReadsOnceFromBothCallsAndFallsBackWhereTheyFail) {
     }
 }
 
+// Before Windows 10 a full mask may stand for more processors: the 32-bit program's mask is full
+// at 32 processors, the 64-bit one's at 64; both builds' sums run here.
+TEST(CpuTopology, AFullMaskOfEitherBuildMayStandForMore) {
+    constexpr std::uint64_t kAll = ~std::uint64_t{0};
+    struct { std::uint64_t allMask; int maskBits; std::uint64_t present; } cases[] = {
+        {0xFFFFFFFF, 32, kAll}, {0x7FFFFFFF, 32, 0x7FFFFFFF}, {0xFFFF, 32, 0xFFFF},
+        {0xFFFFFFFF, 64, 0xFFFFFFFF}, {kAll, 64, kAll}, {0x3, 64, 0x3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProcessorsAMaskMayStandFor(c.allMask, c.maskBits), c.present) << std::hex << c.allMask << " " << c.maskBits;
+}
+
 TEST(FormatCpuList, AscendingRunsOfTwoOrMoreAsRanges) {
     struct { std::uint64_t mask; const wchar_t* text; } cases[] = {
         {0, L""}, {0x1, L"0"}, {0xD0F, L"0-3;8;10-11"}, {0xFF00, L"8-15"}, {0x75, L"0;2;4-6"},

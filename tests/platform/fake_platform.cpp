@@ -11,6 +11,9 @@
 namespace mjr::testing {
 namespace {
 
+constexpr Dword kErrorInvalidHandle = 6;
+constexpr Dword kErrorNotAllAssigned = 1300;
+
 std::string Hex(std::uint64_t v) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
@@ -205,8 +208,13 @@ Handle FakePlatform::OpenProcess(Dword desiredAccess, WinBool inheritHandle, Dwo
            std::to_string(processId) + ")");
     FakeProcess* p = Find(processId);
     bool own = processId == currentProcessId && !ownProcessOpenFails;
-    if (processId == currentProcessId && ownProcessOpenFails) return 0;
-    if (!own && (!p || p->exited || (WithImplied(p->grantedAccess) & desiredAccess) != desiredAccess)) return 0;
+    const bool gone = processId != currentProcessId && (!p || p->exited);
+    if ((processId == currentProcessId && ownProcessOpenFails) ||
+        (!own && (gone || (WithImplied(p->grantedAccess) & desiredAccess) != desiredAccess))) {
+        // No such process: ERROR_INVALID_PARAMETER; one that shuts the caller out: ERROR_ACCESS_DENIED.
+        lastError = gone ? kErrorInvalidParameter : kErrorAccessDenied;
+        return 0;
+    }
     HandleInfo info = MakeInfo(HandleInfo::Process, processId, WithImplied(desiredAccess));
     info.creationTime = p ? p->creationTime : 0;
     return NewHandle(info);
@@ -217,7 +225,7 @@ WinBool FakePlatform::CloseHandle(Handle object) {
     closeOrder.push_back(object);
     auto it = handles_.find(object);
     if (it == handles_.end() || it->second.kind == HandleInfo::Boundary || it->second.kind == HandleInfo::Namespace ||
-        it->second.kind == HandleInfo::RegKey) {
+        it->second.kind == HandleInfo::Search || it->second.kind == HandleInfo::RegKey) {
         ++badCloses;
         return 0;
     }
@@ -396,7 +404,10 @@ Dword FakePlatform::GetLongPathNameW(const wchar_t* shortPath, wchar_t* buffer, 
     const bool literal = out.rfind(L"\\\\?\\", 0) == 0;
     if (literal) out.erase(0, 4);
     if (auto it = longPaths.find(out); it != longPaths.end()) {
-        if (!it->second) return 0;
+        if (!it->second) {
+            lastError = NotFoundError(out);
+            return 0;
+        }
         out = *it->second;
     }
     if (literal) out.insert(0, L"\\\\?\\");
@@ -424,7 +435,7 @@ Dword FakePlatform::GetWindowsDirectoryW(wchar_t* buffer, Dword size) {
 WinBool FakePlatform::GetProcessAffinityMask(Handle process, DwordPtr* processMask, DwordPtr* systemMask) {
     if (recordCalls) Record("GetProcessAffinityMask");
     FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
-    if (!p || p->getAffinityFails) return 0;
+    if (!p || p->getAffinityFails) return Failed(kErrorAccessDenied);
     *processMask = p->affinity;
     *systemMask = SystemMask();
     return 1;
@@ -434,7 +445,7 @@ WinBool FakePlatform::SetProcessAffinityMask(Handle process, DwordPtr mask) {
     if (recordCalls) Record("SetProcessAffinityMask(" + Hex(mask) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
     lastError = kErrorAccessDenied;
-    if (!p || p->setAffinityFails) return 0;
+    if (!p || p->setAffinityFails || LacksPrivilegeFor(*p)) return 0;
     lastError = kErrorInvalidParameter;
     if (mask == 0 || (mask & ~SystemMask()) != 0) return 0;  // a processor the machine lacks
     p->affinity = mask;
@@ -458,7 +469,7 @@ WinBool FakePlatform::SetProcessDefaultCpuSets(Handle process, const Dword* cpuS
     FakeProcess* p = ProcessFor(process, kProcessSetLimitedInformation);
     const bool refused = Fails("SetProcessDefaultCpuSets");  // as for an identifier Windows does not know
     lastError = setCpuSetsCallMissing ? kErrorProcNotFound : !p ? kErrorAccessDenied : kErrorInvalidParameter;
-    if (setCpuSetsCallMissing || !p || refused) return 0;
+    if (setCpuSetsCallMissing || !p || refused || LacksPrivilegeFor(*p)) return 0;
     for (Dword k = 0; k < cpuSetIdCount; ++k) {
         const Dword index = cpuSetIds[k] - 0x100;
         if (cpuSetIds[k] < 0x100 || index / 64 >= processorGroups || index % 64 >= numberOfProcessors) return 0;
@@ -490,7 +501,7 @@ WinBool FakePlatform::SetProcessInformation(Handle process, Dword processInforma
                        state.Version == kPowerThrottlingCurrentVersion &&
                        !(timerResolutionRefused && (state.ControlMask & kPowerThrottlingIgnoreTimerResolution));
     lastError = powerSetError ? powerSetError : !valid ? kErrorInvalidParameter : kErrorAccessDenied;
-    if (powerSetError || !valid || !p) return 0;
+    if (powerSetError || !valid || !p || LacksPrivilegeFor(*p)) return 0;
     p->power = state;
     return 1;
 }
@@ -507,7 +518,7 @@ bool FakePlatform::Kernel32Exports(const char* name) {
 Dword FakePlatform::GetPriorityClass(Handle process) {
     if (recordCalls) Record("GetPriorityClass");
     FakeProcess* p = ProcessFor(process, kProcessQueryLimitedInformation);
-    if (!p || p->getPriorityFails) return 0;
+    if (!p || p->getPriorityFails) return Failed(kErrorAccessDenied);
     return p->priority;
 }
 
@@ -515,10 +526,24 @@ WinBool FakePlatform::SetPriorityClass(Handle process, Dword priorityClass) {
     if (recordCalls) Record("SetPriorityClass(" + Hex(priorityClass) + ")");
     FakeProcess* p = ProcessFor(process, kProcessSetInformation);
     lastError = p && !p->setPriorityFails ? kErrorInvalidParameter : kErrorAccessDenied;
-    if (!p || p->setPriorityFails || !IsValidPriorityClass(priorityClass)) return 0;
+    if (!p || p->setPriorityFails || !IsValidPriorityClass(priorityClass) || LacksPrivilegeFor(*p)) return 0;
     // Without the right to raise scheduling priority, Windows makes Real High, and says nothing.
     p->priority = priorityClass == 0x100 && !tokenPrivileges.count(14) ? 0x80 : priorityClass;
     return 1;
+}
+
+int FakePlatform::Failed(Dword error) {
+    lastError = error;
+    return 0;
+}
+
+bool FakePlatform::LacksPrivilegeFor(const FakeProcess& process) {
+    const Dword luid = process.setsNeedPrivilege;
+    const auto held = tokenPrivileges.find(luid);
+    const Dword attributes = held == tokenPrivileges.end() ? 0 : luid == 20 ? privilegeAttributes_ : held->second;
+    if (luid == 0 || (attributes & kSePrivilegeEnabled)) return false;
+    lastError = kErrorPrivilegeNotHeld;
+    return true;
 }
 
 void FakePlatform::Sleep(Dword milliseconds) {
@@ -558,6 +583,8 @@ WinBool FakePlatform::AdjustTokenPrivileges(Handle token, WinBool disableAllPriv
     }
     if (returnLength) *returnLength = sizeof(TokenPrivileges);
     privilegeAttributes_ = newState->Privileges[0].Attributes;
+    // Success either way; a privilege the token lacks is only named in the last error.
+    lastError = tokenPrivileges.count(newState->Privileges[0].Luid.LowPart) ? 0 : kErrorNotAllAssigned;
     return adjustTokenResult;
 }
 
@@ -627,7 +654,9 @@ Handle FakePlatform::CreateFileW(const std::wstring& fileName, Dword desiredAcce
     if (program && desiredAccess == 0 && creationDisposition == kOpenExisting)
         return NewHandle(MakeInfo(HandleInfo::File, 0, 0, fileName, kFileTypeDisk));
     if (creationDisposition != kOpenExisting || !files.count(fileName)) {
-        lastError = directories.count(fileName) ? kErrorAccessDenied : kErrorFileNotFound;
+        const Dword attributes = AttributesOf(fileName);
+        lastError = attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) ? kErrorAccessDenied
+                                                                                                : NotFoundError(fileName);
         return kInvalidHandleValue;
     }
     if (auto held = heldFiles.find(fileName); held != heldFiles.end()) {
@@ -705,7 +734,9 @@ WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationCl
                                           Dword tokenInformationLength, Dword* returnLength) {
     if (recordCalls) Record("GetTokenInformation(" + std::to_string(tokenInformationClass) + ")");
     const HandleInfo* info = Lookup(token, HandleInfo::Token);
-    if (Fails("GetTokenInformation") || !info || !(info->access & kTokenQuery)) return 0;
+    if (Fails("GetTokenInformation") || Fails("GetTokenInformation(" + std::to_string(tokenInformationClass) + ")") ||
+        !info || !(info->access & kTokenQuery))
+        return Failed(!info ? kErrorInvalidHandle : kErrorAccessDenied);
     if (tokenInformationClass == kTokenPrivilegesClass) {
         std::vector<LuidAndAttributes> entries;
         for (const auto& [luid, attributes] : tokenPrivileges)
@@ -723,14 +754,15 @@ WinBool FakePlatform::GetTokenInformation(Handle token, Dword tokenInformationCl
         std::vector<std::uint8_t> sid{1, static_cast<std::uint8_t>(tokenUser.size()), 0, 0, 0, 0, 0, 5};
         for (Dword part : tokenUser) sid.insert(sid.end(), {std::uint8_t(part), std::uint8_t(part >> 8), 0, 0});
         struct { const void* sid; Dword attributes; } head{static_cast<char*>(tokenInformation) + sizeof head, 0};
-        if (tokenInformationLength < (*returnLength = static_cast<Dword>(sizeof head + sid.size()))) return 0;
+        if (tokenInformationLength < (*returnLength = static_cast<Dword>(sizeof head + sid.size())))
+            return Failed(kErrorInsufficientBuffer);
         std::memcpy(tokenInformation, &head, sizeof head);
         std::memcpy(static_cast<char*>(tokenInformation) + sizeof head, sid.data(), sid.size());
         return 1;
     }
-    if (tokenInformationClass != kTokenElevationClass) return 0;
+    if (tokenInformationClass != kTokenElevationClass) return Failed(kErrorInvalidParameter);
     *returnLength = sizeof(Dword);
-    if (tokenInformationLength < sizeof(Dword)) return 0;
+    if (tokenInformationLength < sizeof(Dword)) return Failed(kErrorInsufficientBuffer);
     const Dword isElevated = elevated ? 1 : 0;
     std::memcpy(tokenInformation, &isElevated, sizeof isElevated);
     return 1;
@@ -817,7 +849,7 @@ Handle FakePlatform::OpenNamespace(Handle boundary, const std::wstring& aliasPre
     }
     const HandleInfo* info = Lookup(boundary, HandleInfo::Boundary);
     if (!info) {
-        lastError = 6;  // ERROR_INVALID_HANDLE
+        lastError = kErrorInvalidHandle;
         return 0;
     }
     // Only a token holding the boundary's SIDs at its integrity level gets in: an elevated one.
@@ -873,8 +905,8 @@ std::wstring FakePlatform::GetFullPathNameW(const std::wstring& path) {
     return full ? path : currentDirectory + L"\\" + path;
 }
 
-Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
-    if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
+Dword FakePlatform::AttributesOf(const std::wstring& path) const {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return AttributesOf(path.substr(4));  // the same name, unparsed
     if (reparsePoints.count(path))
         return (files.count(path) || programFiles.count(path) ? 0x20 : kFileAttributeDirectory) | kFileAttributeReparsePoint;
     if (directories.count(path) || (path.size() == 3 && path[1] == L':' && path[2] == L'\\'))
@@ -891,19 +923,44 @@ Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
     if (holds(files) || holds(programFiles)) return kFileAttributeDirectory;
     if (auto below = directories.lower_bound(path + L"\\"); below != directories.end() && below->rfind(path + L"\\", 0) == 0)
         return kFileAttributeDirectory;
-    lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
 }
 
-Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) {
-    if (recordCalls) Record("ListFolder " + WideToAnsi(folder));
-    if (files.count(folder) || programFiles.count(folder)) return kErrorPathNotFound;  // a file lists nothing
-    const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L"\\";
-    std::map<std::wstring, Dword> found;
+Dword FakePlatform::NotFoundError(const std::wstring& path) const {
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return kErrorFileNotFound;
+    const Dword parent = AttributesOf(path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash));
+    return parent != kInvalidFileAttributes && (parent & kFileAttributeDirectory) ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+Dword FakePlatform::GetFileAttributesW(const std::wstring& path) {
+    if (recordCalls) Record("GetFileAttributesW " + WideToAnsi(path));
+    const Dword attributes = AttributesOf(path);
+    if (attributes == kInvalidFileAttributes) lastError = NotFoundError(path);
+    return attributes;
+}
+
+Handle FakePlatform::FindFirstFileExW(const std::wstring& fileName, FindData* found) {
+    if (recordCalls) Record("FindFirstFileExW " + WideToAnsi(fileName));
+    if (Fails("FindFirstFileExW")) return kInvalidHandleValue;
+    // Only the listing of a whole folder ("folder\*") is modelled.
+    const std::size_t star = fileName.size() - 1;
+    if (fileName.size() < 2 || fileName[star] != L'*' || fileName[star - 1] != L'\\') {
+        lastError = kErrorInvalidParameter;
+        return kInvalidHandleValue;
+    }
+    const std::wstring prefix = fileName.substr(0, star);
+    const bool root = prefix.size() == 3 && prefix[1] == L':';
+    const Dword folderAttributes = root ? kFileAttributeDirectory : AttributesOf(prefix.substr(0, star - 1));
+    if (folderAttributes == kInvalidFileAttributes || !(folderAttributes & kFileAttributeDirectory)) {
+        lastError = folderAttributes == kInvalidFileAttributes ? NotFoundError(fileName) : kErrorDirectory;
+        return kInvalidHandleValue;
+    }
+    std::map<std::wstring, Dword> below;
     const auto add = [&](const std::wstring& path, Dword attributes) {
         const std::size_t end = path.find(L'\\', prefix.size());
         const bool link = reparsePoints.count(path.substr(0, end)) != 0;
-        found.emplace(path.substr(prefix.size(), end - prefix.size()),
+        below.emplace(path.substr(prefix.size(), end - prefix.size()),
                       (end == std::wstring::npos ? attributes : kFileAttributeDirectory) | (link ? kFileAttributeReparsePoint : 0));
     };
     for (const auto* folders : {&directories, &reparsePoints})
@@ -915,10 +972,45 @@ Dword FakePlatform::ListFolder(const std::wstring& folder, std::vector<FolderEnt
     };
     addAll(files);
     addAll(programFiles);
-    if (found.empty() && GetFileAttributesW(folder) == kInvalidFileAttributes) return kErrorPathNotFound;
-    entries->clear();
-    for (const auto& [name, attributes] : found) entries->push_back(FolderEntry{name, attributes});
-    return 0;
+    HandleInfo search = MakeInfo(HandleInfo::Search, 0, 0, fileName);
+    if (!root) search.listing = {{kFileAttributeDirectory, L"."}, {kFileAttributeDirectory, L".."}};
+    for (const auto& [name, attributes] : below) search.listing.push_back(FindData{attributes, name});
+    if (search.listing.empty()) {
+        lastError = kErrorFileNotFound;
+        return kInvalidHandleValue;
+    }
+    *found = search.listing[0];
+    search.offset = 1;
+    return NewHandle(std::move(search));
+}
+
+WinBool FakePlatform::FindNextFileW(Handle search, FindData* found) {
+    if (recordCalls) Record("FindNextFileW");
+    if (Fails("FindNextFileW")) return 0;  // as a network folder that goes away mid-listing
+    const auto it = handles_.find(search);
+    if (it == handles_.end() || it->second.kind != HandleInfo::Search) {
+        lastError = kErrorInvalidHandle;
+        return 0;
+    }
+    if (it->second.offset >= it->second.listing.size()) {
+        lastError = kErrorNoMoreFiles;
+        return 0;
+    }
+    *found = it->second.listing[it->second.offset++];
+    return 1;
+}
+
+WinBool FakePlatform::FindClose(Handle search) {
+    if (recordCalls) Record("FindClose");
+    const auto it = handles_.find(search);
+    if (it == handles_.end() || it->second.kind != HandleInfo::Search) {
+        ++badCloses;
+        lastError = kErrorInvalidHandle;
+        return 0;
+    }
+    handles_.erase(it);
+    ++handlesClosed;
+    return 1;
 }
 
 std::uint64_t FakePlatform::GetTickCount64() {
@@ -1018,6 +1110,7 @@ Dword FakePlatform::GetNamedSecurityInfoW(const std::wstring& objectName, Dword 
                                           std::vector<std::uint8_t>* selfRelativeDescriptor) {
     if (recordCalls) Record("GetNamedSecurityInfoW(" + std::to_string(securityInformation) + ") " + WideToAnsi(objectName));
     if (Fails("GetNamedSecurityInfoW")) return kErrorAccessDenied;
+    if (AttributesOf(objectName) == kInvalidFileAttributes) return NotFoundError(objectName);
     // Absent: as Program Files, administrators change it, users read and run.
     const auto it = securityDescriptors.find(objectName);
     *selfRelativeDescriptor = it != securityDescriptors.end() ? it->second : SecurityDescriptor("S-1-5-32-544",
@@ -1095,7 +1188,8 @@ std::wstring FakePlatform::SystemMessage(Dword error) {
 
 std::int32_t FakePlatform::ReadScheduledTask(const std::wstring& name, ScheduledTaskRecord* record) {
     if (recordCalls) Record("ReadScheduledTask(" + WideToAnsi(name) + ")");
-    if (!scheduledTask) return scheduledTaskError;
+    if (scheduledTaskReadError) return HresultFromWin32(scheduledTaskReadError);
+    if (!scheduledTask) return HresultFromWin32(kErrorFileNotFound);
     *record = *scheduledTask;
     return 0;
 }

@@ -2,6 +2,22 @@
 // A model of the Windows calls the program makes: a process table with access rules
 // and failing calls, a token, files and texts, plus a record of every call and of every
 // handle opened and closed.
+//
+// Where it fails a call, it answers as Windows documents that case:
+// | call | case | answer | where Windows says so |
+// |---|---|---|---|
+// | GetFileAttributesW, CreateFileW, GetLongPathNameW, GetNamedSecurityInfoW, FindFirstFileExW | the last name is missing | ERROR_FILE_NOT_FOUND (2) | System Error Codes 0-499; STATUS_OBJECT_NAME_NOT_FOUND's Win32 error |
+// | the same | a folder on the way is missing or is a file | ERROR_PATH_NOT_FOUND (3) | the same; STATUS_OBJECT_PATH_NOT_FOUND's Win32 error |
+// | CreateFileW | a folder, without FILE_FLAG_BACKUP_SEMANTICS | ERROR_ACCESS_DENIED (5) | CreateFileW, "Directories" |
+// | FindFirstFileExW("folder\*") | any folder but a drive's root | "." and ".." first | [MS-FSCC] 2.4.8: the list holds "." and ".." |
+// | FindFirstFileExW("folder\*") | an empty drive's root; a file for the folder | ERROR_FILE_NOT_FOUND (2); ERROR_DIRECTORY (267) | FindFirstFileExW: no matching file |
+// | FindNextFileW | after the last entry | FALSE, ERROR_NO_MORE_FILES (18) | FindNextFileW |
+// | SetPriorityClass, SetProcessAffinityMask, SetProcessDefaultCpuSets, SetProcessInformation | the process's changes need a privilege (setsNeedPrivilege) the token does not hold enabled | FALSE, ERROR_PRIVILEGE_NOT_HELD (1314) | System Error Codes 1300-1699; STATUS_PRIVILEGE_NOT_HELD's Win32 error |
+// | SetPriorityClass(REALTIME) | no SeIncreaseBasePriorityPrivilege | TRUE, and the class is High | Win32_Process.SetPriority: "the highest ... is High Priority" |
+// | AdjustTokenPrivileges | a privilege the token does not hold | TRUE, ERROR_NOT_ALL_ASSIGNED (1300) | AdjustTokenPrivileges, return value |
+// | GetTokenInformation | no TOKEN_QUERY; not a token; an unknown class; a short buffer | 5; ERROR_INVALID_HANDLE (6); ERROR_INVALID_PARAMETER (87); ERROR_INSUFFICIENT_BUFFER (122) with the size | GetTokenInformation |
+// | OpenProcess | no such process; rights the process withholds | ERROR_INVALID_PARAMETER (87), STATUS_INVALID_CID's Win32 error; ERROR_ACCESS_DENIED (5) | OpenProcess, remarks |
+// | ReadScheduledTask (ITaskFolder::GetTask) | no task of that name; the task's permissions shut the caller out | HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) 0x80070002; E_ACCESSDENIED 0x80070005 | [MS-TSCH] 3.2.5.4.3 SchRpcRetrieveTask |
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -35,6 +51,7 @@ struct FakeProcess {
     bool getPriorityFails = false;
     bool setPriorityFails = false;
     std::vector<Dword> defaultCpuSets;  // CPU-set identifiers; empty: none
+    Dword setsNeedPrivilege = 0;  // a privilege (LUID) Windows asks of whoever changes this process; 0: none
     ProcessPowerThrottlingState power;  // as SetProcessInformation left it
 };
 
@@ -43,6 +60,11 @@ struct FakeProcess {
 struct FakeAce { std::uint8_t type = 0, flags = 0; Dword mask = 0; std::string sid; Dword guids = 0; };
 // A self-relative security descriptor: an owner and a DACL of these entries (none: a NULL DACL).
 std::vector<std::uint8_t> SecurityDescriptor(const std::string& ownerSid, std::optional<std::vector<FakeAce>> dacl);
+
+// HRESULT_FROM_WIN32: a Windows error as COM, the Task Scheduler's interfaces among it, reports it.
+constexpr std::int32_t HresultFromWin32(Dword error) {
+    return error == 0 ? 0 : static_cast<std::int32_t>((error & 0xFFFFu) | 0x80070000u);
+}
 
 class FakePlatform : public Platform, public TryPlatform {
 public:
@@ -143,9 +165,10 @@ public:
     Dword nextChildPid = 5000;
     std::set<std::string> missingCalls;         // these calls fail with ERROR_PROC_NOT_FOUND
     std::map<Dword, std::wstring> systemMessages = {
-        {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"}};
+        {1, L"Incorrect function"}, {5, L"Access is denied"}, {87, L"The parameter is incorrect"},
+        {1314, L"A required privilege is not held by the client"}};
     std::optional<ScheduledTaskRecord> scheduledTask;  // the logon task; absent: no such task
-    std::int32_t scheduledTaskError = static_cast<std::int32_t>(0x80070002);  // the answer without one
+    Dword scheduledTaskReadError = 0;  // why the Task Scheduler will not give it (5: its permissions shut this user out)
     // The registry under HKLM, by path as the program spells it ("HKLM\\Software\\Marrowbine Jr"):
     // each key's values by name (type, bytes); a key made again is another key (its id). A 32-bit
     // process on 64-bit Windows (wow64) that opens HKLM\Software without KEY_WOW64_64KEY lands in
@@ -263,7 +286,9 @@ public:
     Dword GetNamedSecurityInfoW(const std::wstring& objectName, Dword securityInformation,
                                 std::vector<std::uint8_t>* selfRelativeDescriptor) override;
     WinBool GetVolumeInformationW(const wchar_t* rootPathName, Dword* fileSystemFlags) override;
-    Dword ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries) override;
+    Handle FindFirstFileExW(const std::wstring& fileName, FindData* found) override;
+    WinBool FindNextFileW(Handle search, FindData* found) override;
+    WinBool FindClose(Handle search) override;
     std::uint64_t GetTickCount64() override;
     Lstatus RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
     Lstatus RegCreateKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) override;
@@ -290,16 +315,17 @@ public:
 
 private:
     struct HandleInfo {
-        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, RegKey, Event } kind = Process;
+        enum Kind { Process, Token, File, Mutex, Boundary, Namespace, Thread, Job, Search, RegKey, Event } kind = Process;
         Dword pid = 0;
         Dword access = 0;
         std::uint64_t creationTime = 0;  // which process under that identifier the handle holds
         std::wstring name;       // file path, object name, boundary or namespace identity
         Dword fileType = 0;
-        std::size_t offset = 0;  // the file's read position
+        std::size_t offset = 0;  // the file's read position; a search's next entry
         std::wstring alias;      // a namespace's alias prefix
         bool killOnClose = false;     // a job's limit
         std::vector<Dword> members;   // a job's processes
+        std::vector<FindData> listing;  // a search's entries
         Dword notifyFilter = 0;       // a key's armed notification, and its event
         Handle notifyEvent = 0;
         bool signalled = false;       // an event's state
@@ -307,6 +333,10 @@ private:
     static HandleInfo MakeInfo(HandleInfo::Kind kind, Dword pid, Dword access, std::wstring name = {},
                                Dword fileType = 0);
     bool Fails(const std::string& call);
+    int Failed(Dword error);  // a failed call's answer: its last error set, 0 returned
+    bool LacksPrivilegeFor(const FakeProcess& process);  // sets ERROR_PRIVILEGE_NOT_HELD when so
+    Dword AttributesOf(const std::wstring& path) const;   // GetFileAttributesW's answer, unrecorded
+    Dword NotFoundError(const std::wstring& path) const;  // why a missing path is missing
     bool IsMissing(const std::string& call);
     Handle OpenNamespace(Handle boundary, const std::wstring& aliasPrefix, bool create);
     const HandleInfo* Lookup(Handle h, HandleInfo::Kind kind) const;

@@ -1,11 +1,13 @@
 // The real platform, run under Windows (or Wine): text conversions in the system code
-// page with a 16-bit wchar_t, the command-line and directory rules, files, and the
-// process calls on the test's own process.
+// page with a 16-bit wchar_t, the command-line and directory rules, files, the process
+// calls on the test's own process, and what the doctor's --try asks of Windows.
 #include "platform/win32_platform_win32.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleauto.h>
+#include <taskschd.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -19,7 +21,10 @@
 #include "engine/cpu_sets.h"
 #include "platform/fake_platform.h"
 #include "platform/fold_case.h"
+#include "platform/list_folder.h"
 #include "platform/read_whole_file.h"
+#include "platform/task_scheduler_win32.h"
+#include "platform/try_platform_win32.h"
 #include "platform/unique_handle.h"
 #include "profile/path_names.h"
 
@@ -277,6 +282,120 @@ TEST(Win32Files, APipeIsRefusedBeforeAByteIsReadAndAnEditorsOpenFileStillReads) 
     EXPECT_EQ(ReadWholeFile(platform, path), std::string("h\r\n"));
     ::CloseHandle(editor);
     ::DeleteFileW(path.c_str());
+}
+
+bool RunsUnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+TEST(Win32Files, AListingHoldsNeitherTheFolderNorItsParent) {
+    Win32Platform platform;
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"mjr-list-" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\Sub").c_str(), nullptr));
+    ::CloseHandle(::CreateFileW((folder + L"\\a.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    std::vector<FolderEntry> entries;
+    EXPECT_EQ(ListFolder(platform, folder, &entries), 0u);
+    std::vector<std::wstring> names;
+    for (const FolderEntry& entry : entries) names.push_back(entry.name + (entry.attributes & kFileAttributeDirectory ? L"\\" : L""));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Sub\\", L"a.txt"}));
+    // What the tests' model answers where there is no folder to list.
+    EXPECT_EQ(ListFolder(platform, folder + L"\\Gone", &entries), kErrorPathNotFound);
+    const Dword fileListed = ListFolder(platform, folder + L"\\a.txt", &entries);
+    EXPECT_EQ(fileListed, RunsUnderWine() && fileListed == kErrorInvalidName ? fileListed : kErrorDirectory);  // Wine 8: 123
+    ::DeleteFileW((folder + L"\\a.txt").c_str());
+    ::RemoveDirectoryW((folder + L"\\Sub").c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+TEST(Win32Try, SystemMessagesEndWithoutTheFullStopTheReportAdds) {
+    Win32TryPlatform trial;
+    for (const Dword error : {kErrorFileNotFound, kErrorAccessDenied, kErrorInvalidParameter, kErrorPrivilegeNotHeld}) {
+        const std::wstring message = trial.SystemMessage(error);
+        ASSERT_FALSE(message.empty()) << error;
+        EXPECT_EQ(std::wstring(L".\r\n ").find(message.back()), std::wstring::npos) << error;
+    }
+    EXPECT_EQ(trial.SystemMessage(0x2000FFFF), L"");  // a code of no system's table
+}
+
+// Wine starts the Task Scheduler in a new prefix only when asked; Windows always runs it.
+bool TaskSchedulerRuns() {
+    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = manager ? ::OpenServiceW(manager, L"Schedule", SERVICE_QUERY_STATUS | SERVICE_START) : nullptr;
+    SERVICE_STATUS status{};
+    for (int tries = 0; service && tries < 100 && ::QueryServiceStatus(service, &status) &&
+                        status.dwCurrentState != SERVICE_RUNNING; ++tries) {
+        if (status.dwCurrentState == SERVICE_STOPPED) ::StartServiceW(service, 0, nullptr);  // once "database locked"
+        ::Sleep(200);
+    }
+    if (service) ::CloseServiceHandle(service);
+    if (manager) ::CloseServiceHandle(manager);
+    return status.dwCurrentState == SERVICE_RUNNING;
+}
+
+TEST(Win32Try, ALogonTaskOfTwoProgramsIsReadAsItsFirst) {
+    ASSERT_TRUE(TaskSchedulerRuns());
+    const std::wstring name = L"Marrowbine Jr test " + std::to_wstring(::GetCurrentProcessId());
+    const ComText xml(LR"(<?xml version="1.0" encoding="UTF-16"?>
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
+  <Settings><Enabled>false</Enabled></Settings>
+  <Actions>
+    <Exec><Command>"C:\Jr\MarrowbineJr64.exe"</Command><Arguments>/enforce:30</Arguments></Exec>
+    <Exec><Command>C:\Other\other.exe</Command></Exec>
+  </Actions>
+</Task>)");
+    ScheduledTaskRecord record;
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        ComPointer<ITaskService> service;
+        ComPointer<ITaskFolder> root;
+        ComPointer<IRegisteredTask> task;
+        VARIANT none;
+        ::VariantInit(&none);
+        const ComText taskName(name);
+        ASSERT_EQ(OpenTaskRoot(service, root), S_OK);
+        ASSERT_EQ(root->RegisterTask(taskName.get(), xml.get(), TASK_CREATE_OR_UPDATE, none, none,
+                                     TASK_LOGON_INTERACTIVE_TOKEN, none, task.out()), S_OK);
+        EXPECT_EQ(Win32TryPlatform().ReadScheduledTask(name, &record), S_OK);
+        root->DeleteTask(taskName.get(), 0);
+    }
+    ::CoUninitialize();
+    EXPECT_FALSE(record.enabled);
+    // Wine 8 reads a task's settings back, but neither its principal nor its actions (stubs).
+    if (RunsUnderWine()) GTEST_SKIP() << "Wine's Task Scheduler gives no actions back; Windows shows them";
+    EXPECT_EQ(record.path, L"\"C:\\Jr\\MarrowbineJr64.exe\"");
+    EXPECT_EQ(record.arguments, L"/enforce:30");
+    EXPECT_EQ(record.execActions, 2);
+}
+
+// The program --try sets things on lives in a job that ends it with its last handle: also when
+// the doctor holding that handle is killed before the program ever runs.
+TEST(Win32Try, ASuspendedChildInAKillOnCloseJobEndsWhenItsHolderIsKilled) {
+    Win32Platform platform;
+    Win32TryPlatform trial;
+    wchar_t folder[MAX_PATH];
+    const Dword length = trial.GetSystemDirectoryW(folder, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::wstring program = std::wstring(folder, length) + L"\\whoami.exe";
+    const std::wstring line = L"\"" + program + L"\"";
+    UniqueHandle job(platform, trial.CreateJobObjectW());
+    ASSERT_TRUE(job && trial.SetJobKillOnClose(job.get()));
+    ProcessInformation child, holder;
+    ASSERT_TRUE(trial.CreateProcessW(program, line, kCreateSuspended | kCreateNoWindow, &child));
+    const UniqueHandle childProcess(platform, child.hProcess), childThread(platform, child.hThread);
+    ASSERT_TRUE(trial.AssignProcessToJobObject(job.get(), child.hProcess));
+    ASSERT_TRUE(trial.CreateProcessW(program, line, kCreateSuspended | kCreateNoWindow, &holder));
+    const UniqueHandle holderProcess(platform, holder.hProcess), holderThread(platform, holder.hThread);
+    HANDLE held = nullptr;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(job.get()),
+                                  reinterpret_cast<HANDLE>(holder.hProcess), &held, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    job.reset();
+    const HANDLE waited = reinterpret_cast<HANDLE>(child.hProcess);
+    EXPECT_EQ(::WaitForSingleObject(waited, 300), Dword{WAIT_TIMEOUT});  // the holder keeps the job
+    EXPECT_TRUE(trial.TerminateProcess(holder.hProcess, 1));
+    EXPECT_EQ(::WaitForSingleObject(waited, 60000), Dword{WAIT_OBJECT_0});
+    trial.TerminateProcess(child.hProcess, 1);  // should it still be there, the next runs do not wait on it
 }
 
 TEST(Win32Start, RestrictsTheDllSearchWhereWindowsCan) {

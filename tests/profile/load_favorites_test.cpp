@@ -107,6 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedLoadTest, ::testing::Values(
     FailureCase{"blanks_a_digit_for_a_drive", "h\r\nx 01 High 1:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_note_naming_a_path", "h\r\nx 0 Low C:\\a.exe # was D:\\b.exe\r\n", LoadFailure::TooFewFields, 3},
     FailureCase{"blanks_a_variable_without_its_backslash", "h\r\nx 0 Low %Games%x.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_words_after_the_priority", "h\r\nx 0 Low of mine C:\\a.exe\r\n", LoadFailure::TooFewFields, 3},
+    FailureCase{"blanks_a_variable_without_a_name", "h\r\nx 0 Low %%\\x.exe\r\n", LoadFailure::TooFewFields, 3},
     // The same rules in every encoding; offsets count characters of the text, the mark not.
     FailureCase{"utf8_mark_header_only", kUtf8Mark + "Header\r\n", LoadFailure::HeaderOnly, 8},
     FailureCase{"utf8_comma_in_path", "h\r\nx\t0\tLow\tC:\\Caf\xC3\xA9,b.exe\r\n", LoadFailure::TooFewFields, 19},
@@ -226,6 +228,8 @@ INSTANTIATE_TEST_SUITE_P(Table, EncodingTest, ::testing::Values(
                  L"\\\\srv\\s\\a b.exe", L"~0;2", L"high+NoEco", true},
     EncodingCase{"blanks_no_name_variable_quoted_with_a_note", "h\r\n Default Eco \"%G%\\A b\\t.exe\"  ; x\r\n",
                  ProfileEncoding::Ansi, L"%G%\\A b\\t.exe", L"Default", L"Eco", true},
+    EncodingCase{"blanks_a_drive_root", "h\r\nx 0 Normal A:\\", ProfileEncoding::Ansi, L"A:\\", L"0", L"Normal", true},
+    EncodingCase{"copy_as_path_of_nothing", "h\r\nx\t0\tNormal\t\"\"", ProfileEncoding::Ansi, L""},
     EncodingCase{"blanks_list_and_a_note", "h\r\nx 8-15 Normal Z:\\a.EXE # main", ProfileEncoding::Ansi, L"Z:\\a.EXE",
                  L"8-15", L"Normal", true},
     EncodingCase{"copy_as_path_with_a_note", "h\r\nx\t0\tNormal\t\"C:\\My Tools\\run\" # x\tmore", ProfileEncoding::Ansi,
