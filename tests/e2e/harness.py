@@ -337,9 +337,17 @@ class WineSession:
 
     def started_as(self, popen, path, win_pid):
         """True when a started `wine path` is the Windows process win_pid: the wine command's
-        pid is that process's Linux pid."""
-        argv0 = _cmdline(popen.pid)[:1] or [b""]
-        return argv0[0].decode(errors="replace").lower().endswith(os.path.basename(path).lower())
+        pid is that process's Linux pid. Wine renames the process a moment after the Windows
+        process is listed, later still on a loaded machine: allow it 10 s."""
+        name = os.path.basename(path).lower()
+        deadline = time.monotonic() + 10
+        while True:
+            argv0 = _cmdline(popen.pid)[:1] or [b""]
+            if argv0[0].decode(errors="replace").lower().endswith(name):
+                return True
+            if popen.poll() is not None or time.monotonic() > deadline:
+                return False
+            time.sleep(0.05)
 
     # ----- state shared between the fixture and the tests -----
     def save(self, path):
