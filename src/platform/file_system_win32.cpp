@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handle_cast_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace mjr {
@@ -24,9 +25,6 @@ static_assert(kFilePersistentAcls == FILE_PERSISTENT_ACLS && kDaclSecurityInform
 static_assert(kFileNameNormalizedDos == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
 static_assert(kSecuritySqosPresent == SECURITY_SQOS_PRESENT && kSecurityIdentification == SECURITY_IDENTIFICATION);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveRamdisk == DRIVE_RAMDISK && kDriveNoRootDir == DRIVE_NO_ROOT_DIR);
-
-HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
-Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "platform/handle_cast_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace mjr {
@@ -36,7 +37,7 @@ std::int32_t Win32Platform::SHGetKnownFolderPath(const Guid& folderId, Dword fla
     static_assert(sizeof id == sizeof folderId);
     std::memcpy(&id, &folderId, sizeof id);
     TaskMemoryText found;
-    const HRESULT result = ::SHGetKnownFolderPath(id, flags, reinterpret_cast<HANDLE>(token), &found.text);
+    const HRESULT result = ::SHGetKnownFolderPath(id, flags, ToHandle(token), &found.text);
     // A copy that runs out of memory throws as any string does; the text is freed all the same.
     if (SUCCEEDED(result) && found.text) *path = found.text;
     return result;

@@ -8,6 +8,7 @@
 #endif
 #include <windows.h>
 
+#include "platform/handle_cast_win32.h"
 #include "platform/win32_platform_win32.h"
 
 namespace mjr {
@@ -26,7 +27,7 @@ HKEY ToKey(Handle key) { return reinterpret_cast<HKEY>(key); }
 Lstatus Win32Platform::RegOpenKeyExW(Handle key, const std::wstring& subKey, Dword samDesired, Handle* result) {
     HKEY opened = nullptr;
     const LSTATUS status = ::RegOpenKeyExW(ToKey(key), subKey.c_str(), 0, samDesired, &opened);
-    if (status == ERROR_SUCCESS) *result = reinterpret_cast<Handle>(opened);
+    if (status == ERROR_SUCCESS) *result = FromHandle(opened);
     return status;
 }
 
@@ -34,7 +35,7 @@ Lstatus Win32Platform::RegCreateKeyExW(Handle key, const std::wstring& subKey, D
     HKEY created = nullptr;
     const LSTATUS status = ::RegCreateKeyExW(ToKey(key), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                              samDesired, nullptr, &created, nullptr);
-    if (status == ERROR_SUCCESS) *result = reinterpret_cast<Handle>(created);
+    if (status == ERROR_SUCCESS) *result = FromHandle(created);
     return status;
 }
 
@@ -58,14 +59,14 @@ Lstatus Win32Platform::RegSetValueExW(Handle key, const std::wstring& valueName,
 
 Lstatus Win32Platform::RegNotifyChangeKeyValue(Handle key, WinBool watchSubtree, Dword notifyFilter, Handle event,
                                                WinBool asynchronous) {
-    return ::RegNotifyChangeKeyValue(ToKey(key), watchSubtree, notifyFilter, reinterpret_cast<HANDLE>(event),
+    return ::RegNotifyChangeKeyValue(ToKey(key), watchSubtree, notifyFilter, ToHandle(event),
                                      asynchronous);
 }
 
 Lstatus Win32Platform::RegCloseKey(Handle key) { return ::RegCloseKey(ToKey(key)); }
 
 Handle Win32Platform::CreateEventW(WinBool manualReset, WinBool initialState) {
-    return reinterpret_cast<Handle>(::CreateEventW(nullptr, manualReset, initialState, nullptr));
+    return FromHandle(::CreateEventW(nullptr, manualReset, initialState, nullptr));
 }
 
 }  // namespace mjr

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "platform/handle_cast_win32.h"
 #include "platform/task_scheduler_win32.h"
 #include "platform/try_platform_win32.h"
 
@@ -19,9 +20,6 @@ namespace {
 
 static_assert(kCreateSuspended == CREATE_SUSPENDED && kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kErrorPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD && kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
-
-HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
-Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
 // Only reads: connect, find the task, ask its definition and its descriptor.
 HRESULT ReadTask(const std::wstring& name, ScheduledTaskRecord& record) {

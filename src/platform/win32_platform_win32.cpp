@@ -11,6 +11,7 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include "platform/handle_cast_win32.h"
 #include "platform/win32_platform_win32.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 namespace mjr {
 namespace {
 
-static_assert(sizeof(Handle) == sizeof(HANDLE));
 static_assert(sizeof(Handle) == sizeof(HMODULE));
 static_assert(sizeof(Dword) == sizeof(DWORD));
 static_assert(sizeof(TokenPrivileges) == sizeof(TOKEN_PRIVILEGES));
@@ -51,9 +51,6 @@ Fn Kernel32Entry(const char* name) {
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(sizeof(FileTime) == sizeof(FILETIME));
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION);
-
-HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
-Handle FromHandle(HANDLE h) { return reinterpret_cast<Handle>(h); }
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
