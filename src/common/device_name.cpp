@@ -1,15 +1,15 @@
 #include "common/device_name.h"
+#include "common/text.h"
 
 namespace mjr {
 namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
-wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
 
 bool StartsWithFolded(std::wstring_view text, std::wstring_view upperPrefix) {
     if (text.size() < upperPrefix.size()) return false;
     for (std::size_t i = 0; i < upperPrefix.size(); ++i)
-        if (Upper(text[i]) != upperPrefix[i]) return false;
+        if (AsciiUpper(text[i]) != upperPrefix[i]) return false;
     return true;
 }
 

@@ -6,6 +6,12 @@
 
 namespace mjr {
 
+// ASCII only, whatever the locale: drive letters, CPU words, reserved device names and
+// server names are never other letters or digits.
+constexpr bool IsAsciiDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
+constexpr bool IsAsciiLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+constexpr wchar_t AsciiUpper(wchar_t c) noexcept { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+
 // Removes the space character (only) from both ends; tabs stay.
 std::wstring_view TrimSpaces(std::wstring_view text) noexcept;
 // Removes spaces and tabs from both ends: how the words and lists of a favourite are read.

@@ -22,8 +22,6 @@ namespace {
 
 using Emit = std::function<void(const std::wstring&)>;
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
 std::wstring Folded(std::wstring_view text) {
     std::wstring folded;
     for (wchar_t c : text) {
@@ -369,7 +367,7 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     if (LeavesProcessors(digits)) return;
     if (CpuTextWarnings(digits, machine, emit)) return;
     const std::wstring_view trimmed = TrimSpaces(digits);
-    const bool holdsDigit = std::any_of(digits.begin(), digits.end(), IsDigit);
+    const bool holdsDigit = std::any_of(digits.begin(), digits.end(), IsAsciiDigit);
     if (!holdsDigit) {
         emit((digits.empty() ? std::wstring(L"no CPU digits") : L"CPU digits " + Quoted(digits) + L" hold no digit") +
              L": the program sets processor 0 alone, and since the text never equals what it reads back, again and "
@@ -385,7 +383,7 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
     std::wstring nonDigits, unreported;
     std::uint64_t lacking = 0;
     for (wchar_t c : digits) {
-        if (!IsDigit(c)) {
+        if (!IsAsciiDigit(c)) {
             if (nonDigits.find(c) == std::wstring::npos) nonDigits += c;
         } else if (static_cast<Dword>(c - L'0') >= machine.Processors) {
             lacking |= std::uint64_t{1} << (c - L'0');
@@ -399,7 +397,7 @@ void AffinityWarnings(const std::wstring& digits, const Machine& machine, const 
         // A list leaves out what a PC lacks, where digits are refused whole.
         std::uint64_t named = 0;
         for (wchar_t c : digits)
-            if (IsDigit(c)) named |= std::uint64_t{1} << (c - L'0');
+            if (IsAsciiDigit(c)) named |= std::uint64_t{1} << (c - L'0');
         std::wstring list = FormatCpuList(named);
         if (list.find_first_of(L";-") == std::wstring::npos) list += L';';
         emit(shown + L" name " + ProcessorsShown(lacking) + L", which this machine lacks (it has " +

@@ -1,4 +1,5 @@
 #include "doctor/path_reach.h"
+#include "common/text.h"
 
 #include "doctor/report_text.h"
 
@@ -6,17 +7,15 @@ namespace mjr::doctor {
 namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
-bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
 
 bool StartsWithFolded(std::wstring_view text, std::wstring_view upperPrefix) {
     if (text.size() < upperPrefix.size()) return false;
     for (std::size_t i = 0; i < upperPrefix.size(); ++i)
-        if (Upper(text[i]) != upperPrefix[i]) return false;
+        if (AsciiUpper(text[i]) != upperPrefix[i]) return false;
     return true;
 }
 
-bool IsDrivePath(std::wstring_view path) { return path.size() >= 3 && IsLetter(path[0]) && path[1] == L':' && IsSlash(path[2]); }
+bool IsDrivePath(std::wstring_view path) { return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSlash(path[2]); }
 
 PathReach Refused(Reach reach, std::wstring text) { return PathReach{reach, std::move(text)}; }
 

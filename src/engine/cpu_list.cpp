@@ -1,4 +1,5 @@
 #include "engine/cpu_list.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,8 +11,6 @@ namespace {
 // A topology answer larger than this is no answer (a few thousand processors fit easily).
 constexpr Dword kMaxTopologyBytes = 1u << 20;
 constexpr Dword kLevel3 = 3;
-
-wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
 
 DwordPtr Bit(int processor) noexcept { return DwordPtr{1} << processor; }
 
@@ -177,7 +176,7 @@ CpuTopology ReadCpuTopology(Platform& platform) {
 }
 
 DwordPtr CpuNameMask(wchar_t name, const CpuTopology& topology) noexcept {
-    switch (Upper(name)) {
+    switch (AsciiUpper(name)) {
         case L'P': return topology.Hybrid() ? topology.PerformanceMask : topology.AllMask;
         case L'E': return topology.Hybrid() ? topology.EfficiencyMask : 0;
         case L'C': return topology.BigCacheMask != 0 ? topology.BigCacheMask : topology.AllMask;

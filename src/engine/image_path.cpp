@@ -12,12 +12,10 @@ constexpr Dword kLongPathChars = 1024;
 // The long-path lookup's own prefix: the path goes to the file system as it stands.
 constexpr std::wstring_view kLiteralPrefix = L"\\\\?\\";
 
-bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
 // Only local drives are asked for a long form: on a network drive the lookup would reach
 // for a server with this (possibly elevated) program's credentials, and could stall the pass.
 bool OnLocalDrive(Platform& platform, std::wstring_view path) {
-    if (path.size() < 3 || !IsLetter(path[0]) || path[1] != L':' || path[2] != L'\\') return false;
+    if (path.size() < 3 || !IsAsciiLetter(path[0]) || path[1] != L':' || path[2] != L'\\') return false;
     const std::wstring root(path.substr(0, 3));
     switch (platform.GetDriveTypeW(root.c_str())) {
         case kDriveRemovable: case kDriveFixed: case kDriveCdrom: case kDriveRamdisk: return true;
@@ -37,7 +35,7 @@ bool IsPathAsWritten(std::wstring_view path) noexcept {
     for (std::size_t i = 0; i < path.size(); ++i) {
         const bool nameEnds = i + 1 == path.size() || path[i + 1] == L'\\';
         if (nameEnds && (path[i] == L'.' || path[i] == L' ')) return false;
-        if (path[i] == L':' && !(i == 1 && IsLetter(path[0]) && path.size() > 2 && path[2] == L'\\')) return false;
+        if (path[i] == L':' && !(i == 1 && IsAsciiLetter(path[0]) && path.size() > 2 && path[2] == L'\\')) return false;
     }
     return true;
 }

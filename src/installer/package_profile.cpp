@@ -10,9 +10,6 @@ namespace {
 
 constexpr std::size_t kMostPathChars = 32767;  // what Windows' wide file calls take
 
-bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
 bool IsNamed(std::wstring_view text, std::wstring_view name) {
     return text.size() == name.size() && ContainsIgnoreCase(text, name);
 }
@@ -21,7 +18,7 @@ bool IsNamed(std::wstring_view text, std::wstring_view name) {
 bool IsServerName(std::wstring_view server) {
     if (server.empty() || server.size() > 255 || server.find_first_not_of(L'.') == std::wstring_view::npos) return false;
     for (const wchar_t c : server)
-        if (!IsLetter(c) && !IsDigit(c) && c != L'-' && c != L'_' && c != L'.') return false;
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != L'-' && c != L'_' && c != L'.') return false;
     return true;
 }
 
@@ -70,7 +67,7 @@ std::wstring WhyNothingLoads(LoadFailure failure) {
 constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 
 int HexValue(wchar_t c) {
-    if (IsDigit(c)) return c - L'0';
+    if (IsAsciiDigit(c)) return c - L'0';
     if (c >= L'a' && c <= L'f') return c - L'a' + 10;
     return -1;
 }
@@ -85,7 +82,7 @@ std::wstring RefusedProfilePath(std::wstring_view given) {
     const std::wstring notFull = quoted + L" is no full path of a file on a drive (C:\\...) or a share (\\\\server\\share\\...)";
     if (path.size() > kMostPathChars) return L"PROFILE is longer than any path Windows opens";
     std::size_t namesFrom = 0;
-    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
         namesFrom = 3;
     } else if (path.rfind(L"\\\\", 0) == 0) {
         if (path.size() >= 4 && (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\')

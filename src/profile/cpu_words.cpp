@@ -9,12 +9,8 @@
 namespace mjr {
 namespace {
 
-bool IsDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
-bool IsLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
 bool IsName(std::wstring_view text) noexcept {
-    return text.size() == 1 && (Upper(text[0]) == L'P' || Upper(text[0]) == L'E' || Upper(text[0]) == L'C');
+    return text.size() == 1 && (AsciiUpper(text[0]) == L'P' || AsciiUpper(text[0]) == L'E' || AsciiUpper(text[0]) == L'C');
 }
 
 // A decimal number of the text; -1 when it is none, a value past the limit when it is larger.
@@ -22,7 +18,7 @@ int NumberOf(std::wstring_view text, int highest) noexcept {
     if (text.empty()) return -1;
     int value = 0;
     for (wchar_t c : text) {
-        if (!IsDigit(c)) return -1;
+        if (!IsAsciiDigit(c)) return -1;
         value = std::min(value * 10 + (c - L'0'), highest + 1);
     }
     return value;
@@ -33,10 +29,10 @@ CpuListError ReadItem(std::wstring_view text, CpuListItem& item, int highest) {
     item.text = std::wstring(text);
     if (IsName(text)) {
         item.kind = CpuListItem::Kind::Name;
-        item.name = Upper(text[0]);
+        item.name = AsciiUpper(text[0]);
         return CpuListError::None;
     }
-    if (!text.empty() && std::all_of(text.begin(), text.end(), IsLetter)) return CpuListError::UnknownName;
+    if (!text.empty() && std::all_of(text.begin(), text.end(), IsAsciiLetter)) return CpuListError::UnknownName;
     const std::size_t dash = text.find(L'-');
     if (dash == std::wstring_view::npos) {
         const int value = NumberOf(text, highest);

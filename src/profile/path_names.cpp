@@ -1,5 +1,6 @@
 // Reading the values of the names a Path may begin with, and expanding them.
 #include "profile/path_names.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,12 +13,10 @@ namespace {
 
 constexpr std::size_t npos = std::wstring_view::npos;
 
-wchar_t Upper(wchar_t c) noexcept { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
 bool SameLetters(std::wstring_view a, std::wstring_view b) noexcept {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
     return true;
 }
 
@@ -65,7 +64,7 @@ bool IsFullPathValue(std::wstring_view value) noexcept {
     std::size_t at = 3, least = 1;
     if (value.starts_with(L"\\\\")) {
         at = least = 2;  // the server's name and the share's at least
-    } else if (value.size() < 2 || value[1] != L':' || Upper(value[0]) < L'A' || Upper(value[0]) > L'Z') {
+    } else if (value.size() < 2 || value[1] != L':' || AsciiUpper(value[0]) < L'A' || AsciiUpper(value[0]) > L'Z') {
         return false;
     } else if (value.size() == 2) {
         return true;
