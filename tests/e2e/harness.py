@@ -63,6 +63,22 @@ def check(cond, message):
         raise Failure(message)
 
 
+# jr_probe's commands that only look: asked once more after a failure, since Wine has been seen
+# to fail a process listing now and then while processes start and end beside it.
+READ_ONLY_PROBES = ("list", "ncpu", "modpath")
+
+
+def probe(session, probe_exe, *args):
+    """Runs jr_probe with args; returns its output, or fails the case with its error text."""
+    for attempt in (1, 2):
+        rc, out, err = session.wine_with_errors([probe_exe] + list(args), timeout=60)
+        if rc == 0 or args[0] not in READ_ONLY_PROBES or attempt == 2:
+            break
+        time.sleep(0.5)
+    check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}: {err.strip()[-300:]}")
+    return out
+
+
 def run_case(case, make_world, body, on_failure=None):
     """Runs one case and returns its exit code for CTest: 0 passed, 1 failed, SKIP skipped.
     make_world() builds the case's world, which may skip or fail as well; the world's
@@ -369,6 +385,11 @@ class WineSession:
         rc, out, _, elapsed = self._run_captured(loader(args) + list(args), cwd, timeout)
         return rc, out, elapsed
 
+    def wine_with_errors(self, args, timeout=60):
+        """As wine(), returning (exit code, stdout, stderr)."""
+        rc, out, err, _ = self._run_captured(loader(args) + list(args), None, timeout)
+        return rc, out, err
+
     def traced_calls(self, args, functions, cwd=None, timeout=60, returns=False):
         """Runs `wine args...` to its end under Wine's relay trace of the named functions only;
         returns the "Call DLL.Function(arguments)" lines, in order (with returns, each call's
@@ -416,6 +437,11 @@ class NativeSession:
         done = subprocess.run(list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL, timeout=timeout)
         return done.returncode, done.stdout, time.monotonic() - start
+
+    def wine_with_errors(self, args, timeout=60):
+        done = subprocess.run(list(args), stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        return (done.returncode, done.stdout.decode(errors="replace").replace("\r", ""),
+                done.stderr.decode(errors="replace"))
 
     def spawn(self, args, cwd=None):
         return subprocess.Popen(list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

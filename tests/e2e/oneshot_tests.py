@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, Skip, WineSession, check, run_case, start_allowance  # noqa: E402
+from harness import Failure, Skip, WineSession, check, probe, run_case, start_allowance  # noqa: E402
 
 NORMAL, IDLE, HIGH, ABOVE, BELOW = 0x20, 0x40, 0x80, 0x8000, 0x4000
 ONE_SHOT_BOUND_S = 30
@@ -55,9 +55,7 @@ class World:
 
     # ----- the probe -----
     def probe(self, *args):
-        rc, out, _ = self.s.wine([self.args.probe] + list(args), timeout=60)
-        check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}")
-        return out
+        return probe(self.s, self.args.probe, *args)
 
     def rows(self):
         for line in self.probe("list").splitlines():

@@ -17,7 +17,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
-from harness import Failure, Skip, WineSession, check, run_case, start_allowance  # noqa: E402
+from harness import Failure, Skip, WineSession, check, probe, run_case, start_allowance  # noqa: E402
 
 NORMAL, HIGH, BELOW = 0x20, 0x80, 0x4000
 CLASS = "MarrowbineJrForm1"
@@ -95,9 +95,7 @@ class World:
 
     # ----- helpers' commands -----
     def probe(self, *args):
-        rc, out, _ = self.s.wine([self.args.probe] + list(args), timeout=60)
-        check(rc == 0, f"jr_probe {' '.join(args)} failed with {rc}")
-        return out
+        return probe(self.s, self.args.probe, *args)
 
     def window(self, *args, ok=(0,)):
         rc, out, _ = self.s.wine([self.args.window] + [str(a) for a in args], timeout=60)
