@@ -16,7 +16,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import (SKIP, Failure, Skip, WineSession, _is_pe32_plus, check, run_case, runs_32bit_programs,  # noqa: E402
                      start_allowance)
-from oneshot_tests import HIGH, World, expect_restricted_dll_search, fav, need_cpus  # noqa: E402
+from oneshot_world import HIGH, World, expect_restricted_dll_search, fav, need_cpus  # noqa: E402
 
 
 class DoctorWorld(World):

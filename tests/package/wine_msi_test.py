@@ -23,7 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import harness  # noqa: E402
 from harness import WINE64_LOADER, check  # noqa: E402
-from oneshot_tests import expect_restricted_dll_search  # noqa: E402
+from oneshot_world import expect_restricted_dll_search  # noqa: E402
 
 FOLDER = r"C:\Program Files\Jr & Co"
 FILES = sorted(["MarrowbineJr64.exe", "MarrowbineJrCheck64.exe", "MarrowbineJrTask.exe", "README.txt", "CHANGELOG.txt",
