@@ -87,7 +87,9 @@ TEST(Win32Files, ReadsWholeFilesAndReportsMissingOnes) {
     wchar_t temp[MAX_PATH];
     ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
     std::wstring path = std::wstring(temp) + L"mjr-read-test.txt";
-    const std::string bytes("Header\r\nx\t01\tHigh\tC:\\a.exe\r\n\0tail", 36);
+    // Counted from the literal itself: a NUL inside must reach the file, and nothing past the end.
+    static constexpr char kWritten[] = "Header\r\nx\t01\tHigh\tC:\\a.exe\r\n\0tail";
+    const std::string bytes(kWritten, sizeof kWritten - 1);
     FILE* f = _wfopen(path.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
