@@ -423,8 +423,11 @@ TEST(UserAccess, WarnsOfProgramsAndFilesOrdinaryUsersCanReplace) {
         EXPECT_TRUE(d.out.Has(says)) << d.out.All();
     // Lines 11 to 13 get only Eco, Below normal or Normal: no permission warning, and a missing
     // folder still said.
-    for (const std::wstring& warning : d.out.Warnings())
-        if (warning.find(L"any user") != std::wstring::npos) EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
+    for (const std::wstring& warning : d.out.Warnings()) {
+        if (warning.find(L"any user") != std::wstring::npos) {
+            EXPECT_LT(std::stoi(warning.substr(5)), 11) << d.out.All();
+        }
+    }
     EXPECT_TRUE(d.out.Has(L"line 13: Path \"C:\\No\\Calm\\g.exe\" names no file that exists")) << d.out.All();
     // Nothing past a junction, or below a folder, a drive, a pattern or a missing folder users can change, is looked at.
     for (const std::string& call : d.fake.calls)
