@@ -8,7 +8,8 @@
 //   jr_probe setprio <pid> <class>  SetPriorityClass
 //   jr_probe kill <pid>             TerminateProcess
 //   jr_probe wait <pid> <ms>        0 once the process has ended, 1 on time-out
-// Numbers are decimal. Exit code 0 on success, 1 when a call failed, 2 on bad usage.
+// Numbers are decimal. Exit code 0 on success, 1 when a call failed, 2 on bad usage. Every
+// failure, wait's time-out too, says itself on stderr: a silent one was Wine's, not the probe's.
 #define PSAPI_VERSION 1
 #include <windows.h>
 #include <psapi.h>
@@ -63,11 +64,18 @@ int List() {
 
 int ModulePath(const char* pidText) {
     HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(Number(pidText)));
-    if (!h) return 1;
+    if (!h) {
+        std::fprintf(stderr, "OpenProcess(%s) failed: %lu\n", pidText, GetLastError());
+        return 1;
+    }
     char path[1024] = "";
     const DWORD length = GetModuleFileNameExA(h, nullptr, path, sizeof(path));
+    const DWORD error = GetLastError();
     CloseHandle(h);
-    if (length == 0) return 1;
+    if (length == 0) {
+        std::fprintf(stderr, "GetModuleFileNameExA(%s) failed: %lu\n", pidText, error);
+        return 1;
+    }
     std::printf("%s\n", path);
     return 0;
 }
@@ -75,9 +83,14 @@ int ModulePath(const char* pidText) {
 int WithProcess(DWORD access, const char* pidText, BOOL (*action)(HANDLE, unsigned long long),
                 unsigned long long value) {
     HANDLE h = OpenProcess(access, FALSE, static_cast<DWORD>(Number(pidText)));
-    if (!h) return 1;
+    if (!h) {
+        std::fprintf(stderr, "OpenProcess(%s) failed: %lu\n", pidText, GetLastError());
+        return 1;
+    }
     const BOOL ok = action(h, value);
+    const DWORD error = GetLastError();
     CloseHandle(h);
+    if (!ok) std::fprintf(stderr, "the call on %s failed: %lu\n", pidText, error);
     return ok ? 0 : 1;
 }
 
