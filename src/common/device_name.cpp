@@ -6,13 +6,6 @@ namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool StartsWithFolded(std::wstring_view text, std::wstring_view upperPrefix) {
-    if (text.size() < upperPrefix.size()) return false;
-    for (std::size_t i = 0; i < upperPrefix.size(); ++i)
-        if (AsciiUpper(text[i]) != upperPrefix[i]) return false;
-    return true;
-}
-
 }  // namespace
 
 bool HasReservedDeviceName(std::wstring_view path) noexcept {
@@ -24,9 +17,9 @@ bool HasReservedDeviceName(std::wstring_view path) noexcept {
     // Windows drops blanks before the extension ("NUL .txt" is the device too).
     while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
     if (name.size() == 3)
-        return StartsWithFolded(name, L"CON") || StartsWithFolded(name, L"NUL") || StartsWithFolded(name, L"AUX") ||
-               StartsWithFolded(name, L"PRN");
-    if (name.size() != 4 || !(StartsWithFolded(name, L"COM") || StartsWithFolded(name, L"LPT"))) return false;
+        return StartsWithIgnoringAsciiCase(name, L"CON") || StartsWithIgnoringAsciiCase(name, L"NUL") || StartsWithIgnoringAsciiCase(name, L"AUX") ||
+               StartsWithIgnoringAsciiCase(name, L"PRN");
+    if (name.size() != 4 || !(StartsWithIgnoringAsciiCase(name, L"COM") || StartsWithIgnoringAsciiCase(name, L"LPT"))) return false;
     const wchar_t number = name[3];
     // Windows counts the superscript digits 1 to 3 as digits here.
     return (number >= L'1' && number <= L'9') || number == 0xB9 || number == 0xB2 || number == 0xB3;

@@ -12,6 +12,17 @@ constexpr bool IsAsciiDigit(wchar_t c) noexcept { return c >= L'0' && c <= L'9';
 constexpr bool IsAsciiLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 constexpr wchar_t AsciiUpper(wchar_t c) noexcept { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
 
+// Whether `text` begins with `prefix`, or equals `other`, with ASCII letters read without their case.
+constexpr bool StartsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view prefix) noexcept {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (AsciiUpper(text[i]) != AsciiUpper(prefix[i])) return false;
+    return true;
+}
+constexpr bool EqualsIgnoringAsciiCase(std::wstring_view text, std::wstring_view other) noexcept {
+    return text.size() == other.size() && StartsWithIgnoringAsciiCase(text, other);
+}
+
 // Removes the space character (only) from both ends; tabs stay.
 std::wstring_view TrimSpaces(std::wstring_view text) noexcept;
 // Removes spaces and tabs from both ends: how the words and lists of a favourite are read.

@@ -5,11 +5,8 @@
 #include "platform/fold_case.h"
 
 namespace mjr::doctor {
-namespace {
 
 std::wstring Percent(std::size_t name) { return L"%" + std::wstring(kPathNames[name]) + L"%"; }
-
-}  // namespace
 
 PathNameFindings ExplainPathNames(Platform& platform, std::string_view bytes, const PathNames& names,
                                   const std::vector<std::size_t>& favoriteLines) {

@@ -13,6 +13,9 @@
 
 namespace mjr::doctor {
 
+// The name as a profile writes it: "%LOCALAPPDATA%".
+std::wstring Percent(std::size_t name);
+
 struct PathNameFindings {
     std::vector<std::wstring> notes;     // "Note: line 4: %X%\... is C:\... here."
     std::vector<std::wstring> warnings;  // "line 4: ..." for a name that matches nothing here

@@ -8,13 +8,6 @@ namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool StartsWithFolded(std::wstring_view text, std::wstring_view upperPrefix) {
-    if (text.size() < upperPrefix.size()) return false;
-    for (std::size_t i = 0; i < upperPrefix.size(); ++i)
-        if (AsciiUpper(text[i]) != upperPrefix[i]) return false;
-    return true;
-}
-
 bool IsDrivePath(std::wstring_view path) { return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSlash(path[2]); }
 
 PathReach Refused(Reach reach, std::wstring text) { return PathReach{reach, std::move(text)}; }
@@ -34,7 +27,7 @@ PathReach ReachOf(Platform& platform, const std::wstring_view shown) {
     if (path.size() >= 4 && IsSlash(path[0]) && IsSlash(path[1]) && (path[2] == L'.' || path[2] == L'?') &&
         IsSlash(path[3])) {
         const bool literal = path.substr(0, 4) == L"\\\\?\\";
-        if (literal && StartsWithFolded(path.substr(4), L"UNC\\")) return OnNetwork(shown);
+        if (literal && StartsWithIgnoringAsciiCase(path.substr(4), L"UNC\\")) return OnNetwork(shown);
         if (!literal || !IsDrivePath(path.substr(4)) || path[6] != L'\\')
             return Refused(Reach::DeviceOrPipe,
                            L"Path " + Quoted(shown) + L" names a device or a pipe, not a file on a drive: refused; the "

@@ -85,7 +85,7 @@ std::vector<std::wstring> RunningProgramsAsProfileLines(Platform& platform, cons
     }
     std::wstring said;
     for (const std::size_t used : namesUsed)
-        said += (said.empty() ? L"" : L", ") + (L"%" + std::wstring(kPathNames[used]) + L"% is " + names.values[used]);
+        said += (said.empty() ? L"" : L", ") + (Percent(used) + L" is " + names.values[used]);
     if (!said.empty())
         lines.push_back(L"# Paths in folders that follow each user or PC are written from the most specific one: " + said +
                         L" here");

@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::size_t kMostPathChars = 32767;  // what Windows' wide file calls take
 
-bool IsNamed(std::wstring_view text, std::wstring_view name) {
-    return text.size() == name.size() && ContainsIgnoreCase(text, name);
-}
-
 // A NetBIOS or DNS name, or an IPv4 address: letters, digits, "-", "_" and ".", not dots alone.
 bool IsServerName(std::wstring_view server) {
     if (server.empty() || server.size() > 255 || server.find_first_not_of(L'.') == std::wstring_view::npos) return false;
@@ -92,11 +88,11 @@ std::wstring RefusedProfilePath(std::wstring_view given) {
         const std::size_t shareEnd = serverEnd == std::wstring::npos ? serverEnd : path.find(L'\\', serverEnd + 1);
         const std::wstring_view share =
             serverEnd == std::wstring::npos ? std::wstring_view() : std::wstring_view(path).substr(serverEnd + 1, shareEnd - serverEnd - 1);
-        if (server.find(L'@') != std::wstring_view::npos || IsNamed(share, L"DavWWWRoot"))
+        if (server.find(L'@') != std::wstring_view::npos || EqualsIgnoringAsciiCase(share, L"DavWWWRoot"))
             return quoted + L" is a WebDAV or port form of a share (\\\\host@SSL\\..., \\\\host@8080\\..., DavWWWRoot): "
                             L"give the path of a Windows (SMB) share";
         if (!IsServerName(server) || share.empty() || shareEnd == std::wstring::npos) return notFull;
-        if (IsNamed(share, L"pipe") || IsNamed(share, L"mailslot"))
+        if (EqualsIgnoringAsciiCase(share, L"pipe") || EqualsIgnoringAsciiCase(share, L"mailslot"))
             return quoted + L" names a pipe or a mailslot, not a file";
         namesFrom = shareEnd + 1;
     } else {

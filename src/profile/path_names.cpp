@@ -13,13 +13,6 @@ namespace {
 
 constexpr std::size_t npos = std::wstring_view::npos;
 
-bool SameLetters(std::wstring_view a, std::wstring_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-    return true;
-}
-
 // The native Program Files, as Windows records it: a 32-bit process would otherwise be shown
 // Program Files (x86).
 std::wstring ProgramFilesDir(Platform& platform) {
@@ -112,7 +105,7 @@ std::optional<std::size_t> PathNameAtStart(std::wstring_view path) noexcept {
     const std::size_t close = path.find(L'%', 1);
     if (close == npos || !path.substr(close + 1).starts_with(L'\\')) return std::nullopt;
     for (std::size_t i = 0; i < kPathNameCount; ++i)
-        if (SameLetters(path.substr(1, close - 1), kPathNames[i])) return i;
+        if (EqualsIgnoringAsciiCase(path.substr(1, close - 1), kPathNames[i])) return i;
     return std::nullopt;
 }
 
