@@ -22,8 +22,8 @@
 #include "engine/image_path.h"
 #include "engine/priority.h"
 #include "platform/read_whole_file.h"
-#include "platform/unique_handle.h"
 #include "privilege/debug_privilege.h"
+#include "privilege/token_rights.h"
 #include "profile/field_reader.h"
 #include "profile/load_favorites.h"
 #include "profile/profile_text.h"
@@ -341,18 +341,6 @@ void OwnFileWarnings(Platform& platform, UserAccessCheck& access, const std::wst
               L"any user can replace it and act with the rights of whoever starts it elevated");
 }
 
-bool CheckerIsElevated(Platform& platform) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
-    if (!process) return false;
-    Handle rawToken = 0;
-    if (!platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return false;
-    UniqueHandle token(platform, rawToken);
-    Dword elevated = 0;  // TOKEN_ELEVATION holds one DWORD
-    Dword length = 0;
-    return platform.GetTokenInformation(token.get(), kTokenElevationClass, &elevated, sizeof elevated, &length) &&
-           elevated != 0;
-}
-
 Machine LookAtMachine(Platform& platform, const CheckerBuild& build) {
     Machine machine;
     machine.Cpu.CpuBits = BuildCpuBits();
@@ -420,7 +408,7 @@ int Check(Platform& platform, const Request& request, const CheckerBuild& build,
     for (const std::wstring& line : named.notes) out.Line(line);
 
     Machine machine = LookAtMachine(platform, build);
-    machine.CheckerElevated = CheckerIsElevated(platform);
+    machine.CheckerElevated = ProcessIsElevated(platform);
     out.Line(MachineLine(machine));
     out.Line(CpuSetNumberingLine(machine));
     for (const std::wstring& line : ListExplanations(favorites, reading.favoriteLines, machine)) out.Line(line);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/own_token.h"
 #include "platform/unique_handle.h"
 
 namespace mjr {
@@ -12,17 +13,10 @@ namespace {
 constexpr std::size_t kEntryBytes = 12;
 constexpr Dword kMostTokenBytes = 1u << 16;
 
-UniqueHandle OwnToken(Platform& platform) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
-    Handle token = 0;
-    if (!process || !platform.OpenProcessToken(process.get(), kTokenQuery, &token)) token = 0;
-    return UniqueHandle(platform, token);
-}
-
 }  // namespace
 
 bool ProcessIsElevated(Platform& platform) {
-    UniqueHandle token = OwnToken(platform);
+    UniqueHandle token = OpenOwnTokenToRead(platform);
     Dword elevated = 0;  // TOKEN_ELEVATION holds one DWORD
     Dword length = 0;
     return token && platform.GetTokenInformation(token.get(), kTokenElevationClass, &elevated, sizeof elevated, &length) &&
@@ -31,7 +25,7 @@ bool ProcessIsElevated(Platform& platform) {
 
 PrivilegeState OwnPrivilege(Platform& platform, const char* name) {
     Luid wanted;
-    UniqueHandle token = OwnToken(platform);
+    UniqueHandle token = OpenOwnTokenToRead(platform);
     if (!token || !platform.LookupPrivilegeValueA(nullptr, name, &wanted)) return PrivilegeState::Unreadable;
     Dword needed = 0;
     platform.GetTokenInformation(token.get(), kTokenPrivilegesClass, nullptr, 0, &needed);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/unique_handle.h"
+#include "platform/own_token.h"
 #include "platform/windows_directory.h"
 
 namespace mjr {
@@ -34,10 +34,8 @@ std::wstring ProgramFilesDir(Platform& platform) {
 // Whether the process runs as NT AUTHORITY\SYSTEM, LOCAL SERVICE or NETWORK SERVICE
 // (S-1-5-18, -19, -20): 1 when it does, 0 when not, -1 when its token cannot be read.
 int RunsAsServiceAccount(Platform& platform) {
-    UniqueHandle process(platform, platform.OpenProcess(kProcessQueryInformation, 0, platform.GetCurrentProcessId()));
-    Handle rawToken = 0;
-    if (!process || !platform.OpenProcessToken(process.get(), kTokenQuery, &rawToken)) return -1;
-    UniqueHandle token(platform, rawToken);
+    const UniqueHandle token = OpenOwnTokenToRead(platform);
+    if (!token) return -1;
     alignas(void*) std::uint8_t buffer[128] = {};  // TOKEN_USER and a SID of at most 68 bytes
     Dword length = 0;
     if (!platform.GetTokenInformation(token.get(), kTokenUserClass, buffer, sizeof buffer, &length)) return -1;
