@@ -398,6 +398,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PathNameTest, ::testing::Values(
     // A value must be a full path of plain names.
     PathNameCase{"relative_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"Cx")},
     PathNameCase{"drive_relative_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:Users")},
+    PathNameCase{"digit_drive_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"1:\\x")},
     PathNameCase{"dot_dot_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\Users\\..\\x")},
     PathNameCase{"star_in_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"C:\\*")},
     PathNameCase{"device_value", "%PUBLIC%\\a.exe", NotAFullPath, L"%PUBLIC%\\a.exe", Folder(kFolderIdPublic, L"\\\\.\\C:\\x")},
